@@ -1,0 +1,31 @@
+// What a reader or writer tells the window that asked for a load or save:
+// progress percentages with a phase (shown as captions), and the message
+// boxes some formats show. The windows adapt it to Qt; the command line and
+// the tests give their own.
+#pragma once
+
+#include <string>
+
+namespace zudizar {
+
+enum class NoticeIcon { Information, Warning, Error };
+
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  // Phase 0 "load preparation", 1 "data load", other values "palette reduction".
+  virtual void FileProgress(int percent, int phase) {}
+  // A message box with an OK button.
+  virtual void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) {}
+};
+
+// Null-safe helpers for codecs.
+inline void ReportProgress(ProgressSink* sink, int percent, int phase) {
+  if (sink) sink->FileProgress(percent, phase);
+}
+inline void ReportNotice(ProgressSink* sink, const std::string& text, const std::string& caption,
+                         NoticeIcon icon = NoticeIcon::Information) {
+  if (sink) sink->Notice(text, caption, icon);
+}
+
+}  // namespace zudizar

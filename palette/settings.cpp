@@ -1,0 +1,259 @@
+#include "palette/settings.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+namespace zudizar {
+namespace {
+
+struct SettingsLocation {
+  std::string programFile;
+  std::string path;
+  std::string section;
+};
+
+SettingsLocation& Location() {
+  static SettingsLocation location;
+  return location;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Cuts a UTF-8 text to at most `limit` characters.
+std::string CutCharacters(std::string_view s, std::size_t limit) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(s[i]);
+    if ((byte & 0xC0) != 0x80) {
+      if (characters == limit) return std::string(s.substr(0, i));
+      ++characters;
+    }
+  }
+  return std::string(s);
+}
+
+// A line of the file, with the section header it opens if any.
+struct LineInfo {
+  std::string_view text;
+  bool isSection = false;
+  std::string_view sectionName;
+  bool isKey = false;
+  std::string_view keyName;
+  std::string_view value;
+};
+
+LineInfo ClassifyLine(std::string_view raw) {
+  LineInfo info;
+  info.text = raw;
+  std::string_view line = raw;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const std::string_view trimmed = Trim(line);
+  if (!trimmed.empty() && trimmed.front() == '[') {
+    const auto close = trimmed.find(']');
+    if (close != std::string_view::npos) {
+      info.isSection = true;
+      info.sectionName = Trim(trimmed.substr(1, close - 1));
+      return info;
+    }
+  }
+  if (!trimmed.empty() && trimmed.front() == ';') return info;  // comment
+  const auto equals = trimmed.find('=');
+  if (equals != std::string_view::npos) {
+    info.isKey = true;
+    info.keyName = Trim(trimmed.substr(0, equals));
+    info.value = Trim(trimmed.substr(equals + 1));
+  }
+  return info;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const auto end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return true;
+}
+
+}  // namespace
+
+void SetProgramFile(const std::string& path) { Location().programFile = path; }
+const std::string& ProgramFile() { return Location().programFile; }
+
+std::string ProgramFolder() {
+  const std::string& file = Location().programFile;
+  const auto slash = file.find_last_of('/');
+  if (slash == std::string::npos) return file.empty() ? std::string() : std::string("./");
+  return file.substr(0, slash + 1);
+}
+
+std::string SettingsSectionName(std::string_view programFileName) {
+  const auto dot = programFileName.find('.');
+  if (dot == std::string_view::npos) return std::string(programFileName);
+  const std::size_t p = dot + 1;  // 1-based position of the full stop
+  const std::size_t n = programFileName.size();
+  std::string name(programFileName);
+  name.erase(p - 1, n - p);  // removes the full stop and all but the last character after it
+  return name;
+}
+
+void FixSettingsLocation() {
+  auto& location = Location();
+  location.path = ProgramFolder() + "TAVOINI.INI";
+  const std::string& file = location.programFile;
+  const auto slash = file.find_last_of('/');
+  location.section = SettingsSectionName(slash == std::string::npos ? file : file.substr(slash + 1));
+}
+
+const std::string& SettingsPath() { return Location().path; }
+const std::string& SettingsSection() { return Location().section; }
+
+std::string ProfileGetString(std::string_view fileText, std::string_view section,
+                             std::string_view key) {
+  bool inSection = false;
+  for (const auto raw : SplitLines(fileText)) {
+    const LineInfo info = ClassifyLine(raw);
+    if (info.isSection) {
+      inSection = EqualNoCase(info.sectionName, section);
+      continue;
+    }
+    if (inSection && info.isKey && EqualNoCase(info.keyName, key)) {
+      std::string_view value = info.value;
+      // A value in matching quotes is taken without them, as profile readers do.
+      if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+          value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+      return CutCharacters(value, kSettingValueLimit);
+    }
+  }
+  return {};
+}
+
+std::string ProfileSetString(std::string_view fileText, std::string_view section,
+                             std::string_view key, std::string_view value) {
+  std::vector<std::string> lines;
+  for (const auto raw : SplitLines(fileText)) lines.emplace_back(raw);
+  const bool crlf = fileText.find("\r\n") != std::string_view::npos;
+  const std::string cr = crlf ? "\r" : "";
+  const std::string entry = std::string(key) + "=" + std::string(value) + cr;
+
+  // The first section of that name takes the key; every other line is kept.
+  std::size_t sectionLine = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const LineInfo info = ClassifyLine(lines[i]);
+    if (info.isSection && EqualNoCase(info.sectionName, section)) {
+      sectionLine = i;
+      break;
+    }
+  }
+  if (sectionLine == lines.size()) {
+    lines.push_back("[" + std::string(section) + "]" + cr);
+    lines.push_back(entry);
+  } else {
+    std::size_t insertAt = sectionLine + 1;
+    bool replaced = false;
+    for (std::size_t i = sectionLine + 1; i < lines.size(); ++i) {
+      const LineInfo info = ClassifyLine(lines[i]);
+      if (info.isSection) break;
+      if (info.isKey && EqualNoCase(info.keyName, key)) {
+        lines[i] = entry;
+        replaced = true;
+        break;
+      }
+      if (!Trim(lines[i]).empty()) insertAt = i + 1;
+    }
+    if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+  }
+  std::string out;
+  std::size_t total = 0;
+  for (const auto& line : lines) total += line.size() + 1;
+  out.reserve(total);
+  for (const auto& line : lines) {
+    out += line;
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ReadSetting(const std::string& key) {
+  std::string text;
+  if (SettingsPath().empty() || !ReadWholeFile(SettingsPath(), text)) return {};
+  return ProfileGetString(text, SettingsSection(), key);
+}
+
+void WriteSetting(const std::string& key, const std::string& text) {
+  const std::string& path = SettingsPath();
+  std::string old;
+  ReadWholeFile(path, old);
+  const std::string updated = ProfileSetString(old, SettingsSection(), key, text);
+  // Write beside the file and rename over it, so a failed write never
+  // truncates the settings the user already has.
+  const std::string temporary = path + ".tmp";
+  bool ok = false;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (out) {
+      out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
+      out.flush();
+      ok = static_cast<bool>(out);
+    }
+  }
+  std::error_code error;
+  if (ok) {
+    std::filesystem::rename(temporary, path, error);
+    ok = !error;
+  }
+  if (!ok) {
+    std::filesystem::remove(temporary, error);
+    throw SettingsWriteError(path + " に書き込めません");
+  }
+}
+
+int ReadIntSetting(const std::string& key, int designValue) {
+  const std::string text = ReadSetting(key);
+  if (text.empty()) return designValue;
+  std::size_t used = 0;
+  try {
+    const long value = std::stol(text, &used, 10);
+    if (used != text.size() || value < INT32_MIN || value > INT32_MAX) return designValue;
+    return static_cast<int>(value);
+  } catch (const std::exception&) {
+    return designValue;
+  }
+}
+
+}  // namespace zudizar

@@ -1,24 +1,44 @@
 #include "formats/reduce.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace zudizar {
 
-int NearestSharedColour(ColourTableEntry& colour) {
-  const PaletteTable& shared = SharedPalette.current;
+int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green,
+                        std::uint8_t blue) {
   int best = 0;
   int minimum = 768;
   for (int i = 0; i < 256; ++i) {
-    const PaletteEntry& e = shared[i];
-    if (e.blue == colour.blue && e.green == colour.green && e.red == colour.red) return i;
-    const int d = std::abs(colour.red - e.red) + std::abs(colour.green - e.green) +
-                  std::abs(colour.blue - e.blue);
+    const PaletteEntry& e = table[i];
+    if (e.blue == blue && e.green == green && e.red == red) return i;
+    const int d = std::abs(red - e.red) + std::abs(green - e.green) + std::abs(blue - e.blue);
     if (d < minimum) {
       minimum = d;
       best = i;
     }
   }
-  colour = {shared[best].blue, shared[best].green, shared[best].red, 0};
+  return best;
+}
+
+NearestColourMap::NearestColourMap(const PaletteTable& table) : table_(table) {}
+
+int NearestColourMap::Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
+  return NearestColourByScan(table_, red, green, blue);
+}
+
+const NearestColourMap& CurrentNearestColourMap() {
+  static std::unique_ptr<NearestColourMap> map;
+  if (!map || map->Table() != SharedPalette.current)
+    map = std::make_unique<NearestColourMap>(SharedPalette.current);
+  return *map;
+}
+
+int NearestSharedColour(ColourTableEntry& colour) {
+  const NearestColourMap& map = CurrentNearestColourMap();
+  const int best = map.Nearest(colour.red, colour.green, colour.blue);
+  const PaletteEntry& e = map.Table()[best];
+  colour = {e.blue, e.green, e.red, 0};
   return best;
 }
 

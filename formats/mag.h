@@ -1,8 +1,18 @@
+// MAG pictures ("MAKI02  "): flag bits and copy vectors over 2-byte units,
+// 8-, 16- and 256-colour read, 16- and 256-colour written.
+//
+// The codec works on bytes; only the thin file wrappers touch the disk. One
+// decoder serves the picture reader (colours brought onto the shared palette)
+// and the palette rule (the file's own colour table and indices kept).
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "core/indexed_image.h"
+#include "core/limits.h"
 #include "formats/progress.h"
 
 namespace zudizar {
@@ -13,5 +23,38 @@ bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink* pr
 // The MAG palette rule: decodes keeping the file's own colours and merges
 // them into the pending table (MergePictureColours). False when unreadable.
 bool LoadPaletteFromMag(const std::string& name);
+bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes);
+
+struct MagDecodeOptions {
+  // False keeps the file's colour table and indices (the palette rule).
+  bool remapToShared = true;
+  // Pictures with more pixels are refused; fuzzing lowers it.
+  std::int64_t maxPixels = kMaxImagePixels;
+};
+
+// Decodes a whole MAG file. On failure `image` is left as it was; on success
+// it is replaced by a picture 4F (256 colours) or 8F pixels wide, the
+// picture's own pixels starting at column x1 mod 4 (or mod 8), with x1 and y1
+// in its origin fields.
+bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image,
+               const MagDecodeOptions& options = {});
+
+// Encodes a work copy of `image` (the image itself is not changed): the
+// 16-colour layout for 1-15 distinct pixel values, 256 colours otherwise.
+// Widths that do not fill whole flag bytes are padded at the right with the
+// lowest pixel value the picture uses; x2 records the true width.
+// False when the image has no pixels or memory runs out.
+bool EncodeMag(const IndexedImage& image, std::vector<std::uint8_t>& bytes);
+
+// Colour compaction, shared with the icon writer. Renumbers the pixel values
+// that occur as 0, 1, 2 ... in ascending order and returns their count n.
+// For n < 16 the colour table becomes the shared palette with entry new(i)
+// holding shared colour i (unused indices all map to 241); for n >= 16 the
+// image is left alone.
+int CompactColours(IndexedImage& image);
+
+// A copy of `image` (pixels, information header, colour table) for a writer
+// to compact and encode; false when it cannot be allocated.
+bool MakeWorkCopy(const IndexedImage& image, IndexedImage& copy);
 
 }  // namespace zudizar

@@ -1,0 +1,90 @@
+// The one service through which every message box, file dialog, font dialog
+// and modal dialog is shown. The real one uses Qt's dialogs; tests install a
+// scripted one, so UI logic runs offscreen without blocking.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QDialog;
+class QWidget;
+
+namespace zudizar {
+
+enum class BoxButtons { Ok, OkCancel, YesNoCancel, YesNo };
+enum class BoxIcon { None, Information, Question, Warning, Error };
+enum class BoxAnswer { Ok, Cancel, Yes, No };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
+                               BoxButtons buttons, BoxIcon icon) = 0;
+  // A chosen path, or nothing when the user cancelled.
+  virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) = 0;
+  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) = 0;
+  virtual bool ChooseFont(QWidget* parent, QFont& font) = 0;
+  // Runs a modal dialog; returns QDialog::Accepted or QDialog::Rejected.
+  virtual int Exec(QDialog& dialog) = 0;
+};
+
+class QtDialogs : public Dialogs {
+ public:
+  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
+                       BoxButtons buttons, BoxIcon icon) override;
+  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
+  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
+  bool ChooseFont(QWidget* parent, QFont& font) override;
+  int Exec(QDialog& dialog) override;
+};
+
+// Records every box and answers from queues. Anything shown that nobody
+// scripted is reported through `onUnexpected` (tests make it a failure) and
+// answered with Cancel.
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Box {
+    QString text, caption;
+    BoxButtons buttons;
+    BoxIcon icon;
+  };
+
+  explicit ScriptedDialogs(std::function<void(const QString&)> onUnexpected)
+      : onUnexpected_(std::move(onUnexpected)) {}
+
+  void QueueAnswer(BoxAnswer answer) { answers_.push_back(answer); }
+  void QueueOpenFile(std::optional<QString> path) { openFiles_.push_back(std::move(path)); }
+  void QueueSaveFile(std::optional<QString> path) { saveFiles_.push_back(std::move(path)); }
+  void QueueFont(std::optional<QFont> font) { fonts_.push_back(std::move(font)); }
+  // The script fills the dialog's controls as a user would, then the result is returned.
+  void QueueExec(std::function<int(QDialog&)> script) { execs_.push_back(std::move(script)); }
+
+  const std::vector<Box>& Boxes() const { return boxes_; }
+  int ExecCount() const { return execCount_; }
+  bool AllAnswersUsed() const {
+    return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && fonts_.empty() &&
+           execs_.empty();
+  }
+
+  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
+                       BoxButtons buttons, BoxIcon icon) override;
+  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
+  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
+  bool ChooseFont(QWidget* parent, QFont& font) override;
+  int Exec(QDialog& dialog) override;
+
+ private:
+  std::function<void(const QString&)> onUnexpected_;
+  std::deque<BoxAnswer> answers_;
+  std::deque<std::optional<QString>> openFiles_, saveFiles_;
+  std::deque<std::optional<QFont>> fonts_;
+  std::deque<std::function<int(QDialog&)>> execs_;
+  std::vector<Box> boxes_;
+  int execCount_ = 0;
+};
+
+}  // namespace zudizar

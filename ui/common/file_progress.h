@@ -1,0 +1,40 @@
+// WM_FILEPROGRESS: the progress of a load or save, sent synchronously to the
+// window that asked for it as a Qt event of type 1883.
+#pragma once
+
+#include <QEvent>
+
+#include "formats/progress.h"
+
+class QWidget;
+
+namespace zudizar {
+
+class Dialogs;
+
+inline constexpr QEvent::Type WM_FILEPROGRESS = static_cast<QEvent::Type>(1883);
+
+class FileProgressEvent : public QEvent {
+ public:
+  FileProgressEvent(int percent, int phase) : QEvent(WM_FILEPROGRESS), percent_(percent), phase_(phase) {}
+  int Percent() const { return percent_; }
+  int Phase() const { return phase_; }
+
+ private:
+  int percent_;
+  int phase_;
+};
+
+// Adapts a codec's progress and message boxes to one window.
+class WindowProgressSink : public ProgressSink {
+ public:
+  WindowProgressSink(QWidget* window, Dialogs& dialogs) : window_(window), dialogs_(dialogs) {}
+  void FileProgress(int percent, int phase) override;
+  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override;
+
+ private:
+  QWidget* window_;
+  Dialogs& dialogs_;
+};
+
+}  // namespace zudizar

@@ -1,0 +1,44 @@
+#include "ui/common/paint_box.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace zudizar {
+
+PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+}
+
+void PaintBox::SetAreaSize(int width, int height) { setFixedSize(width, height); }
+
+void PaintBox::paintEvent(QPaintEvent*) {
+  if (!onPaint) return;
+  QPainter painter(this);
+  onPaint(painter);
+}
+
+void PaintBox::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (onMouseDown) onMouseDown(event->button(), p.x(), p.y());
+}
+
+void PaintBox::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  Qt::MouseButton button = Qt::NoButton;
+  if (event->buttons() & Qt::LeftButton) button = Qt::LeftButton;
+  else if (event->buttons() & Qt::RightButton) button = Qt::RightButton;
+  if (onMouseMove) onMouseMove(button, p.x(), p.y());
+}
+
+void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (onMouseUp) onMouseUp(event->button(), p.x(), p.y());
+}
+
+void PaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (onDoubleClick) onDoubleClick();
+  else QWidget::mouseDoubleClickEvent(event);
+}
+
+}  // namespace zudizar

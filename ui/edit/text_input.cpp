@@ -1,0 +1,48 @@
+#include "ui/edit/text_input.h"
+
+#include <QLineEdit>
+
+#include "palette/settings.h"
+#include "ui/app/app.h"
+#include "ui/common/window_settings.h"
+#include "ui/edit/edit_window.h"
+
+namespace zudizar {
+
+TForm2::TForm2(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("文字入力"));
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  setFont(font);
+  Edit1 = new QLineEdit(this);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  QFont editFont(QStringLiteral("IPAGothic"));
+  editFont.setPixelSize(16);
+  Edit1->setFont(editFont);
+  Edit1->setGeometry(8, 8, 297, 24);
+  connect(Edit1, &QLineEdit::textChanged, this, &TForm2::Edit1Change);
+  resize(314, 41);
+  move(200, 64);
+  FormCreate();
+}
+
+void TForm2::FormCreate() { RestoreWindowPosition(*this, "Form2Left", "Form2Top"); }
+
+void TForm2::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  try {
+    SaveWindowPosition(*this, "Form2Left", "Form2Top");
+  } catch (const SettingsWriteError& error) {
+    app_.ShowSettingsError(error);
+  }
+}
+
+void TForm2::Edit1Change(const QString& text) {
+  // The edit palette's caption echoes what is typed.
+  app_.edit().TextString = text;
+  app_.edit().setWindowTitle(text);
+}
+
+}  // namespace zudizar

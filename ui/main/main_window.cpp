@@ -255,6 +255,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 void TForm1::FormResize() {
   if (!PaintEnabled || !PictureImage.HasPixels()) return;
   CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), DisplayImage);
+  if (blanked_) FillImage(DisplayImage, 255);
   DrawnFrameSize = 0;
 }
 

@@ -1,0 +1,89 @@
+// Support for UI tests: one QApplication per test binary, and an App built
+// in a temporary program folder with scripted dialogs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <memory>
+#include <string>
+
+#include "palette/settings.h"
+#include "support/test_support.h"
+#include "ui/app/app.h"
+#include "ui/common/dialogs.h"
+#include "ui/main/main_window.h"
+
+namespace zudizar::testing {
+
+inline QApplication& EnsureQtApplication() {
+  static int argc = 1;
+  static char name[] = "zudizar";
+  static char* argv[] = {name, nullptr};
+  static QApplication* application = [] {
+    auto* app = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return app;
+  }();
+  return *application;
+}
+
+inline std::string ReadText(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+// A fresh App per test; every box nobody scripted fails the test.
+class AppTest : public ::testing::Test {
+ protected:
+  AppTest()
+      : dialogs([](const QString& what) { ADD_FAILURE() << what.toStdString(); }) {
+    EnsureQtApplication();
+  }
+
+  void StartApp() {
+    app = std::make_unique<App>(dialogs, QString::fromStdString(folder.File("zudizar")));
+    app->StartProgram = [this](const QString& program) {
+      startedPrograms.push_back(program);
+      return programStarts;
+    };
+    app->OpenUrl = [this](const QUrl& url) {
+      openedUrls.push_back(url);
+      return true;
+    };
+    app->Start();
+  }
+
+  // Runs the destruction steps and drops the App, as closing the program does.
+  void StopApp() {
+    if (!app) return;
+    app->Shutdown();
+    app.reset();
+  }
+
+  void TearDown() override {
+    StopApp();
+    EXPECT_TRUE(dialogs.AllAnswersUsed()) << "scripted answers left over";
+  }
+
+  std::string SettingsFile() const { return folder.File("TAVOINI.INI"); }
+  QAction* Item(const char* name) { return app->main().Action(QString::fromLatin1(name)); }
+
+  TempFolder folder;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<App> app;
+  std::vector<QString> startedPrograms;
+  std::vector<QUrl> openedUrls;
+  bool programStarts = false;
+};
+
+}  // namespace zudizar::testing

@@ -1,0 +1,101 @@
+#include "palette/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace zudizar {
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(SettingsSectionName, KeepsTheLastLetterOfTheExtension) {
+  EXPECT_EQ(SettingsSectionName("PASTE.EXE"), "PASTEE");
+  EXPECT_EQ(SettingsSectionName("zudizar"), "zudizar");
+  EXPECT_EQ(SettingsSectionName("A.B.C"), "AC");
+  EXPECT_EQ(SettingsSectionName("X."), "X.");
+  EXPECT_EQ(SettingsSectionName("X.Y"), "XY");
+}
+
+TEST(ProfileText, ReadsCaseInsensitivelyAndCutsLongValues) {
+  const std::string text =
+      "; comment\r\n[other]\r\nkey=wrong\r\n[ PASTEE ]\r\n  Key  =  value one  \r\nq=\"quoted\"\r\n";
+  EXPECT_EQ(ProfileGetString(text, "pastee", "KEY"), "value one");
+  EXPECT_EQ(ProfileGetString(text, "PASTEE", "q"), "quoted");
+  EXPECT_EQ(ProfileGetString(text, "PASTEE", "missing"), "");
+  EXPECT_EQ(ProfileGetString(text, "nosection", "key"), "");
+  const std::string long_value(2000, 'v');
+  const std::string withLong = "[s]\nk=" + long_value + "\n";
+  EXPECT_EQ(ProfileGetString(withLong, "s", "k"), std::string(1023, 'v'));
+  // Characters, not bytes, are counted: a Japanese path is not cut in the middle of one.
+  std::string japanese;
+  for (int i = 0; i < 1100; ++i) japanese += "表";
+  const std::string cut = ProfileGetString("[s]\nk=" + japanese + "\n", "s", "k");
+  EXPECT_EQ(cut.size(), 1023u * 3);
+}
+
+TEST(ProfileText, WritingKeepsEveryOtherLine) {
+  const std::string text = "top line\n[a]\nx=1\n\n[zudizar]\nCutLeft=1\nother=keep\n\n[b]\ny=2\n";
+  const std::string replaced = ProfileSetString(text, "ZUDIZAR", "cutleft", "99");
+  EXPECT_EQ(replaced, "top line\n[a]\nx=1\n\n[zudizar]\ncutleft=99\nother=keep\n\n[b]\ny=2\n");
+  const std::string added = ProfileSetString(text, "zudizar", "CutTop", "7");
+  EXPECT_EQ(added, "top line\n[a]\nx=1\n\n[zudizar]\nCutLeft=1\nother=keep\nCutTop=7\n\n[b]\ny=2\n");
+  const std::string newSection = ProfileSetString("[a]\nx=1", "zudizar", "k", "v");
+  EXPECT_EQ(newSection, "[a]\nx=1\n[zudizar]\nk=v\n");
+  EXPECT_EQ(ProfileSetString("", "s", "k", "v"), "[s]\nk=v\n");
+  // Windows line ends stay Windows line ends.
+  EXPECT_EQ(ProfileSetString("[s]\r\nk=1\r\n", "s", "j", "2"), "[s]\r\nk=1\r\nj=2\r\n");
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFile(folder.File("PASTE.EXE"));
+    FixSettingsLocation();
+  }
+  testing::TempFolder folder;
+};
+
+TEST_F(SettingsFileTest, FirstWriteCreatesFileAndSection) {
+  EXPECT_EQ(SettingsPath(), folder.File("TAVOINI.INI"));
+  EXPECT_EQ(SettingsSection(), "PASTEE");
+  EXPECT_EQ(ReadSetting("CutLeft"), "");
+  EXPECT_EQ(ReadIntSetting("CutLeft", 240), 240);
+  WriteSetting("CutLeft", "12");
+  EXPECT_EQ(Slurp(SettingsPath()), "[PASTEE]\nCutLeft=12\n");
+  EXPECT_EQ(ReadIntSetting("cutleft", 240), 12);
+  WriteSetting("Fname", "/tmp/表.BMP");
+  EXPECT_EQ(ReadSetting("FNAME"), "/tmp/表.BMP");
+}
+
+TEST_F(SettingsFileTest, NonNumericValuesKeepTheDesignValue) {
+  WriteSetting("A", "abc");
+  WriteSetting("B", "12x");
+  WriteSetting("C", "-5");
+  WriteSetting("D", "99999999999");
+  EXPECT_EQ(ReadIntSetting("A", 7), 7);
+  EXPECT_EQ(ReadIntSetting("B", 7), 7);
+  EXPECT_EQ(ReadIntSetting("C", 7), -5);
+  EXPECT_EQ(ReadIntSetting("D", 7), 7);
+}
+
+TEST_F(SettingsFileTest, UnwritableFileRaisesTheDefinedMessage) {
+  std::filesystem::create_directories(SettingsPath());  // a folder where the file should be
+  try {
+    WriteSetting("CutLeft", "1");
+    FAIL() << "no error raised";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), SettingsPath() + " に書き込めません");
+  }
+}
+
+}  // namespace
+}  // namespace zudizar

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "ui/main/position_dialog.h"
+#include "ui/main/size_dialog.h"
+#include "ui/colour/colour_window.h"
+#include "ui/common/paint_box.h"
+#include "ui_support.h"
+
+namespace zudizar {
+namespace {
+
+class DialogsTest : public testing::AppTest {};
+
+TEST_F(DialogsTest, SizeDialogConvertsItsTexts) {
+  StartApp();
+  TBtnRightDlg& dialog = app->sizeDialog();
+  EXPECT_EQ(dialog.width, 256);
+  EXPECT_EQ(dialog.height, 240);
+  EXPECT_EQ(dialog.ComboBox1->count(), 37);
+  EXPECT_EQ(dialog.ComboBox2->count(), 36);
+  for (int i = 0; i < dialog.ComboBox1->count(); ++i)
+    EXPECT_EQ(dialog.ComboBox1->itemText(i).toInt() % 4, 0) << dialog.ComboBox1->itemText(i).toStdString();
+  dialog.OKBtnClick();
+  EXPECT_EQ(dialog.width, 256);
+  EXPECT_EQ(dialog.height, 240);
+  dialog.ComboBox1->setEditText(QStringLiteral("100"));
+  dialog.ComboBox2->setEditText(QStringLiteral("60"));
+  dialog.OKBtnClick();
+  EXPECT_EQ(dialog.width, 100);
+  EXPECT_EQ(dialog.height, 60);
+}
+
+TEST_F(DialogsTest, SizeDialogReportsTextsThatAreNotWholeNumbers) {
+  StartApp();
+  TBtnRightDlg& dialog = app->sizeDialog();
+  dialog.ComboBox1->setEditText(QStringLiteral("abc"));
+  dialog.ComboBox2->setEditText(QStringLiteral("60"));
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  dialog.OKBtnClick();
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes()[0].text, QStringLiteral("'abc' は整数ではありません"));
+  // A failing width also leaves the height unconverted.
+  EXPECT_EQ(dialog.width, 256);
+  EXPECT_EQ(dialog.height, 240);
+  // A size the canvas cannot have is refused the same way.
+  dialog.ComboBox1->setEditText(QStringLiteral("0"));
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  dialog.OKBtnClick();
+  EXPECT_EQ(dialogs.Boxes().size(), 2u);
+  EXPECT_EQ(dialog.width, 256);
+}
+
+TEST_F(DialogsTest, PositionDialogKeepsTheLastWholeNumber) {
+  StartApp();
+  TITISITEF& dialog = app->position();
+  EXPECT_EQ(dialog.X, 0);
+  EXPECT_EQ(dialog.MaskEditX->text(), QStringLiteral("000"));
+  dialog.MaskEditX->setText(QStringLiteral("7"));
+  EXPECT_EQ(dialog.X, 7);
+  dialog.MaskEditX->clear();
+  EXPECT_EQ(dialog.X, 7);
+  dialog.MaskEditY->setText(QStringLiteral("999"));
+  EXPECT_EQ(dialog.Y, 999);
+  // At most three digits get in.
+  dialog.MaskEditY->setText(QStringLiteral("1234"));
+  EXPECT_LE(dialog.MaskEditY->text().size(), 3);
+  EXPECT_LE(dialog.Y, 999);
+}
+
+TEST_F(DialogsTest, NewWithCancelChangesNothing) {
+  StartApp();
+  TForm1& main = app->main();
+  FillRect(main.PictureImage, 0, 0, 4, 4, 7);
+  dialogs.QueueExec([](QDialog&) { return int(QDialog::Rejected); });
+  main.MN_NEWClick();
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
+  EXPECT_EQ(main.PictureImage.At(0, 0), 7);
+  EXPECT_FALSE(main.Busy);
+}
+
+TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
+  StartApp();
+  TForm1& main = app->main();
+  main.CurrentFileName = QStringLiteral("/old.BMP");
+  dialogs.QueueExec([](QDialog& dialog) {
+    auto& size = static_cast<TBtnRightDlg&>(dialog);
+    size.ComboBox1->setEditText(QStringLiteral("100"));
+    size.ComboBox2->setEditText(QStringLiteral("60"));
+    size.OKBtnClick();
+    return int(QDialog::Accepted);
+  });
+  dialogs.QueueAnswer(BoxAnswer::Cancel);  // keep the colour palette
+  dialogs.QueueAnswer(BoxAnswer::Ok);      // set a background colour
+  main.MN_NEWClick();
+  ASSERT_EQ(dialogs.Boxes().size(), 2u);
+  EXPECT_EQ(dialogs.Boxes()[0].text, QStringLiteral("カラーパレットを変更しますか。"));
+  EXPECT_EQ(dialogs.Boxes()[0].caption, QStringLiteral("色パレット選択"));
+  EXPECT_EQ(dialogs.Boxes()[0].buttons, BoxButtons::OkCancel);
+  EXPECT_EQ(dialogs.Boxes()[0].icon, BoxIcon::Question);
+  EXPECT_EQ(dialogs.Boxes()[1].text, QStringLiteral("背景色を設定しますか。"));
+  EXPECT_EQ(dialogs.Boxes()[1].caption, QStringLiteral("背景色選択"));
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 100);
+  EXPECT_EQ(main.PictureImage.ImageHeight(), 60);
+  EXPECT_EQ(main.ViewImage.ImageWidth(), 100);
+  EXPECT_EQ(main.PaintBox1->size(), QSize(100, 60));
+  for (auto p : main.PictureImage.pixels) ASSERT_EQ(p, 255);
+  EXPECT_TRUE(main.CurrentFileName.isEmpty());
+  EXPECT_EQ(main.BackgroundMode, 1);
+  EXPECT_TRUE(app->colour().isVisible());
+}
+
+
+}  // namespace
+}  // namespace zudizar

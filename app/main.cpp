@@ -1,12 +1,15 @@
 // Start-up: the application title, then the App object creates the windows
-// in their defined order. `--convert IN OUT` runs headless on the same code.
+// in their defined order. `--convert IN OUT` runs the same opening and saving
+// code headless, without a display.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "formats/convert.h"
+#include "palette/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/program_folder.h"
@@ -14,6 +17,13 @@
 #include "ui/main/main_window.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: zudizar                    start the collage editor\n"
+    "       zudizar --convert IN OUT   open IN as the main canvas's Open does (its colours\n"
+    "                                  merged into the palette) and save it as OUT, in the\n"
+    "                                  format OUT's extension names (.BMP .MAG .JPG .ICO)\n"
+    "       zudizar --help | --version\n";
 
 int RunGui(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -31,8 +41,38 @@ int RunGui(int argc, char** argv) {
   return QApplication::exec();
 }
 
+int RunConvertCommand(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
+  std::string error;
+  const int status = zudizar::RunConvert(argv[2], argv[3], error);
+  if (status != 0) std::fprintf(stderr, "zudizar: %s\n", error.c_str());
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && argv[1][0] == '-' && argv[1][1] == '-') {
+    if (std::strcmp(argv[1], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+      std::puts("ZUDIZAR 0.46 (ﾐﾗﾙｶ貼り絵ﾂｰﾙ)");
+      return 0;
+    }
+    if (std::strcmp(argv[1], "--convert") == 0) {
+      if (argc != 4) {
+        std::fputs("zudizar: --convert needs IN and OUT\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 1;
+      }
+      return RunConvertCommand(argc, argv);
+    }
+    std::fprintf(stderr, "zudizar: unknown option %s\n", argv[1]);
+    std::fputs(kUsage, stderr);
+    return 1;
+  }
   return RunGui(argc, argv);
 }

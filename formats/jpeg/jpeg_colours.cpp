@@ -1,0 +1,186 @@
+// Colour gathering (ReadJpegColours) and the merge of the gathered colours
+// into the pending palette table (LoadPaletteFromJpeg).
+#include "formats/jpeg/jpeg_colours.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_decoder.h"
+#include "formats/jpeg/jpeg_file.h"
+#include "palette/shared_palette.h"
+
+namespace zudizar {
+namespace jpeg {
+namespace {
+
+constexpr int kCacheBits = 16;
+
+// Hands every decoded colour to the counter, unless it equals the colour
+// handed over just before.
+class ColourSink final : public PixelSink {
+ public:
+  explicit ColourSink(ColourCounter& counter) : counter_(counter) {}
+
+  bool StartImage(int, int) override { return true; }
+  void PreviewBlock(int, int, int, int, Rgb colour) override {
+    Offer(colour.red, colour.green, colour.blue);
+  }
+  void Block(int, int, int width, int height, const BlockPixels& pixels) override {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        Offer(pixels.red[8 * y + x], pixels.green[8 * y + x], pixels.blue[8 * y + x]);
+  }
+
+ private:
+  void Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
+    if (colour == previous_) return;
+    previous_ = colour;
+    counter_.Offer(red, green, blue);
+  }
+
+  ColourCounter& counter_;
+  std::uint32_t previous_ = UINT32_MAX;  // nothing offered yet
+};
+
+}  // namespace
+
+ColourCounter::ColourCounter()
+    : entries_(kEntries),
+      cells_(kCellsPerSide * kCellsPerSide * kCellsPerSide, 0),
+      cache_(std::size_t{1} << kCacheBits) {
+  cells_[Cell(0, 0, 0)] = 1;  // entry 0, black
+}
+
+int ColourCounter::FindFirstMatch(int red, int green, int blue) const {
+  // The candidates lie within 8 in each component, so in the cells from
+  // (v - 8) / 9 to (v + 8) / 9 along each axis.
+  const int r0 = std::max(red - 8, 0) / 9, r1 = std::min(red + 8, 255) / 9;
+  const int g0 = std::max(green - 8, 0) / 9, g1 = std::min(green + 8, 255) / 9;
+  const int b0 = std::max(blue - 8, 0) / 9, b1 = std::min(blue + 8, 255) / 9;
+  int best = kEntries;
+  for (int r = r0; r <= r1; ++r) {
+    for (int g = g0; g <= g1; ++g) {
+      const std::uint16_t* row = &cells_[(r * kCellsPerSide + g) * kCellsPerSide];
+      for (int b = b0; b <= b1; ++b) {
+        const int held = row[b];
+        if (held == 0 || held - 1 >= best) continue;
+        const Entry& e = entries_[held - 1];
+        if (std::abs(e.red - red) < 9 && std::abs(e.green - green) < 9 &&
+            std::abs(e.blue - blue) < 9)
+          best = held - 1;
+      }
+    }
+  }
+  return best < kEntries ? best : -1;
+}
+
+void ColourCounter::Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const std::uint32_t key =
+      (std::uint32_t{1} << 24) | (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
+  Cached& cached = cache_[(key * 2654435761u) >> (32 - kCacheBits)];
+  int index;
+  if (cached.key == key) {
+    index = static_cast<int>(cached.index);
+  } else {
+    index = FindFirstMatch(red, green, blue);
+    if (index < 0) {
+      if (used_ == kEntries) return;  // the table is full: the colour is dropped
+      index = used_++;
+      entries_[index] = {red, green, blue, 0};
+      cells_[Cell(red, green, blue)] = static_cast<std::uint16_t>(index + 1);
+    }
+    cached = {key, static_cast<std::uint32_t>(index)};
+  }
+  Entry& entry = entries_[index];
+  if (entry.count < 255) ++entry.count;
+}
+
+std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
+  std::vector<Entry> list;
+  list.push_back({0, 0, 0, entries_[0].count});
+  // Walking the table once per count value, as the rule reads, is a stable
+  // bucket sort by descending count.
+  std::vector<int> byCount[256];
+  for (int i = 1; i < used_; ++i) byCount[entries_[i].count].push_back(i);
+  for (int count = 255; count >= 1 && list.size() < 256; --count)
+    for (int i : byCount[count]) {
+      if (list.size() == 256) break;
+      list.push_back(entries_[i]);
+    }
+  return list;
+}
+
+}  // namespace jpeg
+
+namespace {
+
+void StoreSelection(const jpeg::ColourCounter& counter, IndexedImage& image) {
+  const auto list = counter.Selection();
+  image.colourTable.fill({});
+  for (std::size_t i = 0; i < list.size(); ++i)
+    image.colourTable[i] = {list[i].blue, list[i].green, list[i].red, 0};
+  image.infoHeader.biClrUsed = static_cast<std::uint32_t>(list.size());
+}
+
+}  // namespace
+
+void GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
+                       ProgressSink* progress) {
+  FreeImage(image);
+  jpeg::ColourCounter counter;
+  jpeg::ColourSink sink(counter);
+  jpeg::Decode(bytes, sink, progress);
+  StoreSelection(counter, image);
+}
+
+bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+  FreeImage(image);
+  std::vector<std::uint8_t> buffer;
+  if (!jpeg::ReadPaddedFile(name, buffer)) return false;
+  jpeg::ColourCounter counter;
+  jpeg::ColourSink sink(counter);
+  jpeg::DecodePadded(buffer, sink, progress, {});
+  StoreSelection(counter, image);
+  return true;
+}
+
+void MergeJpegColours(const IndexedImage& colours) {
+  PaletteTable& pending = SharedPalette.pending;
+  const int count = static_cast<int>(std::min<std::uint32_t>(colours.infoHeader.biClrUsed, 256));
+  bool taken[256] = {};
+  bool done[256] = {};
+  // Colours the table already holds anywhere stay where they are.
+  for (int i = 0; i < count; ++i) {
+    const ColourTableEntry& c = colours.colourTable[i];
+    for (int j = 0; j < 256; ++j) {
+      if (pending[j].red == c.red && pending[j].green == c.green && pending[j].blue == c.blue) {
+        taken[j] = true;
+        done[i] = true;
+      }
+    }
+  }
+  // The others go to the lowest free entries; when none is left they are dropped.
+  int slot = kFirstFreeEntry;
+  for (int i = 0; i < count; ++i) {
+    if (done[i]) continue;
+    while (slot <= kLastFreeEntry && taken[slot]) ++slot;
+    if (slot > kLastFreeEntry) break;
+    const ColourTableEntry& c = colours.colourTable[i];
+    pending[slot].red = c.red;
+    pending[slot].green = c.green;
+    pending[slot].blue = c.blue;
+    taken[slot] = true;
+  }
+}
+
+bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
+  IndexedImage colours;
+  if (!ReadJpegColours(name, colours, progress)) return false;
+  MergeJpegColours(colours);
+  RealizeSharedPalette();
+  return true;
+}
+
+}  // namespace zudizar

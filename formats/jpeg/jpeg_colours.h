@@ -1,0 +1,53 @@
+// Gathering a picture's colours for the palette: the colour-count table
+// with its first-match rule, and the selection of the most frequent colours.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zudizar::jpeg {
+
+// A table of 32769 entries (red, green, blue, count). A colour counts for the
+// first entry that differs from it by less than 9 in each component; when
+// none does, it takes the first free entry. Entry 0 is black from the start,
+// so every colour near black counts there. Counts stop at 255.
+//
+// Entries that hold a colour lie at least 9 apart in some component, so a
+// grid of cells of side 9 holds at most one entry per cell, and the first
+// match of a colour is the lowest entry in the 27 cells around it. Once a
+// colour has found its entry it finds the same one ever after (entries are
+// only appended), which a small cache exploits.
+class ColourCounter {
+ public:
+  static constexpr int kEntries = 32769;
+  struct Entry {
+    std::uint8_t red = 0, green = 0, blue = 0, count = 0;
+  };
+
+  ColourCounter();
+  void Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  // Entries in use, entry 0 (black) included.
+  int Used() const { return used_; }
+  const Entry& operator[](int index) const { return entries_[index]; }
+  // Black, then for counts 255 down to 1 every entry with that count in
+  // table order, up to 256 entries in all.
+  std::vector<Entry> Selection() const;
+
+ private:
+  static constexpr int kCellsPerSide = 29;  // 256 / 9 rounded up
+  static int Cell(int red, int green, int blue) {
+    return ((red / 9) * kCellsPerSide + green / 9) * kCellsPerSide + blue / 9;
+  }
+  int FindFirstMatch(int red, int green, int blue) const;
+
+  std::vector<Entry> entries_;
+  int used_ = 1;
+  std::vector<std::uint16_t> cells_;  // entry index + 1, or 0 for an empty cell
+  struct Cached {
+    std::uint32_t key = 0;  // colour with bit 24 set; 0 = empty
+    std::uint32_t index = 0;
+  };
+  std::vector<Cached> cache_;
+};
+
+}  // namespace zudizar::jpeg

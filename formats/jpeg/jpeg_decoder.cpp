@@ -1,0 +1,306 @@
+#include "formats/jpeg/jpeg_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "formats/jpeg/jpeg_huffman.h"
+#include "formats/jpeg/jpeg_idct.h"
+#include "formats/jpeg/jpeg_markers.h"
+#include "formats/jpeg/jpeg_tables.h"
+
+namespace zudizar::jpeg {
+namespace {
+
+// Stands in for a table the scan names but no DHT defined: no code matches,
+// so every symbol uses 16 bits and decodes as 0.
+const HuffmanTable& MissingTable() {
+  static const HuffmanTable table = [] {
+    HuffmanTable t;
+    const std::uint8_t counts[16] = {};
+    t.Build(0xFF, counts, nullptr, 0);
+    return t;
+  }();
+  return table;
+}
+
+constexpr std::int16_t kZeroQuant[64] = {};
+
+// Where the blocks of an MCU go, by block count.
+struct Layout {
+  bool valid = false;
+  bool grey = false;
+  int width = 8, height = 8;
+  int luminanceCount = 0;
+  int ox[4] = {}, oy[4] = {};
+  int hShift = 0, vShift = 0;
+  int cb = 0, cr = 0;
+};
+
+Layout LayoutFor(int blockCount) {
+  Layout l;
+  switch (blockCount) {
+    case 1:
+      l = {true, true, 8, 8, 1, {0}, {0}, 0, 0, 0, 0};
+      break;
+    case 3:
+      l = {true, false, 8, 8, 1, {0}, {0}, 0, 0, 1, 2};
+      break;
+    case 4:  // always two luminance blocks side by side
+      l = {true, false, 16, 8, 2, {0, 8}, {0, 0}, 1, 0, 2, 3};
+      break;
+    case 6:
+      l = {true, false, 16, 16, 4, {0, 8, 0, 8}, {0, 0, 8, 8}, 1, 1, 4, 5};
+      break;
+    default:
+      break;
+  }
+  return l;
+}
+
+// One block: DC difference, then the AC coefficients in zig-zag order. The
+// preview pass keeps only the DC coefficient. Returns whether any AC
+// coefficient was stored.
+template <bool kPreview>
+inline bool DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanTable& ac,
+                        const std::int16_t* q, std::uint32_t& predictor, std::int16_t* out) {
+  reader.Fill();
+  const int t = reader.Decode(dc);
+  if (t != 0) {
+    const int s = std::min(t, 16);  // no file may ask for more than 16 magnitude bits
+    predictor += static_cast<std::uint32_t>(Extend(reader.Receive(s), s));
+  }
+  // The block holds 16-bit values: the product keeps its low 16 bits.
+  out[0] = static_cast<std::int16_t>(predictor * static_cast<std::uint32_t>(q[0]));
+  bool any = false;
+  for (int k = 1; k < 64;) {
+    reader.Fill();
+    const HuffmanTable::Fast fast = ac.fast[reader.Peek(kLookBits)];
+    int value;
+    if (fast.bits != 0) {
+      reader.Skip(fast.bits);
+      k += fast.run;
+      value = fast.value;
+    } else {
+      const int rs = reader.Decode(ac);
+      const int s = rs & 15;
+      if (s == 0) {
+        if (rs != 0xF0) break;  // end of block
+        k += 16;
+        continue;
+      }
+      k += rs >> 4;
+      value = Extend(reader.Receive(s), s);
+    }
+    if (k > 63) break;
+    if (!kPreview) {
+      out[kZigZagToNatural[k]] = static_cast<std::int16_t>(value * q[k]);
+      any = true;
+    }
+    ++k;
+  }
+  return any;
+}
+
+class ScanDecoder {
+ public:
+  ScanDecoder(DecoderState& state, ByteSource& source, PixelSink& sink, ProgressSink* progress,
+              const TraceSink& trace, const ScanSetup& scan)
+      : state_(state),
+        source_(source),
+        sink_(sink),
+        progress_(progress),
+        trace_(trace),
+        scan_(scan),
+        reader_(source.Data(), source.Size()),
+        layout_(LayoutFor(scan.blockCount)) {
+    for (int b = 0; b < scan.blockCount; ++b) {
+      const McuBlock& block = scan.blocks[b];
+      dc_[b] = block.dcTable >= 0 ? &state.huffman[block.dcTable] : &MissingTable();
+      ac_[b] = block.acTable >= 0 ? &state.huffman[block.acTable] : &MissingTable();
+      quant_[b] = block.quantTable >= 0 ? state.quant[block.quantTable].values.data() : kZeroQuant;
+      predictor_[b] = &state.slots[block.slot].predictor;
+    }
+  }
+
+  // Runs one pass; returns the read cursor after it.
+  template <bool kPreview>
+  std::size_t RunPass() {
+    const int width = state_.width;
+    const int height = state_.height;
+    const int mcusPerRow = (width / 8 + scan_.hMax - 1) / scan_.hMax;
+    const int mcuRows = (height / 8 + scan_.vMax - 1) / scan_.vMax;
+    ClearPredictors();
+    reader_.Start(scan_.dataStart);
+    const int interval = state_.restartInterval;
+    int countdown = interval;
+    for (int row = 0; row < mcuRows; ++row) {
+      for (int column = 0; column < mcusPerRow; ++column) {
+        if (interval > 0) {
+          if (countdown == 0) {
+            Restart();
+            countdown = interval;
+          }
+          --countdown;
+        }
+        for (int b = 0; b < scan_.blockCount; ++b) {
+          if (!kPreview) std::memset(coefficients_[b], 0, sizeof coefficients_[b]);
+          hasAc_[b] = DecodeBlock<kPreview>(reader_, *dc_[b], *ac_[b], quant_[b], *predictor_[b],
+                                            coefficients_[b]);
+        }
+        reader_.ReportTakenMarkers(trace_);
+        if (!layout_.valid) continue;
+        const int x = column * layout_.width;
+        const int y = row * layout_.height;
+        if (x >= width || y >= height) continue;
+        if (kPreview)
+          OutputPreview(x, y);
+        else
+          OutputFull(x, y);
+      }
+      const int percent = mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100;
+      ReportProgress(progress_, percent, kPreview ? 0 : 1);
+    }
+    const std::size_t cursor = reader_.Cursor();
+    reader_.ReportTakenMarkers(trace_);
+    return cursor;
+  }
+
+ private:
+  void ClearPredictors() {
+    for (auto& slot : state_.slots) slot.predictor = 0;
+  }
+
+  void Restart() {
+    const std::size_t cursor = reader_.Cursor();
+    reader_.ReportTakenMarkers(trace_);
+    source_.Seek(cursor);
+    const int first = source_.Byte();
+    const int second = source_.Byte();
+    if (first != 0xFF || second < 0xD0 || second > 0xD7) Report(trace_, Trace::kRestartMarker);
+    reader_.Start(source_.Cursor());
+    ClearPredictors();
+  }
+
+  void OutputPreview(int x0, int y0) {
+    for (int j = 0; j < layout_.luminanceCount; ++j) {
+      const int x = x0 + layout_.ox[j];
+      const int y = y0 + layout_.oy[j];
+      if (x >= state_.width || y >= state_.height) continue;
+      const Rgb colour =
+          layout_.grey ? PreviewGrey(coefficients_[j][0])
+                       : PreviewColour(coefficients_[j][0], coefficients_[layout_.cb][0],
+                                       coefficients_[layout_.cr][0]);
+      sink_.PreviewBlock(x, y, std::min(8, state_.width - x), std::min(8, state_.height - y),
+                         colour);
+    }
+  }
+
+  void Transform(int b) {
+    if (hasAc_[b]) {
+      InverseDct(coefficients_[b]);
+    } else {
+      const std::int16_t value = InverseDctOfDc(coefficients_[b][0]);
+      std::fill(coefficients_[b], coefficients_[b] + 64, value);
+    }
+  }
+
+  void OutputFull(int x0, int y0) {
+    if (!layout_.grey) {
+      Transform(layout_.cb);
+      Transform(layout_.cr);
+      PrepareChroma(coefficients_[layout_.cb], coefficients_[layout_.cr], chroma_);
+    }
+    for (int j = 0; j < layout_.luminanceCount; ++j) {
+      const int x = x0 + layout_.ox[j];
+      const int y = y0 + layout_.oy[j];
+      if (x >= state_.width || y >= state_.height) continue;
+      Transform(j);
+      if (layout_.grey)
+        ConvertGreyBlock(coefficients_[j], pixels_);
+      else
+        ConvertBlock(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift,
+                     layout_.vShift, pixels_);
+      sink_.Block(x, y, std::min(8, state_.width - x), std::min(8, state_.height - y), pixels_);
+    }
+  }
+
+  DecoderState& state_;
+  ByteSource& source_;
+  PixelSink& sink_;
+  ProgressSink* progress_;
+  const TraceSink& trace_;
+  const ScanSetup& scan_;
+  BitReader reader_;
+  Layout layout_;
+  const HuffmanTable* dc_[kMaxMcuBlocks] = {};
+  const HuffmanTable* ac_[kMaxMcuBlocks] = {};
+  const std::int16_t* quant_[kMaxMcuBlocks] = {};
+  std::uint32_t* predictor_[kMaxMcuBlocks] = {};
+  bool hasAc_[kMaxMcuBlocks] = {};
+  alignas(32) std::int16_t coefficients_[kMaxMcuBlocks][64] = {};
+  alignas(32) ChromaTerms chroma_{};
+  alignas(32) BlockPixels pixels_{};
+};
+
+bool IsFrameMarker(int code) {
+  return (code >= 0xC0 && code <= 0xC3) || (code >= 0xC5 && code <= 0xCB) ||
+         (code >= 0xCD && code <= 0xCF);
+}
+
+}  // namespace
+
+void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, ProgressSink* progress,
+                  const DecodeOptions& options) {
+  const TraceSink& trace = options.trace;
+  ByteSource source(padded.data(), padded.size());
+  DecoderState state;
+  state.huffman.reserve(kHuffmanSlots);
+  HeaderParser parser(source, state, trace);
+  parser.SkipToStartOfImage();
+  while (!source.AtEnd()) {
+    const int first = source.Byte();
+    if (first != 0xFF) Report(trace, Trace::kMarkerPosition, std::to_string(first));
+    const int code = source.Byte();
+    if (code == 0x01) {
+      Report(trace, Trace::kTem, {});
+    } else if (IsFrameMarker(code)) {
+      if (code != 0xC0) Report(trace, Trace::kNotBaseline);
+      parser.ReadFrame();
+    } else if (code == 0xC4) {
+      parser.ReadHuffmanTables();
+    } else if (code == 0xDB) {
+      parser.ReadQuantTables();
+    } else if (code == 0xDD) {
+      parser.ReadRestartInterval();
+    } else if (code == 0xDA) {
+      const ScanSetup scan = parser.ReadScanHeader();
+      const int width = state.width;
+      const int height = state.height;
+      // A frame that cannot become a picture ends decoding.
+      if (!ImageSizeAllowed(width, height) ||
+          static_cast<std::int64_t>(width) * height > options.maxPixels)
+        return;
+      if (!sink.StartImage(width, height)) return;
+      ScanDecoder decoder(state, source, sink, progress, trace, scan);
+      decoder.RunPass<true>();
+      source.Seek(decoder.RunPass<false>());
+    } else if (code >= 0xD0 && code <= 0xD8) {
+      // RSTn and SOI carry no segment.
+    } else if (code == 0xD9) {
+      return;
+    } else {
+      parser.SkipSegment();
+    }
+  }
+}
+
+void Decode(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* progress,
+            const DecodeOptions& options) {
+  std::vector<std::uint8_t> padded(bytes.size() + kTailBytes, 0);
+  if (!bytes.empty()) std::memcpy(padded.data(), bytes.data(), bytes.size());
+  DecodePadded(padded, sink, progress, options);
+}
+
+}  // namespace zudizar::jpeg

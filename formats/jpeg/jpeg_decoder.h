@@ -1,0 +1,43 @@
+// The decoding core: the marker loop and the two passes over each scan,
+// handing decoded colours to a pixel sink. The picture reader maps them to
+// the shared palette, the colour gathering counts them, tests keep them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "core/limits.h"
+#include "formats/jpeg/jpeg_colour.h"
+#include "formats/jpeg/jpeg_trace.h"
+#include "formats/progress.h"
+
+namespace zudizar::jpeg {
+
+class PixelSink {
+ public:
+  virtual ~PixelSink() = default;
+  // A scan starts on a picture of the frame size rounded up to multiples of
+  // 8; false when the picture cannot be made, which ends decoding.
+  virtual bool StartImage(int width, int height) = 0;
+  // Preview pass: one colour for the area of a luminance block, already
+  // clipped to the picture.
+  virtual void PreviewBlock(int x, int y, int width, int height, Rgb colour) = 0;
+  // Full pass: the colours of a luminance block at (x, y); only its top-left
+  // width x height lie inside the picture.
+  virtual void Block(int x, int y, int width, int height, const BlockPixels& pixels) = 0;
+};
+
+struct DecodeOptions {
+  TraceSink trace;                           // empty: the program's trace log
+  std::int64_t maxPixels = kMaxImagePixels;  // larger frames end decoding like failed ones
+};
+
+// Decodes a whole file held in `bytes`.
+void Decode(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* progress,
+            const DecodeOptions& options = {});
+// The same over a buffer whose last kTailBytes bytes are the zero tail.
+void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, ProgressSink* progress,
+                  const DecodeOptions& options);
+
+}  // namespace zudizar::jpeg

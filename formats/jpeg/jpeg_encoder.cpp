@@ -1,0 +1,311 @@
+// WriteJpegFile: a baseline JFIF file with fixed tables (T.81 Annex K) and
+// 2 x 1 luminance sampling. The file is encoded twice: once only counting
+// its bytes, then into a buffer of that size.
+#include "formats/jpeg/jpeg_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "formats/file_io.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_fdct.h"
+#include "formats/jpeg/jpeg_tables.h"
+
+namespace zudizar {
+namespace jpeg {
+namespace {
+
+// x * c / 32768 rounded half away from zero on the side of the product.
+inline int R(int x, int c) {
+  const bool same = (x > 0 && c > 0) || (x <= 0 && c <= 0);
+  return same ? (x * c + 16384) / 32768 : (x * c - 16383) / 32768;
+}
+
+// Codes and code lengths per symbol, by T.81 Annex C.
+struct HuffmanCodes {
+  std::uint16_t code[256] = {};
+  std::uint8_t size[256] = {};
+};
+
+HuffmanCodes MakeCodes(const HuffmanSpec& spec) {
+  HuffmanCodes codes;
+  int code = 0;
+  int k = 0;
+  for (int length = 1; length <= 16; ++length) {
+    for (int i = 0; i < spec.counts[length - 1]; ++i, ++k) {
+      codes.code[spec.symbols[k]] = static_cast<std::uint16_t>(code++);
+      codes.size[spec.symbols[k]] = static_cast<std::uint8_t>(length);
+    }
+    code <<= 1;
+  }
+  return codes;
+}
+
+// Division by a quantisation value through a reciprocal: for numerators
+// below 2^16 and divisors below 2^16, (n * (2^32 / q + 1)) >> 32 is n / q.
+struct Divisor {
+  std::uint32_t half = 0;
+  std::uint64_t reciprocal = 0;
+};
+
+inline int Divide(int a, const Divisor& d) {
+  if (a > 0) return static_cast<int>(((static_cast<std::uint64_t>(a) + d.half) * d.reciprocal) >> 32);
+  if (a < 0)
+    return -static_cast<int>(((static_cast<std::uint64_t>(-a) + d.half) * d.reciprocal) >> 32);
+  return 0;
+}
+
+struct QuantTable {
+  Divisor divisor[64];  // by zig-zag index
+};
+
+QuantTable MakeQuant(const std::array<std::uint8_t, 64>& values) {
+  QuantTable table;
+  for (int k = 0; k < 64; ++k) {
+    const std::uint32_t q = values[k] * 16u;
+    table.divisor[k] = {q / 2, (std::uint64_t{1} << 32) / q + 1};
+  }
+  return table;
+}
+
+inline int BitLength(int magnitude) { return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude)); }
+
+// Packs bits MSB first, stuffing a 0x00 after every 0xFF byte; when
+// counting it only advances the length.
+template <bool kCount>
+class Writer {
+ public:
+  explicit Writer(std::uint8_t* out) : out_(out) {}
+
+  void Byte(std::uint8_t value) {
+    if (!kCount) out_[length_] = value;
+    ++length_;
+  }
+  void Bytes(std::initializer_list<std::uint8_t> values) {
+    for (const std::uint8_t v : values) Byte(v);
+  }
+  void Word(int value) {
+    Byte(static_cast<std::uint8_t>(value >> 8));
+    Byte(static_cast<std::uint8_t>(value));
+  }
+
+  void Put(std::uint32_t bits, int count) {
+    acc_ = (acc_ << count) | bits;
+    bits_ += count;
+    if (bits_ >= 32) {
+      bits_ -= 32;
+      PutWord(static_cast<std::uint32_t>(acc_ >> bits_));
+    }
+  }
+
+  // Completes the last byte with 1 bits.
+  void Finish() {
+    if (bits_ % 8 != 0) Put((1u << (8 - bits_ % 8)) - 1, 8 - bits_ % 8);
+    while (bits_ > 0) {
+      bits_ -= 8;
+      PutByte(static_cast<std::uint8_t>(acc_ >> bits_));
+    }
+  }
+
+  std::size_t Length() const { return length_; }
+
+ private:
+  void PutByte(std::uint8_t value) {
+    Byte(value);
+    if (value == 0xFF) Byte(0);
+  }
+  void PutWord(std::uint32_t word) {
+    // A 0xFF byte shows as a zero byte of the complement (the test may also
+    // fire on a 0xFE next to a 0xFF, which only takes the slow way).
+    if ((((~word) - 0x01010101u) & word & 0x80808080u) == 0) {
+      if (!kCount) {
+        const std::uint32_t big = __builtin_bswap32(word);
+        std::memcpy(out_ + length_, &big, 4);
+      }
+      length_ += 4;
+      return;
+    }
+    for (int shift = 24; shift >= 0; shift -= 8) PutByte(static_cast<std::uint8_t>(word >> shift));
+  }
+
+  std::uint8_t* out_;
+  std::size_t length_ = 0;
+  std::uint64_t acc_ = 0;
+  int bits_ = 0;
+};
+
+struct Tables {
+  QuantTable luminanceQuant = MakeQuant(kLuminanceQuantK1);
+  QuantTable chrominanceQuant = MakeQuant(kChrominanceQuantK2);
+  HuffmanCodes dcLuminance = MakeCodes(kDcLuminanceK3);
+  HuffmanCodes dcChrominance = MakeCodes(kDcChrominanceK4);
+  HuffmanCodes acLuminance = MakeCodes(kAcLuminanceK5);
+  HuffmanCodes acChrominance = MakeCodes(kAcChrominanceK6);
+};
+
+const Tables& FixedTables() {
+  static const Tables tables;
+  return tables;
+}
+
+// Quantises a transformed block and codes it (T.81 F.1.2).
+template <bool kCount>
+void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTable& quant,
+                 int& previousDc, const HuffmanCodes& dc, const HuffmanCodes& ac) {
+  int z[64];
+  for (int k = 0; k < 64; ++k) z[k] = Divide(block[kZigZagToNatural[k]], quant.divisor[k]);
+  const int diff = z[0] - previousDc;
+  previousDc = z[0];
+  int size = BitLength(diff < 0 ? -diff : diff);
+  const auto low = [](int value, int bits) {
+    return static_cast<std::uint32_t>(value < 0 ? value - 1 : value) & ((1u << bits) - 1);
+  };
+  out.Put((std::uint32_t{dc.code[size]} << size) | (size ? low(diff, size) : 0), dc.size[size] + size);
+  int run = 0;
+  for (int k = 1; k < 64; ++k) {
+    const int value = z[k];
+    if (value == 0) {
+      ++run;
+      continue;
+    }
+    for (; run > 15; run -= 16) out.Put(ac.code[0xF0], ac.size[0xF0]);
+    size = BitLength(value < 0 ? -value : value);
+    const int symbol = (run << 4) | size;
+    out.Put((std::uint32_t{ac.code[symbol]} << size) | low(value, size), ac.size[symbol] + size);
+    run = 0;
+  }
+  if (run > 0) out.Put(ac.code[0x00], ac.size[0x00]);
+}
+
+template <bool kCount>
+void WriteHeaders(Writer<kCount>& out, int width, int height) {
+  // SOI and a JFIF 1.01 APP0 segment: no units, density 1 x 1, no thumbnail.
+  out.Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00,
+             0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
+  out.Bytes({0xFF, 0xDB});
+  out.Word(2 + 65 * 2);
+  out.Byte(0);
+  for (const std::uint8_t v : kLuminanceQuantK1) out.Byte(v);
+  out.Byte(1);
+  for (const std::uint8_t v : kChrominanceQuantK2) out.Byte(v);
+  out.Bytes({0xFF, 0xC0});
+  out.Word(8 + 3 * 3);
+  out.Byte(8);
+  out.Word(height);
+  out.Word(width);
+  out.Bytes({3, 1, 0x21, 0, 2, 0x11, 1, 3, 0x11, 1});
+  const std::pair<std::uint8_t, const HuffmanSpec*> tables[] = {
+      {0x00, &kDcLuminanceK3}, {0x01, &kDcChrominanceK4}, {0x10, &kAcLuminanceK5}, {0x11, &kAcChrominanceK6}};
+  for (const auto& [tableByte, spec] : tables) {
+    out.Bytes({0xFF, 0xC4});
+    out.Word(19 + spec->symbolCount);
+    out.Byte(tableByte);
+    for (const std::uint8_t count : spec->counts) out.Byte(count);
+    for (int i = 0; i < spec->symbolCount; ++i) out.Byte(spec->symbols[i]);
+  }
+  out.Bytes({0xFF, 0xDA});
+  out.Word(6 + 2 * 3);
+  out.Bytes({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0});
+}
+
+// One whole run; returns the file length.
+template <bool kCount>
+std::size_t EncodeRun(const IndexedImage& image, const SampleTable& samples, std::uint8_t* buffer,
+                      ProgressSink* progress) {
+  const Tables& t = FixedTables();
+  Writer<kCount> out(buffer);
+  const int width = image.ImageWidth();
+  const int height = image.ImageHeight();
+  WriteHeaders(out, width, height);
+  const int mcusPerRow = ((width + 7) / 8 + 1) / 2;
+  const int mcuRows = (height + 7) / 8;
+  int previousDc[3] = {};
+  EncoderMcu mcu;
+  for (int row = 0; row < mcuRows; ++row) {
+    for (int column = 0; column < mcusPerRow; ++column) {
+      GatherMcu(image, samples, column, row, mcu);
+      ForwardDct(mcu.luminance[0]);
+      ForwardDct(mcu.luminance[1]);
+      ForwardDct(mcu.cb);
+      ForwardDct(mcu.cr);
+      EncodeBlock(out, mcu.luminance[0], t.luminanceQuant, previousDc[0], t.dcLuminance, t.acLuminance);
+      EncodeBlock(out, mcu.luminance[1], t.luminanceQuant, previousDc[0], t.dcLuminance, t.acLuminance);
+      EncodeBlock(out, mcu.cb, t.chrominanceQuant, previousDc[1], t.dcChrominance, t.acChrominance);
+      EncodeBlock(out, mcu.cr, t.chrominanceQuant, previousDc[2], t.dcChrominance, t.acChrominance);
+    }
+    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, kCount ? 0 : 1);
+  }
+  out.Finish();
+  out.Bytes({0xFF, 0xD9});
+  return out.Length();
+}
+
+}  // namespace
+
+SampleTable MakeSampleTable(const PaletteTable& palette) {
+  SampleTable table;
+  for (int i = 0; i < 256; ++i) {
+    const int red = 16 * palette[i].red;
+    const int green = 16 * palette[i].green;
+    const int blue = 16 * palette[i].blue;
+    const int y = R(red, 9798) + R(green, 19235) + R(blue, 3736);
+    table.luminance[i] = static_cast<std::int16_t>(y - 2048);
+    table.cb[i] = static_cast<std::int16_t>(R(blue - y, 18492));
+    table.cr[i] = static_cast<std::int16_t>(R(red - y, 23372));
+  }
+  return table;
+}
+
+void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY,
+               EncoderMcu& mcu) {
+  const int width = image.ImageWidth();
+  const int height = image.ImageHeight();
+  const int x0 = mcuX * 16;
+  const int y0 = mcuY * 8;
+  const bool inside = x0 + 16 <= width;
+  for (int j = 0; j < 8; ++j) {
+    const std::uint8_t* row = image.Row(std::min(y0 + j, height - 1));
+    std::uint8_t index[16];
+    if (inside) {
+      std::memcpy(index, row + x0, 16);
+    } else {
+      for (int i = 0; i < 16; ++i) index[i] = row[std::min(x0 + i, width - 1)];
+    }
+    for (int i = 0; i < 16; ++i) mcu.luminance[i >> 3][8 * j + (i & 7)] = samples.luminance[index[i]];
+    for (int i = 0; i < 8; ++i) {
+      const int cb = samples.cb[index[2 * i]] + samples.cb[index[2 * i + 1]];
+      const int cr = samples.cr[index[2 * i]] + samples.cr[index[2 * i + 1]];
+      mcu.cb[8 * j + i] = static_cast<std::int16_t>((cb + 1) >> 1);
+      mcu.cr[8 * j + i] = static_cast<std::int16_t>((cr + 1) >> 1);
+    }
+  }
+}
+
+int Quantise(int coefficient, int q) {
+  const Divisor d{static_cast<std::uint32_t>(q) / 2, (std::uint64_t{1} << 32) / static_cast<std::uint32_t>(q) + 1};
+  return Divide(coefficient, d);
+}
+
+}  // namespace jpeg
+
+std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTable& palette,
+                                     ProgressSink* progress) {
+  const int width = image.ImageWidth();
+  const int height = image.ImageHeight();
+  if (!image.HasPixels() || width < 1 || height < 1 ||
+      image.pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    return {};
+  const jpeg::SampleTable samples = jpeg::MakeSampleTable(palette);
+  const std::size_t length = jpeg::EncodeRun<true>(image, samples, nullptr, progress);
+  std::vector<std::uint8_t> bytes(length + 16384, 0);
+  bytes.resize(jpeg::EncodeRun<false>(image, samples, bytes.data(), progress));
+  return bytes;
+}
+
+bool WriteJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+  const std::vector<std::uint8_t> bytes = EncodeJpeg(image, SharedPalette.current, progress);
+  if (bytes.empty()) return false;
+  return WriteFileSafely(name, bytes);
+}
+
+}  // namespace zudizar

@@ -1,0 +1,38 @@
+// Pieces of the JFIF encoder that tests look at on their own: the colour
+// samples of the palette, the gathering of one MCU and the quantisation.
+#pragma once
+
+#include <cstdint>
+
+#include "core/indexed_image.h"
+#include "palette/shared_palette.h"
+
+namespace zudizar::jpeg {
+
+// Per palette index: the luminance sample (Y - 2048) and Cb and Cr, all with
+// 4 fraction bits.
+struct SampleTable {
+  std::int16_t luminance[256];
+  std::int16_t cb[256];
+  std::int16_t cr[256];
+};
+SampleTable MakeSampleTable(const PaletteTable& palette);
+
+// The four blocks of a 16 x 8 MCU: two luminance blocks side by side and
+// one Cb and one Cr block, each chroma sample the rounded mean of two
+// horizontally neighbouring pixels.
+struct EncoderMcu {
+  alignas(32) std::int16_t luminance[2][64];
+  alignas(32) std::int16_t cb[64];
+  alignas(32) std::int16_t cr[64];
+};
+// The MCU at column mcuX, row mcuY; positions beyond the right or bottom
+// edge repeat the last column or row.
+void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY,
+               EncoderMcu& mcu);
+
+// A coefficient divided by the internal quantisation value q (table value
+// times 16), rounded half away from zero.
+int Quantise(int coefficient, int q);
+
+}  // namespace zudizar::jpeg

@@ -1,0 +1,19 @@
+// The decoder's 8 x 8 inverse DCT: rows first, then columns, in place, with
+// 16-bit values between the passes. Quantisation values carry a factor 16,
+// so the output samples have 4 fraction bits around 0.
+#pragma once
+
+#include <cstdint>
+
+namespace zudizar::jpeg {
+
+// The defined arithmetic, one row or column at a time.
+void InverseDctReference(std::int16_t block[64]);
+// The same results, eight rows or columns at a time where the processor
+// offers AVX2.
+void InverseDct(std::int16_t block[64]);
+// A block whose only non-zero coefficient is the DC one transforms to a
+// constant; this gives it without the transform.
+std::int16_t InverseDctOfDc(std::int16_t dc);
+
+}  // namespace zudizar::jpeg

@@ -1,0 +1,64 @@
+// ReadJpegFile: the decoding core with a sink that maps every colour to the
+// nearest shared colour and writes it into the picture.
+#include <algorithm>
+#include <cstring>
+
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_decoder.h"
+#include "formats/jpeg/jpeg_file.h"
+#include "formats/reduce.h"
+
+namespace zudizar {
+namespace {
+
+class PictureSink final : public jpeg::PixelSink {
+ public:
+  explicit PictureSink(IndexedImage& image) : image_(image) {}
+
+  bool StartImage(int width, int height) override {
+    if (CreateImage(width, height, image_) != 1) return false;
+    map_ = &CurrentNearestColourMap();
+    return true;
+  }
+
+  void PreviewBlock(int x, int y, int width, int height, jpeg::Rgb colour) override {
+    const auto index = static_cast<std::uint8_t>(map_->Nearest(colour.red, colour.green, colour.blue));
+    for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
+  }
+
+  void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
+    const NearestColourMap& map = *map_;
+    for (int row = 0; row < height; ++row) {
+      std::uint8_t* out = image_.Row(y + row) + x;
+      const std::uint8_t* red = pixels.red + 8 * row;
+      const std::uint8_t* green = pixels.green + 8 * row;
+      const std::uint8_t* blue = pixels.blue + 8 * row;
+      for (int column = 0; column < width; ++column)
+        out[column] = static_cast<std::uint8_t>(map.Nearest(red[column], green[column], blue[column]));
+    }
+  }
+
+ private:
+  IndexedImage& image_;
+  const NearestColourMap* map_ = nullptr;
+};
+
+}  // namespace
+
+void DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
+                     ProgressSink* progress) {
+  FreeImage(image);
+  PictureSink sink(image);
+  jpeg::Decode(bytes, sink, progress);
+}
+
+bool ReadJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+  FreeImage(image);
+  std::vector<std::uint8_t> buffer;
+  if (!jpeg::ReadPaddedFile(name, buffer)) return false;
+  PictureSink sink(image);
+  jpeg::DecodePadded(buffer, sink, progress, {});
+  return true;
+}
+
+}  // namespace zudizar

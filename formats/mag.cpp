@@ -91,6 +91,13 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, MagHeader& header) {
   return !r.Truncated();
 }
 
+// Flag A runs from its offset up to flag B's; an inverted pair leaves it empty.
+ZeroTailStream FlagAStream(std::span<const std::uint8_t> bytes, const MagHeader& header) {
+  const std::int64_t length =
+      std::max<std::int64_t>(0, std::int64_t{header.flagBOffset} - std::int64_t{header.flagAOffset});
+  return ZeroTailStream(bytes, header.start + header.flagAOffset, static_cast<std::uint64_t>(length));
+}
+
 int ColourCount(std::uint8_t screenMode) {
   if (screenMode & 0x80) return 256;
   if (screenMode & 0x02) return 8;
@@ -101,13 +108,10 @@ int ColourCount(std::uint8_t screenMode) {
 // line first. The ring keeps the last 17 lines of units (b0 << 8 | b1).
 void DecodeUnits(const MagHeader& header, std::span<const std::uint8_t> bytes, bool eightBit, int flagBytes,
                  IndexedImage& image) {
-  const std::uint64_t h = header.start;
-  const std::int64_t flagALength =
-      std::max<std::int64_t>(0, std::int64_t{header.flagBOffset} - std::int64_t{header.flagAOffset});
-  ZeroTailStream flagA(bytes, h + header.flagAOffset, static_cast<std::uint64_t>(flagALength));
+  const ZeroTailStream flagA = FlagAStream(bytes, header);
   // Flag B and the pixel data are taken one byte longer than their sizes say.
-  ZeroTailStream flagB(bytes, h + header.flagBOffset, std::uint64_t{header.flagBSize} + 1);
-  ZeroTailStream pixelData(bytes, h + header.pixelOffset, std::uint64_t{header.pixelSize} + 1);
+  ZeroTailStream flagB(bytes, header.start + header.flagBOffset, std::uint64_t{header.flagBSize} + 1);
+  ZeroTailStream pixelData(bytes, header.start + header.pixelOffset, std::uint64_t{header.pixelSize} + 1);
 
   const int units = 2 * flagBytes;
   const int height = image.ImageHeight();
@@ -186,10 +190,7 @@ bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const M
   // Every flag byte of the picture takes one bit of flag A. A header whose
   // picture needs more bits than the file and the zero tail can give would
   // have the decoder invent a picture out of nothing: refuse it.
-  const std::int64_t flagALength =
-      std::max<std::int64_t>(0, std::int64_t{header.flagBOffset} - std::int64_t{header.flagAOffset});
-  const ZeroTailStream flagA(bytes, header.start + header.flagAOffset, static_cast<std::uint64_t>(flagALength));
-  if (static_cast<std::uint64_t>(flagBytes * h) > 8 * (flagA.Size() + kZeroTail)) return false;
+  if (static_cast<std::uint64_t>(flagBytes * h) > 8 * (FlagAStream(bytes, header).Size() + kZeroTail)) return false;
 
   const std::uint64_t paletteAt = header.start + kHeaderSize;
   const std::size_t paletteBytes = 3 * static_cast<std::size_t>(colours);

@@ -20,7 +20,6 @@
 namespace zudizar {
 namespace {
 
-using testing::MakeImage;
 using testing::Pixels;
 
 // A MAG file assembled by hand from per-line flag nibbles (before the XOR
@@ -255,25 +254,13 @@ TEST_F(MagTest, WriterPicksTheLayoutByColourCount) {
 }
 
 TEST_F(MagTest, WriterTriesCopyVectorsInTheDefinedOrder) {
-  IndexedImage image;
-  MakeImage(image, {{1, 1, 1, 1, 2, 2, 2, 2},    // A B
-                    {3, 3, 3, 3, 1, 1, 1, 1},    // C A: A also one line up-left (5)
-                    {1, 1, 1, 1, 3, 3, 3, 3}});  // A C: A two lines up (6), C up-left (5)
-  std::vector<std::uint8_t> file;
-  ASSERT_TRUE(EncodeMag(image, file));
-  EXPECT_EQ(FileFlags(file, 2, 3), (std::vector<std::vector<int>>{{0, 0}, {0, 5}, {6, 5}}));
-
-  ASSERT_EQ(CreateImage(24, 3, image), 1);
-  FillImage(image, 9);
-  ASSERT_TRUE(EncodeMag(image, file));
-  EXPECT_EQ(FileFlags(file, 6, 3),
-            (std::vector<std::vector<int>>{{0, 1, 1, 1, 1, 1}, {4, 1, 1, 1, 1, 1}, {4, 1, 1, 1, 1, 1}}));
-
-  // Against a plain reading of the rule on a two-colour picture, where most
-  // units have several matching candidates.
+  // A plain reading of the rule on a two-colour picture, where most units
+  // have several matching candidates.
   const int order[] = {1, 4, 5, 6, 7, 9, 10, 2, 8, 11, 12, 13, 14, 3, 15};
   const int dx[] = {0, 1, 2, 4, 0, 1, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0};
   const int dy[] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 16};
+  IndexedImage image;
+  std::vector<std::uint8_t> file;
   ASSERT_EQ(CreateImage(48, 40, image), 1);
   std::mt19937 random(3);
   for (auto& p : image.pixels) p = random() % 5 ? 30 : 31;
@@ -456,6 +443,27 @@ TEST_F(MagTest, PaletteRuleSeesTheFilesOwnColours) {
   EXPECT_EQ(SharedPalette.current, before);
   EXPECT_FALSE(LoadPaletteFromMagBytes(std::span(file).first(40)));
   EXPECT_FALSE(LoadPaletteFromMag("/nonexistent/picture.mag"));
+
+  // Colours the palette lacks go to the lowest free entries in index order;
+  // one it holds (entry 10) keeps its slot. Unused file colours add nothing.
+  MagParts m;
+  m.palette = SharedColours(10, 16);
+  const std::uint8_t added[] = {/*1*/ 1, 2, 3, /*2*/ 4, 5, 6, /*3, unused*/ 7, 8, 9};
+  std::copy(std::begin(added), std::end(added), m.palette.begin() + 3);
+  m.flags = {{0, 0}};
+  m.pixelData = {0x01, 0x20, 0x00, 0x12};
+  testing::TempFolder folder;
+  const auto bytes = BuildMag(m);
+  {
+    std::ofstream out(folder.File("new.mag"), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ASSERT_TRUE(LoadPaletteFromMag(folder.File("new.mag")));
+  PaletteTable expected = before;
+  expected[11] = {2, 1, 3, expected[11].flags};  // stored green, red, blue
+  expected[12] = {5, 4, 6, expected[12].flags};
+  EXPECT_EQ(SharedPalette.pending, expected);
+  EXPECT_EQ(SharedPalette.current, before);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "formats/file_io.h"
+#include "palette/palette_load.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -427,6 +428,22 @@ TEST_F(MagTest, CorpusFilesDecodeToTheReferencePictures) {
     ASSERT_TRUE(EncodeMag(shared, ours));
     ASSERT_TRUE(DecodeMag(ours, again));
     EXPECT_EQ(again.pixels, shared.pixels);
+
+    // Opened as the main window does (palette merged and applied, then the
+    // picture read), a 16-colour picture shows its exact colours.
+    if (file.find("_16c_") == std::string::npos) continue;
+    SharedPalette.current = DefaultPalette;
+    ASSERT_TRUE(LoadPaletteFromMag((folder / (file + ".mag")).string()));
+    SharedPalette.current = SharedPalette.pending;
+    ASSERT_TRUE(ReadMagFile((folder / (file + ".mag")).string(), shared));
+    int inexact = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const PaletteEntry& e = SharedPalette.current[shared.At(x, y)];
+        const std::uint8_t* r = reference->data() + (static_cast<std::size_t>(y) * w + x) * 3;
+        inexact += e.red != r[0] || e.green != r[1] || e.blue != r[2];
+      }
+    EXPECT_EQ(inexact, 0);
   }
   if (compared == 0) GTEST_SKIP() << "ImageMagick convert is not installed";
 }

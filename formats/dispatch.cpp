@@ -1,39 +1,105 @@
-// Placeholder dispatch by extension until the format table lands.
 #include "formats/dispatch.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "formats/bmp.h"
+#include "formats/file_io.h"
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/mag.h"
 
 namespace zudizar {
 namespace {
-std::string UpperExtension(const std::string& name) {
+
+using Reader = bool (*)(const std::string&, IndexedImage&, ProgressSink*);
+using Writer = bool (*)(const std::string&, IndexedImage&, ProgressSink*);
+using Signature = bool (*)(std::span<const std::uint8_t>);
+
+bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> prefix) {
+  return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
+
+bool BmpSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {'B', 'M'}); }
+bool MagSignature(std::span<const std::uint8_t> b) {
+  return StartsWith(b, {'M', 'A', 'K', 'I', '0', '2', ' ', ' '});
+}
+bool JpegSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {0xFF, 0xD8, 0xFF}); }
+// Reserved 0, type 1 (icon), and a count of at least one image.
+bool IconSignature(std::span<const std::uint8_t> b) {
+  return StartsWith(b, {0x00, 0x00, 0x01, 0x00}) && b.size() >= 6 && (b[4] | b[5]) != 0;
+}
+
+struct FormatEntry {
+  PictureFormat format;
+  std::array<const char*, 4> extensions;  // upper case, full stop included
+  Signature signature;
+  Reader read;
+  Writer write;
+};
+
+// BMP comes first: it is also the format of every unknown extension.
+constexpr FormatEntry kFormats[] = {
+    {PictureFormat::Bmp, {".BMP"}, BmpSignature, ReadBmpFile, WriteBmpFile},
+    {PictureFormat::Mag, {".MAG"}, MagSignature, ReadMagFile, WriteMagFile},
+    {PictureFormat::Jpeg, {".JPG", ".JPEG", ".JPE", ".JFIF"}, JpegSignature, ReadJpegFile, WriteJpegFile},
+    {PictureFormat::Icon, {".ICO"}, IconSignature, ReadIconFile, WriteIconFile},
+};
+
+const FormatEntry& Entry(PictureFormat format) {
+  for (const auto& entry : kFormats)
+    if (entry.format == format) return entry;
+  return kFormats[0];
+}
+
+std::string UpperExtension(std::string_view name) {
   const auto dot = name.find_last_of('.');
-  if (dot == std::string::npos) return {};
-  std::string ext = name.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  if (dot == std::string_view::npos) return {};
+  std::string ext(name.substr(dot));
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return ext;
 }
+
 }  // namespace
 
-bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+PictureFormat FormatByExtension(std::string_view name) {
   const std::string ext = UpperExtension(name);
-  if (ext == ".MAG") return ReadMagFile(name, image, progress);
-  if (ext == ".JPG") return ReadJpegFile(name, image, progress);
-  if (ext == ".ICO") return ReadIconFile(name, image, progress);
-  return ReadBmpFile(name, image, progress);
+  for (const auto& entry : kFormats)
+    for (const char* e : entry.extensions)
+      if (e && ext == e) return entry.format;
+  return PictureFormat::Bmp;
+}
+
+bool FormatBySignature(std::span<const std::uint8_t> firstBytes, PictureFormat& format) {
+  for (const auto& entry : kFormats)
+    if (entry.signature(firstBytes)) {
+      format = entry.format;
+      return true;
+    }
+  return false;
+}
+
+PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::uint8_t> firstBytes) {
+  PictureFormat byContent;
+  if (FormatBySignature(firstBytes, byContent)) return byContent;
+  return FormatByExtension(name);
+}
+
+PictureFormat ChoosePictureFormatOfFile(const std::string& name) {
+  std::uint8_t first[kSignatureBytes] = {};
+  const long long got = ReadFileBytes(name, first, 0, kSignatureBytes);
+  return ChoosePictureFormat(name, std::span<const std::uint8_t>(first, got > 0 ? static_cast<std::size_t>(got) : 0));
+}
+
+bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+  return Entry(ChoosePictureFormatOfFile(name)).read(name, image, progress);
 }
 
 bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   image.fileHeader.bfOffBits = kBmpHeaderArea;
-  const std::string ext = UpperExtension(name);
-  if (ext == ".MAG") return WriteMagFile(name, image, progress);
-  if (ext == ".JPG") return WriteJpegFile(name, image, progress);
-  if (ext == ".ICO") return WriteIconFile(name, image, progress);
-  return WriteBmpFile(name, image, progress);
+  return Entry(FormatByExtension(name)).write(name, image, progress);
 }
 
 }  // namespace zudizar

@@ -2,14 +2,40 @@
 // the reader or writer.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "core/indexed_image.h"
 #include "formats/progress.h"
 
 namespace zudizar {
 
+enum class PictureFormat { Bmp, Mag, Jpeg, Icon };
+
+// The format a name's extension names (upper-cased, from the last full stop):
+// ".MAG"; ".JPG", ".JPEG", ".JPE", ".JFIF"; ".ICO"; anything else, or none, BMP.
+PictureFormat FormatByExtension(std::string_view name);
+
+// The format whose signature the first bytes carry ("BM", "MAKI02  ",
+// FF D8 FF, the icon header 00 00 01 00 with at least one image); false when
+// they carry none.
+bool FormatBySignature(std::span<const std::uint8_t> firstBytes, PictureFormat& format);
+
+// The reader for a file: its extension decides, unless its first bytes clearly
+// say it is another supported format. Pure: needs no file.
+PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::uint8_t> firstBytes);
+
+// How many first bytes ChoosePictureFormat looks at.
+inline constexpr std::size_t kSignatureBytes = 8;
+
+// Reads the first bytes of a file and chooses its reader.
+PictureFormat ChoosePictureFormatOfFile(const std::string& name);
+
 bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// Writes by the extension's format. The old file is replaced only when the
+// new one is complete; a failed save leaves it untouched.
 bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
 }  // namespace zudizar

@@ -1,9 +1,38 @@
 #include "formats/reduce.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 
 namespace zudizar {
+namespace {
+
+constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
+constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
+constexpr std::size_t kBlockCount = std::size_t{1} << 18;  // blocks of 4 x 4 x 4 colours
+constexpr std::size_t kAnswerCount = std::size_t{1} << 24;
+
+// Larger than any real per-axis distance; three of them still fit 16 bits.
+constexpr std::uint16_t kNever = 0x3FFF;
+
+// Eight 16-bit lanes; plain vector extensions, so any x86-64 (or other)
+// target compiles them to its own vector instructions.
+typedef std::int16_t Lanes __attribute__((vector_size(16)));
+
+inline Lanes Broadcast(int v) {
+  const auto s = static_cast<std::int16_t>(v);
+  return Lanes{s, s, s, s, s, s, s, s};
+}
+inline Lanes Abs(Lanes v) {
+  const Lanes sign = v >> 15;
+  return (v ^ sign) - sign;
+}
+
+// Least and greatest distance along one axis from `v` to the range [lo, hi].
+inline int AxisMin(int v, int lo, int hi) { return v < lo ? lo - v : (v > hi ? v - hi : 0); }
+inline int AxisMax(int v, int lo, int hi) { return std::max(v - lo, hi - v); }
+
+}  // namespace
 
 int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green,
                         std::uint8_t blue) {
@@ -21,16 +50,159 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
   return best;
 }
 
-NearestColourMap::NearestColourMap(const PaletteTable& table) : table_(table) {}
+NearestColourMap::NearestColourMap(const PaletteTable& table)
+    : cellStart_(kCellCount + 1),
+      blockInfo_(std::make_unique_for_overwrite<std::uint16_t[]>(kBlockCount)),
+      // Left uninitialised: only mixed blocks are ever read, so pages of
+      // colours a picture never uses are never touched.
+      answers_(std::make_unique_for_overwrite<std::uint8_t[]>(kAnswerCount)) {
+  Rebuild(table);
+}
 
-int NearestColourMap::Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
-  return NearestColourByScan(table_, red, green, blue);
+void NearestColourMap::Rebuild(const PaletteTable& table) {
+  table_ = table;
+  std::fill_n(blockInfo_.get(), kBlockCount, kUnfilledBlock);
+
+  // A later entry of a colour already in the table can never win a tie, so
+  // only the first of each colour is a candidate.
+  std::uint8_t unique[256];
+  int uniqueCount = 0;
+  for (int i = 0; i < 256; ++i) {
+    bool seen = false;
+    for (int j = 0; j < i && !seen; ++j)
+      seen = table[j].red == table[i].red && table[j].green == table[i].green &&
+             table[j].blue == table[i].blue;
+    if (!seen) unique[uniqueCount++] = static_cast<std::uint8_t>(i);
+  }
+
+  // Per-axis least and greatest distances of every candidate to every cell
+  // range; unused positions can never be a candidate nor the bound.
+  alignas(32) std::uint16_t axisMin[3][kCellsPerAxis][256];
+  alignas(32) std::uint16_t axisMax[3][kCellsPerAxis][256];
+  for (int c = 0; c < kCellsPerAxis; ++c) {
+    const int lo = c * 16, hi = lo + 15;
+    for (int u = 0; u < 256; ++u) {
+      for (int axis = 0; axis < 3; ++axis) {
+        if (u >= uniqueCount) {
+          axisMin[axis][c][u] = kNever;
+          axisMax[axis][c][u] = kNever;
+          continue;
+        }
+        const PaletteEntry& e = table[unique[u]];
+        const int v = axis == 0 ? e.red : axis == 1 ? e.green : e.blue;
+        axisMin[axis][c][u] = static_cast<std::uint16_t>(AxisMin(v, lo, hi));
+        axisMax[axis][c][u] = static_cast<std::uint16_t>(AxisMax(v, lo, hi));
+      }
+    }
+  }
+
+  candidates_.clear();
+  candidates_.reserve(kCellCount * 16);
+  alignas(32) std::uint16_t minRG[256], maxRG[256], minSum[256], maxSum[256];
+  std::uint8_t kept[256];
+  for (int r = 0; r < kCellsPerAxis; ++r) {
+    for (int g = 0; g < kCellsPerAxis; ++g) {
+      for (int u = 0; u < 256; ++u) {
+        minRG[u] = static_cast<std::uint16_t>(axisMin[0][r][u] + axisMin[1][g][u]);
+        maxRG[u] = static_cast<std::uint16_t>(axisMax[0][r][u] + axisMax[1][g][u]);
+      }
+      for (int b = 0; b < kCellsPerAxis; ++b) {
+        const int cell = (r << 8) | (g << 4) | b;
+        std::uint16_t bound = 0xFFFF;
+        for (int u = 0; u < 256; ++u) {
+          minSum[u] = static_cast<std::uint16_t>(minRG[u] + axisMin[2][b][u]);
+          maxSum[u] = static_cast<std::uint16_t>(maxRG[u] + axisMax[2][b][u]);
+        }
+        for (int u = 0; u < 256; ++u) bound = std::min(bound, maxSum[u]);
+        int count = 0;
+        for (int u = 0; u < uniqueCount; ++u) {
+          kept[count] = unique[u];
+          count += minSum[u] <= bound;
+        }
+        cellStart_[cell] = static_cast<std::uint32_t>(candidates_.size());
+        candidates_.insert(candidates_.end(), kept, kept + count);
+      }
+    }
+  }
+  cellStart_[kCellCount] = static_cast<std::uint32_t>(candidates_.size());
+}
+
+std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
+  const int r0 = static_cast<int>(block >> 12) * 4;
+  const int g0 = static_cast<int>((block >> 6) & 63) * 4;
+  const int b0 = static_cast<int>(block & 63) * 4;
+  const int cell = ((r0 >> 4) << 8) | ((g0 >> 4) << 4) | (b0 >> 4);
+
+  // Narrow the cell's candidates to those that can win inside this block.
+  const std::uint8_t* first = candidates_.data() + cellStart_[cell];
+  const std::uint8_t* last = candidates_.data() + cellStart_[cell + 1];
+  std::uint8_t kept[256];
+  kept[0] = 0;  // every cell has at least one candidate; this only quiets the compiler
+  int least[256];
+  int bound = 1 << 30;
+  int count = 0;
+  for (const std::uint8_t* p = first; p != last; ++p, ++count) {
+    const PaletteEntry& e = table_[*p];
+    least[count] = AxisMin(e.red, r0, r0 + 3) + AxisMin(e.green, g0, g0 + 3) +
+                   AxisMin(e.blue, b0, b0 + 3);
+    bound = std::min(bound, AxisMax(e.red, r0, r0 + 3) + AxisMax(e.green, g0, g0 + 3) +
+                                AxisMax(e.blue, b0, b0 + 3));
+    kept[count] = *p;
+  }
+  int n = 0;
+  for (int i = 0; i < count; ++i)
+    if (least[i] <= bound) kept[n++] = kept[i];
+
+  std::uint32_t info = kept[0];
+  if (n > 1) {
+    // All 64 colours at once, 8 per vector: colour k = 16a + 4b + c of the
+    // block is lane k % 8 of vector k / 8 (a = red, b = green, c = blue step).
+    Lanes best[8], index[8];
+    for (int v = 0; v < 8; ++v) {
+      best[v] = Broadcast(0x7FFF);
+      index[v] = Broadcast(0);
+    }
+    const Lanes greenStep[2] = {{0, 0, 0, 0, 1, 1, 1, 1}, {2, 2, 2, 2, 3, 3, 3, 3}};
+    const Lanes blueStep = {0, 1, 2, 3, 0, 1, 2, 3};
+    for (int i = 0; i < n; ++i) {
+      const PaletteEntry& e = table_[kept[i]];
+      const Lanes candidate = Broadcast(kept[i]);
+      Lanes greenBlue[2];
+      for (int h = 0; h < 2; ++h)
+        greenBlue[h] = Abs(greenStep[h] + Broadcast(g0 - e.green)) + Abs(blueStep + Broadcast(b0 - e.blue));
+      for (int a = 0; a < 4; ++a) {
+        const Lanes red = Broadcast(std::abs(r0 + a - e.red));
+        for (int h = 0; h < 2; ++h) {
+          const int v = 2 * a + h;
+          const Lanes d = greenBlue[h] + red;
+          const Lanes nearer = d < best[v];  // strictly: earlier indices keep ties
+          best[v] = (nearer & d) | (~nearer & best[v]);
+          index[v] = (nearer & candidate) | (~nearer & index[v]);
+        }
+      }
+    }
+    std::uint8_t answers[64];
+    bool uniform = true;
+    for (int k = 0; k < 64; ++k) {
+      answers[k] = static_cast<std::uint8_t>(index[k >> 3][k & 7]);
+      uniform = uniform && answers[k] == answers[0];
+    }
+    info = answers[0];
+    if (!uniform) {
+      std::memcpy(answers_.get() + (static_cast<std::size_t>(block) << 6), answers, 64);
+      info = kMixedBlock;
+    }
+  }
+  blockInfo_[block] = static_cast<std::uint16_t>(info);
+  return info;
 }
 
 const NearestColourMap& CurrentNearestColourMap() {
   static std::unique_ptr<NearestColourMap> map;
-  if (!map || map->Table() != SharedPalette.current)
+  if (!map)
     map = std::make_unique<NearestColourMap>(SharedPalette.current);
+  else if (std::memcmp(map->Table().data(), SharedPalette.current.data(), sizeof(PaletteTable)) != 0)
+    map->Rebuild(SharedPalette.current);
   return *map;
 }
 
@@ -38,7 +210,8 @@ int NearestSharedColour(ColourTableEntry& colour) {
   const NearestColourMap& map = CurrentNearestColourMap();
   const int best = map.Nearest(colour.red, colour.green, colour.blue);
   const PaletteEntry& e = map.Table()[best];
-  colour = {e.blue, e.green, e.red, 0};
+  if (e.red != colour.red || e.green != colour.green || e.blue != colour.blue)
+    colour = {e.blue, e.green, e.red, 0};
   return best;
 }
 

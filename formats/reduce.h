@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "core/indexed_image.h"
 
@@ -10,18 +12,64 @@ namespace zudizar {
 
 // Nearest-colour look-up for one palette table, bit-identical to the plain
 // scan below. Decoders that map many pixels build or fetch one per decode.
+//
+// The plain scan's answer is the lowest index among the entries at the least
+// city-block distance (an exact match has distance 0, so it wins as the scan's
+// early exit would). Two levels keep that answer exact and cheap:
+//  - cells of 16 x 16 x 16 colours, built eagerly for a table: each keeps only
+//    the entries that can be nearest to some colour in the cell (an entry whose
+//    least distance to the cell exceeds another entry's greatest distance can
+//    never win, ties kept);
+//  - blocks of 4 x 4 x 4 colours, worked out lazily from their cell's
+//    candidates: most have one answer for all 64 colours, kept in a small
+//    per-block table; the others keep 64 answers in one cache line of a table
+//    of all 2^24 colours.
+// Nearest() fills blocks on first use: it is const for callers, but not safe to
+// call from two threads at once.
 class NearestColourMap {
  public:
   explicit NearestColourMap(const PaletteTable& table);
+  NearestColourMap(const NearestColourMap&) = delete;
+  NearestColourMap& operator=(const NearestColourMap&) = delete;
+
   const PaletteTable& Table() const { return table_; }
-  int Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
+  // Starts over for another table, keeping the allocations.
+  void Rebuild(const PaletteTable& table);
+
+  int Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
+    const std::uint32_t block = (static_cast<std::uint32_t>(red >> 2) << 12) |
+                                (static_cast<std::uint32_t>(green >> 2) << 6) |
+                                static_cast<std::uint32_t>(blue >> 2);
+    std::uint32_t info = blockInfo_[block];
+    if (info >= kMixedBlock) [[unlikely]] {
+      if (info == kUnfilledBlock) info = FillBlock(block);
+      if (info == kMixedBlock)
+        return answers_[(block << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
+    }
+    return static_cast<int>(info);
+  }
 
  private:
+  // Per block of 4 x 4 x 4 colours: its one answer when all 64 share it,
+  // else one of these two marks.
+  static constexpr std::uint16_t kMixedBlock = 0x100;     // answers in answers_
+  static constexpr std::uint16_t kUnfilledBlock = 0xFFFF;  // not worked out yet
+
+  std::uint32_t FillBlock(std::uint32_t block) const;
+
   PaletteTable table_;
+  // Candidates of cell c (r>>4, g>>4, b>>4 packed as 12 bits) are
+  // candidates_[cellStart_[c] .. cellStart_[c + 1]), in index order.
+  std::vector<std::uint32_t> cellStart_;
+  std::vector<std::uint8_t> candidates_;
+  mutable std::unique_ptr<std::uint16_t[]> blockInfo_;
+  // The 64 answers of each mixed block, one cache line per block.
+  mutable std::unique_ptr<std::uint8_t[]> answers_;
 };
 
 // The map of the current shared table; rebuilt whenever that table changed
-// since the last call.
+// since the last call. The check compares the whole table, so callers that map
+// many pixels fetch the map once per picture, not once per pixel.
 const NearestColourMap& CurrentNearestColourMap();
 
 // The defined plain scan of 256 entries, kept as the reference.
@@ -29,7 +77,8 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
                         std::uint8_t blue);
 
 // Index of the current shared colour nearest to `colour` (blue, green, red,
-// 0); `colour` is replaced by that entry's colour.
+// 0); `colour` is replaced by that entry's colour (fourth byte 0), unless the
+// entry matches it exactly, in which case it is left as it was.
 int NearestSharedColour(ColourTableEntry& colour);
 
 // Maps every colour-table entry to its nearest shared colour, rewrites the

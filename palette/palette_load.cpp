@@ -1,17 +1,256 @@
-// Placeholder until palette loading lands: start-up keeps the default palette.
 #include "palette/palette_load.h"
 
-namespace zudizar {
+#include <algorithm>
+#include <charconv>
+#include <vector>
 
-void LoadStartupPalette(ProgressSink*) { SharedPalette.pending = SharedPalette.current; RealizeSharedPalette(); }
-void LoadPaletteFromPicture(const std::string&, ProgressSink*) {}
-void MergePictureColours(const IndexedImage&) {}
+#include "formats/bmp.h"
+#include "formats/dispatch.h"
+#include "formats/file_io.h"
+#include "formats/icon.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/mag.h"
+#include "palette/settings.h"
+#include "palette/shared_palette.h"
+
+namespace zudizar {
+namespace {
+
+bool SameColour(const PaletteEntry& a, const PaletteEntry& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+// Distinct colours in order of appearance, up to 256; after that every new
+// colour overwrites entry 255. Entries 0-254 never change once written, so
+// they sit in a small hash table; entry 255 is compared directly.
+class ColourGatherer {
+ public:
+  explicit ColourGatherer(PictureColourList& list) : list_(list) { slots_.fill(kEmpty); }
+
+  void Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::uint32_t key = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
+    if (key == last_) return;
+    last_ = key;
+    std::size_t slot = Hash(key);
+    while (slots_[slot] != kEmpty) {
+      if (slots_[slot] == key) return;
+      slot = (slot + 1) & (kSlots - 1);
+    }
+    if (count_ == 256 || count_ == 255) {
+      PaletteEntry& e = list_.colours[255];
+      if (count_ == 256) {
+        if (e.red == red && e.green == green && e.blue == blue) return;
+        list_.cut = true;
+      } else {
+        count_ = 256;
+      }
+      e = {red, green, blue, 0};
+      list_.used[255] = true;
+      return;
+    }
+    slots_[slot] = key;
+    list_.colours[count_] = {red, green, blue, 0};
+    list_.used[count_] = true;
+    ++count_;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 1024;
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  static std::size_t Hash(std::uint32_t key) { return (key * 2654435761u) >> 22; }
+
+  PictureColourList& list_;
+  std::array<std::uint32_t, kSlots> slots_;
+  std::uint32_t last_ = kEmpty;
+  int count_ = 0;
+};
+
+class ColourListSink : public BmpPixelSink {
+ public:
+  explicit ColourListSink(PictureColourList& list) : list_(list), gatherer_(list) {}
+
+  bool Begin(const BmpPicture& picture) override {
+    if (picture.palettised)
+      for (int i = 0; i < 256; ++i)
+        list_.colours[i] = {picture.table[i].red, picture.table[i].green, picture.table[i].blue, 0};
+    return true;
+  }
+  void Indices(std::vector<std::uint8_t>& block) override {
+    for (const std::uint8_t index : block) list_.used[index] = true;
+  }
+  void ColourRow(int, const std::uint8_t* bgr, int present) override {
+    for (int x = 0; x < present; ++x, bgr += 3) gatherer_.Offer(bgr[2], bgr[1], bgr[0]);
+  }
+
+ private:
+  PictureColourList& list_;
+  ColourGatherer gatherer_;
+};
+
+constexpr MergeRule kBmpRule{false, true, true};
+constexpr MergeRule kMagRule{true, true, true};
+
+void LoadPaletteByBmpRule(const std::string& name, ProgressSink* progress) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(name, bytes) || bytes.size() < 14) return;
+  PictureColourList list;
+  // A file the reader refuses offers nothing; the picture load that follows
+  // reports why, so the user sees one box, not two.
+  if (GatherBmpColours(bytes, list) && list.cut)
+    ReportNotice(progress, kBmpColoursCutText, kBmpLoadFailedCaption, NoticeIcon::Information);
+  MergeColourList(list, SharedPalette.pending, kBmpRule);
+  RealizeSharedPalette();
+}
+
+bool ParseInt32(std::string_view text, std::int32_t& value) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list,
+                      std::int64_t maxPixels) {
+  PictureColourList gathered;
+  ColourListSink sink(gathered);
+  std::string reason;
+  if (!DecodeBmp(bytes, sink, reason, maxPixels)) return false;
+  list = gathered;
+  return true;
+}
+
+void MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule) {
+  std::array<bool, 256> taken{};
+  for (int i = 0; i < 256; ++i) {
+    if (!list.used[i]) continue;
+    const PaletteEntry& c = list.colours[i];
+    for (int s = 0; s < 256; ++s) {
+      const bool reserved = s < kFirstFreeEntry || s > kLastFreeEntry;
+      if ((rule.matchAllEntries || reserved) && SameColour(pending[s], c)) {
+        list.used[i] = false;
+        taken[s] = true;
+      }
+    }
+    if (rule.entry9Aliases && IsEntry9Colour(c.red, c.green, c.blue)) {
+      list.used[i] = false;
+      taken[9] = true;
+    }
+  }
+  if (rule.dropRepeats)
+    for (int i = 0; i < 255; ++i) {
+      if (!list.used[i]) continue;
+      for (int j = i + 1; j < 256; ++j)
+        if (list.used[j] && SameColour(list.colours[j], list.colours[i])) list.used[j] = false;
+    }
+  int slot = kFirstFreeEntry;
+  for (int i = 0; i < 256; ++i) {
+    if (!list.used[i]) continue;
+    while (slot <= kLastFreeEntry && taken[slot]) ++slot;
+    if (slot > kLastFreeEntry) break;  // no entry left: the rest are dropped
+    pending[slot].red = list.colours[i].red;
+    pending[slot].green = list.colours[i].green;
+    pending[slot].blue = list.colours[i].blue;
+    taken[slot] = true;
+  }
+}
+
+void LoadStartupPalette(ProgressSink* progress) {
+  SharedPalette.pending = SharedPalette.current;
+  std::string name = ReadSetting("INITBMP");
+  if (name.empty()) name = ProgramFolder() + "TAVOCINI.BMP";
+  LoadPaletteFromPicture(name, progress);
+  RealizeSharedPalette();
+}
+
+void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+  switch (ChoosePictureFormatOfFile(name)) {
+    case PictureFormat::Mag:
+      LoadPaletteFromMag(name);
+      break;
+    case PictureFormat::Jpeg:
+      LoadPaletteFromJpeg(name);
+      break;
+    case PictureFormat::Icon: {
+      // An icon is brought onto the palette as it is: nothing to merge. Its
+      // reader's boxes are left to the picture load that follows.
+      IndexedImage scratch;
+      ReadIconFile(name, scratch, nullptr);
+      break;
+    }
+    case PictureFormat::Bmp:
+      LoadPaletteByBmpRule(name, progress);
+      break;
+  }
+}
+
+void MergePictureColours(const IndexedImage& image) {
+  SharedPalette.pending = SharedPalette.current;
+  PictureColourList list;
+  if (image.HasPixels()) {
+    const std::size_t n = std::min(image.pixels.size(),
+                                   static_cast<std::size_t>(std::max(image.ImageWidth(), 0)) *
+                                       static_cast<std::size_t>(std::max(image.ImageHeight(), 0)));
+    for (std::size_t i = 0; i < n; ++i) list.used[image.pixels[i]] = true;
+  }
+  for (int i = 0; i < 256; ++i) {
+    const ColourTableEntry& c = image.colourTable[i];
+    list.colours[i] = {c.red, c.green, c.blue, 0};
+  }
+  MergeColourList(list, SharedPalette.pending, kMagRule);
+  RealizeSharedPalette();
+}
+
 SwatchArrangement IdentityArrangement() {
   SwatchArrangement a{};
   for (int i = 0; i < 256; ++i) a[i] = i;
   return a;
 }
-void ReadSwatchArrangement(const std::string&, SwatchArrangement&) {}
-bool WriteSwatchArrangement(const std::string&, const SwatchArrangement&) { return false; }
+
+std::string SwatchFilePath() { return ProgramFolder() + "IDXPALET.TXT"; }
+
+bool ParseSwatchArrangement(std::string_view text, SwatchArrangement& arrangement) {
+  std::array<std::string_view, 256> lines;
+  std::size_t count = 0;
+  std::size_t start = 0;
+  while (count < 256 && start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines[count++] = text.substr(start, end - start);
+    start = end + 1;
+  }
+  if (count < 256) return false;
+  for (int p = 0; p < 256; ++p) {
+    std::int32_t value = 0;
+    arrangement[p] = ParseInt32(lines[p], value) ? value : p;
+  }
+  return true;
+}
+
+std::string FormatSwatchArrangement(const SwatchArrangement& arrangement) {
+  std::string text;
+  text.reserve(256 * 6);
+  for (const std::int32_t value : arrangement) {
+    text += std::to_string(value);
+    text += "\r\n";
+  }
+  return text;
+}
+
+void ReadSwatchArrangement(const std::string& path, SwatchArrangement& arrangement) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes, std::uint64_t{16} << 20)) return;
+  ParseSwatchArrangement(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), arrangement);
+}
+
+bool WriteSwatchArrangement(const std::string& path, const SwatchArrangement& arrangement) {
+  const std::string text = FormatSwatchArrangement(arrangement);
+  return WriteFileSafely(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
 
 }  // namespace zudizar

@@ -1,11 +1,15 @@
-// Palette loading: merging a picture file's colours into the pending table.
+// Palette loading: merging a picture file's colours into the pending table,
+// and the swatch arrangement file IDXPALET.TXT.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "core/indexed_image.h"
+#include "core/limits.h"
 #include "formats/progress.h"
 
 namespace zudizar {
@@ -14,13 +18,55 @@ namespace zudizar {
 // palette picture ("INITBMP", or TAVOCINI.BMP in the program folder).
 void LoadStartupPalette(ProgressSink* progress = nullptr);
 // Merges the colours of one picture file into the pending table by its
-// extension's rule, then rebuilds the handle.
+// format's rule (the format chosen as LoadPictureFile chooses it), then
+// rebuilds the handle. The BMP rule shows its "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" box through
+// `progress` when a picture offers more than 256 colours.
 void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress = nullptr);
 // The MAG rule: adds the colours an image uses that the palette lacks.
 void MergePictureColours(const IndexedImage& image);
 
+// A picture's colours offered to the pending table, in order, each with a
+// used mark.
+struct PictureColourList {
+  std::array<PaletteEntry, 256> colours{};  // red, green, blue; flags unused
+  std::array<bool, 256> used{};
+  bool cut = false;  // more than 256 distinct colours were met
+};
+
+// The BMP rule's colour gathering from a whole file held in memory:
+// palettised pictures offer their table with the indices their pixels use;
+// 16-, 24- and 32-bit pictures offer their distinct colours in file order,
+// a 257th and every later new colour overwriting entry 255 (`cut`).
+// False when the file cannot be decoded (nothing is offered).
+bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list,
+                      std::int64_t maxPixels = kMaxImagePixels);
+
+// How offered colours meet the pending table.
+struct MergeRule {
+  // Match against all 256 entries (MAG, JPEG), or only the reserved ones (BMP).
+  bool matchAllEntries = false;
+  // A6CAF0 and A4C8F0 count as reserved entry 9 (BMP and MAG).
+  bool entry9Aliases = true;
+  // Drop later repeats of a colour before placing (BMP and MAG).
+  bool dropRepeats = true;
+};
+
+// Matches the used colours against `pending`, then places each remaining one,
+// in list order, in the lowest free entry of 10-245 not yet taken; colours
+// left over when no entry is free are dropped. Flags are left untouched.
+void MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule);
+
+// The swatch arrangement: position p shows palette index arrangement[p].
 using SwatchArrangement = std::array<std::int32_t, 256>;
 SwatchArrangement IdentityArrangement();
+// IDXPALET.TXT in the program folder.
+std::string SwatchFilePath();
+// Takes the first 256 lines of `text` when it has at least 256; a line that is
+// not a decimal integer gives its position's own index. False (arrangement
+// unchanged) when the text has fewer lines.
+bool ParseSwatchArrangement(std::string_view text, SwatchArrangement& arrangement);
+// 256 lines of decimal integers, each ended by CR LF.
+std::string FormatSwatchArrangement(const SwatchArrangement& arrangement);
 // Reads IDXPALET.TXT; a missing or short file leaves `arrangement` unchanged.
 void ReadSwatchArrangement(const std::string& path, SwatchArrangement& arrangement);
 bool WriteSwatchArrangement(const std::string& path, const SwatchArrangement& arrangement);

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <filesystem>
+
+#include "formats/dispatch.h"
+#include "formats/file_io.h"
+#include "ui/common/paint_box.h"
+#include "ui/common/recent_files.h"
+#include "ui/edit/edit_window.h"
+#include "ui_support.h"
+
+namespace zudizar {
+namespace {
+
+using testing::ReadText;
+using testing::WriteText;
+
+class FileCommandsTest : public testing::AppTest {
+ protected:
+  // Writes a picture whose colours are the given palette indices' colours,
+  // with one extra colour (0x123456) that the default palette lacks.
+  std::string WritePicture(const std::string& name, int width, int height) {
+    IndexedImage image;
+    EXPECT_EQ(CreateImage(width, height, image), 1);
+    image.colourTable[20] = {0x56, 0x34, 0x12, 0};
+    FillImage(image, 255);
+    FillRect(image, 0, 0, 2, 1, 20);
+    FillRect(image, 0, height - 1, 1, 1, 249);
+    const std::string path = folder.File(name);
+    EXPECT_TRUE(SavePictureFile(path, image));
+    return path;
+  }
+  static bool Holds(const PaletteTable& table, int index, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return table[index].red == r && table[index].green == g && table[index].blue == b;
+  }
+};
+
+TEST_F(FileCommandsTest, OpenLoadsThePictureWithItsColoursAndListsIt) {
+  const std::string path = WritePicture("表ソ能.BMP", 32, 8);
+  StartApp();
+  TForm1& main = app->main();
+  dialogs.QueueOpenFile(QString::fromStdString(path));
+  main.MN_OPENClick();
+  ASSERT_TRUE(main.PictureImage.HasPixels());
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 32);
+  EXPECT_EQ(main.PictureImage.ImageHeight(), 8);
+  EXPECT_EQ(main.ViewImage.ImageWidth(), 32);
+  EXPECT_EQ(main.PaintBox1->size(), QSize(32, 8));
+  EXPECT_EQ(main.windowTitle(), QString::fromStdString(path));
+  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(path));
+  EXPECT_EQ(main.Recent->Path(0), QString::fromStdString(path));
+  EXPECT_FALSE(main.Busy);
+  // The new colour took the first free entry, and the picture uses it.
+  EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x12, 0x34, 0x56));
+  EXPECT_EQ(main.PictureImage.At(0, 0), 10);
+  EXPECT_EQ(main.PictureImage.At(0, 7), 249);
+  EXPECT_EQ(main.ViewImage.At(1, 0), 10);
+  EXPECT_EQ(main.ViewImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+  EXPECT_EQ(app->edit().EditImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+  // The canvas shows it.
+  EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(0, 0), QColor(0x12, 0x34, 0x56));
+}
+
+TEST_F(FileCommandsTest, OpenOfAMissingFileDoesNothingAndCancelToo) {
+  StartApp();
+  TForm1& main = app->main();
+  main.OpenPictureFile(QString::fromStdString(folder.File("none.BMP")));
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
+  EXPECT_TRUE(main.Recent->Path(0).isEmpty());
+  dialogs.QueueOpenFile(std::nullopt);
+  main.MN_OPENClick();
+  EXPECT_TRUE(main.CurrentFileName.isEmpty());
+}
+
+TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
+  const std::string bad = folder.File("bad.MAG");
+  WriteText(bad, "not a picture at all");
+  StartApp();
+  TForm1& main = app->main();
+  FillRect(main.PictureImage, 0, 0, 3, 3, 7);
+  const PaletteTable before = SharedPalette.current;
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  main.OpenPictureFile(QString::fromStdString(bad));
+  ASSERT_TRUE(main.PictureImage.HasPixels());
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
+  EXPECT_EQ(main.PictureImage.At(1, 1), 7);
+  EXPECT_EQ(SharedPalette.current, before);
+  ASSERT_FALSE(dialogs.Boxes().empty());
+  EXPECT_TRUE(dialogs.Boxes().back().text.contains(QString::fromStdString(bad)));
+  EXPECT_FALSE(main.Busy);
+}
+
+TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {
+  const std::string a = WritePicture("A.BMP", 16, 4);
+  const std::string b = WritePicture("B.BMP", 8, 8);
+  StartApp();
+  TForm1& main = app->main();
+  main.OpenPictureFile(QString::fromStdString(a));
+  main.OpenPictureFile(QString::fromStdString(b));
+  EXPECT_EQ(main.Recent->Path(1), QString::fromStdString(a));
+  main.Recent->Item(1)->trigger();
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 16);
+  EXPECT_EQ(main.Recent->Path(0), QString::fromStdString(a));
+  EXPECT_EQ(main.Recent->Path(1), QString::fromStdString(b));
+  // An empty item does nothing.
+  main.MN_FILEREOPENClick(5);
+  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(a));
+  // The list is written at the end and read back at the next start.
+  StopApp();
+  StartApp();
+  EXPECT_EQ(app->main().Recent->Path(0), QString::fromStdString(a));
+  EXPECT_TRUE(app->main().Recent->Item(1)->isVisible());
+}
+
+TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
+  StartApp();
+  TForm1& main = app->main();
+  FillRect(main.PictureImage, 0, 0, 2, 2, 249);
+  main.MarkModified();
+  // Save without a name behaves as Save as; a name without extension gets ".BMP".
+  dialogs.QueueSaveFile(QString::fromStdString(folder.File("PIC")));
+  main.MN_SAVEClick();
+  const std::string saved = folder.File("PIC.BMP");
+  ASSERT_TRUE(FileExists(saved));
+  EXPECT_EQ(FileLength(saved), 1078 + 640 * 400);
+  EXPECT_FALSE(main.Modified);
+  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(saved));
+  EXPECT_EQ(main.windowTitle(), QString::fromStdString(saved) + QStringLiteral(" 保存終了 "));
+  IndexedImage back;
+  ASSERT_TRUE(LoadPictureFile(saved, back));
+  EXPECT_EQ(back.At(1, 1), 249);
+  EXPECT_EQ(back.At(2, 2), 255);
+  // A name with an extension is used as typed.
+  dialogs.QueueSaveFile(QString::fromStdString(folder.File("P2.bmp")));
+  main.MN_NEWSAVEClick();
+  EXPECT_TRUE(FileExists(folder.File("P2.bmp")));
+  // Cancel in the save dialog changes nothing.
+  dialogs.QueueSaveFile(std::nullopt);
+  main.MN_NEWSAVEClick();
+  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(folder.File("P2.bmp")));
+}
+
+TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
+  StartApp();
+  TForm1& main = app->main();
+  main.MarkModified();
+  main.CurrentFileName = QString::fromStdString(folder.File("no-such-folder/X.BMP"));
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  main.MN_SAVEClick();
+  EXPECT_TRUE(main.Modified);
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes()[0].icon, BoxIcon::Error);
+  EXPECT_FALSE(main.windowTitle().contains(QStringLiteral("保存終了")));
+  // Closing still asks, since the work is not saved.
+  dialogs.QueueAnswer(BoxAnswer::No);
+  StopApp();
+  EXPECT_EQ(dialogs.Boxes().size(), 2u);
+}
+
+TEST_F(FileCommandsTest, SaveQuestionYesSavesBeforeClosing) {
+  StartApp();
+  TForm1& main = app->main();
+  main.CurrentFileName = QString::fromStdString(folder.File("CLOSE.BMP"));
+  FillRect(main.PictureImage, 0, 0, 1, 1, 3);
+  main.MarkModified();
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  StopApp();
+  EXPECT_TRUE(FileExists(folder.File("CLOSE.BMP")));
+}
+
+TEST_F(FileCommandsTest, StartUpAndReloadTakeTheStartUpPalettePicture) {
+  WritePicture("TAVOCINI.BMP", 8, 2);
+  StartApp();
+  EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x12, 0x34, 0x56));
+  EXPECT_TRUE(Holds(app->main().PaletteCopy, 10, 0x12, 0x34, 0x56));
+  // A canvas made at start carries the start-up colours.
+  EXPECT_EQ(app->main().PictureImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+
+  // The reload reads "INITBMP" when set.
+  IndexedImage other;
+  ASSERT_EQ(CreateImage(4, 1, other), 1);
+  other.colourTable[30] = {0x03, 0x02, 0x01, 0};
+  FillImage(other, 30);
+  ASSERT_TRUE(SavePictureFile(folder.File("other.BMP"), other));
+  WriteSetting("INITBMP", folder.File("other.BMP"));
+  app->main().MN_PALREINITClick();
+  EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x01, 0x02, 0x03));
+  // After the double load the handle's free entries equal the current table's.
+  ASSERT_TRUE(SharedPalette.handle);
+  for (int i = 10; i <= 245; ++i) EXPECT_EQ((*SharedPalette.handle)[i], SharedPalette.current[i]) << i;
+}
+
+}  // namespace
+}  // namespace zudizar

@@ -94,9 +94,10 @@ void LoadPaletteByBmpRule(const std::string& name, ProgressSink* progress) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(name, bytes) || bytes.size() < 14) return;
   PictureColourList list;
-  // A file the reader refuses offers nothing; the picture load that follows
+  // A file the reader refuses changes nothing; the picture load that follows
   // reports why, so the user sees one box, not two.
-  if (GatherBmpColours(bytes, list) && list.cut)
+  if (!GatherBmpColours(bytes, list)) return;
+  if (list.cut)
     ReportNotice(progress, kBmpColoursCutText, kBmpLoadFailedCaption, NoticeIcon::Information);
   MergeColourList(list, SharedPalette.pending, kBmpRule);
   RealizeSharedPalette();

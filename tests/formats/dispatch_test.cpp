@@ -1,0 +1,131 @@
+#include "formats/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "formats/bmp.h"
+#include "formats/file_io.h"
+#include "support/test_support.h"
+
+namespace zudizar {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const char* Name(PictureFormat f) {
+  switch (f) {
+    case PictureFormat::Bmp: return "BMP";
+    case PictureFormat::Mag: return "MAG";
+    case PictureFormat::Jpeg: return "JPEG";
+    case PictureFormat::Icon: return "ICO";
+  }
+  return "?";
+}
+
+TEST(DispatchTest, ExtensionChoosesTheFormatWhenTheBytesSayNothing) {
+  const struct {
+    const char* name;
+    PictureFormat format;
+  } cases[] = {
+      {"a.mag", PictureFormat::Mag},    {"a.Mag", PictureFormat::Mag},   {"C:/W/A.MAG", PictureFormat::Mag},
+      {"a.jpg", PictureFormat::Jpeg},   {"a.JPEG", PictureFormat::Jpeg}, {"a.jpe", PictureFormat::Jpeg},
+      {"a.Jfif", PictureFormat::Jpeg},  {"a.ico", PictureFormat::Icon},  {"a.bmp", PictureFormat::Bmp},
+      {"a.png", PictureFormat::Bmp},    {"a", PictureFormat::Bmp},       {"a.", PictureFormat::Bmp},
+      {"x.mag/a", PictureFormat::Bmp},  {"a.mag.bmp", PictureFormat::Bmp}, {"a.bmp.jpg", PictureFormat::Jpeg},
+      {"写真.JPG", PictureFormat::Jpeg}, {"a.jpgx", PictureFormat::Bmp},  {".ico", PictureFormat::Icon},
+  };
+  const Bytes none;
+  const Bytes unknown = {'G', 'I', 'F', '8', '9', 'a', 0, 0};
+  for (const auto& c : cases) {
+    EXPECT_STREQ(Name(ChoosePictureFormat(c.name, none)), Name(c.format)) << c.name;
+    EXPECT_STREQ(Name(ChoosePictureFormat(c.name, unknown)), Name(c.format)) << c.name;
+    EXPECT_STREQ(Name(FormatByExtension(c.name)), Name(c.format)) << c.name;
+  }
+}
+
+TEST(DispatchTest, ClearSignaturesOverrideAMisleadingExtension) {
+  const struct {
+    const char* name;
+    Bytes first;
+    PictureFormat format;
+  } cases[] = {
+      {"a.jpg", {'B', 'M', 0x36, 0, 0, 0}, PictureFormat::Bmp},
+      {"a.mag", {'B', 'M'}, PictureFormat::Bmp},
+      {"a.bmp", {0xFF, 0xD8, 0xFF, 0xE0}, PictureFormat::Jpeg},
+      {"a.ico", {'M', 'A', 'K', 'I', '0', '2', ' ', ' '}, PictureFormat::Mag},
+      {"a.mag", {0, 0, 1, 0, 1, 0}, PictureFormat::Icon},
+      {"a.jpg", {0xFF, 0xD8, 0xFF}, PictureFormat::Jpeg},
+      // Not clear enough: the extension decides.
+      {"a.ico", {0, 0, 1, 0, 0, 0}, PictureFormat::Icon},  // no image in it
+      {"a.bmp", {0, 0, 1, 0, 0, 0}, PictureFormat::Bmp},
+      {"a.bmp", {0, 0, 2, 0, 1, 0}, PictureFormat::Bmp},    // a cursor
+      {"a.bmp", {'M', 'A', 'K', 'I', '0', '1', 'A', ' '}, PictureFormat::Bmp},
+      {"a.mag", {'M', 'A', 'K', 'I', '0', '2', ' '}, PictureFormat::Mag},
+      {"a.bmp", {0xFF, 0xD8}, PictureFormat::Bmp},
+      {"a.jpg", {'b', 'm'}, PictureFormat::Jpeg},
+  };
+  for (const auto& c : cases)
+    EXPECT_STREQ(Name(ChoosePictureFormat(c.name, c.first)), Name(c.format)) << c.name;
+}
+
+class DispatchFileTest : public testing::PaletteReset {
+ protected:
+  testing::TempFolder folder_;
+};
+
+TEST_F(DispatchFileTest, ABmpUnderAnotherExtensionStillOpens) {
+  IndexedImage image;
+  testing::MakeImage(image, {{1, 2, 3, 4}, {5, 6, 7, 8}});
+  for (const char* name : {"絵.jpg", "絵.MAG", "絵.ico", "絵"}) {
+    const std::string path = folder_.File(name);
+    ASSERT_TRUE(WriteFileSafely(path, EncodeBmp(image)));
+    IndexedImage loaded;
+    ASSERT_TRUE(LoadPictureFile(path, loaded)) << name;
+    EXPECT_EQ(testing::Pixels(loaded), testing::Pixels(image)) << name;
+  }
+}
+
+TEST_F(DispatchFileTest, SaveChoosesByExtensionAndReplacesTheOldFileWhole) {
+  IndexedImage image;
+  testing::MakeImage(image, {{10, 20, 30, 40}});
+  image.fileHeader.bfOffBits = 54;
+  for (const char* name : {"a.bmp", "a.png", "a", "ソ表能.BMP"}) {
+    const std::string path = folder_.File(name);
+    ASSERT_TRUE(WriteFileSafely(path, Bytes(5000, 0xAB)));  // an older, longer file
+    ASSERT_TRUE(SavePictureFile(path, image)) << name;
+    EXPECT_EQ(image.fileHeader.bfOffBits, 1078u);
+    EXPECT_EQ(FileLength(path), 1078 + 4) << name;
+    IndexedImage back;
+    ASSERT_TRUE(LoadPictureFile(path, back));
+    EXPECT_EQ(testing::Pixels(back), testing::Pixels(image));
+  }
+  // Only the saved files are left: no temporary files beside them.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 4);
+}
+
+TEST_F(DispatchFileTest, AFailedSaveLeavesTheOldFileUntouched) {
+  const std::string path = folder_.File("keep.bmp");
+  const Bytes old(300, 0x5A);
+  ASSERT_TRUE(WriteFileSafely(path, old));
+  IndexedImage empty;  // no pixels: the writer refuses
+  EXPECT_FALSE(SavePictureFile(path, empty));
+  Bytes now;
+  ASSERT_TRUE(ReadWholeFile(path, now));
+  EXPECT_EQ(now, old);
+}
+
+TEST_F(DispatchFileTest, AMissingFileFailsAndKeepsTheImage) {
+  IndexedImage image;
+  testing::MakeImage(image, {{3}});
+  EXPECT_FALSE(LoadPictureFile(folder_.File("none.bmp"), image));
+  EXPECT_EQ(testing::Pixels(image), (std::vector<std::vector<int>>{{3}}));
+}
+
+}  // namespace
+}  // namespace zudizar

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zudizar                    start the collage editor\n"
+    "usage: zudizar [PICTURE]          start the collage editor (opening PICTURE)\n"
     "       zudizar --convert IN OUT   open IN as the main canvas's Open does (its colours\n"
     "                                  merged into the palette) and save it as OUT, in the\n"
     "                                  format OUT's extension names (.BMP .MAG .JPG .ICO)\n"
@@ -38,6 +38,8 @@ int RunGui(int argc, char** argv) {
   app.Start();
   app.main().show();
   app.edit().show();
+  // A picture named on the command line opens as the Open command would.
+  if (argc >= 2) app.main().OpenPictureFile(QString::fromLocal8Bit(argv[1]));
   return QApplication::exec();
 }
 

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "core/pixel_block.h"
 
@@ -33,15 +32,19 @@ constexpr LargeSize kLargeSizes[] = {
 };
 
 struct Pen {
-  std::vector<PenSpan> spans;  // top row first, no empty rows
+  std::array<PenSpan, 32> rows{};  // top row first, no empty rows
+  int count = 0;
   PenBox box{0, 0, 0};
   // Bounds of the pixels the pen can touch, relative to its point.
   int minDy = 0, maxDy = -1, minDx = 0, maxDx = -1;
 
+  std::span<const PenSpan> Spans() const { return {rows.data(), static_cast<std::size_t>(count)}; }
+  bool Empty() const { return count == 0; }
+
   void Add(int dy, int left, int right) {
     if (right < left) return;
-    spans.push_back({dy, left, right});
-    if (spans.size() == 1) {
+    rows[static_cast<std::size_t>(count++)] = {dy, left, right};
+    if (count == 1) {
       minDy = maxDy = dy;
       minDx = left;
       maxDx = right;
@@ -104,15 +107,16 @@ const Pen& PenFor(std::uint8_t code) {
 // at (x, y). The clipping is settled once per stamp: a footprint wholly inside
 // the image takes the unclipped path.
 template <class Op>
-void ForEachPenRow(std::uint8_t* base, int width, int height, const Pen& pen, int x, int y, Op op) {
+[[gnu::always_inline]] inline void ForEachPenRow(std::uint8_t* base, int width, int height, const Pen& pen, int x,
+                                                 int y, Op op) {
   const auto rowAt = [&](int row) {
     return base + static_cast<std::size_t>(height - 1 - row) * static_cast<std::size_t>(width);
   };
   if (x + pen.minDx >= 0 && x + pen.maxDx < width && y + pen.minDy >= 0 && y + pen.maxDy < height) {
-    for (const PenSpan& s : pen.spans) op(rowAt(y + s.dy), x + s.left, x + s.right);
+    for (const PenSpan& s : pen.Spans()) op(rowAt(y + s.dy), x + s.left, x + s.right);
     return;
   }
-  for (const PenSpan& s : pen.spans) {
+  for (const PenSpan& s : pen.Spans()) {
     const int row = y + s.dy;
     if (row < 0) continue;
     if (row >= height) break;  // rows are in top-down order
@@ -122,18 +126,37 @@ void ForEachPenRow(std::uint8_t* base, int width, int height, const Pen& pen, in
   }
 }
 
+// Pen rows are at most 32 pixels: a few overlapping word stores are cheaper
+// than a call to memset for each row of each stamp.
 struct SetOp {
   std::uint8_t colour;
   void operator()(std::uint8_t* row, int a, int b) const {
-    std::memset(row + a, colour, static_cast<std::size_t>(b - a + 1));
+    std::uint8_t* out = row + a;
+    const int n = b - a + 1;
+    if (n >= 8) {
+      const std::uint64_t word = 0x0101010101010101ULL * colour;
+      for (int i = 0; i + 8 < n; i += 8) std::memcpy(out + i, &word, 8);
+      std::memcpy(out + n - 8, &word, 8);
+    } else if (n >= 4) {
+      const std::uint32_t word = 0x01010101U * colour;
+      std::memcpy(out, &word, 4);
+      std::memcpy(out + n - 4, &word, 4);
+    } else {
+      out[0] = colour;
+      out[n / 2] = colour;
+      out[n - 1] = colour;
+    }
   }
 };
 
 struct EraseOp {
   std::uint8_t oldColour, newColour;
   void operator()(std::uint8_t* row, int a, int b) const {
-    for (int c = a; c <= b; ++c)
-      if (row[c] == oldColour) row[c] = newColour;
+    // An unconditional store of the selected value lets the loop vectorise.
+    for (int c = a; c <= b; ++c) {
+      const std::uint8_t v = row[c];
+      row[c] = v == oldColour ? newColour : v;
+    }
   }
 };
 
@@ -141,7 +164,7 @@ template <class Op>
 void StampAt(IndexedImage& image, int x, int y, std::uint8_t penCode, Op op) {
   if (!detail::HasUsableBlock(image)) return;
   const Pen& pen = PenFor(penCode);
-  if (pen.spans.empty()) return;
+  if (pen.Empty()) return;
   const int w = image.ImageWidth();
   const int h = image.ImageHeight();
   ForEachPenRow(image.pixels.data(), w, h, pen, std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1), op);
@@ -152,8 +175,10 @@ void StampAt(IndexedImage& image, int x, int y, std::uint8_t penCode, Op op) {
 template <class Op>
 void StrokeWith(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t penCode, Op op) {
   if (!detail::HasUsableBlock(image)) return;
-  const Pen& pen = PenFor(penCode);
-  if (pen.spans.empty()) return;
+  // A local copy: the pixel stores cannot alias it, so the pen stays in
+  // registers and cache-friendly locals across the stamps.
+  const Pen pen = PenFor(penCode);
+  if (pen.Empty()) return;
   const int w = image.ImageWidth();
   const int h = image.ImageHeight();
   int xs = x2, ys = y2, xe = x1, ye = y1;
@@ -167,22 +192,31 @@ void StrokeWith(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_
   xe = std::clamp(xe, 0, w - 1);
   ys = std::clamp(ys, 0, h - 1);
   ye = std::clamp(ye, 0, h - 1);
-  const std::int64_t cx = std::abs(xe - xs) + 1;
-  const std::int64_t cy = std::abs(ye - ys) + 1;
+  const int cx = std::abs(xe - xs) + 1;
+  const int cy = std::abs(ye - ys) + 1;
   const int sx = xe >= xs ? 1 : -1;
   std::uint8_t* base = image.pixels.data();
-  if (cy < cx) {
-    for (std::int64_t k = 0; k < cx; ++k)
-      ForEachPenRow(base, w, h, pen, xs + sx * static_cast<int>(k), ys - static_cast<int>(cy * k / cx), op);
-  } else {
-    for (std::int64_t k = 0; k < cy; ++k)
-      ForEachPenRow(base, w, h, pen, xs + sx * static_cast<int>(cx * k / cy), ys - static_cast<int>(k), op);
+  // The minor axis steps by (minor × k) div major, kept as a running quotient
+  // and remainder instead of a division per stamp.
+  const int major = std::max(cx, cy);
+  const int minor = std::min(cx, cy);
+  int quotient = 0, remainder = 0;
+  for (int k = 0; k < major; ++k) {
+    if (cy < cx)
+      ForEachPenRow(base, w, h, pen, xs + sx * k, ys - quotient, op);
+    else
+      ForEachPenRow(base, w, h, pen, xs + sx * quotient, ys - k, op);
+    remainder += minor;
+    if (remainder >= major) {  // minor ≤ major: at most one step
+      remainder -= major;
+      ++quotient;
+    }
   }
 }
 
 }  // namespace
 
-std::span<const PenSpan> PenSpans(std::uint8_t penCode) { return PenFor(penCode).spans; }
+std::span<const PenSpan> PenSpans(std::uint8_t penCode) { return PenFor(penCode).Spans(); }
 
 PenBox PenFootprintBox(std::uint8_t penCode) { return PenFor(penCode).box; }
 

@@ -48,13 +48,15 @@ std::vector<std::vector<bool>> Component(const Grid& g, int sx, int sy) {
   return in;
 }
 
-Grid RandomGrid(std::mt19937& rng, int maxSide, int colours) {
+// A random picture of colours 0 … colours − 1. With `sparse`, three pixels in
+// four are 0, which gives the long runs that word-wise scans work on.
+Grid RandomGrid(std::mt19937& rng, int maxSide, int colours, bool sparse = false) {
   const int w = std::uniform_int_distribution<int>(1, maxSide)(rng);
   const int h = std::uniform_int_distribution<int>(1, maxSide)(rng);
   Grid g(h, std::vector<int>(w));
-  std::uniform_int_distribution<int> colour(0, colours - 1);
+  std::uniform_int_distribution<int> colour(0, colours - 1), quarter(0, 3);
   for (auto& row : g)
-    for (auto& p : row) p = colour(rng);
+    for (auto& p : row) p = sparse && quarter(rng) != 0 ? 0 : colour(rng);
   return g;
 }
 
@@ -118,7 +120,7 @@ TEST_F(PixelOpsTest, FillWithTheStartColourChangesNothingAndKeepsTheOutputs) {
 TEST_F(PixelOpsTest, FillRegionEqualsBreadthFirstComponentOnRandomPictures) {
   std::mt19937 rng(1234);
   for (int trial = 0; trial < 3000; ++trial) {
-    const Grid g = RandomGrid(rng, trial < 2000 ? 9 : 40, trial % 3 == 0 ? 2 : 3);
+    const Grid g = RandomGrid(rng, trial < 2000 ? 9 : 40, trial % 3 == 0 ? 2 : 3, trial % 4 == 3);
     const int h = static_cast<int>(g.size());
     const int w = static_cast<int>(g[0].size());
     const int sx = std::uniform_int_distribution<int>(0, w - 1)(rng);
@@ -238,18 +240,22 @@ int GradientColour(const GradientOrder& order, int L, int R, int xFrom, int yFro
 
 TEST_F(PixelOpsTest, GradientColoursFollowTheFormulaOnRandomExtents) {
   std::mt19937 rng(99);
-  for (int trial = 0; trial < 2000; ++trial) {
-    const Grid g = RandomGrid(rng, 24, 3);
+  for (int trial = 0; trial < 4000; ++trial) {
+    // Few colours, low and high, so that gradients often paint the region's
+    // own colour and byte comparisons see both halves of the range.
+    const int kColours[] = {5, 130, 250, 6, 131, 251};
+    Grid g = RandomGrid(rng, trial % 2 ? 12 : 40, 3, trial % 3 == 2);
+    for (auto& row : g)
+      for (auto& p : row) p = kColours[p];
     const int h = static_cast<int>(g.size());
     const int w = static_cast<int>(g[0].size());
     std::uniform_int_distribution<int> anyX(-2, w + 1), anyY(-2, h + 1), small(0, 5);
-    // Arrangements with few distinct colours, so that gradients often paint
-    // the region's own colour, and with high bits that must be ignored.
+    // Arrangements of those colours, with high bits that must be ignored.
     GradientOrder order{};
-    for (auto& e : order) e = small(rng) + (small(rng) == 0 ? 256 * small(rng) : 0);
+    for (auto& e : order) e = kColours[small(rng)] + (small(rng) == 0 ? 256 * small(rng) : 0);
     if (trial % 4 == 0) order = Identity();
     if (trial % 4 == 1) std::shuffle(order.begin(), order.end(), rng);
-    const int L = small(rng), R = small(rng);
+    const int L = kColours[small(rng)], R = kColours[small(rng)];
     const int sx = std::uniform_int_distribution<int>(0, w - 1)(rng);
     const int sy = std::uniform_int_distribution<int>(0, h - 1)(rng);
     int xFrom = anyX(rng), xTo = anyX(rng), yFrom = anyY(rng), yTo = anyY(rng);

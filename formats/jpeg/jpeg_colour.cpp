@@ -40,6 +40,34 @@ AVX2 inline __m128i LoadChromaRow(const std::int16_t* row, int hShift) {
   return _mm_unpacklo_epi16(four, four);
 }
 
+// (x * c + 2^(s-1)) >> s with the division truncated toward zero.
+template <int kShift>
+AVX2 inline __m256i ScaleV(__m256i x, int c) {
+  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)),
+                                     _mm256_set1_epi32(1 << (kShift - 1)));
+  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 32 - kShift);
+  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), kShift);
+}
+AVX2 inline __m256i Wrap16(__m256i a) { return _mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16); }
+AVX2 inline void Store16(std::int16_t* out, __m256i a) {
+  const __m256i packed = _mm256_packs_epi32(a, a);  // exact: a holds 16-bit values
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                   _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
+}
+
+AVX2 void PrepareChromaAvx2(const std::int16_t* cb, const std::int16_t* cr, ChromaTerms& terms) {
+  for (int i = 0; i < 64; i += 8) {
+    const __m256i b = Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + i)));
+    const __m256i r = Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + i)));
+    const __m256i blue = Wrap16(ScaleV<14>(b, 29032));
+    const __m256i red = Wrap16(ScaleV<14>(r, 22970));
+    const __m256i green = Wrap16(_mm256_add_epi32(Wrap16(ScaleV<15>(blue, 6364)), ScaleV<15>(red, 16691)));
+    Store16(terms.blue + i, blue);
+    Store16(terms.red + i, red);
+    Store16(terms.green + i, green);
+  }
+}
+
 AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& terms, int ox, int oy,
                            int hShift, int vShift, BlockPixels& out) {
   const __m256i bias = _mm256_set1_epi32(2048 + 8);
@@ -63,7 +91,8 @@ AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& ter
 
 }  // namespace
 
-void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms) {
+void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64],
+                            ChromaTerms& terms) {
   for (int i = 0; i < 64; ++i) {
     const auto blue = static_cast<std::int16_t>(K(cb[i], 29032));
     const auto red = static_cast<std::int16_t>(K(cr[i], 22970));
@@ -72,6 +101,16 @@ void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaT
     const auto green = static_cast<std::int16_t>(N(blue, 6364));
     terms.green[i] = static_cast<std::int16_t>(green + N(red, 16691));
   }
+}
+
+void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms) {
+#ifdef ZUDIZAR_JPEG_X86
+  if (HasAvx2()) {
+    PrepareChromaAvx2(cb, cr, terms);
+    return;
+  }
+#endif
+  PrepareChromaReference(cb, cr, terms);
 }
 
 void ConvertBlockReference(const std::int16_t luminance[64], const ChromaTerms& terms, int ox,

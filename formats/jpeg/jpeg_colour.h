@@ -22,6 +22,7 @@ struct ChromaTerms {
   std::int16_t green[64];
 };
 
+void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms);
 void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms);
 
 // Converts the luminance block whose top-left lies at (ox, oy) in the MCU.

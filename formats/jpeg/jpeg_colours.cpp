@@ -14,8 +14,6 @@ namespace zudizar {
 namespace jpeg {
 namespace {
 
-constexpr int kCacheBits = 16;
-
 // Hands every decoded colour to the counter, unless it equals the colour
 // handed over just before.
 class ColourSink final : public PixelSink {
@@ -48,9 +46,9 @@ class ColourSink final : public PixelSink {
 
 ColourCounter::ColourCounter()
     : entries_(kEntries),
-      cells_(kCellsPerSide * kCellsPerSide * kCellsPerSide, 0),
-      cache_(std::size_t{1} << kCacheBits) {
-  cells_[Cell(0, 0, 0)] = 1;  // entry 0, black
+      cells_(kCellsPerSide * kCellsPerSide * kCellsPerSide),
+      blockSlot_(std::size_t{1} << 18, 0) {
+  cells_[CellOf(0, 0, 0)] = {0, 0};  // entry 0, black
 }
 
 int ColourCounter::FindFirstMatch(int red, int green, int blue) const {
@@ -62,37 +60,43 @@ int ColourCounter::FindFirstMatch(int red, int green, int blue) const {
   int best = kEntries;
   for (int r = r0; r <= r1; ++r) {
     for (int g = g0; g <= g1; ++g) {
-      const std::uint16_t* row = &cells_[(r * kCellsPerSide + g) * kCellsPerSide];
+      const CellEntry* row = &cells_[(r * kCellsPerSide + g) * kCellsPerSide];
       for (int b = b0; b <= b1; ++b) {
-        const int held = row[b];
-        if (held == 0 || held - 1 >= best) continue;
-        const Entry& e = entries_[held - 1];
-        if (std::abs(e.red - red) < 9 && std::abs(e.green - green) < 9 &&
-            std::abs(e.blue - blue) < 9)
-          best = held - 1;
+        const CellEntry cell = row[b];
+        const int dr = static_cast<int>(cell.colour >> 16) - red;
+        const int dg = static_cast<int>((cell.colour >> 8) & 0xFF) - green;
+        const int db = static_cast<int>(cell.colour & 0xFF) - blue;
+        const bool near = dr > -9 && dr < 9 && dg > -9 && dg < 9 && db > -9 && db < 9;
+        if (cell.entry >= 0 && near && cell.entry < best) best = cell.entry;
       }
     }
   }
   return best < kEntries ? best : -1;
 }
 
-void ColourCounter::Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  const std::uint32_t key =
-      (std::uint32_t{1} << 24) | (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
-  Cached& cached = cache_[(key * 2654435761u) >> (32 - kCacheBits)];
-  int index;
-  if (cached.key == key) {
-    index = static_cast<int>(cached.index);
-  } else {
-    index = FindFirstMatch(red, green, blue);
-    if (index < 0) {
-      if (used_ == kEntries) return;  // the table is full: the colour is dropped
-      index = used_++;
-      entries_[index] = {red, green, blue, 0};
-      cells_[Cell(red, green, blue)] = static_cast<std::uint16_t>(index + 1);
-    }
-    cached = {key, static_cast<std::uint32_t>(index)};
+int ColourCounter::EntryOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const std::uint32_t block = (std::uint32_t{red} >> 2 << 12) | (std::uint32_t{green} >> 2 << 6) | (blue >> 2u);
+  std::uint32_t& slot = blockSlot_[block];
+  if (slot == 0) {
+    remembered_.resize(remembered_.size() + 64, 0);
+    slot = static_cast<std::uint32_t>(remembered_.size() / 64);
   }
+  std::uint16_t& known = remembered_[(slot - 1) * 64 + ((red & 3u) << 4 | (green & 3u) << 2 | (blue & 3u))];
+  if (known != 0) return known - 1;
+  int index = FindFirstMatch(red, green, blue);
+  if (index < 0) {
+    if (used_ == kEntries) return -1;  // the table is full: the colour is dropped
+    index = used_++;
+    entries_[index] = {red, green, blue, 0};
+    cells_[CellOf(red, green, blue)] = {index, std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue};
+  }
+  known = static_cast<std::uint16_t>(index + 1);
+  return index;
+}
+
+void ColourCounter::Offer(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const int index = EntryOf(red, green, blue);
+  if (index < 0) return;
   Entry& entry = entries_[index];
   if (entry.count < 255) ++entry.count;
 }

@@ -16,7 +16,8 @@ namespace zudizar::jpeg {
 // grid of cells of side 9 holds at most one entry per cell, and the first
 // match of a colour is the lowest entry in the 27 cells around it. Once a
 // colour has found its entry it finds the same one ever after (entries are
-// only appended), which a small cache exploits.
+// only appended), so each colour's entry is remembered, in blocks of
+// 4 x 4 x 4 colours made as colours arrive.
 class ColourCounter {
  public:
   static constexpr int kEntries = 32769;
@@ -35,19 +36,25 @@ class ColourCounter {
 
  private:
   static constexpr int kCellsPerSide = 29;  // 256 / 9 rounded up
-  static int Cell(int red, int green, int blue) {
+  static int CellOf(int red, int green, int blue) {
     return ((red / 9) * kCellsPerSide + green / 9) * kCellsPerSide + blue / 9;
   }
   int FindFirstMatch(int red, int green, int blue) const;
+  int EntryOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
   std::vector<Entry> entries_;
   int used_ = 1;
-  std::vector<std::uint16_t> cells_;  // entry index + 1, or 0 for an empty cell
-  struct Cached {
-    std::uint32_t key = 0;  // colour with bit 24 set; 0 = empty
-    std::uint32_t index = 0;
+  // Per cell: the index of the entry in it, or -1, and that entry's colour
+  // (red << 16 | green << 8 | blue), next to each other.
+  struct CellEntry {
+    std::int32_t entry = -1;
+    std::uint32_t colour = 0;
   };
-  std::vector<Cached> cache_;
+  std::vector<CellEntry> cells_;
+  // Remembered entries: per block of 4 x 4 x 4 colours its slot + 1 (0: no
+  // slot yet); slot s holds the 64 colours' entry index + 1 (0: not known).
+  std::vector<std::uint32_t> blockSlot_;
+  std::vector<std::uint16_t> remembered_;
 };
 
 }  // namespace zudizar::jpeg

@@ -59,50 +59,6 @@ Layout LayoutFor(int blockCount) {
   return l;
 }
 
-// One block: DC difference, then the AC coefficients in zig-zag order. The
-// preview pass keeps only the DC coefficient. Returns whether any AC
-// coefficient was stored.
-template <bool kPreview>
-inline bool DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanTable& ac,
-                        const std::int16_t* q, std::uint32_t& predictor, std::int16_t* out) {
-  reader.Fill();
-  const int t = reader.Decode(dc);
-  if (t != 0) {
-    const int s = std::min(t, 16);  // no file may ask for more than 16 magnitude bits
-    predictor += static_cast<std::uint32_t>(Extend(reader.Receive(s), s));
-  }
-  // The block holds 16-bit values: the product keeps its low 16 bits.
-  out[0] = static_cast<std::int16_t>(predictor * static_cast<std::uint32_t>(q[0]));
-  bool any = false;
-  for (int k = 1; k < 64;) {
-    reader.Fill();
-    const HuffmanTable::Fast fast = ac.fast[reader.Peek(kLookBits)];
-    int value;
-    if (fast.bits != 0) {
-      reader.Skip(fast.bits);
-      k += fast.run;
-      value = fast.value;
-    } else {
-      const int rs = reader.Decode(ac);
-      const int s = rs & 15;
-      if (s == 0) {
-        if (rs != 0xF0) break;  // end of block
-        k += 16;
-        continue;
-      }
-      k += rs >> 4;
-      value = Extend(reader.Receive(s), s);
-    }
-    if (k > 63) break;
-    if (!kPreview) {
-      out[kZigZagToNatural[k]] = static_cast<std::int16_t>(value * q[k]);
-      any = true;
-    }
-    ++k;
-  }
-  return any;
-}
-
 class ScanDecoder {
  public:
   ScanDecoder(DecoderState& state, ByteSource& source, PixelSink& sink, ProgressSink* progress,
@@ -117,10 +73,10 @@ class ScanDecoder {
         layout_(LayoutFor(scan.blockCount)) {
     for (int b = 0; b < scan.blockCount; ++b) {
       const McuBlock& block = scan.blocks[b];
-      dc_[b] = block.dcTable >= 0 ? &state.huffman[block.dcTable] : &MissingTable();
-      ac_[b] = block.acTable >= 0 ? &state.huffman[block.acTable] : &MissingTable();
-      quant_[b] = block.quantTable >= 0 ? state.quant[block.quantTable].values.data() : kZeroQuant;
-      predictor_[b] = &state.slots[block.slot].predictor;
+      tables_[b] = {block.dcTable >= 0 ? &state.huffman[block.dcTable] : &MissingTable(),
+                    block.acTable >= 0 ? &state.huffman[block.acTable] : &MissingTable(),
+                    block.quantTable >= 0 ? state.quant[block.quantTable].values.data() : kZeroQuant,
+                    &state.slots[block.slot].predictor};
     }
   }
 
@@ -144,11 +100,8 @@ class ScanDecoder {
           }
           --countdown;
         }
-        for (int b = 0; b < scan_.blockCount; ++b) {
-          if (!kPreview) std::memset(coefficients_[b], 0, sizeof coefficients_[b]);
-          hasAc_[b] = DecodeBlock<kPreview>(reader_, *dc_[b], *ac_[b], quant_[b], *predictor_[b],
-                                            coefficients_[b]);
-        }
+        if (!kPreview) std::memset(coefficients_, 0, sizeof(coefficients_[0]) * scan_.blockCount);
+        DecodeBlocks<kPreview>(reader_, tables_, scan_.blockCount, coefficients_, hasAc_);
         reader_.ReportTakenMarkers(trace_);
         if (!layout_.valid) continue;
         const int x = column * layout_.width;
@@ -199,7 +152,7 @@ class ScanDecoder {
 
   void Transform(int b) {
     if (hasAc_[b]) {
-      InverseDct(coefficients_[b]);
+      InverseDctTransposed(coefficients_[b]);
     } else {
       const std::int16_t value = InverseDctOfDc(coefficients_[b][0]);
       std::fill(coefficients_[b], coefficients_[b] + 64, value);
@@ -234,10 +187,7 @@ class ScanDecoder {
   const ScanSetup& scan_;
   BitReader reader_;
   Layout layout_;
-  const HuffmanTable* dc_[kMaxMcuBlocks] = {};
-  const HuffmanTable* ac_[kMaxMcuBlocks] = {};
-  const std::int16_t* quant_[kMaxMcuBlocks] = {};
-  std::uint32_t* predictor_[kMaxMcuBlocks] = {};
+  BlockTables tables_[kMaxMcuBlocks] = {};
   bool hasAc_[kMaxMcuBlocks] = {};
   alignas(32) std::int16_t coefficients_[kMaxMcuBlocks][64] = {};
   alignas(32) ChromaTerms chroma_{};

@@ -9,7 +9,12 @@
 #include "formats/file_io.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_fdct.h"
+#include "formats/jpeg/jpeg_simd.h"
 #include "formats/jpeg/jpeg_tables.h"
+
+#ifdef ZUDIZAR_JPEG_X86
+#include <immintrin.h>
+#endif
 
 namespace zudizar {
 namespace jpeg {
@@ -41,31 +46,102 @@ HuffmanCodes MakeCodes(const HuffmanSpec& spec) {
   return codes;
 }
 
-// Division by a quantisation value through a reciprocal: for numerators
-// below 2^16 and divisors below 2^16, (n * (2^32 / q + 1)) >> 32 is n / q.
-struct Divisor {
-  std::uint32_t half = 0;
-  std::uint64_t reciprocal = 0;
-};
-
-inline int Divide(int a, const Divisor& d) {
-  if (a > 0) return static_cast<int>(((static_cast<std::uint64_t>(a) + d.half) * d.reciprocal) >> 32);
-  if (a < 0)
-    return -static_cast<int>(((static_cast<std::uint64_t>(-a) + d.half) * d.reciprocal) >> 32);
-  return 0;
-}
-
+// Quantisation of a coefficient a by q = 16 Q, rounded half away from zero:
+// |a| / q is floor((|a| + 8 Q) / (16 Q)) = floor(floor((|a| + 8 Q) / 16) / Q),
+// and for m = floor((|a| + 8 Q) / 16) below 2048 and Q up to 255,
+// floor(m / Q) = (m * (floor(2^20 / Q) + 1)) >> 20 exactly (the error of
+// the reciprocal stays below 2^-9 < 1 / Q).
 struct QuantTable {
-  Divisor divisor[64];  // by zig-zag index
+  alignas(32) std::int32_t half[64];        // natural order: 8 Q
+  alignas(32) std::int32_t reciprocal[64];  // natural order: floor(2^20 / Q) + 1
 };
 
 QuantTable MakeQuant(const std::array<std::uint8_t, 64>& values) {
   QuantTable table;
   for (int k = 0; k < 64; ++k) {
-    const std::uint32_t q = values[k] * 16u;
-    table.divisor[k] = {q / 2, (std::uint64_t{1} << 32) / q + 1};
+    const int natural = kZigZagToNatural[k];
+    table.half[natural] = 8 * values[k];
+    table.reciprocal[natural] = (1 << 20) / values[k] + 1;
   }
   return table;
+}
+
+inline int QuantiseOne(int a, const QuantTable& table, int natural) {
+  const int magnitude = ((a < 0 ? -a : a) + table.half[natural]) >> 4;
+  const int quotient = static_cast<int>((static_cast<std::int64_t>(magnitude) * table.reciprocal[natural]) >> 20);
+  return a < 0 ? -quotient : quotient;
+}
+
+// For each byte of a mask over natural positions, its bits over zig-zag
+// indices.
+struct ZigZagMasks {
+  std::uint64_t byByte[8][256];
+  ZigZagMasks() {
+    int zigzagOf[64];
+    for (int k = 0; k < 64; ++k) zigzagOf[kZigZagToNatural[k]] = k;
+    for (int b = 0; b < 8; ++b)
+      for (int v = 0; v < 256; ++v) {
+        std::uint64_t mask = 0;
+        for (int j = 0; j < 8; ++j)
+          if (v & (1 << j)) mask |= std::uint64_t{1} << zigzagOf[8 * b + j];
+        byByte[b][v] = mask;
+      }
+  }
+};
+
+const ZigZagMasks& ZigZag() {
+  static const ZigZagMasks masks;
+  return masks;
+}
+
+// Quantises a block in natural order; returns the mask of its non-zero
+// coefficients by natural position.
+std::uint64_t QuantiseBlockScalar(const std::int16_t* block, const QuantTable& table, std::int16_t* out) {
+  std::uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) {
+    out[i] = static_cast<std::int16_t>(QuantiseOne(block[i], table, i));
+    if (out[i] != 0) mask |= std::uint64_t{1} << i;
+  }
+  return mask;
+}
+
+#ifdef ZUDIZAR_JPEG_X86
+__attribute__((target("avx2"))) std::uint64_t QuantiseBlockAvx2(const std::int16_t* block,
+                                                                 const QuantTable& table,
+                                                                 std::int16_t* out) {
+  __m256i packed[4];
+  for (int i = 0; i < 64; i += 16) {
+    __m256i halves[2];
+    for (int h = 0; h < 2; ++h) {
+      const int at = i + 8 * h;
+      const __m256i a =
+          _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at)));
+      const __m256i half = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.half + at));
+      const __m256i reciprocal = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.reciprocal + at));
+      const __m256i magnitude = _mm256_srli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), half), 4);
+      const __m256i quotient = _mm256_srli_epi32(_mm256_mullo_epi32(magnitude, reciprocal), 20);
+      halves[h] = _mm256_sign_epi32(quotient, a);
+    }
+    packed[i / 16] = _mm256_permute4x64_epi64(_mm256_packs_epi32(halves[0], halves[1]), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed[i / 16]);
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  std::uint64_t zeros = 0;
+  for (int j = 0; j < 2; ++j) {
+    const __m256i bytes = _mm256_permute4x64_epi64(
+        _mm256_packs_epi16(_mm256_cmpeq_epi16(packed[2 * j], zero), _mm256_cmpeq_epi16(packed[2 * j + 1], zero)),
+        0xD8);
+    zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes))) << (32 * j);
+  }
+  return ~zeros;
+}
+#endif
+
+std::uint64_t QuantiseBlock(const std::int16_t* block, const QuantTable& table, std::int16_t* out) {
+#ifdef ZUDIZAR_JPEG_X86
+  if (HasAvx2()) return QuantiseBlockAvx2(block, table, out);
+#endif
+  return QuantiseBlockScalar(block, table, out);
 }
 
 inline int BitLength(int magnitude) { return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude)); }
@@ -89,6 +165,7 @@ class Writer {
     Byte(static_cast<std::uint8_t>(value));
   }
 
+  // Appends `count` bits (at most 32 - 0, with fewer than 32 pending).
   void Put(std::uint32_t bits, int count) {
     acc_ = (acc_ << count) | bits;
     bits_ += count;
@@ -148,33 +225,38 @@ const Tables& FixedTables() {
   return tables;
 }
 
-// Quantises a transformed block and codes it (T.81 F.1.2).
+// Quantises a transformed block and codes it (T.81 F.1.2): the DC
+// difference, then runs of zeros and values in zig-zag order, found through
+// the mask of non-zero coefficients.
 template <bool kCount>
 void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTable& quant,
                  int& previousDc, const HuffmanCodes& dc, const HuffmanCodes& ac) {
-  int z[64];
-  for (int k = 0; k < 64; ++k) z[k] = Divide(block[kZigZagToNatural[k]], quant.divisor[k]);
-  const int diff = z[0] - previousDc;
-  previousDc = z[0];
-  int size = BitLength(diff < 0 ? -diff : diff);
+  alignas(32) std::int16_t z[64];
+  const std::uint64_t natural = QuantiseBlock(block, quant, z);
+  const ZigZagMasks& zigzag = ZigZag();
+  std::uint64_t mask = 0;
+  for (int b = 0; b < 8; ++b) mask |= zigzag.byByte[b][(natural >> (8 * b)) & 0xFF];
   const auto low = [](int value, int bits) {
     return static_cast<std::uint32_t>(value < 0 ? value - 1 : value) & ((1u << bits) - 1);
   };
+  const int diff = z[0] - previousDc;
+  previousDc = z[0];
+  int size = BitLength(diff < 0 ? -diff : diff);
   out.Put((std::uint32_t{dc.code[size]} << size) | (size ? low(diff, size) : 0), dc.size[size] + size);
-  int run = 0;
-  for (int k = 1; k < 64; ++k) {
-    const int value = z[k];
-    if (value == 0) {
-      ++run;
-      continue;
-    }
+  mask &= ~std::uint64_t{1};
+  int last = 0;
+  while (mask != 0) {
+    const int k = __builtin_ctzll(mask);
+    mask &= mask - 1;
+    int run = k - last - 1;
+    last = k;
     for (; run > 15; run -= 16) out.Put(ac.code[0xF0], ac.size[0xF0]);
+    const int value = z[kZigZagToNatural[k]];
     size = BitLength(value < 0 ? -value : value);
     const int symbol = (run << 4) | size;
     out.Put((std::uint32_t{ac.code[symbol]} << size) | low(value, size), ac.size[symbol] + size);
-    run = 0;
   }
-  if (run > 0) out.Put(ac.code[0x00], ac.size[0x00]);
+  if (last != 63) out.Put(ac.code[0x00], ac.size[0x00]);
 }
 
 template <bool kCount>
@@ -224,10 +306,8 @@ std::size_t EncodeRun(const IndexedImage& image, const SampleTable& samples, std
   for (int row = 0; row < mcuRows; ++row) {
     for (int column = 0; column < mcusPerRow; ++column) {
       GatherMcu(image, samples, column, row, mcu);
-      ForwardDct(mcu.luminance[0]);
-      ForwardDct(mcu.luminance[1]);
-      ForwardDct(mcu.cb);
-      ForwardDct(mcu.cr);
+      ForwardDct2(mcu.luminance[0], mcu.luminance[1]);
+      ForwardDct2(mcu.cb, mcu.cr);
       EncodeBlock(out, mcu.luminance[0], t.luminanceQuant, previousDc[0], t.dcLuminance, t.acLuminance);
       EncodeBlock(out, mcu.luminance[1], t.luminanceQuant, previousDc[0], t.dcLuminance, t.acLuminance);
       EncodeBlock(out, mcu.cb, t.chrominanceQuant, previousDc[1], t.dcChrominance, t.acChrominance);
@@ -281,9 +361,10 @@ void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, 
   }
 }
 
-int Quantise(int coefficient, int q) {
-  const Divisor d{static_cast<std::uint32_t>(q) / 2, (std::uint64_t{1} << 32) / static_cast<std::uint32_t>(q) + 1};
-  return Divide(coefficient, d);
+int Quantise(int coefficient, int value) {
+  std::array<std::uint8_t, 64> values;
+  values.fill(static_cast<std::uint8_t>(value));
+  return QuantiseOne(coefficient, MakeQuant(values), 0);
 }
 
 }  // namespace jpeg

@@ -31,8 +31,8 @@ struct EncoderMcu {
 void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY,
                EncoderMcu& mcu);
 
-// A coefficient divided by the internal quantisation value q (table value
-// times 16), rounded half away from zero.
-int Quantise(int coefficient, int q);
+// A transformed coefficient (4 fraction bits) quantised by a table value Q
+// (1..255), that is divided by 16 Q and rounded half away from zero.
+int Quantise(int coefficient, int value);
 
 }  // namespace zudizar::jpeg

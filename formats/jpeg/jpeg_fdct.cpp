@@ -46,76 +46,83 @@ void Pass(std::int16_t* p, int stride) {
 #ifdef ZUDIZAR_JPEG_X86
 #define AVX2 __attribute__((target("avx2")))
 
-// The constants are all positive, so "same side" means x > 0.
-template <int kShift>
-AVX2 inline __m256i Scale(__m256i x, int c) {
-  constexpr int half = 1 << (kShift - 1);
-  const __m256i p = _mm256_mullo_epi32(x, _mm256_set1_epi32(c));
-  const __m256i up = _mm256_srai_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(half)), kShift);
-  const __m256i down = _mm256_sub_epi32(
-      _mm256_setzero_si256(),
-      _mm256_srli_epi32(_mm256_sub_epi32(_mm256_set1_epi32(half - 1), p), kShift));
-  return _mm256_blendv_epi8(down, up, _mm256_cmpgt_epi32(x, _mm256_setzero_si256()));
+// With c > 0, both P and R equal floor((x * c + half) / 2^s) for every x:
+// for x <= 0 the defined "(x * c - (half - 1)) / 2^s truncated" is the same
+// value. mulhrs gives floor((x * b + 2^14) / 2^15), so R(x, c) is
+// mulhrs(x, c) and P(x, c) is mulhrs(x, c / 2) for even c; odd c take the
+// full product.
+template <int kC>
+AVX2 inline __m256i Pv(__m256i x) {
+  if constexpr (kC % 2 == 0) {
+    return _mm256_mulhrs_epi16(x, _mm256_set1_epi16(kC / 2));
+  } else {
+    const __m256i c = _mm256_set1_epi16(kC);
+    return _mm256_add_epi16(_mm256_mulhi_epi16(x, c), _mm256_srli_epi16(_mm256_mullo_epi16(x, c), 15));
+  }
 }
-AVX2 inline __m256i Pv(__m256i x, int c) { return Scale<16>(x, c); }
-AVX2 inline __m256i Rv(__m256i x, int c) { return Scale<15>(x, c); }
-AVX2 inline __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
-AVX2 inline __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
-AVX2 inline __m256i Wrap16(__m256i a) { return _mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16); }
+template <int kC>
+AVX2 inline __m256i Rv(__m256i x) {
+  return _mm256_mulhrs_epi16(x, _mm256_set1_epi16(kC));
+}
+AVX2 inline __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+AVX2 inline __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
 
+// Transposes the 8 x 8 block held in each 128-bit half.
 AVX2 void Transpose(__m256i v[8]) {
-  const __m256i t0 = _mm256_unpacklo_epi32(v[0], v[1]), t1 = _mm256_unpackhi_epi32(v[0], v[1]);
-  const __m256i t2 = _mm256_unpacklo_epi32(v[2], v[3]), t3 = _mm256_unpackhi_epi32(v[2], v[3]);
-  const __m256i t4 = _mm256_unpacklo_epi32(v[4], v[5]), t5 = _mm256_unpackhi_epi32(v[4], v[5]);
-  const __m256i t6 = _mm256_unpacklo_epi32(v[6], v[7]), t7 = _mm256_unpackhi_epi32(v[6], v[7]);
-  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
-  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
-  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
-  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
-  v[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
-  v[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
-  v[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
-  v[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
-  v[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
-  v[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
-  v[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
-  v[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
+  const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]), a5 = _mm256_unpackhi_epi16(v[4], v[5]);
+  const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]), a7 = _mm256_unpackhi_epi16(v[6], v[7]);
+  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+  v[0] = _mm256_unpacklo_epi64(b0, b4);
+  v[1] = _mm256_unpackhi_epi64(b0, b4);
+  v[2] = _mm256_unpacklo_epi64(b1, b5);
+  v[3] = _mm256_unpackhi_epi64(b1, b5);
+  v[4] = _mm256_unpacklo_epi64(b2, b6);
+  v[5] = _mm256_unpackhi_epi64(b2, b6);
+  v[6] = _mm256_unpacklo_epi64(b3, b7);
+  v[7] = _mm256_unpackhi_epi64(b3, b7);
 }
 
 AVX2 void PassV(__m256i v[8]) {
   const __m256i s07 = Sub(v[0], v[7]), s34 = Sub(v[3], v[4]);
   const __m256i s25 = Sub(v[2], v[5]), s16 = Sub(v[1], v[6]);
-  const __m256i l = Pv(s07, 32138), m = Pv(s34, 6393), o = Pv(s07, 6393), r = Pv(s34, 32138);
-  const __m256i t = Pv(s25, 18205), u = Pv(s16, 27246), w25 = Pv(s25, 27246), w = Pv(s16, 18205);
+  const __m256i l = Pv<32138>(s07), m = Pv<6393>(s34), o = Pv<6393>(s07), r = Pv<32138>(s34);
+  const __m256i t = Pv<18205>(s25), u = Pv<27246>(s16), w25 = Pv<27246>(s25), w = Pv<18205>(s16);
   const __m256i y1 = Add(Add(l, m), Add(t, u));
   const __m256i y7 = Sub(Sub(Add(o, w25), r), w);
-  const __m256i A = Rv(Sub(Add(l, m), Add(t, u)), 23170);
-  const __m256i B = Rv(Sub(Sub(o, r), Sub(w25, w)), 23170);
+  const __m256i A = Rv<23170>(Sub(Add(l, m), Add(t, u)));
+  const __m256i B = Rv<23170>(Sub(Sub(o, r), Sub(w25, w)));
   const __m256i C = Add(v[0], v[7]), D = Add(v[3], v[4]);
   const __m256i E = Add(v[1], v[6]), F = Add(v[2], v[5]);
-  const __m256i G = Pv(Add(C, D), 23170), H = Pv(Add(E, F), 23170);
+  const __m256i G = Pv<23170>(Add(C, D)), H = Pv<23170>(Add(E, F));
   const __m256i cd = Sub(C, D), ef = Sub(E, F);
-  v[0] = Wrap16(Add(G, H));
-  v[1] = Wrap16(y1);
-  v[2] = Wrap16(Add(Pv(cd, 30274), Pv(ef, 12540)));
-  v[3] = Wrap16(Add(A, B));
-  v[4] = Wrap16(Sub(G, H));
-  v[5] = Wrap16(Sub(A, B));
-  v[6] = Wrap16(Sub(Pv(cd, 12540), Pv(ef, 30274)));
-  v[7] = Wrap16(y7);
+  v[0] = Add(G, H);
+  v[1] = y1;
+  v[2] = Add(Pv<30274>(cd), Pv<12540>(ef));
+  v[3] = Add(A, B);
+  v[4] = Sub(G, H);
+  v[5] = Sub(A, B);
+  v[6] = Sub(Pv<12540>(cd), Pv<30274>(ef));
+  v[7] = y7;
 }
 
-AVX2 void ForwardDctAvx2(std::int16_t* block) {
+AVX2 void ForwardDct2Avx2(std::int16_t* first, std::int16_t* second) {
   __m256i v[8];
   for (int i = 0; i < 8; ++i)
-    v[i] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i)));
+    v[i] = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 8 * i))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 8 * i)), 1);
   Transpose(v);
   PassV(v);
   Transpose(v);
   PassV(v);
-  for (int i = 0; i < 8; i += 2) {
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v[i], v[i + 1]), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * i), packed);
+  for (int i = 0; i < 8; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(first + 8 * i), _mm256_castsi256_si128(v[i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(second + 8 * i), _mm256_extracti128_si256(v[i], 1));
   }
 }
 #endif
@@ -127,14 +134,15 @@ void ForwardDctReference(std::int16_t block[64]) {
   for (int column = 0; column < 8; ++column) Pass(block + column, 8);
 }
 
-void ForwardDct(std::int16_t block[64]) {
+void ForwardDct2(std::int16_t first[64], std::int16_t second[64]) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    ForwardDctAvx2(block);
+    ForwardDct2Avx2(first, second);
     return;
   }
 #endif
-  ForwardDctReference(block);
+  ForwardDctReference(first);
+  ForwardDctReference(second);
 }
 
 }  // namespace zudizar::jpeg

@@ -11,8 +11,9 @@ namespace zudizar::jpeg {
 //
 // The defined arithmetic, one row or column at a time.
 void ForwardDctReference(std::int16_t block[64]);
-// The same results, eight rows or columns at a time where the processor
-// offers AVX2.
-void ForwardDct(std::int16_t block[64]);
+// The same results for two blocks at once, with 16-bit lanes where the
+// processor offers AVX2: for samples within -2048 .. 2047 every value the
+// rounding steps see stays within 16 bits.
+void ForwardDct2(std::int16_t first[64], std::int16_t second[64]);
 
 }  // namespace zudizar::jpeg

@@ -1,7 +1,7 @@
 #include "formats/jpeg/jpeg_huffman.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string>
 
 namespace zudizar::jpeg {
 
@@ -55,28 +55,34 @@ void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16],
   }
 }
 
+int HuffmanTable::DecodeLong(std::uint32_t top16) const {
+  for (int length = kLookBits + 1; length <= 16; ++length) {
+    const auto code = static_cast<std::int32_t>(top16 >> (16 - length));
+    if (code <= maxCode[length])
+      return (length << 8) | SymbolAt(valuePointer[length] + code - minCode[length]);
+  }
+  return 16 << 8;
+}
+
 void BitReader::Start(std::size_t position) {
-  pos_ = std::min(position, size_);
-  acc_ = 0;
-  bits_ = 0;
-  loaded_ = 0;
+  state_ = {};
+  state_.pos = std::min(position, size_);
   firstVirtual_ = UINT64_MAX;
   pairs_.clear();
 }
 
 std::size_t BitReader::Cursor() const {
   // A partly used byte counts as taken; whole unused bytes are given back.
-  const std::uint64_t firstUntaken = loaded_ - static_cast<std::uint64_t>(bits_ / 8);
+  const std::uint64_t firstUntaken = state_.loaded - static_cast<std::uint64_t>(state_.bits / 8);
   std::uint64_t giveBack = 0;
-  if (firstVirtual_ > firstUntaken) giveBack = std::min(loaded_, firstVirtual_) - firstUntaken;
+  if (firstVirtual_ > firstUntaken) giveBack = std::min(state_.loaded, firstVirtual_) - firstUntaken;
   for (const Pair& pair : pairs_)
     if (pair.serial >= firstUntaken && pair.twoBytes) ++giveBack;
-  return pos_ - static_cast<std::size_t>(giveBack);
+  return state_.pos - static_cast<std::size_t>(giveBack);
 }
 
-void BitReader::ReportTakenMarkers(const TraceSink& trace) {
-  if (pairs_.empty()) return;
-  const std::uint64_t firstUntaken = loaded_ - static_cast<std::uint64_t>(bits_ / 8);
+void BitReader::ReportTaken(const TraceSink& trace) {
+  const std::uint64_t firstUntaken = state_.loaded - static_cast<std::uint64_t>(state_.bits / 8);
   std::size_t kept = 0;
   for (const Pair& pair : pairs_) {
     if (pair.serial < firstUntaken) {
@@ -88,58 +94,25 @@ void BitReader::ReportTakenMarkers(const TraceSink& trace) {
   pairs_.resize(kept);
 }
 
-bool BitReader::FillFast() {
-  std::uint64_t word;
-  std::memcpy(&word, data_ + pos_, 8);
-  word = __builtin_bswap64(word);
-  const int count = (64 - bits_) >> 3;  // whole bytes that fit, 4..8
-  // Any 0xFF among the first `count` bytes sends us the slow way (the test
-  // may also fire on a byte 0xFE just before a 0xFF, which is harmless).
-  const std::uint64_t inverted = ~word;
-  const std::uint64_t zeroBytes =
-      (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
-  const std::uint64_t used = count == 8 ? ~0ull : ~(~0ull >> (8 * count));
-  if (zeroBytes & used) return false;
-  acc_ |= (word & used) >> bits_;
-  bits_ += 8 * count;
-  pos_ += static_cast<std::size_t>(count);
-  loaded_ += static_cast<std::uint64_t>(count);
-  return true;
-}
-
-void BitReader::LoadByteSlow() {
-  std::uint8_t byte = 0;
-  if (pos_ < size_) {
-    byte = data_[pos_++];
-  } else if (firstVirtual_ == UINT64_MAX) {
-    firstVirtual_ = loaded_;
-  }
-  if (byte == 0xFF) {
-    const bool inside = pos_ < size_;
-    const std::uint8_t second = inside ? data_[pos_++] : 0;
-    pairs_.push_back({loaded_, second, inside});
-  }
-  acc_ |= static_cast<std::uint64_t>(byte) << (56 - bits_);
-  bits_ += 8;
-  ++loaded_;
-}
-
-void BitReader::FillSlow() {
-  while (bits_ <= 56) LoadByteSlow();
-}
-
-int BitReader::DecodeLong(const HuffmanTable& table) {
-  std::int32_t code = static_cast<std::int32_t>(Peek(kLookBits));
-  for (int length = kLookBits + 1; length <= 16; ++length) {
-    code = (code << 1) | static_cast<std::int32_t>((acc_ >> (64 - length)) & 1);
-    if (code <= table.maxCode[length]) {
-      Skip(length);
-      return table.SymbolAt(table.valuePointer[length] + code - table.minCode[length]);
+BitReader::State BitReader::FillSlow(State s) {
+  s.acc &= s.bits == 0 ? 0 : ~0ull << (64 - s.bits);  // drop what a top-up read ahead
+  while (s.bits <= 56) {
+    std::uint8_t byte = 0;
+    if (s.pos < size_) {
+      byte = data_[s.pos++];
+    } else if (firstVirtual_ == UINT64_MAX) {
+      firstVirtual_ = s.loaded;
     }
+    if (byte == 0xFF) {
+      const bool inside = s.pos < size_;
+      const std::uint8_t second = inside ? data_[s.pos++] : 0;
+      pairs_.push_back({s.loaded, second, inside});
+    }
+    s.acc |= static_cast<std::uint64_t>(byte) << (56 - s.bits);
+    s.bits += 8;
+    ++s.loaded;
   }
-  // No code of 16 bits or less: the 16 bits are used up and decode as 0.
-  Skip(16);
-  return 0;
+  return s;
 }
 
 }  // namespace zudizar::jpeg

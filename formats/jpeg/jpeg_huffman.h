@@ -1,5 +1,6 @@
 // Huffman decoding: the decoding tables of T.81 F.2.2.3 built from a DHT
-// table, look-up tables that shortcut them, and the entropy-coded bit reader.
+// table, look-up tables that shortcut them, the entropy-coded bit reader and
+// the decoding of the blocks of one MCU.
 //
 // The look-up tables are derived by running the defined bit-by-bit DECODE on
 // every 10-bit prefix, so they agree with it for any table a file defines,
@@ -9,8 +10,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "formats/jpeg/jpeg_tables.h"
 #include "formats/jpeg/jpeg_trace.h"
 
 namespace zudizar::jpeg {
@@ -50,6 +53,10 @@ struct HuffmanTable {
   int SymbolAt(std::int32_t index) const {
     return index >= 0 && index < kMaxSymbols && index < symbolCount ? symbols[index] : 0;
   }
+  // DECODE for a code longer than kLookBits bits, from the top 16 bits of
+  // `bits`: returns length << 8 | symbol. Without a match among the 16
+  // lengths, 16 bits are used up and the symbol is 0.
+  int DecodeLong(std::uint32_t top16) const;
 };
 
 // EXTEND of T.81 F.2.2.1: the magnitude bits v of size s as a signed value.
@@ -60,11 +67,19 @@ inline int Extend(int v, int s) { return v < (1 << (s - 1)) ? v + 1 - (1 << s) :
 // 0xFF is first used, and the 0xFF counts as data. Past the end of the
 // buffer every byte reads as 0.
 //
-// Bytes are fetched ahead into a 64-bit accumulator; the read cursor the
-// defined one-byte-at-a-time reader would have (Cursor) and the markers it
+// Bytes are fetched ahead into a 64-bit accumulator; the read cursor that a
+// reader taking one byte at a time would have (Cursor) and the markers it
 // would have met are reconstructed from how many bits were used.
 class BitReader {
  public:
+  // The state the block decoder keeps in registers.
+  struct State {
+    std::uint64_t acc = 0;     // unused bits, MSB first
+    std::size_t pos = 0;       // next byte to fetch
+    std::uint64_t loaded = 0;  // data bytes fetched since Start
+    int bits = 0;              // number of unused bits in acc
+  };
+
   BitReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   // Empties the reader and continues from `position`.
@@ -72,48 +87,44 @@ class BitReader {
   // Position of the first byte not yet taken by the bits used so far.
   std::size_t Cursor() const;
   // Reports the markers among the bytes taken so far and forgets them.
-  void ReportTakenMarkers(const TraceSink& trace);
-
-  // Keeps at least 32 bits in the accumulator.
-  void Fill() {
-    if (bits_ >= 32) return;
-    if (pos_ + 8 <= size_ && FillFast()) return;
-    FillSlow();
-  }
-  std::uint32_t Peek(int count) const { return static_cast<std::uint32_t>(acc_ >> (64 - count)); }
-  void Skip(int count) {
-    acc_ <<= count;
-    bits_ -= count;
-  }
-  // RECEIVE: the next `count` bits (1..16) as an unsigned value.
-  int Receive(int count) {
-    const int value = static_cast<int>(acc_ >> (64 - count));
-    Skip(count);
-    return value;
+  void ReportTakenMarkers(const TraceSink& trace) {
+    if (!pairs_.empty()) ReportTaken(trace);
   }
 
-  // DECODE for one table; the caller has called Fill.
-  int Decode(const HuffmanTable& table) {
-    const HuffmanTable::Look entry = table.look[Peek(kLookBits)];
-    if (entry.length != 0) {
-      Skip(entry.length);
-      return entry.symbol;
-    }
-    return DecodeLong(table);
+  const State& Current() const { return state_; }
+  void Update(const State& state) { state_ = state; }
+  const std::uint8_t* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+
+  // Tops `s` up to 56..63 bits from the next eight bytes when none of them
+  // is 0xFF and all lie inside the buffer; false otherwise. Below the
+  // counted bits the accumulator may hold the leading bits of the next byte:
+  // the next top-up writes the same bits there again.
+  static bool FillFast(State& s, const std::uint8_t* data, std::size_t size) {
+    if (s.pos + 8 > size) return false;
+    std::uint64_t word;
+    std::memcpy(&word, data + s.pos, 8);
+    // A 0xFF byte shows as a zero byte of the complement (the test may
+    // also fire on a 0xFE next to a 0xFF, which only costs the slow way).
+    const std::uint64_t inverted = ~word;
+    if ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) return false;
+    const int count = (63 - s.bits) >> 3;
+    s.acc |= __builtin_bswap64(word) >> s.bits;
+    s.pos += static_cast<std::size_t>(count);
+    s.loaded += static_cast<std::uint64_t>(count);
+    s.bits |= 56;
+    return true;
   }
+  // The general way, one byte at a time; keeps 0xFF pairs for Cursor and the
+  // marker reports.
+  State FillSlow(State s);
 
  private:
-  bool FillFast();
-  void FillSlow();
-  void LoadByteSlow();
-  int DecodeLong(const HuffmanTable& table);
+  void ReportTaken(const TraceSink& trace);
 
   const std::uint8_t* data_;
   std::size_t size_;
-  std::size_t pos_ = 0;  // next byte to fetch
-  std::uint64_t acc_ = 0;
-  int bits_ = 0;
-  std::uint64_t loaded_ = 0;                 // data bytes fetched since Start
+  State state_;
   std::uint64_t firstVirtual_ = UINT64_MAX;  // first data byte fetched past the end
   // Data bytes that came from two buffer bytes (0xFF and the byte after).
   struct Pair {
@@ -123,5 +134,104 @@ class BitReader {
   };
   std::vector<Pair> pairs_;
 };
+
+// The tables of one block of the MCU.
+struct BlockTables {
+  const HuffmanTable* dc;
+  const HuffmanTable* ac;
+  const std::int16_t* quant;  // zig-zag order
+  std::uint32_t* predictor;   // the component's DC predictor, wrapping
+};
+
+// Decodes `count` blocks (T.81 F.2.2): the DC difference, then the AC
+// coefficients in zig-zag order, each times its quantisation value, stored
+// as 16-bit values in blocks the caller zeroed, column by column (the
+// transposed natural order the inverse transform reads).
+// The preview pass stores only the DC coefficient. hasAc[b] tells whether an
+// AC coefficient was stored. A coefficient index beyond 63 ends the block.
+template <bool kPreview>
+inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count,
+                         std::int16_t (*blocks)[64], bool* hasAc) {
+  // Plain locals, so that the compiler keeps them in registers.
+  const BitReader::State start = reader.Current();
+  std::uint64_t acc = start.acc;
+  std::size_t pos = start.pos;
+  std::uint64_t loaded = start.loaded;
+  int bits = start.bits;
+  const std::uint8_t* data = reader.Data();
+  const std::size_t size = reader.Size();
+  const auto fill = [&]() __attribute__((always_inline)) {
+    BitReader::State s{acc, pos, loaded, bits};
+    if (BitReader::FillFast(s, data, size)) {
+      acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
+    } else if (bits < 32) [[unlikely]] {
+      s = reader.FillSlow(s);
+      acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
+    }
+  };
+  const auto skip = [&](int n) __attribute__((always_inline)) {
+    acc <<= n;
+    bits -= n;
+  };
+  const auto decode = [&](const HuffmanTable& table) __attribute__((always_inline)) {
+    const HuffmanTable::Look entry = table.look[acc >> (64 - kLookBits)];
+    if (entry.length != 0) {
+      skip(entry.length);
+      return static_cast<int>(entry.symbol);
+    }
+    const int packed = table.DecodeLong(static_cast<std::uint32_t>(acc >> 48));
+    skip(packed >> 8);
+    return packed & 0xFF;
+  };
+  const auto receive = [&](int n) __attribute__((always_inline)) {
+    const int value = static_cast<int>(acc >> (64 - n));
+    skip(n);
+    return value;
+  };
+
+  for (int b = 0; b < count; ++b) {
+    const BlockTables& t = tables[b];
+    std::int16_t* out = blocks[b];
+    const std::int16_t* q = t.quant;
+    fill();
+    const int size0 = decode(*t.dc);
+    if (size0 != 0) {
+      const int n = size0 < 16 ? size0 : 16;  // no file may ask for more magnitude bits
+      *t.predictor += static_cast<std::uint32_t>(Extend(receive(n), n));
+    }
+    // The block holds 16-bit values: the product keeps its low 16 bits.
+    out[0] = static_cast<std::int16_t>(*t.predictor * static_cast<std::uint32_t>(q[0]));
+    bool any = false;
+    const HuffmanTable& ac = *t.ac;
+    for (int k = 1; k < 64;) {
+      fill();
+      const HuffmanTable::Fast fast = ac.fast[acc >> (64 - kLookBits)];
+      int value;
+      if (fast.bits != 0) {
+        skip(fast.bits);
+        k += fast.run;
+        value = fast.value;
+      } else {
+        const int rs = decode(ac);
+        const int magnitude = rs & 15;
+        if (magnitude == 0) {
+          if (rs != 0xF0) break;  // end of block
+          k += 16;
+          continue;
+        }
+        k += rs >> 4;
+        value = Extend(receive(magnitude), magnitude);
+      }
+      if (k > 63) break;
+      if (!kPreview) {
+        out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(value * q[k]);
+        any = true;
+      }
+      ++k;
+    }
+    hasAc[b] = any;
+  }
+  reader.Update({acc, pos, loaded, bits});
+}
 
 }  // namespace zudizar::jpeg

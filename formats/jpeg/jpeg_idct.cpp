@@ -1,5 +1,7 @@
 #include "formats/jpeg/jpeg_idct.h"
 
+#include <utility>
+
 #include "formats/jpeg/jpeg_simd.h"
 
 #ifdef ZUDIZAR_JPEG_X86
@@ -110,11 +112,11 @@ AVX2 void PassV(__m256i v[8]) {
   v[7] = Wrap16(Sub(B1, hl));
 }
 
-AVX2 void InverseDctAvx2(std::int16_t* block) {
+AVX2 void InverseDctTransposedAvx2(std::int16_t* block) {
+  // Stored column by column, so v[k] is coefficient k of every row.
   __m256i v[8];
   for (int i = 0; i < 8; ++i)
     v[i] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i)));
-  Transpose(v);  // v[k]: coefficient k of every row
   PassV(v);
   Transpose(v);  // v[k]: row k, lanes are columns
   PassV(v);
@@ -132,13 +134,15 @@ void InverseDctReference(std::int16_t block[64]) {
   for (int column = 0; column < 8; ++column) Pass(block + column, 8);
 }
 
-void InverseDct(std::int16_t block[64]) {
+void InverseDctTransposed(std::int16_t block[64]) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    InverseDctAvx2(block);
+    InverseDctTransposedAvx2(block);
     return;
   }
 #endif
+  for (int row = 0; row < 8; ++row)
+    for (int column = row + 1; column < 8; ++column) std::swap(block[8 * row + column], block[8 * column + row]);
   InverseDctReference(block);
 }
 

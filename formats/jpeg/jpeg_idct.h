@@ -9,9 +9,10 @@ namespace zudizar::jpeg {
 
 // The defined arithmetic, one row or column at a time.
 void InverseDctReference(std::int16_t block[64]);
-// The same results, eight rows or columns at a time where the processor
-// offers AVX2.
-void InverseDct(std::int16_t block[64]);
+// The same results from coefficients stored column by column (transposed),
+// eight rows or columns at a time where the processor offers AVX2; the
+// samples come out row by row.
+void InverseDctTransposed(std::int16_t block[64]);
 // A block whose only non-zero coefficient is the DC one transforms to a
 // constant; this gives it without the transform.
 std::int16_t InverseDctOfDc(std::int16_t dc);

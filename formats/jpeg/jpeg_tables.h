@@ -14,6 +14,15 @@ inline constexpr std::array<std::uint8_t, 64> kZigZagToNatural = {
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
+// The same positions in a block stored column by column (transposed), the
+// order in which the decoder's transform reads its coefficients.
+inline constexpr std::array<std::uint8_t, 64> kZigZagToTransposed = [] {
+  std::array<std::uint8_t, 64> table{};
+  for (int k = 0; k < 64; ++k)
+    table[k] = static_cast<std::uint8_t>((kZigZagToNatural[k] % 8) * 8 + kZigZagToNatural[k] / 8);
+  return table;
+}();
+
 // Luminance and chrominance quantisation tables K.1 and K.2, row by row as
 // printed. The encoder uses each as its zig-zag sequence, unreordered.
 inline constexpr std::array<std::uint8_t, 64> kLuminanceQuantK1 = {

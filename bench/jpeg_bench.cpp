@@ -1,0 +1,261 @@
+// The JPEG codec on a photo-like 3072 x 3072 picture, against libjpeg-turbo
+// (SIMD) doing the same job in the same run:
+//  - ReadJpegFile (both passes, every pixel mapped to the shared palette) of
+//    a 4:2:0 file, against libjpeg-turbo decoding that file to RGB;
+//  - the same with the nearest-colour map rebuilt first, as after the
+//    palette change that opening a picture brings;
+//  - ReadJpegColours (both passes, colour counting) of the same file;
+//  - EncodeJpeg (counting run and writing run) of the decoded picture,
+//    against libjpeg-turbo encoding its colours with 2 x 1 sampling.
+// The ratios are printed at the end.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "formats/jpeg/jpeg.h"
+#include "formats/reduce.h"
+#include "palette/shared_palette.h"
+
+using namespace zudizar;
+
+namespace {
+
+constexpr int kSide = 3072;
+
+// Seconds per iteration of each benchmark, for the closing summary (defined
+// before the summary object, so that it outlives it).
+std::map<std::string, double> timings;
+std::map<std::string, double>& Timings() { return timings; }
+
+void Record(benchmark::State& state, const std::string& name, double seconds) {
+  if (state.iterations() > 0) Timings()[name] = seconds / static_cast<double>(state.iterations());
+  state.counters["MP/s"] = benchmark::Counter(static_cast<double>(kSide) * kSide / 1e6 * state.iterations(),
+                                              benchmark::Counter::kIsRate);
+}
+
+// A picture with what photographs have: smooth shading, textures of several
+// scales, hard edges and sensor noise.
+std::vector<std::uint8_t> PhotoLikeRgb() {
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kSide) * kSide * 3);
+  std::mt19937 random(20240601);
+  std::normal_distribution<float> noise(0.0f, 3.0f);
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      const float fx = x / static_cast<float>(kSide), fy = y / static_cast<float>(kSide);
+      const float sky = 1.0f - fy;
+      float r = 70 + 120 * sky + 30 * std::sin(fx * 7 + fy * 3);
+      float g = 90 + 90 * sky + 40 * std::sin(fx * 5 - fy * 9);
+      float b = 110 + 130 * sky * sky + 25 * std::cos(fx * 11);
+      // Foliage-like texture in the lower half.
+      if (fy > 0.55f) {
+        const float t = std::sin(x * 0.21f + std::sin(y * 0.13f) * 4) * std::cos(y * 0.17f + x * 0.05f);
+        r = 60 + 40 * t;
+        g = 110 + 60 * t + 20 * std::sin(x * 0.031f);
+        b = 50 + 30 * t;
+      }
+      // A few objects with hard edges.
+      const float dx = fx - 0.3f, dy = fy - 0.4f;
+      if (dx * dx + dy * dy < 0.02f) r = 220, g = 60 + 40 * fy, b = 40;
+      if (fx > 0.6f && fx < 0.85f && fy > 0.2f && fy < 0.7f) {
+        const float stripe = ((x / 24) % 2) ? 1.0f : 0.85f;
+        r = 200 * stripe, g = 190 * stripe, b = 170 * stripe;
+      }
+      const std::size_t i = (static_cast<std::size_t>(y) * kSide + x) * 3;
+      const float v[3] = {r, g, b};
+      for (int c = 0; c < 3; ++c)
+        rgb[i + c] = static_cast<std::uint8_t>(std::clamp(v[c] + noise(random), 0.0f, 255.0f));
+    }
+  }
+  return rgb;
+}
+
+std::vector<std::uint8_t> LibjpegEncode(const std::uint8_t* rgb, int quality, int hSampling,
+                                        int vSampling) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr error;
+  cinfo.err = jpeg_std_error(&error);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = kSide;
+  cinfo.image_height = kSide;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  cinfo.comp_info[0].h_samp_factor = hSampling;
+  cinfo.comp_info[0].v_samp_factor = vSampling;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(cinfo.next_scanline) * kSide * 3);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(buffer, buffer + size);
+  std::free(buffer);
+  jpeg_destroy_compress(&cinfo);
+  return bytes;
+}
+
+struct Fixture {
+  std::string path;
+  std::size_t fileBytes = 0;
+  IndexedImage decoded;
+  std::vector<std::uint8_t> decodedRgb;  // the decoded picture's colours, for libjpeg's encoder
+
+  Fixture() {
+    SharedPalette.current = DefaultPalette;
+    SharedPalette.pending = DefaultPalette;
+    const auto rgb = PhotoLikeRgb();
+    const auto bytes = LibjpegEncode(rgb.data(), 85, 2, 2);
+    fileBytes = bytes.size();
+    path = (std::filesystem::temp_directory_path() / "zudizar-jpeg-bench-photo.jpg").string();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    ReadJpegFile(path, decoded);
+    decodedRgb.resize(static_cast<std::size_t>(kSide) * kSide * 3);
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) {
+        const PaletteEntry& e = SharedPalette.current[decoded.At(x, y)];
+        std::uint8_t* p = &decodedRgb[(static_cast<std::size_t>(y) * kSide + x) * 3];
+        p[0] = e.red, p[1] = e.green, p[2] = e.blue;
+      }
+    std::printf("photo-like %dx%d 4:2:0 file: %zu bytes\n", kSide, kSide, fileBytes);
+  }
+  ~Fixture() { std::filesystem::remove(path); }
+};
+
+Fixture& TheFixture() {
+  static Fixture fixture;
+  return fixture;
+}
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void BM_ReadJpegFile(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  IndexedImage image;
+  const double start = Now();
+  for (auto _ : state) {
+    ReadJpegFile(f.path, image);
+    benchmark::DoNotOptimize(image.pixels.data());
+  }
+  Record(state, "ReadJpegFile", Now() - start);
+}
+BENCHMARK(BM_ReadJpegFile)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_ReadJpegFileAfterPaletteChange(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  IndexedImage image;
+  double total = 0;
+  for (auto _ : state) {
+    // A changed table makes the nearest-colour map start over.
+    SharedPalette.current[100].red ^= 1;
+    const double start = Now();
+    ReadJpegFile(f.path, image);
+    total += Now() - start;
+    benchmark::DoNotOptimize(image.pixels.data());
+  }
+  SharedPalette.current = DefaultPalette;
+  Record(state, "ReadJpegFile after a palette change", total);
+}
+BENCHMARK(BM_ReadJpegFileAfterPaletteChange)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_ReadJpegColours(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  IndexedImage colours;
+  const double start = Now();
+  for (auto _ : state) {
+    ReadJpegColours(f.path, colours);
+    benchmark::DoNotOptimize(colours.colourTable.data());
+  }
+  Record(state, "ReadJpegColours", Now() - start);
+}
+BENCHMARK(BM_ReadJpegColours)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_LibjpegTurboDecodeToRgb(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kSide) * kSide * 3);
+  const double start = Now();
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(f.path.c_str(), "rb");
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * kSide * 3;
+      jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    benchmark::DoNotOptimize(rgb.data());
+  }
+  Record(state, "libjpeg-turbo decode to RGB", Now() - start);
+}
+BENCHMARK(BM_LibjpegTurboDecodeToRgb)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_EncodeJpeg(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  std::size_t size = 0;
+  const double start = Now();
+  for (auto _ : state) {
+    const auto bytes = EncodeJpeg(f.decoded, SharedPalette.current);
+    size = bytes.size();
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  Record(state, "EncodeJpeg (both runs)", Now() - start);
+  state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_EncodeJpeg)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_LibjpegTurboEncode2x1(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  std::size_t size = 0;
+  const double start = Now();
+  for (auto _ : state) {
+    // Quality 50 uses the Annex K tables unscaled, as EncodeJpeg does.
+    const auto bytes = LibjpegEncode(f.decodedRgb.data(), 50, 2, 1);
+    size = bytes.size();
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  Record(state, "libjpeg-turbo encode 2x1", Now() - start);
+  state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_LibjpegTurboEncode2x1)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+struct Summary {
+  ~Summary() {
+    auto& t = Timings();
+    auto ratio = [&](const char* ours, const char* reference) {
+      if (!t.count(ours) || !t.count(reference)) return;
+      std::printf("%-38s %8.1f ms = %5.2f x %s (%.1f ms)\n", ours, t[ours] * 1e3,
+                  t[ours] / t[reference], reference, t[reference] * 1e3);
+    };
+    std::printf("\n");
+    ratio("ReadJpegFile", "libjpeg-turbo decode to RGB");
+    ratio("ReadJpegFile after a palette change", "libjpeg-turbo decode to RGB");
+    ratio("ReadJpegColours", "libjpeg-turbo decode to RGB");
+    ratio("EncodeJpeg (both runs)", "libjpeg-turbo encode 2x1");
+  }
+} summary;
+
+}  // namespace

@@ -383,8 +383,10 @@ TEST_F(MainWindowTest, BlankingShowsWhiteUntilThePaletteIsApplied) {
   StartApp();
   TForm1& main = app->main();
   FillImage(main.ViewImage, 0);
+  main.Busy = true;  // a load in progress
   main.BlankAllCanvases();
   EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(5, 5), QColor(255, 255, 255));
+  main.Busy = false;
   main.ApplyPalette();
   EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(5, 5), QColor(0, 0, 0));
 }

@@ -273,9 +273,14 @@ void TForm1::Recompose() {
 }
 
 void TForm1::PaintBox1Paint(QPainter& painter) {
+  // The blank display is drawn even while busy: it is what a palette load shows.
+  if (blanked_ && DisplayImage.HasPixels()) {
+    DrawImage(DisplayImage, painter, PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
+    return;
+  }
   if (!ViewImage.HasPixels() || Busy || !PaintEnabled) return;
   PaintEnabled = false;
-  if (!blanked_) {
+  {
     if (FrameSize == 0) {
       CopyImage(DisplayImage, ViewImage, kNoTransparent);
     } else if (FrameSize != DrawnFrameSize ||

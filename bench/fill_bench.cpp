@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -28,6 +29,39 @@ constexpr std::uint8_t kWall = 20;
 constexpr std::uint8_t kFill = 30;
 
 enum Orientation { kRows = 0, kColumns = 1 };
+
+// Reference: a plain scanline fill. Pop a seed, widen it to its run, fill the
+// run, and push one seed per run of the old colour in the rows above and below.
+void PlainScanlineFill(IndexedImage& image, int x, int y, std::uint8_t colour) {
+  const int w = image.ImageWidth();
+  const int h = image.ImageHeight();
+  const std::uint8_t old = image.At(x, y);
+  if (old == colour) return;
+  std::vector<std::pair<int, int>> seeds{{x, y}};
+  while (!seeds.empty()) {
+    const auto [sx, sy] = seeds.back();
+    seeds.pop_back();
+    std::uint8_t* row = image.Row(sy);
+    if (row[sx] != old) continue;
+    int l = sx, r = sx;
+    while (l > 0 && row[l - 1] == old) --l;
+    while (r < w - 1 && row[r + 1] == old) ++r;
+    std::memset(row + l, colour, static_cast<std::size_t>(r - l + 1));
+    for (const int ny : {sy - 1, sy + 1}) {
+      if (ny < 0 || ny >= h) continue;
+      const std::uint8_t* next = image.Row(ny);
+      bool inRun = false;
+      for (int i = l; i <= r; ++i) {
+        if (next[i] == old) {
+          if (!inRun) seeds.push_back({i, ny});
+          inRun = true;
+        } else {
+          inRun = false;
+        }
+      }
+    }
+  }
+}
 
 // The maze, built once per size and orientation, with its filled-pixel count.
 struct Maze {
@@ -57,8 +91,16 @@ Maze& GetMaze(int side, int orientation) {
       maze.image.At(x, y) = value;
     }
   maze.pristine = maze.image.pixels;
+  // The filled area as the reference fill sees it; our fill must agree.
+  PlainScanlineFill(maze.image, 0, 0, kFill);
+  const std::vector<std::uint8_t> expected = maze.image.pixels;
+  for (std::uint8_t p : expected) maze.filled += p == kFill;
+  maze.image.pixels = maze.pristine;
   FloodFillExtent(maze.image, 0, 0, kFill, maze.left, maze.bottom, maze.right, maze.top);
-  for (std::uint8_t p : maze.image.pixels) maze.filled += p == kFill;
+  if (maze.image.pixels != expected) {
+    std::fprintf(stderr, "flood fill and reference fill differ on the %d maze\n", side);
+    std::abort();
+  }
   maze.image.pixels = maze.pristine;
   return maze;
 }
@@ -112,39 +154,6 @@ double RunFill(benchmark::State& state, const char* what, Fill fill) {
 void Ratio(benchmark::State& state, const char* name, double value, const std::string& reference) {
   const auto it = Results().find(reference);
   if (it != Results().end() && it->second > 0) state.counters[name] = value / it->second;
-}
-
-// Reference: a plain scanline fill. Pop a seed, widen it to its run, fill the
-// run, and push one seed per run of the old colour in the rows above and below.
-void PlainScanlineFill(IndexedImage& image, int x, int y, std::uint8_t colour) {
-  const int w = image.ImageWidth();
-  const int h = image.ImageHeight();
-  const std::uint8_t old = image.At(x, y);
-  if (old == colour) return;
-  std::vector<std::pair<int, int>> seeds{{x, y}};
-  while (!seeds.empty()) {
-    const auto [sx, sy] = seeds.back();
-    seeds.pop_back();
-    std::uint8_t* row = image.Row(sy);
-    if (row[sx] != old) continue;
-    int l = sx, r = sx;
-    while (l > 0 && row[l - 1] == old) --l;
-    while (r < w - 1 && row[r + 1] == old) ++r;
-    std::memset(row + l, colour, static_cast<std::size_t>(r - l + 1));
-    for (const int ny : {sy - 1, sy + 1}) {
-      if (ny < 0 || ny >= h) continue;
-      const std::uint8_t* next = image.Row(ny);
-      bool inRun = false;
-      for (int i = l; i <= r; ++i) {
-        if (next[i] == old) {
-          if (!inRun) seeds.push_back({i, ny});
-          inRun = true;
-        } else {
-          inRun = false;
-        }
-      }
-    }
-  }
 }
 
 // The pass-by-pass fill: a mark map, and passes over the rectangle of the
@@ -265,9 +274,16 @@ struct Summary {
         if (plain == 0 || flood == 0) continue;
         const double gradient = get(Key("gradient", side, orientation));
         const double marked = get(Key("gradient_marked", side, orientation));
-        std::printf("%-14s %8.2f %8.2f %9.2f %9.2f %11.2f %14.2f %16.2f\n",
-                    (std::to_string(side) + (orientation == kRows ? " rows" : " columns")).c_str(), plain, flood,
-                    gradient, marked, flood / plain, gradient / flood, marked / flood);
+        const auto figure = [](double value) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%.2f", value);
+          return value > 0 ? std::string(text) : std::string("-");
+        };
+        const auto ratio = [&](double a, double b) { return b > 0 && a > 0 ? figure(a / b) : std::string("-"); };
+        std::printf("%-14s %8s %8s %9s %9s %11s %14s %16s\n",
+                    (std::to_string(side) + (orientation == kRows ? " rows" : " columns")).c_str(),
+                    figure(plain).c_str(), figure(flood).c_str(), figure(gradient).c_str(), figure(marked).c_str(),
+                    ratio(flood, plain).c_str(), ratio(gradient, flood).c_str(), ratio(marked, flood).c_str());
       }
     for (int orientation : {kRows, kColumns}) {
       const double small = get(Key("flood", 1024, orientation));

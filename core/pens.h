@@ -2,8 +2,8 @@
 // strokes of stamps between two points.
 //
 // A pen code is 16 × family + size index: family 0 round, 1 horizontal,
-// 2 vertical, 3 diagonal; size index 0 … 5 for sizes 1 (round only), 2, 4, 8,
-// 16, 24, 32. Codes outside these 25 draw nothing.
+// 2 vertical, 3 diagonal; size index 0 … 6 for sizes 1, 2, 4, 8, 16, 24, 32,
+// size 1 only in the round family. Codes outside these 25 draw nothing.
 #pragma once
 
 #include <cstdint>

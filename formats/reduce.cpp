@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
 constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
-constexpr std::size_t kBlockCount = std::size_t{1} << 18;  // blocks of 4 x 4 x 4 colours
+constexpr std::size_t kBlockWords = (std::size_t{1} << 18) / 64;  // one bit per 4x4x4 block
 constexpr std::size_t kAnswerCount = std::size_t{1} << 24;
 
 // Larger than any real per-axis distance; three of them still fit 16 bits.
@@ -52,16 +52,16 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
 
 NearestColourMap::NearestColourMap(const PaletteTable& table)
     : cellStart_(kCellCount + 1),
-      blockInfo_(std::make_unique_for_overwrite<std::uint16_t[]>(kBlockCount)),
-      // Left uninitialised: only mixed blocks are ever read, so pages of
-      // colours a picture never uses are never touched.
+      filled_(std::make_unique<std::uint64_t[]>(kBlockWords)),
+      // Left uninitialised: only blocks marked filled are ever read, so pages
+      // of colours a picture never uses are never touched.
       answers_(std::make_unique_for_overwrite<std::uint8_t[]>(kAnswerCount)) {
   Rebuild(table);
 }
 
 void NearestColourMap::Rebuild(const PaletteTable& table) {
   table_ = table;
-  std::fill_n(blockInfo_.get(), kBlockCount, kUnfilledBlock);
+  std::memset(filled_.get(), 0, kBlockWords * sizeof(std::uint64_t));
 
   // A later entry of a colour already in the table can never win a tie, so
   // only the first of each colour is a candidate.
@@ -127,7 +127,7 @@ void NearestColourMap::Rebuild(const PaletteTable& table) {
   cellStart_[kCellCount] = static_cast<std::uint32_t>(candidates_.size());
 }
 
-std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
+void NearestColourMap::FillBlock(std::uint32_t block) const {
   const int r0 = static_cast<int>(block >> 12) * 4;
   const int g0 = static_cast<int>((block >> 6) & 63) * 4;
   const int b0 = static_cast<int>(block & 63) * 4;
@@ -153,8 +153,10 @@ std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
   for (int i = 0; i < count; ++i)
     if (least[i] <= bound) kept[n++] = kept[i];
 
-  std::uint32_t info = kept[0];
-  if (n > 1) {
+  std::uint8_t* out = answers_.get() + (static_cast<std::size_t>(block) << 6);
+  if (n == 1) {
+    std::memset(out, kept[0], 64);
+  } else {
     // All 64 colours at once, 8 per vector: colour k = 16a + 4b + c of the
     // block is lane k % 8 of vector k / 8 (a = red, b = green, c = blue step).
     Lanes best[8], index[8];
@@ -181,20 +183,9 @@ std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
         }
       }
     }
-    std::uint8_t answers[64];
-    bool uniform = true;
-    for (int k = 0; k < 64; ++k) {
-      answers[k] = static_cast<std::uint8_t>(index[k >> 3][k & 7]);
-      uniform = uniform && answers[k] == answers[0];
-    }
-    info = answers[0];
-    if (!uniform) {
-      std::memcpy(answers_.get() + (static_cast<std::size_t>(block) << 6), answers, 64);
-      info = kMixedBlock;
-    }
+    for (int k = 0; k < 64; ++k) out[k] = static_cast<std::uint8_t>(index[k >> 3][k & 7]);
   }
-  blockInfo_[block] = static_cast<std::uint16_t>(info);
-  return info;
+  filled_[block >> 6] |= std::uint64_t{1} << (block & 63);
 }
 
 const NearestColourMap& CurrentNearestColourMap() {

@@ -20,10 +20,9 @@ namespace zudizar {
 //    the entries that can be nearest to some colour in the cell (an entry whose
 //    least distance to the cell exceeds another entry's greatest distance can
 //    never win, ties kept);
-//  - blocks of 4 x 4 x 4 colours, worked out lazily from their cell's
-//    candidates: most have one answer for all 64 colours, kept in a small
-//    per-block table; the others keep 64 answers in one cache line of a table
-//    of all 2^24 colours.
+//  - a table of all 2^24 answers, filled lazily in blocks of 4 x 4 x 4 colours
+//    (one cache line each): the cell's candidates are narrowed to the block,
+//    then all 64 colours are worked out at once in vector lanes.
 // Nearest() fills blocks on first use: it is const for callers, but not safe to
 // call from two threads at once.
 class NearestColourMap {
@@ -40,30 +39,23 @@ class NearestColourMap {
     const std::uint32_t block = (static_cast<std::uint32_t>(red >> 2) << 12) |
                                 (static_cast<std::uint32_t>(green >> 2) << 6) |
                                 static_cast<std::uint32_t>(blue >> 2);
-    std::uint32_t info = blockInfo_[block];
-    if (info >= kMixedBlock) [[unlikely]] {
-      if (info == kUnfilledBlock) info = FillBlock(block);
-      if (info == kMixedBlock)
-        return answers_[(block << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
-    }
-    return static_cast<int>(info);
+    if (!((filled_[block >> 6] >> (block & 63)) & 1)) [[unlikely]]
+      FillBlock(block);
+    return answers_[(block << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
   }
 
  private:
-  // Per block of 4 x 4 x 4 colours: its one answer when all 64 share it,
-  // else one of these two marks.
-  static constexpr std::uint16_t kMixedBlock = 0x100;     // answers in answers_
-  static constexpr std::uint16_t kUnfilledBlock = 0xFFFF;  // not worked out yet
-
-  std::uint32_t FillBlock(std::uint32_t block) const;
+  void FillBlock(std::uint32_t block) const;
 
   PaletteTable table_;
   // Candidates of cell c (r>>4, g>>4, b>>4 packed as 12 bits) are
   // candidates_[cellStart_[c] .. cellStart_[c + 1]), in index order.
   std::vector<std::uint32_t> cellStart_;
   std::vector<std::uint8_t> candidates_;
-  mutable std::unique_ptr<std::uint16_t[]> blockInfo_;
-  // The 64 answers of each mixed block, one cache line per block.
+  // One bit per block of 4 x 4 x 4 colours: its 64 answers are filled. Small
+  // enough to stay in the first-level cache.
+  mutable std::unique_ptr<std::uint64_t[]> filled_;
+  // All 2^24 answers, a block's 64 in one cache line.
   mutable std::unique_ptr<std::uint8_t[]> answers_;
 };
 

@@ -219,17 +219,5 @@ TEST_F(PensTest, StrokesEqualTheirStampsOnRandomLinesAndPens) {
   }
 }
 
-TEST_F(PensTest, FootprintBoxHoldsEveryPenPixel) {
-  for (int code = 0; code < 256; ++code) {
-    const PenBox box = PenFootprintBox(static_cast<std::uint8_t>(code));
-    for (const PenSpan& s : PenSpans(static_cast<std::uint8_t>(code))) {
-      EXPECT_GE(s.dy, box.top) << code;
-      EXPECT_LT(s.dy, box.top + box.size) << code;
-      EXPECT_GE(s.left, box.left) << code;
-      EXPECT_LT(s.right, box.left + box.size) << code;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace zudizar

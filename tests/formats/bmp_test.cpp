@@ -511,18 +511,6 @@ TEST_F(BmpTest, WriterPadsOddWidthsAndReadsBackUnderAJapaneseName) {
   EXPECT_EQ(testing::Pixels(back), testing::Pixels(image));
 }
 
-TEST_F(BmpTest, AFailedWriteLeavesTheOldFile) {
-  testing::TempFolder folder;
-  const std::string name = folder.File("old.bmp");
-  ASSERT_TRUE(WriteFileSafely(name, {1, 2, 3}));
-  IndexedImage empty;
-  EXPECT_FALSE(WriteBmpFile(name, empty));
-  std::vector<std::uint8_t> bytes;
-  ASSERT_TRUE(ReadWholeFile(name, bytes));
-  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(WriteBmpFile(folder.File("no folder/x.bmp"), empty));
-}
-
 // ---- The shared corpus -----------------------------------------------------------
 
 struct CorpusFile {

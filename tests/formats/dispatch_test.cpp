@@ -120,12 +120,5 @@ TEST_F(DispatchFileTest, AFailedSaveLeavesTheOldFileUntouched) {
   EXPECT_EQ(now, old);
 }
 
-TEST_F(DispatchFileTest, AMissingFileFailsAndKeepsTheImage) {
-  IndexedImage image;
-  testing::MakeImage(image, {{3}});
-  EXPECT_FALSE(LoadPictureFile(folder_.File("none.bmp"), image));
-  EXPECT_EQ(testing::Pixels(image), (std::vector<std::vector<int>>{{3}}));
-}
-
 }  // namespace
 }  // namespace zudizar

@@ -20,8 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/indexed_image.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/progress.h"
+#include "palette/shared_palette.h"
 
 namespace zudizar::testing {
 
@@ -186,6 +189,49 @@ inline Difference Compare(const RgbImage& a, const RgbImage& b, int width, int h
   d.within3 = n > 0 ? close / n : 1;
   d.psnr = squares == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (squares / n));
   return d;
+}
+
+// A picture with smooth changes and a few edges, on the default palette.
+inline void MakeTestPicture(IndexedImage& image, int width, int height) {
+  ASSERT_EQ(CreateImage(width, height, image), 1);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      image.At(x, y) = static_cast<std::uint8_t>(x < width / 3 ? 10 + (x * 7 + y * 3) % 60
+                                                 : y < height / 2 ? 100 + (x + 2 * y) % 40 : 200 + (x / 4) % 40);
+}
+
+inline std::vector<std::uint8_t> EncodedTestPicture(int width, int height) {
+  IndexedImage image;
+  MakeTestPicture(image, width, height);
+  return EncodeJpeg(image, DefaultPalette);
+}
+
+// A marker segment before the scan data: `at` is the offset of its 0xFF,
+// `size` counts the marker, the length field and the payload.
+struct Segment {
+  int code;
+  std::size_t at;
+  std::size_t size;
+};
+
+inline std::vector<Segment> HeaderSegments(const std::vector<std::uint8_t>& bytes) {
+  std::vector<Segment> segments{{0xD8, 0, 2}};
+  std::size_t at = 2;
+  while (at + 4 <= bytes.size() && bytes[at] == 0xFF) {
+    const int code = bytes[at + 1];
+    const std::size_t size = 2 + (std::size_t{bytes[at + 2]} << 8 | bytes[at + 3]);
+    segments.push_back({code, at, size});
+    if (code == 0xDA) break;
+    at += size;
+  }
+  return segments;
+}
+
+inline Segment FindSegment(const std::vector<std::uint8_t>& bytes, int code, int nth = 0) {
+  for (const Segment& s : HeaderSegments(bytes))
+    if (s.code == code && nth-- == 0) return s;
+  ADD_FAILURE() << "no segment " << code;
+  return {0, 0, 0};
 }
 
 }  // namespace zudizar::testing

@@ -23,6 +23,8 @@ inline QApplication& EnsureQtApplication() {
   static char name[] = "zudizar";
   static char* argv[] = {name, nullptr};
   static QApplication* application = [] {
+    // UI tests run headless whatever the caller's environment says.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     auto* app = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     return app;

@@ -116,12 +116,22 @@ std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
   return list;
 }
 
+std::vector<ColourCounter::Entry> GatherColours(std::span<const std::uint8_t> bytes, bool padded,
+                                                ProgressSink* progress, const DecodeOptions& options) {
+  ColourCounter counter;
+  ColourSink sink(counter);
+  if (padded)
+    DecodePadded(bytes, sink, progress, options);
+  else
+    Decode(bytes, sink, progress, options);
+  return counter.Selection();
+}
+
 }  // namespace jpeg
 
 namespace {
 
-void StoreSelection(const jpeg::ColourCounter& counter, IndexedImage& image) {
-  const auto list = counter.Selection();
+void StoreSelection(const std::vector<jpeg::ColourCounter::Entry>& list, IndexedImage& image) {
   image.colourTable.fill({});
   for (std::size_t i = 0; i < list.size(); ++i)
     image.colourTable[i] = {list[i].blue, list[i].green, list[i].red, 0};
@@ -133,20 +143,14 @@ void StoreSelection(const jpeg::ColourCounter& counter, IndexedImage& image) {
 void GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
                        ProgressSink* progress) {
   FreeImage(image);
-  jpeg::ColourCounter counter;
-  jpeg::ColourSink sink(counter);
-  jpeg::Decode(bytes, sink, progress);
-  StoreSelection(counter, image);
+  StoreSelection(jpeg::GatherColours(bytes, false, progress), image);
 }
 
 bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   FreeImage(image);
   std::vector<std::uint8_t> buffer;
   if (!jpeg::ReadPaddedFile(name, buffer)) return false;
-  jpeg::ColourCounter counter;
-  jpeg::ColourSink sink(counter);
-  jpeg::DecodePadded(buffer, sink, progress, {});
-  StoreSelection(counter, image);
+  StoreSelection(jpeg::GatherColours(buffer, true, progress), image);
   return true;
 }
 

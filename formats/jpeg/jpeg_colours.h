@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
+
+#include "formats/jpeg/jpeg_decoder.h"
+#include "formats/progress.h"
 
 namespace zudizar::jpeg {
 
@@ -56,5 +60,10 @@ class ColourCounter {
   std::vector<std::uint32_t> blockSlot_;
   std::vector<std::uint16_t> remembered_;
 };
+
+// Decodes for the colours only (`padded` as for DecodePicture) and returns
+// the selection: black, then up to 255 colours.
+std::vector<ColourCounter::Entry> GatherColours(std::span<const std::uint8_t> bytes, bool padded,
+                                                ProgressSink* progress, const DecodeOptions& options = {});
 
 }  // namespace zudizar::jpeg

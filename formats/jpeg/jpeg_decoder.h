@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "core/indexed_image.h"
 #include "core/limits.h"
 #include "formats/jpeg/jpeg_colour.h"
 #include "formats/jpeg/jpeg_trace.h"
@@ -39,5 +40,10 @@ void Decode(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* 
 // The same over a buffer whose last kTailBytes bytes are the zero tail.
 void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, ProgressSink* progress,
                   const DecodeOptions& options);
+
+// Decodes into `image`, each colour mapped to the nearest shared colour.
+// `padded`: whether the last kTailBytes bytes of `bytes` are the zero tail.
+void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
+                   ProgressSink* progress, const DecodeOptions& options = {});
 
 }  // namespace zudizar::jpeg

@@ -45,19 +45,30 @@ class PictureSink final : public jpeg::PixelSink {
 
 }  // namespace
 
-void DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
-                     ProgressSink* progress) {
+namespace jpeg {
+
+void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
+                   ProgressSink* progress, const DecodeOptions& options) {
   FreeImage(image);
   PictureSink sink(image);
-  jpeg::Decode(bytes, sink, progress);
+  if (padded)
+    DecodePadded(bytes, sink, progress, options);
+  else
+    Decode(bytes, sink, progress, options);
+}
+
+}  // namespace jpeg
+
+void DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
+                     ProgressSink* progress) {
+  jpeg::DecodePicture(bytes, false, image, progress);
 }
 
 bool ReadJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   FreeImage(image);
   std::vector<std::uint8_t> buffer;
   if (!jpeg::ReadPaddedFile(name, buffer)) return false;
-  PictureSink sink(image);
-  jpeg::DecodePadded(buffer, sink, progress, {});
+  jpeg::DecodePicture(buffer, true, image, progress);
   return true;
 }
 

@@ -165,7 +165,7 @@ class Writer {
     Byte(static_cast<std::uint8_t>(value));
   }
 
-  // Appends `count` bits (at most 32 - 0, with fewer than 32 pending).
+  // Appends `count` bits (at most 27) after the pending ones (fewer than 32).
   void Put(std::uint32_t bits, int count) {
     acc_ = (acc_ << count) | bits;
     bits_ += count;

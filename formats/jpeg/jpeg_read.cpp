@@ -23,7 +23,12 @@ class PictureSink final : public jpeg::PixelSink {
 
   void PreviewBlock(int x, int y, int width, int height, jpeg::Rgb colour) override {
     const auto index = static_cast<std::uint8_t>(map_->Nearest(colour.red, colour.green, colour.blue));
-    for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
+    if (width == 8) {
+      const std::uint64_t eight = index * 0x0101010101010101ull;
+      for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, &eight, 8);
+    } else {
+      for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
+    }
   }
 
   void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {

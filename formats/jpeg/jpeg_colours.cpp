@@ -46,49 +46,58 @@ class ColourSink final : public PixelSink {
 
 ColourCounter::ColourCounter()
     : entries_(kEntries),
-      cells_(kCellsPerSide * kCellsPerSide * kCellsPerSide),
-      blockSlot_(std::size_t{1} << 18, 0) {
-  cells_[CellOf(0, 0, 0)] = {0, 0};  // entry 0, black
+      candidates_(static_cast<std::size_t>(kCells) * kNeighbours),
+      candidateCount_(kCells, 0),
+      blockSlot_(std::size_t{1} << 15, 0) {
+  Add(0);  // entry 0, black
+}
+
+void ColourCounter::Add(int index) {
+  const Entry& e = entries_[index];
+  const Candidate candidate{static_cast<std::uint32_t>(index),
+                            std::uint32_t{e.red} << 16 | std::uint32_t{e.green} << 8 | e.blue};
+  const int r = e.red / 9, g = e.green / 9, b = e.blue / 9;
+  for (int dr = -1; dr <= 1; ++dr)
+    for (int dg = -1; dg <= 1; ++dg)
+      for (int db = -1; db <= 1; ++db) {
+        const int nr = r + dr, ng = g + dg, nb = b + db;
+        if (nr < 0 || ng < 0 || nb < 0 || nr >= kCellsPerSide || ng >= kCellsPerSide || nb >= kCellsPerSide)
+          continue;
+        const int cell = (nr * kCellsPerSide + ng) * kCellsPerSide + nb;
+        // At most one entry per cell, so at most 27 around any cell.
+        candidates_[static_cast<std::size_t>(cell) * kNeighbours + candidateCount_[cell]++] = candidate;
+      }
 }
 
 int ColourCounter::FindFirstMatch(int red, int green, int blue) const {
-  // The candidates lie within 8 in each component, so in the cells from
-  // (v - 8) / 9 to (v + 8) / 9 along each axis.
-  const int r0 = std::max(red - 8, 0) / 9, r1 = std::min(red + 8, 255) / 9;
-  const int g0 = std::max(green - 8, 0) / 9, g1 = std::min(green + 8, 255) / 9;
-  const int b0 = std::max(blue - 8, 0) / 9, b1 = std::min(blue + 8, 255) / 9;
-  int best = kEntries;
-  for (int r = r0; r <= r1; ++r) {
-    for (int g = g0; g <= g1; ++g) {
-      const CellEntry* row = &cells_[(r * kCellsPerSide + g) * kCellsPerSide];
-      for (int b = b0; b <= b1; ++b) {
-        const CellEntry cell = row[b];
-        const int dr = static_cast<int>(cell.colour >> 16) - red;
-        const int dg = static_cast<int>((cell.colour >> 8) & 0xFF) - green;
-        const int db = static_cast<int>(cell.colour & 0xFF) - blue;
-        const bool near = dr > -9 && dr < 9 && dg > -9 && dg < 9 && db > -9 && db < 9;
-        if (cell.entry >= 0 && near && cell.entry < best) best = cell.entry;
-      }
-    }
+  const int cell = CellOf(red, green, blue);
+  const Candidate* list = &candidates_[static_cast<std::size_t>(cell) * kNeighbours];
+  for (int i = 0; i < candidateCount_[cell]; ++i) {
+    const std::uint32_t c = list[i].colour;
+    const int dr = static_cast<int>(c >> 16) - red;
+    const int dg = static_cast<int>((c >> 8) & 0xFF) - green;
+    const int db = static_cast<int>(c & 0xFF) - blue;
+    if (dr > -9 && dr < 9 && dg > -9 && dg < 9 && db > -9 && db < 9) return static_cast<int>(list[i].index);
   }
-  return best < kEntries ? best : -1;
+  return -1;
 }
 
 int ColourCounter::EntryOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  const std::uint32_t block = (std::uint32_t{red} >> 2 << 12) | (std::uint32_t{green} >> 2 << 6) | (blue >> 2u);
+  const std::uint32_t block = (std::uint32_t{red} >> 3 << 10) | (std::uint32_t{green} >> 3 << 5) | (blue >> 3u);
   std::uint32_t& slot = blockSlot_[block];
   if (slot == 0) {
-    remembered_.resize(remembered_.size() + 64, 0);
-    slot = static_cast<std::uint32_t>(remembered_.size() / 64);
+    remembered_.resize(remembered_.size() + 512, 0);
+    slot = static_cast<std::uint32_t>(remembered_.size() / 512);
   }
-  std::uint16_t& known = remembered_[(slot - 1) * 64 + ((red & 3u) << 4 | (green & 3u) << 2 | (blue & 3u))];
+  std::uint16_t& known =
+      remembered_[(slot - 1) * 512 + ((red & 7u) << 6 | (green & 7u) << 3 | (blue & 7u))];
   if (known != 0) return known - 1;
   int index = FindFirstMatch(red, green, blue);
   if (index < 0) {
     if (used_ == kEntries) return -1;  // the table is full: the colour is dropped
     index = used_++;
     entries_[index] = {red, green, blue, 0};
-    cells_[CellOf(red, green, blue)] = {index, std::uint32_t{red} << 16 | std::uint32_t{green} << 8 | blue};
+    Add(index);
   }
   known = static_cast<std::uint16_t>(index + 1);
   return index;

@@ -17,11 +17,13 @@ namespace zudizar::jpeg {
 // so every colour near black counts there. Counts stop at 255.
 //
 // Entries that hold a colour lie at least 9 apart in some component, so a
-// grid of cells of side 9 holds at most one entry per cell, and the first
-// match of a colour is the lowest entry in the 27 cells around it. Once a
-// colour has found its entry it finds the same one ever after (entries are
-// only appended), so each colour's entry is remembered, in blocks of
-// 4 x 4 x 4 colours made as colours arrive.
+// grid of cells of side 9 holds at most one entry per cell, and every entry
+// near a colour lies in the 27 cells around the colour's own cell. Each cell
+// keeps the entries of those 27 cells in table order, so the first of them
+// that is near is the first match. Once a colour has found its entry it
+// finds the same one ever after (entries are only appended), so each
+// colour's entry is remembered, in blocks of 8 x 8 x 8 colours made as
+// colours arrive.
 class ColourCounter {
  public:
   static constexpr int kEntries = 32769;
@@ -43,20 +45,24 @@ class ColourCounter {
   static int CellOf(int red, int green, int blue) {
     return ((red / 9) * kCellsPerSide + green / 9) * kCellsPerSide + blue / 9;
   }
+  static constexpr int kCells = kCellsPerSide * kCellsPerSide * kCellsPerSide;
+  static constexpr int kNeighbours = 27;
   int FindFirstMatch(int red, int green, int blue) const;
+  void Add(int index);
   int EntryOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
   std::vector<Entry> entries_;
   int used_ = 1;
-  // Per cell: the index of the entry in it, or -1, and that entry's colour
-  // (red << 16 | green << 8 | blue), next to each other.
-  struct CellEntry {
-    std::int32_t entry = -1;
-    std::uint32_t colour = 0;
+  // Per cell, the entries of the cells around it in table order: index and
+  // colour (red << 16 | green << 8 | blue).
+  struct Candidate {
+    std::uint32_t index;
+    std::uint32_t colour;
   };
-  std::vector<CellEntry> cells_;
-  // Remembered entries: per block of 4 x 4 x 4 colours its slot + 1 (0: no
-  // slot yet); slot s holds the 64 colours' entry index + 1 (0: not known).
+  std::vector<Candidate> candidates_;  // kNeighbours per cell
+  std::vector<std::uint8_t> candidateCount_;
+  // Remembered entries: per block of 8 x 8 x 8 colours its slot + 1 (0: no
+  // slot yet); slot s holds the 512 colours' entry index + 1 (0: not known).
   std::vector<std::uint32_t> blockSlot_;
   std::vector<std::uint16_t> remembered_;
 };

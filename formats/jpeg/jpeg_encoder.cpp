@@ -4,6 +4,7 @@
 #include "formats/jpeg/jpeg_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "formats/file_io.h"
@@ -196,7 +197,8 @@ class Writer {
     // fire on a 0xFE next to a 0xFF, which only takes the slow way).
     if ((((~word) - 0x01010101u) & word & 0x80808080u) == 0) {
       if (!kCount) {
-        const std::uint32_t big = __builtin_bswap32(word);
+        std::uint32_t big = word;
+        if constexpr (std::endian::native == std::endian::little) big = __builtin_bswap32(word);
         std::memcpy(out_ + length_, &big, 4);
       }
       length_ += 4;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -109,7 +110,8 @@ class BitReader {
     const std::uint64_t inverted = ~word;
     if ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) return false;
     const int count = (63 - s.bits) >> 3;
-    s.acc |= __builtin_bswap64(word) >> s.bits;
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    s.acc |= word >> s.bits;
     s.pos += static_cast<std::size_t>(count);
     s.loaded += static_cast<std::uint64_t>(count);
     s.bits |= 56;

@@ -53,6 +53,33 @@ void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16],
       break;
     }
   }
+
+  // Skip entries: whole symbols one after the other within the prefix.
+  for (std::uint32_t prefix = 0; prefix < (1u << kLookBits); ++prefix) {
+    int used = 0, advance = 0;
+    bool end = false;
+    while (!end) {
+      int length = 0, symbol = 0;
+      for (int l = 1; l <= kLookBits - used; ++l) {
+        const auto c = static_cast<std::int32_t>((prefix >> (kLookBits - used - l)) & ((1u << l) - 1));
+        if (c <= maxCode[l]) {
+          length = l;
+          symbol = SymbolAt(valuePointer[l] + c - minCode[l]);
+          break;
+        }
+      }
+      const int size = symbol & 15;
+      if (length == 0 || used + length + size > kLookBits) break;
+      used += length + size;
+      if (size != 0)
+        advance += (symbol >> 4) + 1;
+      else if (symbol == 0xF0)
+        advance += 16;
+      else
+        end = true;
+    }
+    skip[prefix] = {static_cast<std::uint8_t>(used), static_cast<std::uint8_t>(std::min(advance, 255)), end};
+  }
 }
 
 int HuffmanTable::DecodeLong(std::uint32_t top16) const {

@@ -48,6 +48,16 @@ struct HuffmanTable {
     std::uint8_t bits = 0;
   };
   std::array<Fast, 1 << kLookBits> fast{};
+  // Preview shortcut: the whole AC symbols (code and magnitude bits) at the
+  // start of the prefix, up to and including an end of block: their bit
+  // count, how far they move the coefficient index, and whether the last
+  // ends the block (bits 0: no whole symbol fits).
+  struct Skip {
+    std::uint8_t bits = 0;
+    std::uint8_t advance = 0;
+    bool endOfBlock = false;
+  };
+  std::array<Skip, 1 << kLookBits> skip{};
 
   void Build(std::uint8_t tableByte, const std::uint8_t counts[16], const std::uint8_t* symbols,
              int symbolCount);
@@ -207,6 +217,17 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
     const HuffmanTable& ac = *t.ac;
     for (int k = 1; k < 64;) {
       fill();
+      if (kPreview) {
+        // Several symbols at once when none of them can reach index 64,
+        // where one at a time the block could end early.
+        const HuffmanTable::Skip skipped = ac.skip[acc >> (64 - kLookBits)];
+        if (skipped.bits != 0 && k + skipped.advance <= 63) {
+          skip(skipped.bits);
+          k += skipped.advance;
+          if (skipped.endOfBlock) break;
+          continue;
+        }
+      }
       const HuffmanTable::Fast fast = ac.fast[acc >> (64 - kLookBits)];
       int value;
       if (fast.bits != 0) {

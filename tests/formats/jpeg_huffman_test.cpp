@@ -181,8 +181,12 @@ TEST(JpegHuffmanTest, BlocksDecodeAsThePlainDefinitionOverRandomTablesAndStreams
       EXPECT_EQ(number, 9628);
       reported.push_back(std::stoi(text.substr(std::string("MarkerError").size())));
     };
-    std::uint32_t predictor = 0, plainPredictor = 0;
+    std::uint32_t predictor = 0, plainPredictor = 0, previewPredictor = 0;
     const BlockTables tables{&dc, &ac, q, &predictor};
+    // The preview pass reads the same bits through its own shortcuts.
+    BitReader preview(stream.data(), stream.size());
+    preview.Start(0);
+    const BlockTables previewTables{&dc, &ac, q, &previewPredictor};
     for (int block = 0; block < 40; ++block) {
       alignas(32) std::int16_t out[1][64] = {};
       std::int16_t expected[64] = {};
@@ -195,6 +199,10 @@ TEST(JpegHuffmanTest, BlocksDecodeAsThePlainDefinitionOverRandomTablesAndStreams
       ASSERT_EQ(predictor, plainPredictor);
       ASSERT_EQ(reader.Cursor(), plain.cursor) << "round " << round << " block " << block;
       ASSERT_EQ(reported, plain.markers) << "round " << round << " block " << block;
+      alignas(32) std::int16_t dcOnly[1][64] = {};
+      DecodeBlocks<true>(preview, &previewTables, 1, dcOnly, &hasAc);
+      ASSERT_EQ(dcOnly[0][0], expected[0]);
+      ASSERT_EQ(preview.Cursor(), plain.cursor) << "round " << round << " block " << block << " (preview)";
     }
   }
 }

@@ -101,7 +101,7 @@ class ScanDecoder {
           --countdown;
         }
         if (!kPreview) std::memset(coefficients_, 0, sizeof(coefficients_[0]) * scan_.blockCount);
-        DecodeBlocks<kPreview>(reader_, tables_, scan_.blockCount, coefficients_, hasAc_);
+        DecodeBlocks<kPreview>(reader_, tables_, scan_.blockCount, coefficients_, lastIndex_);
         reader_.ReportTakenMarkers(trace_);
         if (!layout_.valid) continue;
         const int x = column * layout_.width;
@@ -151,8 +151,8 @@ class ScanDecoder {
   }
 
   void Transform(int b) {
-    if (hasAc_[b]) {
-      InverseDctTransposed(coefficients_[b]);
+    if (lastIndex_[b] != 0) {
+      InverseDctTransposed(coefficients_[b], lastIndex_[b] <= kLastLowQuarterIndex);
     } else {
       const std::int16_t value = InverseDctOfDc(coefficients_[b][0]);
       std::fill(coefficients_[b], coefficients_[b] + 64, value);
@@ -188,7 +188,7 @@ class ScanDecoder {
   BitReader reader_;
   Layout layout_;
   BlockTables tables_[kMaxMcuBlocks] = {};
-  bool hasAc_[kMaxMcuBlocks] = {};
+  std::uint8_t lastIndex_[kMaxMcuBlocks] = {};
   alignas(32) std::int16_t coefficients_[kMaxMcuBlocks][64] = {};
   alignas(32) ChromaTerms chroma_{};
   alignas(32) BlockPixels pixels_{};

@@ -159,11 +159,12 @@ struct BlockTables {
 // coefficients in zig-zag order, each times its quantisation value, stored
 // as 16-bit values in blocks the caller zeroed, column by column (the
 // transposed natural order the inverse transform reads).
-// The preview pass stores only the DC coefficient. hasAc[b] tells whether an
-// AC coefficient was stored. A coefficient index beyond 63 ends the block.
+// The preview pass stores only the DC coefficient. last[b] is the zig-zag
+// index of the last AC coefficient stored (0: none). A coefficient index
+// beyond 63 ends the block.
 template <bool kPreview>
 inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count,
-                         std::int16_t (*blocks)[64], bool* hasAc) {
+                         std::int16_t (*blocks)[64], std::uint8_t* last) {
   // Plain locals, so that the compiler keeps them in registers.
   const BitReader::State start = reader.Current();
   std::uint64_t acc = start.acc;
@@ -213,7 +214,7 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
     }
     // The block holds 16-bit values: the product keeps its low 16 bits.
     out[0] = static_cast<std::int16_t>(*t.predictor * static_cast<std::uint32_t>(q[0]));
-    bool any = false;
+    int stored = 0;
     const HuffmanTable& ac = *t.ac;
     for (int k = 1; k < 64;) {
       fill();
@@ -248,11 +249,11 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
       if (k > 63) break;
       if (!kPreview) {
         out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(value * q[k]);
-        any = true;
+        stored = k;
       }
       ++k;
     }
-    hasAc[b] = any;
+    last[b] = static_cast<std::uint8_t>(stored);
   }
   reader.Update({acc, pos, loaded, bits});
 }

@@ -84,18 +84,24 @@ AVX2 void Transpose(__m256i v[8]) {
   v[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
-// One 1-D pass over eight lanes: v[k] holds input k of every lane.
+// One 1-D pass over eight lanes: v[k] holds input k of every lane. With
+// kLowHalf, inputs 4..7 are known to be 0, and so are their products
+// (M(0, c) = 0).
+template <bool kLowHalf>
 AVX2 void PassV(__m256i v[8]) {
+  const __m256i zero = _mm256_setzero_si256();
   const __m256i x0 = v[0], x1 = v[1], x2 = v[2], x3 = v[3];
   const __m256i x4 = v[4], x5 = v[5], x6 = v[6], x7 = v[7];
-  const __m256i h = Add(Mv(x1, 32138), Mv(x7, 6393));
-  const __m256i s1 = Sub(Mv(x1, 6393), Mv(x7, 32138));
-  const __m256i l = Add(Mv(x3, 27246), Mv(x5, 18205));
-  const __m256i s2 = Sub(Mv(x5, 27246), Mv(x3, 18205));
+  const __m256i h = kLowHalf ? Mv(x1, 32138) : Add(Mv(x1, 32138), Mv(x7, 6393));
+  const __m256i s1 = kLowHalf ? Mv(x1, 6393) : Sub(Mv(x1, 6393), Mv(x7, 32138));
+  const __m256i l = kLowHalf ? Mv(x3, 27246) : Add(Mv(x3, 27246), Mv(x5, 18205));
+  const __m256i s2 = kLowHalf ? Sub(zero, Mv(x3, 18205)) : Sub(Mv(x5, 27246), Mv(x3, 18205));
   const __m256i m = Nv(Sub(Sub(Add(h, s1), l), s2), 23170);
   const __m256i o = Nv(Sub(Sub(Add(h, s2), s1), l), 23170);
-  const __m256i r = Mv(x2, 30274), t = Mv(x6, 12540), u = Mv(x2, 12540), w6 = Mv(x6, 30274);
-  const __m256i w = Mv(x0, 23170), A = Mv(x4, 23170);
+  const __m256i r = Mv(x2, 30274), u = Mv(x2, 12540), w = Mv(x0, 23170);
+  const __m256i t = kLowHalf ? zero : Mv(x6, 12540);
+  const __m256i w6 = kLowHalf ? zero : Mv(x6, 30274);
+  const __m256i A = kLowHalf ? zero : Mv(x4, 23170);
   const __m256i B1 = Add(Add(r, t), Add(w, A));
   const __m256i C1 = Sub(Sub(Add(u, w), w6), A);
   const __m256i D1 = Sub(Sub(Add(w, w6), A), u);
@@ -112,14 +118,17 @@ AVX2 void PassV(__m256i v[8]) {
   v[7] = Wrap16(Sub(B1, hl));
 }
 
+// kLowHalf: only the top-left 4 x 4 coefficients may be non-zero; then the
+// rows 4..7 of the row pass's result are 0 as well.
+template <bool kLowHalf>
 AVX2 void InverseDctTransposedAvx2(std::int16_t* block) {
   // Stored column by column, so v[k] is coefficient k of every row.
   __m256i v[8];
   for (int i = 0; i < 8; ++i)
     v[i] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i)));
-  PassV(v);
+  PassV<kLowHalf>(v);
   Transpose(v);  // v[k]: row k, lanes are columns
-  PassV(v);
+  PassV<kLowHalf>(v);
   for (int i = 0; i < 8; i += 2) {
     const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v[i], v[i + 1]), 0xD8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 8 * i), packed);
@@ -134,10 +143,13 @@ void InverseDctReference(std::int16_t block[64]) {
   for (int column = 0; column < 8; ++column) Pass(block + column, 8);
 }
 
-void InverseDctTransposed(std::int16_t block[64]) {
+void InverseDctTransposed(std::int16_t block[64], bool lowQuarter) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    InverseDctTransposedAvx2(block);
+    if (lowQuarter)
+      InverseDctTransposedAvx2<true>(block);
+    else
+      InverseDctTransposedAvx2<false>(block);
     return;
   }
 #endif

@@ -77,9 +77,11 @@ struct PlainTable {
 
 int PlainExtend(int v, int t) { return v < (1 << (t - 1)) ? v + (-1 << t) + 1 : v; }
 
-// One block by F.2.2, coefficients at transposed natural positions.
-void PlainBlock(PlainReader& r, const PlainTable& dc, const PlainTable& ac, const std::int16_t* q,
-                std::uint32_t& predictor, std::int16_t* out) {
+// One block by F.2.2, coefficients at transposed natural positions; returns
+// the zig-zag index of the last AC coefficient stored (0: none).
+int PlainBlock(PlainReader& r, const PlainTable& dc, const PlainTable& ac, const std::int16_t* q,
+               std::uint32_t& predictor, std::int16_t* out) {
+  int last = 0;
   const int t = std::min(dc.Decode(r), 16);
   if (t) predictor += static_cast<std::uint32_t>(PlainExtend(r.Receive(t), t));
   out[0] = static_cast<std::int16_t>(predictor * static_cast<std::uint32_t>(q[0]));
@@ -95,8 +97,10 @@ void PlainBlock(PlainReader& r, const PlainTable& dc, const PlainTable& ac, cons
     const int v = PlainExtend(r.Receive(s), s);
     if (k > 63) break;
     out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(v * q[k]);
+    last = k;
     ++k;
   }
+  return last;
 }
 
 struct RandomTable {
@@ -190,17 +194,17 @@ TEST(JpegHuffmanTest, BlocksDecodeAsThePlainDefinitionOverRandomTablesAndStreams
     for (int block = 0; block < 40; ++block) {
       alignas(32) std::int16_t out[1][64] = {};
       std::int16_t expected[64] = {};
-      bool hasAc;
-      DecodeBlocks<false>(reader, &tables, 1, out, &hasAc);
+      std::uint8_t last;
+      DecodeBlocks<false>(reader, &tables, 1, out, &last);
       reader.ReportTakenMarkers(trace);
-      PlainBlock(plain, plainDc, plainAc, q, plainPredictor, expected);
+      ASSERT_EQ(last, PlainBlock(plain, plainDc, plainAc, q, plainPredictor, expected));
       ASSERT_EQ(std::vector<std::int16_t>(out[0], out[0] + 64), std::vector<std::int16_t>(expected, expected + 64))
           << "round " << round << " block " << block;
       ASSERT_EQ(predictor, plainPredictor);
       ASSERT_EQ(reader.Cursor(), plain.cursor) << "round " << round << " block " << block;
       ASSERT_EQ(reported, plain.markers) << "round " << round << " block " << block;
       alignas(32) std::int16_t dcOnly[1][64] = {};
-      DecodeBlocks<true>(preview, &previewTables, 1, dcOnly, &hasAc);
+      DecodeBlocks<true>(preview, &previewTables, 1, dcOnly, &last);
       ASSERT_EQ(dcOnly[0][0], expected[0]);
       ASSERT_EQ(preview.Cursor(), plain.cursor) << "round " << round << " block " << block << " (preview)";
     }
@@ -224,11 +228,11 @@ TEST(JpegHuffmanTest, PreviewPassUsesTheSameBitsAndKeepsOnlyTheDcCoefficient) {
   const BlockTables t1{&dc, &ac, q, &p1}, t2{&dc, &ac, q, &p2};
   for (int block = 0; block < 200; ++block) {
     alignas(32) std::int16_t a[1][64] = {}, b[1][64] = {};
-    bool hasAc;
-    DecodeBlocks<false>(full, &t1, 1, a, &hasAc);
-    DecodeBlocks<true>(preview, &t2, 1, b, &hasAc);
+    std::uint8_t last;
+    DecodeBlocks<false>(full, &t1, 1, a, &last);
+    DecodeBlocks<true>(preview, &t2, 1, b, &last);
     ASSERT_EQ(a[0][0], b[0][0]);
-    EXPECT_FALSE(hasAc);
+    EXPECT_EQ(last, 0);
     for (int i = 1; i < 64; ++i) ASSERT_EQ(b[0][i], 0);
     ASSERT_EQ(full.Cursor(), preview.Cursor());
   }
@@ -249,8 +253,8 @@ TEST(JpegHuffmanTest, ReadingPastTheEndGivesZerosAndStaysAtTheEnd) {
   std::vector<int> markers;
   for (int i = 0; i < 200; ++i) {
     alignas(32) std::int16_t out[1][64] = {};
-    bool hasAc;
-    DecodeBlocks<false>(reader, &tables, 1, out, &hasAc);
+    std::uint8_t last;
+    DecodeBlocks<false>(reader, &tables, 1, out, &last);
   }
   EXPECT_EQ(reader.Cursor(), stream.size());
   reader.ReportTakenMarkers([&](int number, const std::string&) { markers.push_back(number); });

@@ -174,7 +174,7 @@ void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
       LoadPaletteFromMag(name);
       break;
     case PictureFormat::Jpeg:
-      LoadPaletteFromJpeg(name);
+      LoadPaletteFromJpeg(name, progress);
       break;
     case PictureFormat::Icon: {
       // An icon is brought onto the palette as it is: nothing to merge. Its

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace zudizar {
 
@@ -50,5 +51,17 @@ class ByteReader {
   std::size_t position_ = 0;
   bool truncated_ = false;
 };
+
+// Little-endian stores for the writers.
+inline void PutLe16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
+  PutLe16(p, v & 0xFFFF);
+  PutLe16(p + 2, v >> 16);
+}
+inline void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { PutLe16(out.data() + at, v); }
+inline void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) { PutLe32(out.data() + at, v); }
 
 }  // namespace zudizar

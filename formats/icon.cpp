@@ -26,14 +26,6 @@ constexpr std::size_t RowBytes(int width, int bitsPerPixel) {
 // The most a reader ever looks at: the XOR bitmap of a 255 × 255 icon.
 constexpr std::size_t kMostBytesRead = kXorBitmapAt + 255 * RowBytes(255, 4);
 
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  out[at] = static_cast<std::uint8_t>(v);
-  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  PutU16(out, at, v & 0xFFFF);
-  PutU16(out, at + 2, v >> 16);
-}
 
 }  // namespace
 

@@ -162,14 +162,6 @@ void DecodeUnits(const MagHeader& header, std::span<const std::uint8_t> bytes, b
   }
 }
 
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  out[at] = static_cast<std::uint8_t>(v);
-  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-  PutU16(out, at, v & 0xFFFF);
-  PutU16(out, at + 2, v >> 16);
-}
 
 }  // namespace
 

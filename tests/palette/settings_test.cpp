@@ -10,12 +10,7 @@
 namespace zudizar {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::Slurp;
 
 TEST(SettingsSectionName, KeepsTheLastLetterOfTheExtension) {
   EXPECT_EQ(SettingsSectionName("PASTE.EXE"), "PASTEE");

@@ -11,12 +11,7 @@
 namespace zudizar {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::Slurp;
 
 TEST(Trace, StartRecreatesTheLogAndRecordsAppendLines) {
   testing::TempFolder folder;

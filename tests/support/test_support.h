@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,6 +39,14 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// A whole file's bytes as a string ("" when unreadable).
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 inline std::filesystem::path CorpusDir() {
   if (const char* env = std::getenv("ZUDIZAR_CORPUS")) return env;

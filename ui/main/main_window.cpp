@@ -499,27 +499,18 @@ void TForm1::MN_PALREINITClick() {
 
 // ---- window commands ----
 
-void TForm1::MN_EDITClick() {
-  QAction* item = Action(QStringLiteral("MN_EDIT"));
-  if (item->isChecked()) {
-    app_.edit().hide();
-    item->setChecked(false);
-  } else {
-    app_.edit().show();
-    item->setChecked(true);
-  }
+namespace {
+// A checked item hides its window and loses the mark; otherwise it shows it.
+void ToggleWindow(QAction* item, QWidget& window) {
+  const bool show = !item->isChecked();
+  window.setVisible(show);
+  item->setChecked(show);
 }
+}  // namespace
 
-void TForm1::MN_SUBClick() {
-  QAction* item = Action(QStringLiteral("MN_SUB"));
-  if (item->isChecked()) {
-    app_.sub().hide();
-    item->setChecked(false);
-  } else {
-    app_.sub().show();
-    item->setChecked(true);
-  }
-}
+void TForm1::MN_EDITClick() { ToggleWindow(Action(QStringLiteral("MN_EDIT")), app_.edit()); }
+
+void TForm1::MN_SUBClick() { ToggleWindow(Action(QStringLiteral("MN_SUB")), app_.sub()); }
 
 void TForm1::MN_HELPEXClick() {
   QString path = QString::fromStdString(ProgramFolder()) + kHelpFileName;

@@ -192,6 +192,17 @@ TEST_F(MainWindowTest, ClosingWritesKeysAndRestartRestoresGeometry) {
   EXPECT_EQ(app->main().size(), QSize(500, 350));
 }
 
+TEST_F(MainWindowTest, CloseWaitsWhileALoadIsBusy) {
+  StartApp();
+  app->main().Busy = true;
+  app->main().close();
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));
+  EXPECT_TRUE(app->main().PictureImage.HasPixels());
+  app->main().Busy = false;
+  app->main().close();
+  EXPECT_NE(ReadText(SettingsFile()).find("CutLeft="), std::string::npos);
+}
+
 TEST_F(MainWindowTest, SaveQuestionOnlyWhenModifiedAndKeysWrittenAfterCancel) {
   StartApp();
   app->main().MarkModified();

@@ -242,6 +242,11 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A close that arrives while a load or save is running waits for it.
+  if (Busy) {
+    event->ignore();
+    return;
+  }
   app_.Shutdown();
   event->accept();
   QCoreApplication::quit();
@@ -352,6 +357,9 @@ bool TForm1::event(QEvent* event) {
       default: phase = QStringLiteral("ﾊﾟﾚｯﾄ減色 "); break;
     }
     setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + CurrentFileName);
+    // Loads run on this thread: let the new caption reach the screen now,
+    // without taking user input in the middle of the load.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   return QMainWindow::event(event);
 }

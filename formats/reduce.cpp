@@ -4,12 +4,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#define ZUDIZAR_REDUCE_X86 1
+#include <immintrin.h>
+#endif
+
 namespace zudizar {
 namespace {
 
 constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
 constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
-constexpr std::size_t kBlockWords = (std::size_t{1} << 18) / 64;  // one bit per 4x4x4 block
+constexpr std::size_t kBlockWords = (std::size_t{1} << 18) / 32;  // one bit per 4x4x4 block
 constexpr std::size_t kAnswerCount = std::size_t{1} << 24;
 
 // Larger than any real per-axis distance; three of them still fit 16 bits.
@@ -32,6 +37,63 @@ inline Lanes Abs(Lanes v) {
 inline int AxisMin(int v, int lo, int hi) { return v < lo ? lo - v : (v > hi ? v - hi : 0); }
 inline int AxisMax(int v, int lo, int hi) { return std::max(v - lo, hi - v); }
 
+#ifdef ZUDIZAR_REDUCE_X86
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+// Eight colours at a time: the block of each and its filled bit come from
+// one gather, the answers from another. The answer gather loads four bytes
+// at the colour's position with the blue step cleared (blue 0..3 of the same
+// block row, all filled with the block), and the wanted byte is shifted
+// down. Returns how many colours it mapped: it stops before a group with an
+// unfilled block, which the caller maps one by one.
+__attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red,
+                                                     const std::uint8_t* green,
+                                                     const std::uint8_t* blue, int count,
+                                                     const std::uint32_t* filled,
+                                                     const std::uint8_t* answers,
+                                                     std::uint8_t* out) {
+  const __m256i three = _mm256_set1_epi32(3);
+  const __m256i low31 = _mm256_set1_epi32(31);
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i byteMask = _mm256_set1_epi32(0xFF);
+  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                            0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  int done = 0;
+  for (; done + 8 <= count; done += 8) {
+    std::uint64_t r8, g8, b8;
+    std::memcpy(&r8, red + done, 8);
+    std::memcpy(&g8, green + done, 8);
+    std::memcpy(&b8, blue + done, 8);
+    const __m256i r = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(r8)));
+    const __m256i g = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(g8)));
+    const __m256i b = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(b8)));
+    const __m256i block = _mm256_or_si256(
+        _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12),
+                        _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),
+        _mm256_srli_epi32(b, 2));
+    const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(filled),
+                                                 _mm256_srli_epi32(block, 5), 4);
+    const __m256i bits = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(block, low31)), one);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(bits, one)) != -1) break;
+    const __m256i row = _mm256_or_si256(
+        _mm256_or_si256(_mm256_slli_epi32(block, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
+        _mm256_slli_epi32(_mm256_and_si256(g, three), 2));
+    const __m256i four = _mm256_i32gather_epi32(reinterpret_cast<const int*>(answers), row, 1);
+    const __m256i answer = _mm256_and_si256(
+        _mm256_srlv_epi32(four, _mm256_slli_epi32(_mm256_and_si256(b, three), 3)), byteMask);
+    const __m256i packed = _mm256_shuffle_epi8(answer, lowBytes);
+    const std::uint32_t lo = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(packed));
+    const std::uint32_t hi = static_cast<std::uint32_t>(_mm256_extract_epi32(packed, 4));
+    const std::uint64_t eight = lo | (std::uint64_t{hi} << 32);
+    std::memcpy(out + done, &eight, 8);
+  }
+  return done;
+}
+#endif
+
 }  // namespace
 
 int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green,
@@ -52,7 +114,7 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
 
 NearestColourMap::NearestColourMap(const PaletteTable& table)
     : cellStart_(kCellCount + 1),
-      filled_(std::make_unique<std::uint64_t[]>(kBlockWords)),
+      filled_(std::make_unique<std::uint32_t[]>(kBlockWords)),
       // Left uninitialised: only blocks marked filled are ever read, so pages
       // of colours a picture never uses are never touched.
       answers_(std::make_unique_for_overwrite<std::uint8_t[]>(kAnswerCount)) {
@@ -61,7 +123,7 @@ NearestColourMap::NearestColourMap(const PaletteTable& table)
 
 void NearestColourMap::Rebuild(const PaletteTable& table) {
   table_ = table;
-  std::memset(filled_.get(), 0, kBlockWords * sizeof(std::uint64_t));
+  std::memset(filled_.get(), 0, kBlockWords * sizeof(std::uint32_t));
 
   // A later entry of a colour already in the table can never win a tie, so
   // only the first of each colour is a candidate.
@@ -185,7 +247,25 @@ void NearestColourMap::FillBlock(std::uint32_t block) const {
     }
     for (int k = 0; k < 64; ++k) out[k] = static_cast<std::uint8_t>(index[k >> 3][k & 7]);
   }
-  filled_[block >> 6] |= std::uint64_t{1} << (block & 63);
+  filled_[block >> 5] |= std::uint32_t{1} << (block & 31);
+}
+
+void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* green,
+                                   const std::uint8_t* blue, int count, std::uint8_t* out) const {
+  int i = 0;
+#ifdef ZUDIZAR_REDUCE_X86
+  if (HasAvx2()) {
+    while (i < count) {
+      i += NearestManyAvx2(red + i, green + i, blue + i, count - i, filled_.get(), answers_.get(),
+                           out + i);
+      // A group with an unfilled block (or the last few colours) one by one.
+      const int end = std::min(count, i + 8);
+      for (; i < end; ++i) out[i] = static_cast<std::uint8_t>(Nearest(red[i], green[i], blue[i]));
+    }
+    return;
+  }
+#endif
+  for (; i < count; ++i) out[i] = static_cast<std::uint8_t>(Nearest(red[i], green[i], blue[i]));
 }
 
 const NearestColourMap& CurrentNearestColourMap() {

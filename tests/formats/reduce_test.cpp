@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -114,6 +115,52 @@ TEST_F(ReduceTest, RebuildForgetsAnswersOfTheOldTable) {
     mismatches += map.Nearest(r, g, b) != NearestColourByScan(other, r, g, b);
   }
   EXPECT_EQ(mismatches, 0);
+}
+
+// The batch look-up against the scan: on a fresh map (groups meeting
+// unfilled blocks), again once every block is filled, with batch lengths that
+// are and are not multiples of eight, and after a rebuild.
+TEST_F(ReduceTest, ManyAtOnceEqualsTheScan) {
+  std::mt19937 random(31);
+  auto colours = ProbeColours(random, 6000);
+  // Runs of near colours, as in pictures: groups with some blocks filled by
+  // earlier groups and some not.
+  std::uniform_int_distribution<int> step(-3, 3);
+  for (int run = 0; run < 300; ++run) {
+    auto c = colours[static_cast<std::size_t>(run) * 13];
+    for (int k = 0; k < 24; ++k) {
+      for (int& v : c) v = std::clamp(v + step(random), 0, 255);
+      colours.push_back(c);
+    }
+  }
+  std::vector<std::uint8_t> red, green, blue;
+  for (const auto& c : colours) {
+    red.push_back(static_cast<std::uint8_t>(c[0]));
+    green.push_back(static_cast<std::uint8_t>(c[1]));
+    blue.push_back(static_cast<std::uint8_t>(c[2]));
+  }
+  PaletteTable other = DefaultPalette;
+  for (int i = 10; i < 246; ++i) other[i] = Rgb((i * 37) & 255, (i * 91) & 255, (i * 13) & 255);
+  NearestColourMap map(DefaultPalette);
+  const int lengths[] = {64, 1, 7, 8, 9, 0, 23, 64, 3, 40};
+  const PaletteTable* const tables[] = {&DefaultPalette, &DefaultPalette, &other};
+  for (const PaletteTable* table : tables) {
+    if (table == &other) map.Rebuild(other);
+    std::vector<std::uint8_t> out(colours.size() + 1, 0xEE);
+    std::size_t done = 0;
+    for (int k = 0; done < colours.size(); ++k) {
+      const int n = std::min<int>(lengths[k % 10], static_cast<int>(colours.size() - done));
+      map.NearestMany(&red[done], &green[done], &blue[done], n, &out[done]);
+      done += static_cast<std::size_t>(n);
+    }
+    EXPECT_EQ(out.back(), 0xEE);  // nothing written past the end
+    int mismatches = 0;
+    for (std::size_t i = 0; i < colours.size(); ++i)
+      if (out[i] != NearestColourByScan(*table, red[i], green[i], blue[i]) && ++mismatches <= 5)
+        ADD_FAILURE() << "colour " << colours[i][0] << "," << colours[i][1] << "," << colours[i][2]
+                      << ": " << int{out[i]};
+    EXPECT_EQ(mismatches, 0);
+  }
 }
 
 TEST_F(ReduceTest, CurrentMapFollowsTheCurrentTable) {

@@ -63,13 +63,9 @@ __attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red,
                                             0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   int done = 0;
   for (; done + 8 <= count; done += 8) {
-    std::uint64_t r8, g8, b8;
-    std::memcpy(&r8, red + done, 8);
-    std::memcpy(&g8, green + done, 8);
-    std::memcpy(&b8, blue + done, 8);
-    const __m256i r = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(r8)));
-    const __m256i g = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(g8)));
-    const __m256i b = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(b8)));
+    const __m256i r = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(red + done)));
+    const __m256i g = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(green + done)));
+    const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue + done)));
     const __m256i block = _mm256_or_si256(
         _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12),
                         _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),

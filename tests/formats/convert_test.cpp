@@ -36,20 +36,7 @@ Written ReadWritten(const std::string& path) {
   return w;
 }
 
-class ConvertTest : public testing::PaletteReset {
- protected:
-  void SetUp() override {
-    PaletteReset::SetUp();
-    SetProgramFile(folder_.File("zudizar"));
-    FixSettingsLocation();
-  }
-  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = folder_.File(name);
-    EXPECT_TRUE(WriteFileSafely(path, bytes));
-    return path;
-  }
-  testing::TempFolder folder_;
-};
+class ConvertTest : public testing::ProgramFolderTest {};
 
 TEST_F(ConvertTest, APictureOfFewColoursKeepsThemExactly) {
   // The start-up palette puts its own colours in first; the picture's take

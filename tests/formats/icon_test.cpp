@@ -50,15 +50,7 @@ std::vector<std::uint8_t> ReadAll(const std::string& name) {
 }
 
 std::optional<std::vector<std::uint8_t>> ConvertToRgb(const std::string& picture) {
-  if (std::system("command -v convert >/dev/null 2>&1") != 0) return std::nullopt;
-  const std::string command = "convert '" + picture + "' -alpha off -depth 8 rgb:- 2>/dev/null";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::vector<std::uint8_t> rgb;
-  std::uint8_t buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) rgb.insert(rgb.end(), buffer, buffer + n);
-  if (pclose(pipe) != 0) return std::nullopt;
-  return rgb;
+  return testing::ConvertToRgb(picture, "-alpha off");
 }
 
 class IconTest : public testing::PaletteReset {};

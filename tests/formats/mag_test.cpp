@@ -375,15 +375,7 @@ TEST_F(MagTest, BrokenHeadersFailAndKeepTheImage) {
 }
 
 std::optional<std::vector<std::uint8_t>> ConvertToRgb(const std::filesystem::path& png) {
-  if (std::system("command -v convert >/dev/null 2>&1") != 0) return std::nullopt;
-  const std::string command = "convert '" + png.string() + "' -depth 8 rgb:-";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::vector<std::uint8_t> rgb;
-  std::uint8_t buffer[65536];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) rgb.insert(rgb.end(), buffer, buffer + n);
-  if (pclose(pipe) != 0) return std::nullopt;
-  return rgb;
+  return testing::ConvertToRgb(png.string());
 }
 
 TEST_F(MagTest, CorpusFilesDecodeToTheReferencePictures) {

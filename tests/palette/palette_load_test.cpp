@@ -55,20 +55,7 @@ BmpBuilder TrueColour(const std::vector<Colour>& colours) {
 
 bool Holds(const PaletteEntry& e, const Colour& c) { return e.red == c[0] && e.green == c[1] && e.blue == c[2]; }
 
-class PaletteLoadTest : public testing::PaletteReset {
- protected:
-  void SetUp() override {
-    PaletteReset::SetUp();
-    SetProgramFile(folder_.File("zudizar"));
-    FixSettingsLocation();
-  }
-  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = folder_.File(name);
-    EXPECT_TRUE(WriteFileSafely(path, bytes));
-    return path;
-  }
-  testing::TempFolder folder_;
-};
+class PaletteLoadTest : public testing::ProgramFolderTest {};
 
 // ---- BMP rule ---------------------------------------------------------------
 

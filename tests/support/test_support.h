@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <sstream>
 #include <random>
@@ -12,6 +15,8 @@
 #include <vector>
 
 #include "core/indexed_image.h"
+#include "formats/file_io.h"
+#include "palette/settings.h"
 #include "palette/shared_palette.h"
 
 namespace zudizar::testing {
@@ -86,6 +91,38 @@ class PaletteReset : public ::testing::Test {
     SharedPalette.screenReservedEntries = 0;
     RealizeSharedPalette();
   }
+};
+
+// A picture decoded by ImageMagick into 8-bit RGB, as the reference for a
+// codec test; nothing when ImageMagick is not installed or cannot read it.
+inline std::optional<std::vector<std::uint8_t>> ConvertToRgb(const std::string& picture,
+                                                             const std::string& options = "") {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) return std::nullopt;
+  const std::string command = "convert '" + picture + "' " + options + " -depth 8 rgb:- 2>/dev/null";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::vector<std::uint8_t> rgb;
+  std::uint8_t buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) rgb.insert(rgb.end(), buffer, buffer + n);
+  if (pclose(pipe) != 0) return std::nullopt;
+  return rgb;
+}
+
+// A fresh program folder with the settings file in it, and the start palette.
+class ProgramFolderTest : public PaletteReset {
+ protected:
+  void SetUp() override {
+    PaletteReset::SetUp();
+    SetProgramFile(folder_.File("zudizar"));
+    FixSettingsLocation();
+  }
+  // Writes a file into the folder and returns its path.
+  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = folder_.File(name);
+    EXPECT_TRUE(WriteFileSafely(path, bytes));
+    return path;
+  }
+  TempFolder folder_;
 };
 
 }  // namespace zudizar::testing

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "formats/convert.h"
-#include "palette/settings.h"
+#include "palette/convert.h"
+#include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/program_folder.h"

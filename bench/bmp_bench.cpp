@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "formats/bmp.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/reduce.h"
 
 using namespace zudizar;

@@ -23,7 +23,7 @@
 
 #include "formats/jpeg/jpeg.h"
 #include "formats/reduce.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 using namespace zudizar;
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 

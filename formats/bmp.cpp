@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "formats/byte_reader.h"
-#include "formats/file_io.h"
+#include "base/byte_reader.h"
+#include "base/file_io.h"
 #include "formats/reduce.h"
 
 namespace zudizar {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "formats/bmp.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/mag.h"

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "core/limits.h"
-#include "formats/byte_reader.h"
-#include "formats/file_io.h"
+#include "base/byte_reader.h"
+#include "base/file_io.h"
 #include "formats/mag.h"
 #include "formats/reduce.h"
 

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include "formats/byte_reader.h"
-#include "formats/file_io.h"
+#include "base/byte_reader.h"
+#include "base/file_io.h"
 #include "formats/reduce.h"
-#include "palette/palette_load.h"
 
 namespace zudizar {
 namespace {
@@ -18,9 +17,6 @@ constexpr std::size_t kHeaderSize = 32;
 // Reads past the end of a stream give zeros; the picture's need for flag-A
 // bits may run this far past the bytes the file holds.
 constexpr std::uint64_t kZeroTail = 4048;
-// Nothing legitimate comes close: even an uncompressed 256-colour picture of
-// the largest allowed size needs about 350 MB.
-constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 29;
 constexpr int kRingLines = 17;
 
 struct CopyVector {
@@ -348,7 +344,7 @@ bool EncodeMag(const IndexedImage& image, std::vector<std::uint8_t>& bytes) {
 
 bool ReadMagFile(const std::string& name, IndexedImage& image, ProgressSink*) {
   std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes, kMaxFileBytes)) return false;
+  if (!ReadWholeFile(name, bytes, kMaxMagFileBytes)) return false;
   return DecodeMag(bytes, image);
 }
 
@@ -356,21 +352,6 @@ bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink*) {
   std::vector<std::uint8_t> bytes;
   if (!EncodeMag(image, bytes)) return false;
   return WriteFileSafely(name, bytes);
-}
-
-bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes) {
-  IndexedImage picture;
-  MagDecodeOptions options;
-  options.remapToShared = false;
-  if (!DecodeMag(bytes, picture, options)) return false;
-  MergePictureColours(picture);
-  return true;
-}
-
-bool LoadPaletteFromMag(const std::string& name) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes, kMaxFileBytes)) return false;
-  return LoadPaletteFromMagBytes(bytes);
 }
 
 }  // namespace zudizar

@@ -20,10 +20,9 @@ namespace zudizar {
 bool ReadMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
-// The MAG palette rule: decodes keeping the file's own colours and merges
-// them into the pending table (MergePictureColours). False when unreadable.
-bool LoadPaletteFromMag(const std::string& name);
-bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes);
+// Nothing legitimate comes close: even an uncompressed 256-colour picture of
+// the largest allowed size needs about 350 MB.
+constexpr std::uint64_t kMaxMagFileBytes = std::uint64_t{1} << 29;
 
 struct MagDecodeOptions {
   // False keeps the file's colour table and indices (the palette rule).

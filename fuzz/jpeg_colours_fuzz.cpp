@@ -7,7 +7,7 @@
 #include "core/indexed_image.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_colours.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   zudizar::jpeg::DecodeOptions options;

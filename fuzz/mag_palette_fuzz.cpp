@@ -4,7 +4,8 @@
 #include <span>
 
 #include "formats/mag.h"
-#include "palette/shared_palette.h"
+#include "palette/palette_load.h"
+#include "core/shared_palette.h"
 
 static volatile unsigned sink;
 

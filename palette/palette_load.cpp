@@ -6,12 +6,12 @@
 
 #include "formats/bmp.h"
 #include "formats/dispatch.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/mag.h"
-#include "palette/settings.h"
-#include "palette/shared_palette.h"
+#include "base/settings.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 namespace {
@@ -252,6 +252,21 @@ void ReadSwatchArrangement(const std::string& path, SwatchArrangement& arrangeme
 bool WriteSwatchArrangement(const std::string& path, const SwatchArrangement& arrangement) {
   const std::string text = FormatSwatchArrangement(arrangement);
   return WriteFileSafely(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes) {
+  IndexedImage picture;
+  MagDecodeOptions options;
+  options.remapToShared = false;
+  if (!DecodeMag(bytes, picture, options)) return false;
+  MergePictureColours(picture);
+  return true;
+}
+
+bool LoadPaletteFromMag(const std::string& name) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(name, bytes, kMaxMagFileBytes)) return false;
+  return LoadPaletteFromMagBytes(bytes);
 }
 
 }  // namespace zudizar

@@ -24,6 +24,11 @@ void LoadStartupPalette(ProgressSink* progress = nullptr);
 void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress = nullptr);
 // The MAG rule: adds the colours an image uses that the palette lacks.
 void MergePictureColours(const IndexedImage& image);
+// The MAG palette rule for a file: decodes keeping the file's own colours and
+// merges them into the pending table (MergePictureColours). False when
+// unreadable.
+bool LoadPaletteFromMag(const std::string& name);
+bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes);
 
 // A picture's colours offered to the pending table, in order, each with a
 // used mark.

@@ -10,7 +10,7 @@
 
 #include "core/indexed_image.h"
 #include "formats/progress.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 

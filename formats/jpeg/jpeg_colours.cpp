@@ -8,7 +8,7 @@
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/jpeg/jpeg_file.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 namespace jpeg {

@@ -7,7 +7,7 @@
 #include <bit>
 #include <cstring>
 
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_fdct.h"
 #include "formats/jpeg/jpeg_simd.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/indexed_image.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar::jpeg {
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/jpeg/jpeg_markers.h"
 
 namespace zudizar::jpeg {

@@ -1,6 +1,6 @@
 #include "formats/jpeg/jpeg_trace.h"
 
-#include "palette/trace.h"
+#include "base/trace.h"
 
 namespace zudizar::jpeg {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "formats/bmp_builder.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/reduce.h"
 #include "support/test_support.h"
 

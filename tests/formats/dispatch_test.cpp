@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "formats/bmp.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "support/test_support.h"
 
 namespace zudizar {

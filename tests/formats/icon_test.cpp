@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/reduce.h"
 #include "palette/palette_load.h"
 #include "support/test_support.h"

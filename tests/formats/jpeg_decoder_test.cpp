@@ -12,7 +12,7 @@
 #include "formats/jpeg/jpeg_simd.h"
 #include "formats/jpeg_test_support.h"
 #include "formats/reduce.h"
-#include "palette/trace.h"
+#include "base/trace.h"
 #include "support/test_support.h"
 
 namespace zudizar {

@@ -24,7 +24,7 @@
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/progress.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar::testing {
 

@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "palette/palette_load.h"
 #include "support/test_support.h"
 

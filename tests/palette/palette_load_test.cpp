@@ -4,8 +4,8 @@
 
 #include "formats/bmp.h"
 #include "formats/bmp_builder.h"
-#include "formats/file_io.h"
-#include "palette/settings.h"
+#include "base/file_io.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 namespace zudizar {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "core/indexed_image.h"
-#include "formats/file_io.h"
-#include "palette/settings.h"
-#include "palette/shared_palette.h"
+#include "base/file_io.h"
+#include "base/settings.h"
+#include "core/shared_palette.h"
 
 namespace zudizar::testing {
 

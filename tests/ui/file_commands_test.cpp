@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "formats/dispatch.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"

@@ -7,8 +7,8 @@
 #include <QScrollArea>
 
 #include "core/region.h"
-#include "palette/settings.h"
-#include "palette/trace.h"
+#include "base/settings.h"
+#include "base/trace.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"

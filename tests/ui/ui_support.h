@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"

@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QProcess>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
 #include "ui/edit/edit_window.h"

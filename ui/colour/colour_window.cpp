@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"

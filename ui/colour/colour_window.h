@@ -4,7 +4,7 @@
 
 #include "core/indexed_image.h"
 #include "palette/palette_load.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 

@@ -5,7 +5,7 @@
 #include <QMenu>
 #include <vector>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 
 namespace zudizar {
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 
 namespace zudizar {
 

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"

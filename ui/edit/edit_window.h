@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "core/indexed_image.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 

@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/window_settings.h"
 #include "ui/edit/edit_window.h"

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QScrollArea>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"

@@ -1,11 +1,11 @@
-#include "formats/convert.h"
+#include "palette/convert.h"
 
 #include <gtest/gtest.h>
 
 #include "formats/bmp.h"
 #include "formats/bmp_builder.h"
-#include "formats/file_io.h"
-#include "palette/settings.h"
+#include "base/file_io.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 namespace zudizar {

@@ -1,4 +1,4 @@
-#include "palette/settings.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
-#include "palette/settings.h"
+#include "base/settings.h"
 
 namespace zudizar {
 

@@ -1,8 +1,8 @@
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 #include <gtest/gtest.h>
 
-#include "palette/settings.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 namespace zudizar {

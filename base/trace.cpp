@@ -1,4 +1,4 @@
-#include "palette/trace.h"
+#include "base/trace.h"
 
 #include <cstdio>
 #include <filesystem>

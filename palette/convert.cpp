@@ -1,13 +1,13 @@
-#include "formats/convert.h"
+#include "palette/convert.h"
 
 #include <vector>
 
 #include "core/indexed_image.h"
 #include "formats/dispatch.h"
-#include "formats/file_io.h"
+#include "base/file_io.h"
 #include "formats/progress.h"
 #include "palette/palette_load.h"
-#include "palette/shared_palette.h"
+#include "core/shared_palette.h"
 
 namespace zudizar {
 namespace {

@@ -1,4 +1,4 @@
-#include "formats/file_io.h"
+#include "base/file_io.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,0 +1,1 @@
+#include "ui/edit/edit_window.h"

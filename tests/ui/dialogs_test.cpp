@@ -17,20 +17,20 @@ class DialogsTest : public testing::AppTest {};
 TEST_F(DialogsTest, SizeDialogConvertsItsTexts) {
   StartApp();
   TBtnRightDlg& dialog = app->sizeDialog();
-  EXPECT_EQ(dialog.width, 256);
-  EXPECT_EQ(dialog.height, 240);
+  EXPECT_EQ(dialog.Width, 256);
+  EXPECT_EQ(dialog.Height, 240);
   EXPECT_EQ(dialog.ComboBox1->count(), 37);
   EXPECT_EQ(dialog.ComboBox2->count(), 36);
   for (int i = 0; i < dialog.ComboBox1->count(); ++i)
     EXPECT_EQ(dialog.ComboBox1->itemText(i).toInt() % 4, 0) << dialog.ComboBox1->itemText(i).toStdString();
   dialog.OKBtnClick();
-  EXPECT_EQ(dialog.width, 256);
-  EXPECT_EQ(dialog.height, 240);
+  EXPECT_EQ(dialog.Width, 256);
+  EXPECT_EQ(dialog.Height, 240);
   dialog.ComboBox1->setEditText(QStringLiteral("100"));
   dialog.ComboBox2->setEditText(QStringLiteral("60"));
   dialog.OKBtnClick();
-  EXPECT_EQ(dialog.width, 100);
-  EXPECT_EQ(dialog.height, 60);
+  EXPECT_EQ(dialog.Width, 100);
+  EXPECT_EQ(dialog.Height, 60);
 }
 
 TEST_F(DialogsTest, SizeDialogReportsTextsThatAreNotWholeNumbers) {
@@ -43,14 +43,14 @@ TEST_F(DialogsTest, SizeDialogReportsTextsThatAreNotWholeNumbers) {
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].text, QStringLiteral("'abc' は整数ではありません"));
   // A failing width also leaves the height unconverted.
-  EXPECT_EQ(dialog.width, 256);
-  EXPECT_EQ(dialog.height, 240);
+  EXPECT_EQ(dialog.Width, 256);
+  EXPECT_EQ(dialog.Height, 240);
   // A size the canvas cannot have is refused the same way.
   dialog.ComboBox1->setEditText(QStringLiteral("0"));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   dialog.OKBtnClick();
   EXPECT_EQ(dialogs.Boxes().size(), 2u);
-  EXPECT_EQ(dialog.width, 256);
+  EXPECT_EQ(dialog.Width, 256);
 }
 
 TEST_F(DialogsTest, PositionDialogKeepsTheLastWholeNumber) {

@@ -456,8 +456,8 @@ void TForm1::MN_NEWSAVEClick() {
 void TForm1::MN_NEWClick() {
   Busy = true;
   if (app_.dialogs().Exec(app_.sizeDialog()) == QDialog::Accepted) {
-    const int width = app_.sizeDialog().width;
-    const int height = app_.sizeDialog().height;
+    const int width = app_.sizeDialog().Width;
+    const int height = app_.sizeDialog().Height;
     if (app_.dialogs().MessageBox(this, QStringLiteral("カラーパレットを変更しますか。"),
                                   QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
                                   BoxIcon::Question) == BoxAnswer::Ok) {

@@ -81,14 +81,14 @@ bool TBtnRightDlg::ConvertText(const QString& text, int& value) {
 }
 
 void TBtnRightDlg::FormCreate() {
-  ConvertText(ComboBox1->currentText(), width);
-  ConvertText(ComboBox2->currentText(), height);
+  ConvertText(ComboBox1->currentText(), Width);
+  ConvertText(ComboBox2->currentText(), Height);
 }
 
 void TBtnRightDlg::OKBtnClick() {
   // A failing width also leaves the height unconverted.
-  if (!ConvertText(ComboBox1->currentText(), width)) return;
-  ConvertText(ComboBox2->currentText(), height);
+  if (!ConvertText(ComboBox1->currentText(), Width)) return;
+  ConvertText(ComboBox2->currentText(), Height);
 }
 
 }  // namespace zudizar

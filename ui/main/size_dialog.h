@@ -15,8 +15,8 @@ class TBtnRightDlg : public QDialog {
  public:
   explicit TBtnRightDlg(App& app);
 
-  int width = 0;
-  int height = 0;
+  int Width = 0;   // the chosen size; named apart from QWidget::width()
+  int Height = 0;
 
   QComboBox* ComboBox1 = nullptr;  // width
   QComboBox* ComboBox2 = nullptr;  // height

@@ -216,15 +216,23 @@ void TForm1::FormCreate() {
   Modified = false;
 }
 
+bool TForm1::CloseQuery() {
+  if (!Modified) return true;
+  const BoxAnswer answer = app_.dialogs().MessageBox(
+      this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
+      BoxButtons::YesNoCancel, BoxIcon::Information);
+  if (answer == BoxAnswer::Cancel) return false;
+  if (answer == BoxAnswer::Yes) {
+    MN_SAVEClick();
+    // A failed or abandoned save has shown why; the collage stays open.
+    return !Modified;
+  }
+  return true;
+}
+
 void TForm1::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (Modified) {
-    const BoxAnswer answer = app_.dialogs().MessageBox(
-        this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
-        BoxButtons::YesNoCancel, BoxIcon::Information);
-    if (answer == BoxAnswer::Yes) MN_SAVEClick();
-  }
   Busy = true;
   try {
     WriteSetting("CutLeft", std::to_string(x()));
@@ -243,7 +251,7 @@ void TForm1::FormDestroy() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A close that arrives while a load or save is running waits for it.
-  if (Busy) {
+  if (Busy || !CloseQuery()) {
     event->ignore();
     return;
   }

@@ -51,6 +51,9 @@ class TForm1 : public QMainWindow {
   QAction* Action(const QString& name) const;
 
   void FormCreate();
+  // Asks whether to save a modified collage before the window closes: false
+  // (stay open) for Cancel or when the save chosen by Yes did not complete.
+  bool CloseQuery();
   void FormDestroy();
   void FormResize();
   void PaintBox1Paint(QPainter& painter);

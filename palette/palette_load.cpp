@@ -206,12 +206,6 @@ void MergePictureColours(const IndexedImage& image) {
   RealizeSharedPalette();
 }
 
-SwatchArrangement IdentityArrangement() {
-  SwatchArrangement a{};
-  for (int i = 0; i < 256; ++i) a[i] = i;
-  return a;
-}
-
 std::string SwatchFilePath() { return ProgramFolder() + "IDXPALET.TXT"; }
 
 bool ParseSwatchArrangement(std::string_view text, SwatchArrangement& arrangement) {

@@ -162,8 +162,10 @@ void TForm1::BuildMenu() {
   QMenu* mouse = view->addMenu(QStringLiteral("ﾏｳｽ色変更"));
   mouse->setObjectName(QStringLiteral("MN_MouseColor"));
   mouse->menuAction()->setObjectName(QStringLiteral("MN_MouseColor"));
-  add(mouse, "MN_COLORNEXT", QStringLiteral("次の色"), "Ctrl+N");
-  add(mouse, "MN_COLORBACK", QStringLiteral("前の色"), "Ctrl+B");
+  connect(add(mouse, "MN_COLORNEXT", QStringLiteral("次の色"), "Ctrl+N"), &QAction::triggered, this,
+          [this] { app_.colour().StepColoursForward(); });
+  connect(add(mouse, "MN_COLORBACK", QStringLiteral("前の色"), "Ctrl+B"), &QAction::triggered, this,
+          [this] { app_.colour().StepColoursBack(); });
 
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));

@@ -95,6 +95,11 @@ void TTAVOSUBF::BlankForPaletteChange() {
   PaintBox1->repaint();
 }
 
+void TTAVOSUBF::RefreshView() {
+  blanked_ = false;
+  PaintBox1->update();
+}
+
 void TTAVOSUBF::PaintBox1Paint(QPainter& painter) {
   if (Busy || !SubViewImage.HasPixels()) return;
   if (!blanked_) CopyImage(SubDisplayImage, SubViewImage, kNoTransparent);

@@ -35,6 +35,8 @@ class TTAVOSUBF : public QMainWindow {
   void FormHide();
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
+  // Shows SubViewImage again after another window changed it.
+  void RefreshView();
 
  protected:
   void hideEvent(QHideEvent* event) override;

@@ -216,8 +216,8 @@ class Temporary {
   std::string path_;
 };
 
-// Writes the bytes into the file itself: for files whose other hard links,
-// owner or unwritable folder a rename would betray.
+// Writes the bytes into the file itself: for files whose other hard links a
+// rename would cut off, and files in a folder the user may not write.
 bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes, FileFailure& failure) {
   const int fd = Fs().Open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) return Fail(failure, target, errno);
@@ -258,8 +258,7 @@ bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFail
   if (exists) {
     if (!S_ISREG(old.st_mode)) return Fail(failure, target, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     if (Fs().Access(target.c_str(), W_OK) != 0) return Fail(failure, target, errno);
-    const bool otherOwner = old.st_uid != ::geteuid() && ::geteuid() != 0;
-    if (old.st_nlink > 1 || otherOwner) return WriteInPlace(target, bytes, failure);
+    if (old.st_nlink > 1) return WriteInPlace(target, bytes, failure);
   }
   const std::string folder = FolderOf(target);
   Temporary temporary;

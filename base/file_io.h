@@ -41,8 +41,9 @@ struct FileFailure {
 //   name in the real file's folder, which is synced and renamed over the
 //   file; the folder is synced after; the old file's mode, owner and group
 //   are kept;
-// - a file with several hard links, a file of another user, and a file in a
-//   folder the user may not write are written in place instead;
+// - a file with several hard links, and a file in a folder the user may not
+//   write (or in a sticky folder that refuses the rename), are written in
+//   place instead;
 // - the temporary is removed on every failure.
 // The failure of the last call on this thread is kept for LastFileFailure.
 bool WriteFileSafely(const std::string& name, const std::vector<std::uint8_t>& bytes);

@@ -29,6 +29,7 @@ constexpr const char* kUsage =
 
 int RunGui(int argc, char** argv) {
   QApplication application(argc, argv);
+  zudizar::RemoveTemporaryOnSignals();
   QApplication::setApplicationName(zudizar::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
   // Japanese captions need a Japanese gothic font.

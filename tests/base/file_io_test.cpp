@@ -113,6 +113,7 @@ TEST(WriteFileSafely, EveryFaultKeepsTheOldFileOrCompletesTheNewOneAndLeavesNoTe
       {"device error on fsync", Fault::Fsync, EIO, false, false},
       {"device error on close", Fault::Close, EIO, false, false},
       {"rename refused", Fault::Rename, EXDEV, false, false},
+      {"rename refused by a sticky folder: written in place", Fault::Rename, EPERM, true, true},
       {"device error on the folder's fsync", Fault::FolderFsync, EIO, false, true},
       {"read-only target", Fault::Access, EACCES, false, false},
       {"read-only file system", Fault::Access, EROFS, false, false},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <vector>
 
 #include "formats/bmp.h"
@@ -168,7 +169,7 @@ void LoadStartupPalette(ProgressSink* progress) {
   RealizeSharedPalette();
 }
 
-void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+static void LoadPaletteByFormat(const std::string& name, ProgressSink* progress) {
   switch (ChoosePictureFormatOfFile(name)) {
     case PictureFormat::Mag:
       LoadPaletteFromMag(name);
@@ -186,6 +187,16 @@ void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
     case PictureFormat::Bmp:
       LoadPaletteByBmpRule(name, progress);
       break;
+  }
+}
+
+void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+  try {
+    LoadPaletteByFormat(name, progress);
+  } catch (const std::bad_alloc&) {
+    // The palette stays as it was.
+    SharedPalette.pending = SharedPalette.current;
+    ReportNotice(progress, name + "\n" + kNoMemoryText, kLoadFailedCaption, NoticeIcon::Error);
   }
 }
 

@@ -24,6 +24,7 @@
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
+#include "ui/common/window_settings.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/about_box.h"
 #include "ui/main/size_dialog.h"
@@ -189,12 +190,7 @@ void TForm1::FormCreate() {
   Palette = GetPendingPalette(PaletteCopy);
   SetCurrentPalette(PaletteCopy, Palette);
 
-  const int left = ReadIntSetting("CutLeft", x());
-  const int top = ReadIntSetting("CutTop", y());
-  const int height = ReadIntSetting("CutHeight", this->height());
-  const int width = ReadIntSetting("CutWidth", this->width());
-  move(left, top);
-  resize(width, height);
+  RestoreWindowGeometry(*this, "CutLeft", "CutTop", "CutWidth", "CutHeight");
 
   CurrentFileName.clear();
   Recent->Load();

@@ -32,11 +32,9 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app) {
 }
 
 void TTAVOSUBF::FormCreate() {
-  RestoreWindowPosition(*this, "SUBLeft", "SUBTop");
   // Without saved values the window takes the edit palette's size.
-  const int width = ReadIntSetting("SUBWidth", app_.edit().width());
-  const int height = ReadIntSetting("SUBHeight", app_.edit().height());
-  resize(width, height);
+  resize(app_.edit().size());
+  RestoreWindowGeometry(*this, "SUBLeft", "SUBTop", "SUBWidth", "SUBHeight");
   Recent->Load();
   CreateImage(640, 400, SubPictureImage);
   CreateImage(640, 400, SubViewImage);

@@ -94,7 +94,8 @@ void ShadowCopy(IndexedImage& picture, IndexedImage& work, bool upperRight, std:
   else
     CopyRegion(picture, 1, 1, work, 0, 0, w - 1, h - 1, kNoTransparent);
   RecolourRect(picture, 0, 0, w, h, background, colour);
-  CopyImage(picture, work, background);
+  // CopyImage ignores the transparent index between equal sizes: a region copy honours it.
+  CopyRegion(picture, 0, 0, work, 0, 0, w, h, background);
 }
 
 bool CanEnlarge(const IndexedImage& picture) {

@@ -184,6 +184,29 @@ TEST_F(EditWindowTest, DrawingThroughTheMouseAtEachMagnification) {
   EXPECT_FALSE(Edit().Gesture.Dragging);
 }
 
+TEST_F(EditWindowTest, MoveToolSwapsQuartersInTheCentreLineView) {
+  NewPicture(40, 30);
+  IndexedImage& picture = Edit().EditImage;
+  picture.At(3, 4) = 10;    // in the top-left quarter
+  picture.At(25, 20) = 11;  // in the bottom-right quarter
+  Edit().MN_VIEWCENTERClick();
+  EXPECT_TRUE(EditItem("MN_VIEWGRID")->isChecked());
+  EXPECT_EQ(Edit().ScreenImage.At(19, 3), 7);  // the vertical centre line
+  Edit().MN_EDITMOVEClick();
+  Drag(Qt::LeftButton, {5, 5}, {30, 20});
+  EXPECT_EQ(picture.At(23, 19), 10);  // the quarter landed at (20, 15)
+  EXPECT_EQ(picture.At(3, 4), 10);    // and the source keeps its content
+  EXPECT_EQ(picture.At(25, 20), 255);
+  // The right button turns the quarter under it a quarter clockwise.
+  QTest::mouseClick(Edit().PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
+  EXPECT_EQ(picture.At(15 - 1 - 4, 3), 10);
+  // In the standard view the right button rotates the whole picture.
+  Edit().MN_VIEW1Click();
+  picture.At(0, 0) = 12;
+  QTest::mouseClick(Edit().PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
+  EXPECT_EQ(picture.At(29, 0), 12);
+}
+
 TEST_F(EditWindowTest, UndoAfterStrokesAndAfterEnlarge) {
   NewPicture(100, 60);
   Edit().MN_EDITFREEClick();

@@ -8,6 +8,7 @@
 
 #include "core/region.h"
 #include "formats/dispatch.h"
+#include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
@@ -275,6 +276,26 @@ TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
   EXPECT_EQ(Edit().Recent->Path(0), path);
   EXPECT_TRUE(Edit().Recent->Path(1).isEmpty());
+}
+
+TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
+  NewPicture(30, 30);
+  Edit().EditImage.At(1, 1) = 249;
+  const QString stem = QString::fromStdString(folder.File("表a"));
+  dialogs.QueueSaveFile(stem);
+  Edit().MN_NEWSAVEClick();
+  EXPECT_EQ(Edit().FileName, stem + QStringLiteral(".BMP"));
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + stem + QStringLiteral(".BMP"));
+  IndexedImage saved;
+  ASSERT_TRUE(LoadPictureFile((stem + QStringLiteral(".BMP")).toStdString(), saved));
+  EXPECT_EQ(saved.At(1, 1), 249);
+  // Saving leaves the recent list alone.
+  EXPECT_TRUE(Edit().Recent->Path(0).isEmpty());
+  FileProgressEvent prepare(40, 0), convert(75, 1);
+  QCoreApplication::sendEvent(&Edit(), &prepare);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Prev 40% ") + Edit().FileName);
+  QCoreApplication::sendEvent(&Edit(), &convert);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Conv 75% ") + Edit().FileName);
 }
 
 TEST_F(EditWindowTest, ClosingHidesAndUnchecksTheMainItem) {

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHideEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPainter>
 
 #include "base/settings.h"
@@ -40,6 +41,7 @@ TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app) {
   layout->addWidget(PaintBox_RIGHT, 2, 2, Qt::AlignHCenter);
   layout->setRowStretch(3, 1);
   setCentralWidget(central);
+  menuBar()->addMenu(CreateTransferMenu());
   Recent = new RecentFileList(this, nullptr, "Ename");
   move(-1, 21);
   resize(287, 379);

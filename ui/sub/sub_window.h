@@ -35,6 +35,8 @@ class TTAVOSUBF : public QMainWindow {
   void FormHide();
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
+  void ReceiveMainPicture();  // takes the main palette's picture as its own (sub_exchange.cpp)
+  void StartSubTransfer(int) {}  // placeholder until the sub palette's own transfers land
 
  protected:
   void hideEvent(QHideEvent* event) override;

@@ -46,8 +46,14 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
   add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(1); });
   add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true, [this] { SetTransferMode(2); });
   add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
-  add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] { app_.main().CanvasCommand(4); });
-  add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] { app_.main().CanvasCommand(5); });
+  add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
+    CheckTransferItems("MN_SETTOCOPY");
+    app_.main().CanvasCommand(4);
+  });
+  add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] {
+    CheckTransferItems("MN_SETTOCOPYR");
+    app_.main().CanvasCommand(5);
+  });
   add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
   add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
   add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.main().MN_MAINTOCOPYClick(); });

@@ -85,13 +85,17 @@ void TForm1::RestoreViewRect(Rect r) {
 }
 
 void TForm1::RecreateWorkBuffers() {
-  // Edit mode and the cell commands work on picture-sized copies.
+  // Edit mode, the previews and the cell commands work on picture-sized copies.
   const int w = PictureImage.ImageWidth(), h = PictureImage.ImageHeight();
-  for (IndexedImage* image : {&PieceImage, &ToolImage}) {
+  for (IndexedImage* image : {&PieceImage, &ToolImage, &BackupImage}) {
     CreateImage(w, h, *image);
     CopyImage(*image, PictureImage, kNoTransparent);
   }
+  // Nothing picked, drawn or previewed on the old picture goes on over the new one.
   selection_ = preview_ = {};
+  Tracking = false;
+  editGesture_.Dragging = false;
+  EndJigsaw();
 }
 
 // ---- CanvasCommand ----

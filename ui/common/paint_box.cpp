@@ -1,6 +1,7 @@
 #include "ui/common/paint_box.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace zudizar {
@@ -12,8 +13,9 @@ PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
 
 void PaintBox::SetAreaSize(int width, int height) { setFixedSize(width, height); }
 
-void PaintBox::paintEvent(QPaintEvent*) {
+void PaintBox::paintEvent(QPaintEvent* event) {
   if (!onPaint) return;
+  exposed_ = event->rect();
   QPainter painter(this);
   onPaint(painter);
 }
@@ -37,7 +39,9 @@ void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void PaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (onDoubleClick) onDoubleClick();
+  // Only the left button double-clicks; a quick second right click is a press
+  // like any other (turning a cell twice, drawing with the right colour).
+  if (onDoubleClick && event->button() == Qt::LeftButton) onDoubleClick();
   else QWidget::mouseDoubleClickEvent(event);
 }
 

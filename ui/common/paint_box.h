@@ -16,12 +16,14 @@ class PaintBox : public QWidget {
 
   std::function<void(QPainter&)> onPaint;
   MouseHandler onMouseDown, onMouseMove, onMouseUp;
-  std::function<void()> onDoubleClick;
+  std::function<void()> onDoubleClick;  // left button; other double clicks arrive as presses
 
   // Sets the paint area's size (the widget's fixed size).
   void SetAreaSize(int width, int height);
   int AreaWidth() const { return width(); }
   int AreaHeight() const { return height(); }
+  // The rectangle being painted, valid while onPaint runs.
+  const QRect& ExposedRect() const { return exposed_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,6 +31,9 @@ class PaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  QRect exposed_;
 };
 
 }  // namespace zudizar

@@ -37,6 +37,8 @@ class TTAVOSUBF : public QMainWindow {
   void BlankForPaletteChange();
   // Shows SubViewImage again after another window changed it.
   void RefreshView();
+  void ReceiveMainPicture();  // takes the main palette's picture as its own (sub_exchange.cpp)
+  void StartSubTransfer(int) {}  // placeholder until the sub palette's own transfers land
 
  protected:
   void hideEvent(QHideEvent* event) override;

@@ -1,0 +1,126 @@
+// The edit palette's side of the transfers: the MN_SET menu, the start of a
+// transfer into this palette, its preview and the copy itself.
+#include <QAction>
+#include <QMenu>
+
+#include "core/region.h"
+#include "core/transfer.h"
+#include "ui/app/app.h"
+#include "core/edit_view.h"
+#include "ui/common/paint_box.h"
+#include "ui/edit/edit_window.h"
+#include "ui/main/main_window.h"
+#include "ui/sub/sub_window.h"
+
+namespace zudizar {
+
+namespace {
+
+constexpr const char* kTransferItems[] = {"MN_SETCOPY", "MN_SETCOPYR", "MN_SETCUT", "MN_SETTOCOPY",
+                                          "MN_SETTOCOPYR", "MN_SUBCOPY", "MN_SUBCOPYR"};
+
+const QString kMainSourcePrompt = QStringLiteral("メインパレット上でマウスクリックして、コピー元を決めて下さい。");
+const QString kMainMovePrompt = QStringLiteral("メインパレット上でマウスクリックして、移動元を決めて下さい。");
+const QString kSubSourcePrompt = QStringLiteral("サブパレット上でマウスクリックして、コピー元を決めて下さい。");
+
+}  // namespace
+
+QMenu* TTAVOEDTF::CreateTransferMenu() {
+  auto* menu = new QMenu(QStringLiteral("複写(&S)"), this);
+  menu->setObjectName(QStringLiteral("MN_SET"));
+  menu->menuAction()->setObjectName(QStringLiteral("MN_SET"));
+  auto add = [this, menu](const char* name, const QString& caption, const char* key, bool checkable,
+                          std::function<void()> handler) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(QKeySequence(QString::fromLatin1(key)));
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setCheckable(checkable);
+    menu->addAction(action);
+    connect(action, &QAction::triggered, this, [action, checkable, handler] {
+      // The handlers set the check marks themselves.
+      if (checkable) action->setChecked(!action->isChecked());
+      handler();
+    });
+  };
+  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(1); });
+  add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true, [this] { SetTransferMode(2); });
+  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
+  add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
+    CheckTransferItems("MN_SETTOCOPY");
+    app_.main().CanvasCommand(4);
+  });
+  add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] {
+    CheckTransferItems("MN_SETTOCOPYR");
+    app_.main().CanvasCommand(5);
+  });
+  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
+  add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
+  add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.main().MN_MAINTOCOPYClick(); });
+  add("MN_MAINTOCOPYR", QStringLiteral("ﾒｲﾝへ複写位置指定縁"), "Shift+F6", false,
+      [this] { app_.main().MN_MAINTOCOPYRClick(); });
+  return menu;
+}
+
+void TTAVOEDTF::CheckTransferItems(const char* checked) {
+  for (const char* name : kTransferItems)
+    if (QAction* item = findChild<QAction*>(QString::fromLatin1(name)))
+      item->setChecked(checked && qstrcmp(name, checked) == 0);
+}
+
+void TTAVOEDTF::SetTransferMode(int mode) {
+  CopyImage(UndoImage, EditImage, kNoTransparent);
+  if (mode >= 1 && mode <= 3) {
+    app_.main().CanvasCommand(mode);
+    app_.main().setWindowTitle(mode == 3 ? kMainMovePrompt : kMainSourcePrompt);
+    static constexpr const char* kItems[] = {"MN_SETCOPY", "MN_SETCOPYR", "MN_SETCUT"};
+    CheckTransferItems(kItems[mode - 1]);
+  } else if (mode == 6 || mode == 7) {
+    app_.sub().StartSubTransfer(mode);
+    app_.sub().setWindowTitle(kSubSourcePrompt);
+    CheckTransferItems(mode == 6 ? "MN_SUBCOPY" : "MN_SUBCOPYR");
+  }
+}
+
+void TTAVOEDTF::PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
+  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
+                               EditImage.ImageWidth(), EditImage.ImageHeight());
+  if (r.Empty() || !ScreenImage.HasPixels()) return;
+  const Rect screen{0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()};
+  if (ViewMode == 0) {
+    CopyImage(ScreenImage, EditImage, kNoTransparent);
+    CopyRegion(ScreenImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
+  } else {
+    // The whole view at its magnification, the candidate over the visible part
+    // of the picture rectangle (0, 0, w, h), then the grid.
+    const EditView view = CurrentView();
+    MagnifyRegion(ScreenImage, 0, 0, EditImage, view.PictureArea(), view.zoom);
+    const Rect shown = Rect{0, 0, r.width, r.height}.Intersect(view.PictureArea());
+    if (!shown.Empty()) {
+      const Rect target = view.ToScreen(shown).Intersect(screen);
+      StretchRegion(ScreenImage, target.x, target.y, target.width, target.height, source, r.x + shown.x,
+                    r.y + shown.y, target.width / view.zoom, target.height / view.zoom, transparent);
+    }
+    if (Action(QStringLiteral("MN_VIEWGRID"))->isChecked())
+      DrawFrameGrid(ScreenImage, 0, 0, GridSpacing(ViewMode), 7, EditImage.ImageWidth() * Zoom,
+                    EditImage.ImageHeight() * Zoom);
+    // The next view composition starts afresh from the picture.
+    OverlayShownFor = 0;
+  }
+  PresentScreenRect(screen);
+}
+
+void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
+  if (copyingIntoEdit_) return;
+  copyingIntoEdit_ = true;
+  Busy = true;
+  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
+                               EditImage.ImageWidth(), EditImage.ImageHeight());
+  if (!r.Empty()) CopyRegion(EditImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
+  Busy = false;
+  copyingIntoEdit_ = false;
+  OverlayShownFor = 0;
+  RepaintView();
+}
+
+}  // namespace zudizar

@@ -163,7 +163,7 @@ class TForm1 : public QMainWindow {
 
   GestureState editGesture_;   // the running edit-mode gesture
   int editGestureTool_ = 0;    // the tool that started it
-  GradientOrder gradientOrder_{};
+  SwatchArrangement gradientOrder_{};
 
   Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)
   Rect preview_;           // the paste preview built into ViewImage (modes 4–5)

@@ -55,17 +55,52 @@ void UnpackIndices(const std::vector<std::uint8_t>& packed, int depth, int width
   }
 }
 
+// The file without the ancillary chunks before the image data that the
+// picture does not need (all but tRNS): its pixels never depend on them, and
+// the library refuses some harmless ones (empty text chunks). From the first
+// image data chunk on, and from a chunk that runs past the end on, the rest
+// is copied as it is, for the library to judge.
+std::vector<std::uint8_t> WithoutAncillaryChunks(std::span<const std::uint8_t> bytes) {
+  std::vector<std::uint8_t> out;
+  out.reserve(bytes.size());
+  std::size_t p = std::min<std::size_t>(8, bytes.size());
+  out.insert(out.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(p));
+  while (p < bytes.size()) {
+    if (bytes.size() - p < 12) break;
+    const std::uint64_t length = (std::uint64_t{bytes[p]} << 24) | (std::uint64_t{bytes[p + 1]} << 16) |
+                                 (std::uint64_t{bytes[p + 2]} << 8) | bytes[p + 3];
+    if (length > bytes.size() - p - 12) break;
+    const std::uint8_t* type = bytes.data() + p + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0) break;
+    const bool critical = (type[0] & 0x20) == 0;
+    const bool keep = critical || std::memcmp(type, "tRNS", 4) == 0;
+    const std::size_t whole = static_cast<std::size_t>(length) + 12;
+    if (keep) out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(p + whole));
+    p += whole;
+  }
+  out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p), bytes.end());
+  return out;
+}
+
 }  // namespace
 
-bool DecodePng(std::span<const std::uint8_t> bytes, PngPicture& picture, std::string& reason,
+bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::string& reason,
                std::int64_t maxPixels) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = WithoutAncillaryChunks(file);
+  } catch (const std::bad_alloc&) {
+    reason = kNoMemory;
+    return false;
+  }
   Context ctx(spng_ctx_new(0));
   if (!ctx) {
     reason = kNoMemory;
     return false;
   }
   spng_set_image_limits(ctx.get(), kMaxImageSide, kMaxImageSide);
-  spng_set_chunk_limits(ctx.get(), bytes.size(), kChunkCacheLimit);
+  spng_set_chunk_limits(ctx.get(), kChunkCacheLimit, kChunkCacheLimit);
   spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
 
   spng_ihdr ihdr{};
@@ -141,6 +176,13 @@ bool DecodePng(std::span<const std::uint8_t> bytes, PngPicture& picture, std::st
         reason = WithCode(kBroken, error);
         return false;
       }
+    }
+    // The chunks after the image data: this also checks the last data
+    // chunk's CRC, which the image decode does not reach. Other complaints
+    // about trailing chunks cost nothing: the picture is whole.
+    if ((error = spng_decode_chunks(ctx.get())) == SPNG_ECHUNK_CRC) {
+      reason = WithCode(kBroken, error);
+      return false;
     }
   } catch (const std::bad_alloc&) {
     reason = kNoMemory;

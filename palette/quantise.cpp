@@ -102,11 +102,16 @@ constexpr int kRefinements = 6;
 std::vector<PaletteEntry> ChooseRepresentativeColours(const ColourHistogram& histogram, int count,
                                                       std::span<const PaletteEntry> fixed) {
   std::vector<Bin> bins;
-  for (const auto& cell : histogram.Cells()) {
-    if (cell.count == 0) continue;
-    const double w = static_cast<double>(cell.count);
-    bins.push_back({w, static_cast<double>(cell.red) / w, static_cast<double>(cell.green) / w,
-                    static_cast<double>(cell.blue) / w});
+  if (histogram.Exact()) {
+    for (const auto& [colour, n] : histogram.ExactColours())
+      bins.push_back({static_cast<double>(n), double(colour >> 16), double((colour >> 8) & 0xFF), double(colour & 0xFF)});
+  } else {
+    for (const auto& cell : histogram.Cells()) {
+      if (cell.count == 0) continue;
+      const double w = static_cast<double>(cell.count);
+      bins.push_back({w, static_cast<double>(cell.red) / w, static_cast<double>(cell.green) / w,
+                      static_cast<double>(cell.blue) / w});
+    }
   }
   if (count <= 0 || bins.empty()) return {};
 

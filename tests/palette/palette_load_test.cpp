@@ -59,16 +59,33 @@ class PaletteLoadTest : public testing::ProgramFolderTest {};
 
 // ---- BMP rule ---------------------------------------------------------------
 
+// The smallest city-block distance from a colour to the pending table.
+int DistanceToPending(const Colour& c) {
+  int best = 1 << 30;
+  for (const auto& e : SharedPalette.pending)
+    best = std::min(best, std::abs(e.red - c[0]) + std::abs(e.green - c[1]) + std::abs(e.blue - c[2]));
+  return best;
+}
+
 TEST_F(PaletteLoadTest, DistinctColoursFillTheFreeEntriesInOrder) {
   std::vector<Colour> table;
   std::vector<int> used;
-  for (int k = 0; k < 237; ++k) table.push_back(Distinct(k));
+  for (int k = 0; k < 236; ++k) table.push_back(Distinct(k));
   table.resize(256, Colour{0, 0, 0});
-  for (int k = 0; k < 237; ++k) used.push_back(k);
+  for (int k = 0; k < 236; ++k) used.push_back(k);
   LoadPaletteFromPicture(Write("many.bmp", EightBit(table, used).Build()));
   for (int k = 0; k < 236; ++k) ASSERT_TRUE(Holds(SharedPalette.pending[10 + k], Distinct(k))) << k;
   for (int i : {0, 9, 246, 255}) EXPECT_EQ(SharedPalette.pending[i], DefaultPalette[i]);
   EXPECT_EQ(SharedPalette.current, DefaultPalette);  // only the pending table changes
+
+  // One colour more than the free entries take: colours are chosen for the
+  // whole picture instead of dropping the last one.
+  table[236] = Distinct(236);
+  used.push_back(236);
+  SharedPalette.pending = DefaultPalette;
+  LoadPaletteFromPicture(Write("more.bmp", EightBit(table, used).Build()));
+  for (int k = 0; k < 237; ++k) ASSERT_LE(DistanceToPending(Distinct(k)), 1) << k;
+  for (int i : {0, 9, 246, 255}) EXPECT_EQ(SharedPalette.pending[i], DefaultPalette[i]);
 }
 
 TEST_F(PaletteLoadTest, UnusedRepeatedAndReservedColoursAreNotPlaced) {
@@ -112,13 +129,7 @@ TEST_F(PaletteLoadTest, MoreThan256ColoursShowTheBoxAndKeepTheLastInEntry255) {
   EXPECT_EQ(boxes.icons[0], NoticeIcon::Information);
   // Too many for the free entries: colours chosen for the whole picture, so
   // the last colours of the file are as near to the palette as the first.
-  const auto nearest = [](const Colour& c) {
-    int best = 1 << 30;
-    for (const auto& e : SharedPalette.pending)
-      best = std::min(best, std::abs(e.red - c[0]) + std::abs(e.green - c[1]) + std::abs(e.blue - c[2]));
-    return best;
-  };
-  for (int k : {0, 150, 299}) EXPECT_LE(nearest(Distinct(k)), 2) << k;
+  for (int k : {0, 150, 299}) EXPECT_LE(DistanceToPending(Distinct(k)), 1) << k;
 
   // 256 colours exactly: no cut, no box.
   colours.resize(256);

@@ -263,7 +263,7 @@ bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
     list.used[i] = true;
   }
   // The list holds at most 255 of the gathered colours.
-  list.cut = gathered.distinct > 255;
+  list.cut = gathered.distinct > jpeg::kListColours;
   MergeOrChoose(list, gathered.histogram, kJpegMergeRule);
   RealizeSharedPalette();
   return true;

@@ -95,7 +95,7 @@ int Nearest(const std::vector<Centre>& centres, const Bin& x) {
 
 std::uint8_t ToByte(double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
-constexpr int kRefinements = 6;
+constexpr int kRefinements = 4;
 
 }  // namespace
 

@@ -21,13 +21,18 @@ namespace {
 // when kept, to the samples.
 class ColourSink final : public PixelSink {
  public:
-  ColourSink(ColourCounter& counter, Gathered& gathered) : counter_(counter), gathered_(gathered) {}
+  // `countAll`: count every colour even past the point where the list can
+  // no longer hold them all (the palette rule then chooses colours for the
+  // whole picture and needs no counts).
+  ColourSink(ColourCounter& counter, Gathered& gathered, bool countAll)
+      : counter_(counter), gathered_(gathered), countAll_(countAll) {}
 
   bool StartImage(int width, int height) override {
     gathered_.histogram = ColourHistogram();
     gathered_.samples.reset();
     written_ = 0;
     const std::int64_t pixels = std::int64_t{width} * height;
+    sparse_ = pixels > kDensePixels;
     if (pixels <= kMaxKeptPixels) {
       try {
         auto samples = std::make_shared<RgbSamples>();
@@ -43,16 +48,24 @@ class ColourSink final : public PixelSink {
     }
     return true;
   }
+  bool PreviewWanted() const override { return Counting(); }
   void PreviewBlock(int, int, int, int, Rgb colour) override {
     Offer(colour.red, colour.green, colour.blue);
   }
   void Block(int x, int y, int width, int height, const BlockPixels& pixels) override {
     RgbSamples* samples = gathered_.samples.get();
+    const bool counting = Counting();
     for (int j = 0; j < height; ++j) {
-      for (int i = 0; i < width; ++i) {
-        const int k = 8 * j + i;
-        Offer(pixels.red[k], pixels.green[k], pixels.blue[k]);
-        gathered_.histogram.Add(pixels.red[k], pixels.green[k], pixels.blue[k]);
+      if (counting)
+        for (int i = 0; i < width; ++i) Offer(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
+      // Large pictures: every other pixel of every other row is plenty
+      // to choose colours from.
+      if (!sparse_) {
+        for (int i = 0; i < width; ++i)
+          gathered_.histogram.Add(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
+      } else if (((y + j) & 1) == 0) {
+        for (int i = (x & 1); i < width; i += 2)
+          gathered_.histogram.Add(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
       }
       if (samples) {
         const std::size_t at = static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) +
@@ -76,11 +89,16 @@ class ColourSink final : public PixelSink {
     const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
     if (colour == previous_) return;
     previous_ = colour;
-    counter_.Offer(red, green, blue);
+    if (Counting()) counter_.Offer(red, green, blue);
   }
+  bool Counting() const { return countAll_ || counter_.Used() <= kListColours + 1; }
+
+  static constexpr std::int64_t kDensePixels = std::int64_t{1} << 21;
 
   ColourCounter& counter_;
   Gathered& gathered_;
+  bool countAll_;
+  bool sparse_ = false;
   std::uint32_t previous_ = UINT32_MAX;  // nothing offered yet
   std::int64_t written_ = 0;
 };
@@ -169,10 +187,10 @@ std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
 }
 
 bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress,
-                   Gathered& gathered, std::string& reason, const DecodeOptions& options) {
+                   Gathered& gathered, std::string& reason, const DecodeOptions& options, bool countAll) {
   ColourCounter counter;
   gathered = Gathered();
-  ColourSink sink(counter, gathered);
+  ColourSink sink(counter, gathered, countAll);
   const bool ok = DecodeRouted(bytes, padded, sink, progress, reason, options);
   if (!sink.Complete()) gathered.samples.reset();
   if (!ok) {
@@ -191,7 +209,7 @@ bool GatherJpegFile(const std::string& name, ProgressSink* progress, Gathered& g
     reason = "ﾌｧｲﾙを読み込めません。";
     return false;
   }
-  if (!GatherColours(buffer, true, progress, gathered, reason)) return false;
+  if (!GatherColours(buffer, true, progress, gathered, reason, {}, false)) return false;
   KeepSamples(name, gathered.samples);
   return true;
 }

@@ -92,6 +92,9 @@ class ScanDecoder {
     const int interval = state_.restartInterval;
     int countdown = interval;
     for (int row = 0; row < mcuRows; ++row) {
+      // Nothing would come of the rest of the preview: the full pass
+      // overwrites every pixel it writes.
+      if (kPreview && !sink_.PreviewWanted()) break;
       for (int column = 0; column < mcusPerRow; ++column) {
         if (interval > 0) {
           if (countdown == 0) {

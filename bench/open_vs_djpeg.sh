@@ -14,7 +14,7 @@
 set -euo pipefail
 zudizar=$(realpath "${1:-build/release/app/zudizar}")
 side=${2:-3072}
-runs=3
+runs=5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export ZUDIZAR_HOME="$work/home" QT_QPA_PLATFORM=offscreen

@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "usage: zudizar [PICTURE]          start the collage editor (opening PICTURE)\n"
     "       zudizar --convert IN OUT   open IN as the main canvas's Open does (its colours\n"
     "                                  merged into the palette) and save it as OUT, in the\n"
-    "                                  format OUT's extension names (.BMP .MAG .JPG .ICO)\n"
+    "                                  format OUT's extension names (.BMP .MAG .JPG .PNG .ICO)\n"
     "       zudizar --help | --version\n";
 
 int RunGui(int argc, char** argv) {

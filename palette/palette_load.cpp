@@ -10,6 +10,7 @@
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_colours.h"
+#include "formats/jpeg/jpeg_samples.h"
 #include "formats/mag.h"
 #include "formats/png.h"
 #include "palette/quantise.h"
@@ -274,6 +275,7 @@ void LoadStartupPalette(ProgressSink* progress) {
   std::string name = ReadSetting("INITBMP");
   if (name.empty()) name = ProgramFolder() + "TAVOCINI.BMP";
   LoadPaletteFromPicture(name, progress);
+  jpeg::ForgetSamples();  // the start-up picture is read for its colours only
   RealizeSharedPalette();
 }
 

@@ -53,6 +53,8 @@ std::shared_ptr<const RgbSamples> TakeSamples(const std::string& name) {
   return samples;
 }
 
+void ForgetSamples() { KeptSamples() = {}; }
+
 bool MapSamples(const RgbSamples& samples, IndexedImage& image, ProgressSink* progress) {
   if (CreateImage(samples.width, samples.height, image) != 1) return false;
   const NearestColourMap& map = CurrentNearestColourMap();

@@ -29,6 +29,9 @@ void KeepSamples(const std::string& name, std::shared_ptr<const RgbSamples> samp
 // over once; null otherwise.
 std::shared_ptr<const RgbSamples> TakeSamples(const std::string& name);
 
+// Lets go of any kept samples (when no picture load follows).
+void ForgetSamples();
+
 // Maps the samples to the nearest shared colours into a new picture; false
 // when it cannot be made. Progress with phase 1 by rows.
 bool MapSamples(const RgbSamples& samples, IndexedImage& image, ProgressSink* progress);

@@ -25,9 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (list[0].red != 0 || list[0].green != 0 || list[0].blue != 0) __builtin_trap();
   for (std::size_t i = 2; i < list.size(); ++i)
     if (list[i].count > list[i - 1].count) __builtin_trap();  // descending counts
-  if (gathered.samples &&
-      gathered.samples->red.size() != static_cast<std::size_t>(gathered.samples->width) * gathered.samples->height)
-    __builtin_trap();
+  if (gathered.samples && (gathered.samples->width < 1 || gathered.samples->height < 1)) __builtin_trap();
 
   PictureColourList colours;
   for (std::size_t i = 0; i < list.size(); ++i) {

@@ -35,13 +35,7 @@ class ColourSink final : public PixelSink {
     sparse_ = pixels > kDensePixels;
     if (pixels <= kMaxKeptPixels) {
       try {
-        auto samples = std::make_shared<RgbSamples>();
-        samples->width = width;
-        samples->height = height;
-        samples->red.resize(static_cast<std::size_t>(pixels));
-        samples->green.resize(static_cast<std::size_t>(pixels));
-        samples->blue.resize(static_cast<std::size_t>(pixels));
-        gathered_.samples = std::move(samples);
+        gathered_.samples = std::make_shared<RgbSamples>(width, height);
       } catch (const std::bad_alloc&) {
         // Not kept: the picture load decodes again.
       }
@@ -70,9 +64,9 @@ class ColourSink final : public PixelSink {
       if (samples) {
         const std::size_t at = static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) +
                                static_cast<std::size_t>(x);
-        std::memcpy(samples->red.data() + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->green.data() + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->blue.data() + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->red.get() + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->green.get() + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->blue.get() + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
       }
     }
     written_ += std::int64_t{width} * height;

@@ -13,11 +13,20 @@
 
 namespace zudizar::jpeg {
 
-// Three planes of width x height colours, top row first.
+// Three planes of width x height colours, top row first. Left
+// uninitialised when made: the decoder writes every sample before they are
+// kept.
 struct RgbSamples {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> red, green, blue;
+  RgbSamples(int w, int h)
+      : width(w),
+        height(h),
+        red(new std::uint8_t[Count()]),
+        green(new std::uint8_t[Count()]),
+        blue(new std::uint8_t[Count()]) {}
+  std::size_t Count() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
+  int width;
+  int height;
+  std::unique_ptr<std::uint8_t[]> red, green, blue;
 };
 
 // Larger pictures are decoded twice rather than held in memory.

@@ -166,7 +166,12 @@ bool RunLibrary(jpeg_decompress_struct& cinfo, ErrorManager& errors, LibraryStat
     const int count = std::min(8, height - y0);
     for (int j = 0; j < count;) {
       JSAMPROW row = rows + stride * static_cast<std::size_t>(j);
-      j += static_cast<int>(jpeg_read_scanlines(&cinfo, &row, 1));
+      const JDIMENSION got = jpeg_read_scanlines(&cinfo, &row, 1);
+      if (got == 0) {  // cannot happen with a memory source; never loop on it
+        state.reason = kLibraryRefused;
+        return false;
+      }
+      j += static_cast<int>(got);
     }
     for (int x0 = 0; x0 < width; x0 += 8) {
       const int across = std::min(8, width - x0);

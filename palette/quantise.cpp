@@ -103,7 +103,10 @@ struct CentrePlanes {
 
 std::uint8_t ToByte(double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
-constexpr int kRefinements = 4;
+// One k-means round after the cut: measured on noisy photos it gains about
+// 0.1 dB over the cut alone; more rounds gain little more and cost more
+// than the choice is allowed to (a quarter of the decode).
+constexpr int kRefinements = 1;
 
 }  // namespace
 

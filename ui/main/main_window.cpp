@@ -12,11 +12,12 @@
 #include <QUrl>
 #include <functional>
 
-#include "core/region.h"
-#include "formats/dispatch.h"
-#include "palette/palette_load.h"
 #include "base/settings.h"
 #include "base/trace.h"
+#include "core/region.h"
+#include "formats/dispatch.h"
+#include "formats/jpeg/jpeg_samples.h"
+#include "palette/palette_load.h"
 #include "ui/app/app.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
@@ -467,6 +468,8 @@ void TForm1::MN_NEWClick() {
         BlankAllCanvases();
         CountingSink sink(this, app_.dialogs());
         LoadPaletteFromPicture(path->toStdString(), &sink);
+        // Only the colours were wanted: no picture step will take the kept samples.
+        jpeg::ForgetSamples();
         ApplyPalette();
         ApplyPalette();
       }

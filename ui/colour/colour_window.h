@@ -27,7 +27,10 @@ class TPALETTEF : public QWidget {
  public:
   explicit TPALETTEF(App& app);
 
-  IndexedImage SwatchGridImage, PaletteDisplayImage, DragSwatchImage, LeftColourImage, RightColourImage;
+  IndexedImage SwatchGridImage;      // the 32 x 8 swatches in arrangement order
+  IndexedImage PaletteDisplayImage;  // the screen buffer: the grid plus the dragged swatch
+  IndexedImage DragSwatchImage;      // the swatch being dragged, one colour
+  IndexedImage LeftColourImage, RightColourImage;  // the two drawing colours
   SwatchArrangement Arrangement = IdentityArrangement();
   // This window's copies of the main window's drawing colours.
   int LeftColour = 0, RightColour = 0;

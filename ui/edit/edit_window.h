@@ -41,8 +41,13 @@ class TTAVOEDTF : public QMainWindow {
   static constexpr int kPictureWidth = 256;
   static constexpr int kPictureHeight = 240;
 
-  IndexedImage EditImage, UndoImage, WorkImage, StampImage, MagnifiedImage, ScreenImage;
-  IndexedImage LeftSwatchImage, RightSwatchImage;
+  IndexedImage EditImage;        // the document: the only buffer loaded and saved
+  IndexedImage UndoImage;        // the single undo copy
+  IndexedImage WorkImage;        // a tool's rubber-band preview, a command's intermediate result
+  IndexedImage StampImage;       // what the move tool carries, the rendered text stamp
+  IndexedImage MagnifiedImage;   // the visible part of the picture at the current zoom
+  IndexedImage ScreenImage;      // the screen buffer: MagnifiedImage plus grid and rubber bands
+  IndexedImage LeftSwatchImage, RightSwatchImage;  // the two drawing colours shown below the tools
   QImage TextBitmap;  // rasterises the text tool's text; keeps its creation size
   QFont TextFont;     // the font dialog's font
 

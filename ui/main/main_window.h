@@ -31,7 +31,12 @@ class TForm1 : public QMainWindow {
   explicit TForm1(App& app);
 
   // The six image buffers.
-  IndexedImage ViewImage, DisplayImage, BackupImage, PictureImage, PieceImage, ToolImage;
+  IndexedImage PictureImage;  // the document: saved, loaded, exchanged; confirmed pastes land here
+  IndexedImage ViewImage;     // the picture as shown, with a paste preview while one moves
+  IndexedImage DisplayImage;  // the screen buffer: ViewImage plus grid and outlines; all that is painted
+  IndexedImage BackupImage;   // the picture as it was when a paste preview or shift started
+  IndexedImage PieceImage;    // edit mode's move tool: the piece it carries
+  IndexedImage ToolImage;     // edit mode's rubber bands and stamps before the release commits them
 
   QString CurrentFileName;
   int FrameSize = 0;

@@ -17,6 +17,12 @@ Rect OutlineArea(const Rect& rect, int width, int height) {
   return Rect::FromCorners(a, b);
 }
 
+std::array<Rect, 4> OutlineEdges(const Rect& area) {
+  if (area.Empty()) return {};
+  return {Rect{area.x, area.y, area.width, 1}, Rect{area.x, area.Bottom() - 1, area.width, 1},
+          Rect{area.x, area.y, 1, area.height}, Rect{area.Right() - 1, area.y, 1, area.height}};
+}
+
 Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect& previous,
                      const Rect& next, std::uint8_t colour) {
   if (!display.HasPixels()) return {};
@@ -25,11 +31,7 @@ Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect
   const Rect old = OutlineArea(previous, width, height);
   if (!old.Empty()) {
     // Only the four edges were drawn: restoring them restores the outline.
-    const Rect edges[] = {{old.x, old.y, old.width, 1},
-                          {old.x, old.Bottom() - 1, old.width, 1},
-                          {old.x, old.y, 1, old.height},
-                          {old.Right() - 1, old.y, 1, old.height}};
-    for (const Rect& e : edges) CopyRegion(display, e.x, e.y, view, e.x, e.y, e.width, e.height, kNoTransparent);
+    for (const Rect& e : OutlineEdges(old)) CopyRegion(display, e.x, e.y, view, e.x, e.y, e.width, e.height, kNoTransparent);
   }
   const Rect now = OutlineArea(next, width, height);
   if (!now.Empty()) DrawRectOutline(display, now.x, now.y, now.Right() - 1, now.Bottom() - 1, colour);

@@ -3,6 +3,8 @@
 // whatever the canvas size.
 #pragma once
 
+#include <array>
+
 #include "core/geometry.h"
 #include "core/indexed_image.h"
 
@@ -14,6 +16,10 @@ Point ClampToPicture(Point p, int width, int height);
 // The outline DrawRectOutline draws for `rect` on a width × height picture:
 // its corners clamped onto the picture. Empty for an empty rectangle or picture.
 Rect OutlineArea(const Rect& rect, int width, int height);
+
+// The four edges (top, bottom, left, right) of an outline area: the only
+// pixels an outline covers.
+std::array<Rect, 4> OutlineEdges(const Rect& area);
 
 // Moves the outline in `display` from `previous` to `next`: the previous
 // outline's pixels are restored from `view` (same size as `display`), the next

@@ -1,4 +1,5 @@
 #include "ui/edit/text_render.h"
+#include "ui/edit/text_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,59 @@ TEST_F(TextRenderTest, BadInputIsCutToThePicture) {
   RenderText(target, 3, QString::fromUtf8("\xF4\x8F\xBF\xBF\xEE\x80\x80\xF0\x9F\x98\x80"), TestFont());
   IndexedImage empty;
   EXPECT_EQ(RenderText(empty, 3, QStringLiteral("字"), TestFont()), QSize(0, 0));
+}
+
+// The bounding box of the pixels of `index`.
+Rect Box(const IndexedImage& image, std::uint8_t index) {
+  int l = image.ImageWidth(), t = image.ImageHeight(), r = -1, b = -1;
+  for (int y = 0; y < image.ImageHeight(); ++y)
+    for (int x = 0; x < image.ImageWidth(); ++x)
+      if (image.At(x, y) == index) l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
+  return r < 0 ? Rect{} : Rect::FromCorners({l, t}, {r, b});
+}
+
+TEST_F(TextRenderTest, FixedPlaceStampsAtOnceInTheLowerRightCorner) {
+  IndexedImage picture, work, stamp;
+  CreateImage(100, 50, picture);
+  CreateImage(100, 50, work);
+  CreateImage(256, 240, stamp);
+  FillImage(picture, 7);
+  TextToolState state{TestFont(), 5};
+  bool gesture = true;
+  const Rect changed = TextPress(picture, work, stamp, state, 0, QStringLiteral("右下"), {3, 3}, gesture);
+  EXPECT_FALSE(gesture);
+  const QSize box = state.stampSize;
+  EXPECT_EQ(state.stampTransparent, 255);
+  EXPECT_EQ(changed, (Rect{100 - box.width(), 50 - box.height(), box.width(), box.height()}));
+  const Rect letters = Box(picture, 0);
+  EXPECT_FALSE(letters.Empty());
+  EXPECT_EQ(letters.Intersect(changed), letters);
+  EXPECT_EQ(Count(picture, 0) + Count(picture, 7), 100 * 50);
+  // A press outside the picture does nothing.
+  FillImage(picture, 7);
+  EXPECT_TRUE(TextPress(picture, work, stamp, state, 0, QStringLiteral("右下"), {100, 3}, gesture).Empty());
+  EXPECT_EQ(Count(picture, 7), 100 * 50);
+}
+
+TEST_F(TextRenderTest, FreePlaceFollowsTheMouseAndLandsOnRelease) {
+  IndexedImage picture, work, stamp;
+  CreateImage(100, 50, picture);
+  CreateImage(100, 50, work);
+  CreateImage(256, 240, stamp);
+  FillImage(picture, 7);
+  TextToolState state{TestFont(), 0};
+  bool gesture = false;
+  TextPress(picture, work, stamp, state, 3, QStringLiteral("字"), {10, 5}, gesture);
+  EXPECT_TRUE(gesture);
+  EXPECT_EQ(Count(picture, 3), 0);
+  TextMove(work, picture, stamp, state, {60, 20});
+  const Rect moved = Box(work, 3);
+  EXPECT_GE(moved.x, 60);
+  EXPECT_GE(moved.y, 20);
+  EXPECT_TRUE(TextRelease(picture, stamp, state, {-1, 20}).Empty());
+  EXPECT_EQ(Count(picture, 3), 0);
+  TextRelease(picture, stamp, state, {60, 20});
+  EXPECT_EQ(Box(picture, 3), moved);
 }
 
 }  // namespace

@@ -1,13 +1,20 @@
 #include "ui/edit/edit_window.h"
 
-#include <QGridLayout>
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHideEvent>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
 
 #include "base/settings.h"
+#include "core/edit_commands.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
+#include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/window_settings.h"
@@ -18,51 +25,109 @@ namespace zudizar {
 TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app) {
   setObjectName(QStringLiteral("TAVOEDTF"));
   setWindowTitle(QStringLiteral("編集パレット"));
-  auto* central = new QWidget(this);
-  auto* layout = new QGridLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  PaintBox1 = new PaintBox(central);
-  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-  PaintBox1->SetAreaSize(kPictureWidth, kPictureHeight);
-  PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
-  PaintBox_LEFT = new PaintBox(central);
-  PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
-  PaintBox_LEFT->SetAreaSize(32, 32);
-  PaintBox_LEFT->onPaint = [this](QPainter& p) { PaintSwatch(p, LeftSwatchImage, app_.main().LeftColour); };
-  PaintBox_RIGHT = new PaintBox(central);
-  PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
-  PaintBox_RIGHT->SetAreaSize(32, 32);
-  PaintBox_RIGHT->onPaint = [this](QPainter& p) { PaintSwatch(p, RightSwatchImage, app_.main().RightColour); };
-  layout->addWidget(PaintBox1, 0, 0, 1, 4);
-  layout->addWidget(new QLabel(QStringLiteral("左"), central), 1, 1, Qt::AlignHCenter);
-  layout->addWidget(new QLabel(QStringLiteral("右"), central), 1, 2, Qt::AlignHCenter);
-  layout->addWidget(PaintBox_LEFT, 2, 1, Qt::AlignHCenter);
-  layout->addWidget(PaintBox_RIGHT, 2, 2, Qt::AlignHCenter);
-  layout->setRowStretch(3, 1);
-  setCentralWidget(central);
-  Recent = new RecentFileList(this, nullptr, "Ename");
+  QFont font(QStringLiteral("IPAGothic"));
+  font.setPixelSize(13);
+  setFont(font);
+  TextFont = font;
+  BuildLayout();
+  BuildMenu();
   move(-1, 21);
   resize(287, 379);
   FormCreate();
+}
+
+QAction* TTAVOEDTF::Action(const QString& name) const { return findChild<QAction*>(name); }
+
+void TTAVOEDTF::BuildLayout() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  // The paint area and its scroll bars at fixed places, as designed.
+  auto* area = new QWidget(central);
+  area->setFixedSize(kPictureWidth + 20, kPictureHeight + 20);
+  PaintBox1 = new PaintBox(area);
+  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+  PaintBox1->move(0, 0);
+  PaintBox1->SetAreaSize(kPictureWidth, kPictureHeight);
+  PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
+  PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
+  PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
+  PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+  PaintBox1->installEventFilter(this);
+  ScrollBarY = new QScrollBar(Qt::Vertical, area);
+  ScrollBarY->setObjectName(QStringLiteral("ScrollBarY"));
+  ScrollBarY->setGeometry(kPictureWidth, 0, 20, kPictureHeight);
+  ScrollBarX = new QScrollBar(Qt::Horizontal, area);
+  ScrollBarX->setObjectName(QStringLiteral("ScrollBarX"));
+  ScrollBarX->setGeometry(0, kPictureHeight, kPictureWidth, 20);
+  for (QScrollBar* bar : {ScrollBarX, ScrollBarY}) {
+    bar->setRange(0, 0);
+    bar->setSingleStep(1);
+    bar->setPageStep(8);
+    bar->hide();
+  }
+  connect(ScrollBarX, &QScrollBar::valueChanged, this, [this] { ScrollBarXChange(); });
+  connect(ScrollBarY, &QScrollBar::valueChanged, this, [this] { ScrollBarYChange(); });
+  layout->addWidget(area);
+  layout->addStretch(1);
+
+  Panel1 = new QWidget(central);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFixedHeight(66);
+  Label1 = new QLabel(QStringLiteral("左"), Panel1);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->move(208, 0);
+  Label2 = new QLabel(QStringLiteral("右"), Panel1);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->move(248, 0);
+  PaintBox_LEFT = new PaintBox(Panel1);
+  PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
+  PaintBox_LEFT->move(200, 24);
+  PaintBox_LEFT->SetAreaSize(32, 32);
+  PaintBox_LEFT->onPaint = [this](QPainter& p) { PaintSwatch(p, LeftSwatchImage, app_.main().LeftColour); };
+  PaintBox_RIGHT = new PaintBox(Panel1);
+  PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
+  PaintBox_RIGHT->move(240, 24);
+  PaintBox_RIGHT->SetAreaSize(32, 32);
+  PaintBox_RIGHT->onPaint = [this](QPainter& p) { PaintSwatch(p, RightSwatchImage, app_.main().RightColour); };
+  BuildButtons(Panel1);
+  layout->addWidget(Panel1);
+  setCentralWidget(central);
 }
 
 void TTAVOEDTF::FormCreate() {
   RestoreWindowPosition(*this, "EDTLeft", "EDTTop");
   FileName.clear();
   Recent->Load();
-  PictureWidth = kPictureWidth;
-  PictureHeight = kPictureHeight;
-  CreateImage(kPictureWidth, kPictureHeight, MagnifiedImage);
-  CreateImage(kPictureWidth, kPictureHeight, ScreenImage);
-  CreateImage(PictureWidth, PictureHeight, EditImage);
-  CreateImage(PictureWidth, PictureHeight, UndoImage);
-  CreateImage(PictureWidth, PictureHeight, StampImage);
-  CreateImage(PictureWidth, PictureHeight, WorkImage);
-  CreateImage(32, 32, LeftSwatchImage);
-  CreateImage(32, 32, RightSwatchImage);
+  ViewMode = 0;
+  Zoom = 1;
+  OverlayShownFor = 0;
+  Tool = SavedTool = kToolFree;
+  PenCode = 3;
+  FixedTextPosition = 0;
+  TextString.clear();
+  Busy = false;
+  PaintEnabled = true;
+  StartFramePosition = StartFrameSize = {};
+  Gesture = {};
+  // The paint area in whole multiples of 16.
+  const int areaWidth = PaintBox1->AreaWidth() / 16 * 16, areaHeight = PaintBox1->AreaHeight() / 16 * 16;
+  PictureWidth = areaWidth;
+  PictureHeight = areaHeight;
+  CreateImage(areaWidth, areaHeight, MagnifiedImage);
+  CreateImage(areaWidth, areaHeight, ScreenImage);
+  for (IndexedImage* image : {&EditImage, &UndoImage, &StampImage, &WorkImage})
+    CreateImage(PictureWidth, PictureHeight, *image);
+  TextBitmap = QImage(PictureWidth, PictureHeight, QImage::Format_RGB32);
+  TextBitmap.fill(Qt::black);
+  CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), LeftSwatchImage);
+  CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), RightSwatchImage);
   FillImage(EditImage, 255);
   CopyImage(UndoImage, EditImage, kNoTransparent);
   CopyImage(MagnifiedImage, EditImage, kNoTransparent);
+  SetScrollRanges(PictureWidth, PictureHeight);
+  RepaintView();
 }
 
 void TTAVOEDTF::FormDestroy() {
@@ -76,6 +141,7 @@ void TTAVOEDTF::FormDestroy() {
     app_.ShowSettingsError(error);
     return;
   }
+  TextBitmap = QImage();
   for (IndexedImage* image : {&EditImage, &UndoImage, &WorkImage, &StampImage, &MagnifiedImage,
                               &ScreenImage, &LeftSwatchImage, &RightSwatchImage})
     FreeImage(*image);
@@ -90,10 +156,47 @@ void TTAVOEDTF::FormHide() {
   }
 }
 
+void TTAVOEDTF::FormResize() {
+  // The screen buffer follows the paint area; what it showed is composed anew.
+  if (!ScreenImage.HasPixels() || !MagnifiedImage.HasPixels()) return;
+  if (ScreenImage.ImageWidth() != PaintBox1->AreaWidth() || ScreenImage.ImageHeight() != PaintBox1->AreaHeight()) {
+    CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), ScreenImage);
+    ScreenImage.colourTable = MagnifiedImage.colourTable;
+    OverlayShownFor = 0;
+    RepaintView();
+  }
+}
+
 void TTAVOEDTF::hideEvent(QHideEvent* event) {
   QMainWindow::hideEvent(event);
   if (!event->spontaneous()) FormHide();
 }
+
+void TTAVOEDTF::closeEvent(QCloseEvent* event) {
+  // The close box hides the window as MN_HIDE does, and the main window's
+  // item follows.
+  if (QAction* item = app_.main().Action(QStringLiteral("MN_EDIT"))) item->setChecked(false);
+  QMainWindow::closeEvent(event);
+}
+
+bool TTAVOEDTF::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == PaintBox1 && event->type() == QEvent::Paint)
+    exposed_ = static_cast<QPaintEvent*>(event)->rect();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool TTAVOEDTF::event(QEvent* event) {
+  if (event->type() == WM_FILEPROGRESS) {
+    const auto* progress = static_cast<FileProgressEvent*>(event);
+    const QString phase = progress->Phase() != 0 ? QStringLiteral("Conv ") : QStringLiteral("Prev ");
+    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + FileName);
+    // Loads run on this thread: let the caption reach the screen now.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  return QMainWindow::event(event);
+}
+
+void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image : {&EditImage, &UndoImage, &WorkImage, &StampImage, &MagnifiedImage,
@@ -101,32 +204,30 @@ void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
   blanked_ = false;
+  // The blank screen is replaced by the picture in its new colours.
+  OverlayShownFor = 0;
+  RepaintView();
   PaintBox1->update();
-  PaintBox_LEFT->update();
-  PaintBox_RIGHT->update();
+  RepaintSwatches();
 }
 
 void TTAVOEDTF::BlankForPaletteChange() {
   FillImage(ScreenImage, 255);
   // Until the new palette arrives every area shows the blank screen buffer.
   blanked_ = true;
+  OverlayShownFor = 0;
   for (PaintBox* box : {PaintBox1, PaintBox_LEFT, PaintBox_RIGHT}) box->repaint();
 }
 
-void TTAVOEDTF::RepaintView() {
-  blanked_ = false;
-  PaintBox1->update();
-}
-
 void TTAVOEDTF::PaintBox1Paint(QPainter& painter) {
-  if (Busy || !PaintEnabled || !ScreenImage.HasPixels()) return;
-  PaintEnabled = false;
-  if (!blanked_) {
-    CopyImage(MagnifiedImage, EditImage, kNoTransparent);
-    CopyImage(ScreenImage, MagnifiedImage, kNoTransparent);
-  }
-  DrawImage(ScreenImage, painter, PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
-  PaintEnabled = true;
+  // Presents only: the screen buffer already holds what the user sees.
+  if (!ScreenImage.HasPixels()) return;
+  QRect r = exposed_.isEmpty() ? QRect(0, 0, PaintBox1->AreaWidth(), PaintBox1->AreaHeight()) : exposed_;
+  r = r.intersected(QRect(0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()));
+  exposed_ = QRect();
+  if (r.isEmpty()) return;
+  DrawImageRegion(ScreenImage, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
+                  PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
 }
 
 void TTAVOEDTF::PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour) {
@@ -136,7 +237,24 @@ void TTAVOEDTF::PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour)
   }
   if (!swatch.HasPixels()) return;
   FillImage(swatch, static_cast<std::uint8_t>(colour));
-  DrawImage(swatch, painter, 32, 32);
+  DrawImage(swatch, painter, swatch.ImageWidth(), swatch.ImageHeight());
+}
+
+void TTAVOEDTF::RepaintSwatches() {
+  PaintBox_LEFT->update();
+  PaintBox_RIGHT->update();
+}
+
+void TTAVOEDTF::RecreatePictureBuffers() {
+  // Work, stamp and undo buffers follow the picture's size and colours.
+  const int w = EditImage.ImageWidth(), h = EditImage.ImageHeight();
+  for (IndexedImage* image : {&WorkImage, &StampImage, &UndoImage}) {
+    if (image->HasPixels() && image->ImageWidth() == w && image->ImageHeight() == h) continue;
+    CreateImage(w, h, *image);
+    image->colourTable = EditImage.colourTable;
+  }
+  PictureWidth = w;
+  PictureHeight = h;
 }
 
 }  // namespace zudizar

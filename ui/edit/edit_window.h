@@ -1,10 +1,25 @@
 #pragma once
 
+#include <QFont>
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
 
+#include "core/edit_view.h"
+#include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
+#include "core/spray.h"
+#include "core/tool_gestures.h"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QToolButton;
+class QWidget;
 
 namespace zudizar {
 
@@ -13,7 +28,11 @@ class PaintBox;
 class RecentFileList;
 
 // The edit palette: the magnifying pixel editor for a picture of at most
-// 256 × 240 pixels.
+// 256 × 240 pixels. Split over several files: edit_window.cpp (creation,
+// layout, palette), edit_view.cpp (views, composing and presenting),
+// edit_menu.cpp (the menu table), edit_files.cpp (file commands),
+// edit_tools.cpp (tools, pens, mouse), edit_commands.cpp (whole-picture
+// commands and undo), edit_glyphs.cpp (button glyphs).
 class TTAVOEDTF : public QMainWindow {
   Q_OBJECT
  public:
@@ -24,38 +43,163 @@ class TTAVOEDTF : public QMainWindow {
 
   IndexedImage EditImage, UndoImage, WorkImage, StampImage, MagnifiedImage, ScreenImage;
   IndexedImage LeftSwatchImage, RightSwatchImage;
+  QImage TextBitmap;  // rasterises the text tool's text; keeps its creation size
+  QFont TextFont;     // the font dialog's font
 
   QString FileName;
   QString TextString;
   int PictureWidth = kPictureWidth;
   int PictureHeight = kPictureHeight;
+  int ViewMode = 0;  // 0 standard, 1 centre lines, 4 or 8 magnified
   int Zoom = 1;
+  int PendingZoom = 4;
+  int OverlayShownFor = 0;
+  int Tool = kToolFree;
+  int SavedTool = kToolFree;
+  std::uint8_t PenCode = 3;
+  int FixedTextPosition = 0;
   bool Busy = false;
   bool PaintEnabled = true;
+  Point StartFramePosition;
+  Point StartFrameSize;
+  GestureState Gesture;
+  SprayGenerator Spray;
 
   PaintBox* PaintBox1 = nullptr;
   PaintBox* PaintBox_LEFT = nullptr;
   PaintBox* PaintBox_RIGHT = nullptr;
+  QScrollBar* ScrollBarX = nullptr;
+  QScrollBar* ScrollBarY = nullptr;
+  QWidget* Panel1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QToolButton *BTN_FREE = nullptr, *BTN_LINE = nullptr, *BTN_ANGLE = nullptr, *BTN_FUL = nullptr,
+              *BTN_ERAS = nullptr, *BTN_MOVE = nullptr, *BTN_MOJI = nullptr, *SpeedButton9 = nullptr,
+              *BTN_FONTSET = nullptr, *SpeedButton10 = nullptr, *SpeedButton11 = nullptr,
+              *BTN_COLORDEF = nullptr;
   RecentFileList* Recent = nullptr;
 
+  // The menu item of that name (MN_NEW, MN_PENA8, …), or null.
+  QAction* Action(const QString& name) const;
+
+  // Creation and destruction.
   void FormCreate();
   void FormDestroy();
   void FormHide();
+  void FormShow() {}
+  void FormResize();
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
-  // Composes the visible part of the picture and presents it.
+
+  // Views (edit_view.cpp).
+  void SetScrollRanges(int width, int height);
+  // Composes the visible part of EditImage with its overlay and presents it.
   void RepaintView();
+  void DrawOverlay(int mode);
+  void DrawStartFrame(int x, int y);
+  void RestoreView();
+  // Shows a changed rectangle of a picture-sized buffer (EditImage, or
+  // WorkImage for a preview) at the current magnification.
+  void PresentPictureRect(const Rect& rect, const IndexedImage& source);
+  // The view of the picture as it is now shown.
+  EditView CurrentView() const;
+  // Repaints the two colour swatches.
+  void RepaintSwatches();
+  void ScrollBarXChange();
+  void ScrollBarYChange();
+  void MN_VIEW1Click();
+  void MN_VIEW4Click() { SetMagnification(4); }
+  void MN_VIEW8Click() { SetMagnification(8); }
+  void MN_VIEWCENTERClick();
+  void MN_VIEWGRIDClick();
+
+  // Files (edit_files.cpp).
+  void MN_NEWClick();
+  void MN_OPENClick();
+  void MN_FILEREOPENClick(int k);
+  void MN_SAVEClick();
+  void MN_NEWSAVEClick();
+  void MN_HIDEClick();
+  void OpenEditFile(const QString& name);
+  void FitEditSize(IndexedImage& image);
+
+  // Tools, pens and the mouse (edit_tools.cpp).
+  void SelectTool(int tool);
+  void MN_EDITSPRAYClick() { SelectTool(kToolSpray); }
+  void MN_EDITFREEClick() { SelectTool(kToolFree); }
+  void MN_EDITLINEClick() { SelectTool(kToolLine); }
+  void MN_EDITANGLEClick() { SelectTool(kToolBox); }
+  void MN_EDITFULClick() { SelectTool(kToolFill); }
+  void MN_EDITERASClick() { SelectTool(kToolEraser); }
+  void MN_EDITMOVEClick() { SelectTool(kToolMove); }
+  void MN_EDITGRADYYClick() { SelectTool(kToolGradientVertical); }
+  void MN_EDITGRADXXClick() { SelectTool(kToolGradientHorizontal); }
+  void MN_EDITMOJIClick();
+  void BTN_MOJIClick();
+  void MN_EDITFONTClick();
+  void SetFixedTextPosition(int position);
+  void SetPen(std::uint8_t code);
+  void MN_COLORSETClick();
+  void MN_COLORDEFAULTClick();
+  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseMove(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+
+  // Whole-picture commands and undo (edit_commands.cpp).
+  void Checkpoint();
+  void MN_EDITROLEClick();
+  void MN_EDITSAYUClick();
+  void MN_EDITUPDOWNClick();
+  void MN_EDITHOSYOKUClick();
+  void MN_EDITSAYUCOPYClick();
+  void MN_EDITUPDOWNCOPYClick();
+  void MN_EDITSAUPClick();
+  void MN_EDITKAKUDAIClick();
+  void MN_EDITSYUKUSYOClick();
+  void MN_EDITSHIFTLEFTClick();
+  void MN_EDITSHIFTRIGHTClick();
+  void MN_EDITSHIFTUPClick();
+  void MN_EDITSHIFTDOWNClick();
+  void MN_EDITSHTURClick();
+  void MN_EDITSFTDRClick();
+  void MN_EDITUNDOClick();
+
+  // The caption "編集ﾊﾟﾚｯﾄ " + file name.
+  void ShowFileCaption();
 
  protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildLayout();
+  void BuildMenu();                  // edit_menu.cpp
+  void BuildButtons(QWidget* panel);  // edit_tools.cpp
   void PaintBox1Paint(QPainter& painter);
   void PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour);
+  void SetMagnification(int zoom);
+  void FinishStartFrame(int x, int y);
+  void PresentScreenRect(const Rect& rect);
+  void RecreatePictureBuffers();
+  void MoveInCentreView(Qt::MouseButton button, Point p, int phase);
+  ToolTarget Target() { return {EditImage, WorkImage, StampImage}; }
+  ToolInk Ink();
 
   App& app_;
   bool destroyed_ = false;
   bool blanked_ = false;
+  bool inMouseDown_ = false;
+  bool inMouseMove_ = false;
+  bool inOverlay_ = false;
+  bool inFitEditSize_ = false;
+  bool moveInCentreView_ = false;
+  int gestureTool_ = kToolFree;  // the tool that started the running gesture
+  QMenu* MN_OPTION = nullptr;      // holds the edit, transfer, colour, pen and text menus
+  QRect exposed_;  // the rectangle of the paint event being handled
+  QButtonGroup* toolGroup_ = nullptr;
+  GradientOrder order_{};
 };
 
 }  // namespace zudizar

@@ -1,0 +1,268 @@
+// The edit palette through its menus, buttons and mouse, offscreen.
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "core/region.h"
+#include "formats/dispatch.h"
+#include "ui/common/paint_box.h"
+#include "ui/common/recent_files.h"
+#include "ui/edit/edit_window.h"
+#include "ui/main/size_dialog.h"
+#include "ui_support.h"
+
+namespace zudizar {
+namespace {
+
+class EditWindowTest : public testing::AppTest {
+ protected:
+  TTAVOEDTF& Edit() { return app->edit(); }
+  QAction* EditItem(const char* name) { return Edit().Action(QString::fromLatin1(name)); }
+
+  // A new picture of the size the dialog is given; no background colour.
+  void NewPicture(int w, int h) {
+    dialogs.QueueExec([w, h](QDialog& dialog) {
+      auto& size = static_cast<TBtnRightDlg&>(dialog);
+      size.Width = w;
+      size.Height = h;
+      return int(QDialog::Accepted);
+    });
+    dialogs.QueueAnswer(BoxAnswer::Cancel);
+    Edit().MN_NEWClick();
+  }
+  // A mouse gesture in paint-area pixels through real mouse events.
+  void Drag(Qt::MouseButton button, QPoint from, QPoint to) {
+    QTest::mousePress(Edit().PaintBox1, button, {}, from);
+    QTest::mouseMove(Edit().PaintBox1, to);
+    QTest::mouseRelease(Edit().PaintBox1, button, {}, to);
+  }
+  void SetUp() override {
+    StartApp();
+    Edit().show();
+  }
+};
+
+TEST_F(EditWindowTest, MenuTableCaptionsKeysAndMarks) {
+  struct Row {
+    const char* name;
+    const char* caption;
+    const char* key;
+  };
+  const Row rows[] = {
+      {"MN_NEW", "新規作成(&N)", "F2"},          {"MN_HIDE", "閉じる(&C)", "F3"},
+      {"MN_EDITFREE", "自由線(&F)", "Ctrl+F"},   {"MN_EDITFUL", "ﾍﾞﾀ(&B)", "Alt+B"},
+      {"MN_EDITGRADXX", "ｸﾞﾗﾃﾞｨｴｰｼｮﾝ横", "Shift+F4"}, {"MN_EDITMOJI", "文字(&J)", "Ctrl+J"},
+      {"MN_EDITSPRAY", "ｽﾌﾟﾚｲ", ""},            {"MN_EDITFONT", "ﾌｫﾝﾄ設定(&N)", "Alt+N"},
+      {"MN_EDITSAYUCOPY", "左から右に複写", ""}, {"MN_EDITSYUKUSYO", "縮小", "Ctrl+F2"},
+      {"MN_EDITUNDO", "ｱﾝﾄﾞｩ", "Shift+F2"},      {"MN_EDITSFTDR", "右下複写", "Shift+F12"},
+      {"MN_COLORDEFAULT", "ﾃﾞﾌｫﾙﾄ色設定(&D)", "Ctrl+D"}, {"MN_PENC16", "サイズ16", ""},
+      {"MN_KOTEIDOWNRIGHT", "右下(&R)", ""},     {"MN_VIEW8", "8倍拡大", "Ctrl+F8"},
+      {"MN_VIEWGRID", "格子線表示", ""},
+  };
+  for (const Row& row : rows) {
+    QAction* item = EditItem(row.name);
+    ASSERT_NE(item, nullptr) << row.name;
+    EXPECT_EQ(item->text(), QString::fromUtf8(row.caption)) << row.name;
+    EXPECT_EQ(item->shortcut(), QKeySequence(QString::fromLatin1(row.key))) << row.name;
+  }
+  // No two items share a key, and every key stays in this window.
+  QList<QKeySequence> keys;
+  for (QAction* item : Edit().findChildren<QAction*>()) {
+    if (item->shortcut().isEmpty()) continue;
+    EXPECT_FALSE(keys.contains(item->shortcut())) << item->objectName().toStdString();
+    EXPECT_EQ(item->shortcutContext(), Qt::WindowShortcut);
+    keys.push_back(item->shortcut());
+  }
+  // Start marks; a pen item checks itself only.
+  for (const char* name : {"MN_EDITFREE", "MN_PENA8", "MN_KOTEICANCEL", "MN_VIEW1"}) EXPECT_TRUE(EditItem(name)->isChecked()) << name;
+  EditItem("MN_PENB4")->trigger();
+  EXPECT_EQ(Edit().PenCode, 18);
+  int checkedPens = 0;
+  for (QAction* item : Edit().findChildren<QAction*>())
+    if (item->property("penCode").isValid()) checkedPens += item->isChecked();
+  EXPECT_EQ(checkedPens, 1);
+  // Gradients press the fill button; the text button names its command.
+  EditItem("MN_EDITGRADXX")->trigger();
+  EXPECT_EQ(Edit().Tool, kToolGradientHorizontal);
+  EXPECT_TRUE(Edit().BTN_FUL->isChecked());
+  EXPECT_FALSE(EditItem("MN_EDITFREE")->isChecked());
+  Edit().SpeedButton9->click();
+  EXPECT_EQ(Edit().Tool, kToolSpray);
+  EXPECT_TRUE(EditItem("MN_EDITSPRAY")->isChecked());
+  EXPECT_EQ(Edit().BTN_MOJI->toolTip(), QStringLiteral("文字"));
+}
+
+TEST_F(EditWindowTest, NewPictureIsClampedAndScrollMaximaFollowTheZoom) {
+  NewPicture(10, 500);
+  EXPECT_EQ(Edit().EditImage.ImageWidth(), 24);
+  EXPECT_EQ(Edit().EditImage.ImageHeight(), 240);
+
+  NewPicture(100, 50);
+  Edit().MN_VIEW4Click();  // 256 < 800 and 240 < 400: the display start is asked
+  EXPECT_EQ(Edit().Tool, kToolStartFrame4);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("表示開始位置をｸﾘｯｸして下さい"));
+  Drag(Qt::LeftButton, {0, 0}, {0, 0});
+  EXPECT_EQ(Edit().Zoom, 4);
+  EXPECT_EQ(Edit().ScrollBarX->maximum(), 18);
+  EXPECT_FALSE(Edit().ScrollBarX->isHidden());
+  EXPECT_TRUE(Edit().ScrollBarY->isHidden());
+
+  NewPicture(256, 240);
+  Edit().EditImage.At(224, 210) = 33;
+  Edit().EditImage.At(255, 239) = 44;
+  Edit().MN_VIEW1Click();
+  Edit().MN_VIEW8Click();
+  Drag(Qt::LeftButton, {300, 300}, {300, 300});  // far outside: the last start
+  EXPECT_EQ(Edit().ScrollBarX->maximum(), 112);
+  EXPECT_EQ(Edit().ScrollBarY->maximum(), 105);
+  EXPECT_EQ(Edit().ScrollBarX->value(), 112);
+  EXPECT_EQ(Edit().ScrollBarY->value(), 105);
+  EXPECT_EQ(Edit().ScreenImage.At(0, 0), 33);
+  EXPECT_EQ(Edit().ScreenImage.At(255, 239), 44);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ "));
+}
+
+TEST_F(EditWindowTest, DisplayStartClickOrImmediateSwitch) {
+  NewPicture(32, 240);
+  Edit().MN_VIEW4Click();
+  EXPECT_EQ(Edit().ViewMode, 4);
+  EXPECT_EQ(Edit().Tool, kToolFree);
+
+  NewPicture(33, 31);
+  Edit().MN_VIEW1Click();
+  Edit().MN_VIEW4Click();
+  EXPECT_EQ(Edit().ViewMode, 0);
+  EXPECT_EQ(Edit().Tool, kToolStartFrame4);
+  QTest::mousePress(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(10, 6));
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("10x6"));
+  // The frame shows what the 4× view will hold: 64 × 60 picture pixels.
+  EXPECT_EQ(Edit().ScreenImage.At(10, 6), 7);
+  EXPECT_EQ(Edit().ScreenImage.At(73, 65), 7);
+  EXPECT_EQ(Edit().ScreenImage.At(11, 7), 255);
+  QTest::mouseRelease(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(10, 6));
+  EXPECT_EQ(Edit().ViewMode, 4);
+  EXPECT_EQ(Edit().Tool, kToolFree);
+  EXPECT_TRUE(EditItem("MN_VIEW4")->isChecked());
+  EXPECT_FALSE(EditItem("MN_VIEW1")->isChecked());
+}
+
+TEST_F(EditWindowTest, DrawingThroughTheMouseAtEachMagnification) {
+  NewPicture(32, 30);
+  struct Case {
+    void (TTAVOEDTF::*view)();
+    int zoom;
+  };
+  for (const Case& k : {Case{&TTAVOEDTF::MN_VIEW1Click, 1}, Case{&TTAVOEDTF::MN_VIEW4Click, 4},
+                        Case{&TTAVOEDTF::MN_VIEW8Click, 8}}) {
+    FillImage(Edit().EditImage, 255);
+    (Edit().*k.view)();
+    if (k.zoom > 1 && !EditItem("MN_VIEWGRID")->isChecked()) Edit().MN_VIEWGRIDClick();
+    Edit().SetPen(3);
+    // Round pen 8 at (10, 10): columns 7 … 14, rows 6 … 13.
+    const QPoint at(10 * k.zoom + k.zoom / 2, 10 * k.zoom + k.zoom / 2);
+    Drag(Qt::LeftButton, at, at);
+    EXPECT_EQ(Edit().EditImage.At(7, 8), 249) << k.zoom;
+    EXPECT_EQ(Edit().EditImage.At(14, 10), 249) << k.zoom;
+    EXPECT_EQ(Edit().EditImage.At(15, 10), 255) << k.zoom;
+    // A free line from (0, 10) to (3, 8) with pen 1 and the right button.
+    Edit().SetPen(0);
+    Drag(Qt::RightButton, QPoint(0, 10 * k.zoom), QPoint(3 * k.zoom, 8 * k.zoom));
+    for (Point p : {Point{0, 10}, Point{1, 10}, Point{2, 9}, Point{3, 8}})
+      EXPECT_EQ(Edit().EditImage.At(p.x, p.y), 252) << k.zoom << " " << p.x;
+    // What the partial presents composed equals a whole recompose.
+    const std::vector<std::uint8_t> shown = Edit().ScreenImage.pixels;
+    Edit().RepaintView();
+    EXPECT_EQ(shown, Edit().ScreenImage.pixels) << k.zoom;
+  }
+  // A drag that leaves the window draws nothing outside and still ends.
+  QTest::mousePress(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(8, 8));
+  QTest::mouseMove(Edit().PaintBox1, QPoint(-500, 4000));
+  QTest::mouseRelease(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(-500, 4000));
+  EXPECT_FALSE(Edit().Gesture.Dragging);
+}
+
+TEST_F(EditWindowTest, UndoAfterStrokesAndAfterEnlarge) {
+  NewPicture(100, 60);
+  Edit().MN_EDITFREEClick();
+  const std::vector<std::uint8_t> before = Edit().EditImage.pixels;
+  Drag(Qt::LeftButton, {5, 5}, {40, 30});
+  Drag(Qt::LeftButton, {60, 5}, {20, 50});
+  ASSERT_NE(before, Edit().EditImage.pixels);
+  Edit().SpeedButton11->click();
+  EXPECT_EQ(before, Edit().EditImage.pixels);
+
+  Drag(Qt::LeftButton, {5, 5}, {40, 30});
+  Edit().MN_EDITKAKUDAIClick();
+  EXPECT_EQ(Edit().EditImage.ImageWidth(), 200);
+  const std::vector<std::uint8_t> enlarged = Edit().EditImage.pixels;
+  Edit().MN_EDITUNDOClick();
+  EXPECT_EQ(enlarged, Edit().EditImage.pixels);
+  EXPECT_EQ(Edit().UndoImage.ImageWidth(), 200);
+}
+
+TEST_F(EditWindowTest, RefusedSizesShowTheirMessageAndChangeNothing) {
+  struct Case {
+    int w, h;
+    void (TTAVOEDTF::*command)();
+    const char* text;
+  };
+  for (const Case& k : {Case{129, 10, &TTAVOEDTF::MN_EDITKAKUDAIClick, "サイズが大きい為、拡大出来ません。"},
+                        Case{47, 100, &TTAVOEDTF::MN_EDITSYUKUSYOClick, "サイズが小さい為、縮小出来ません。"}}) {
+    CreateImage(k.w, k.h, Edit().EditImage);
+    FillImage(Edit().EditImage, 5);
+    dialogs.QueueAnswer(BoxAnswer::Ok);
+    (Edit().*k.command)();
+    EXPECT_EQ(dialogs.Boxes().back().text, QString::fromUtf8(k.text));
+    EXPECT_EQ(dialogs.Boxes().back().caption, QStringLiteral("メッセージ"));
+    EXPECT_EQ(Edit().windowTitle(), QStringLiteral("%1x%2").arg(k.w).arg(k.h));
+    EXPECT_EQ(Edit().EditImage.ImageWidth(), k.w);
+  }
+}
+
+TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
+  IndexedImage big;
+  CreateImage(640, 400, big);
+  FillImage(big, 255);
+  big.At(255, 239) = 249;
+  big.At(256, 0) = 252;
+  const QString path = QString::fromStdString(folder.File("大きい.BMP"));
+  ASSERT_TRUE(SavePictureFile(path.toStdString(), big));
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  Edit().OpenEditFile(path);
+  ASSERT_FALSE(dialogs.Boxes().empty());
+  EXPECT_EQ(dialogs.Boxes().back().text, QStringLiteral("サイズの調整で 640x400から256x240になります"));
+  EXPECT_EQ(dialogs.Boxes().back().caption, QStringLiteral("サイズが大きすぎる為、一部分カットされます。"));
+  EXPECT_EQ(Edit().EditImage.ImageWidth(), 256);
+  EXPECT_EQ(Edit().EditImage.At(255, 239), 249);
+  EXPECT_EQ(Edit().FileName, path);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
+  EXPECT_EQ(Edit().Recent->Path(0), path);
+
+  const QString bad = QString::fromStdString(folder.File("bad.BMP"));
+  testing::WriteText(bad.toStdString(), "BM not a picture");
+  const std::size_t boxes = dialogs.Boxes().size();
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  Edit().OpenEditFile(bad);
+  EXPECT_EQ(dialogs.Boxes().size(), boxes + 1);
+  EXPECT_EQ(Edit().EditImage.At(255, 239), 249);
+  EXPECT_EQ(Edit().FileName, path);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
+  EXPECT_EQ(Edit().Recent->Path(0), path);
+  EXPECT_TRUE(Edit().Recent->Path(1).isEmpty());
+}
+
+TEST_F(EditWindowTest, ClosingHidesAndUnchecksTheMainItem) {
+  ASSERT_TRUE(Item("MN_EDIT")->isChecked());
+  Edit().close();
+  EXPECT_FALSE(Edit().isVisible());
+  EXPECT_FALSE(Item("MN_EDIT")->isChecked());
+  Edit().show();
+  Edit().MN_HIDEClick();
+  EXPECT_FALSE(Edit().isVisible());
+}
+
+}  // namespace
+}  // namespace zudizar

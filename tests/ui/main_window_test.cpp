@@ -383,6 +383,7 @@ TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
   StartApp();
   TForm1& main = app->main();
   FillRect(main.ViewImage, 0, 0, 3, 2, 249);  // red
+  main.ComposeRect({0, 0, 3, 2});
   const QImage shot = main.PaintBox1->grab().toImage();
   EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(2, 1), QColor(255, 0, 0));

@@ -47,6 +47,7 @@ void App::Start() {
   sub_ = std::make_unique<TTAVOSUBF>(*this);
   position_ = std::make_unique<TITISITEF>(*this);
   text_ = std::make_unique<TForm2>(*this);
+  main_->FollowPaletteVisibility();
   started_ = true;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/common/paint_box.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace zudizar {
@@ -12,8 +13,9 @@ PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
 
 void PaintBox::SetAreaSize(int width, int height) { setFixedSize(width, height); }
 
-void PaintBox::paintEvent(QPaintEvent*) {
+void PaintBox::paintEvent(QPaintEvent* event) {
   if (!onPaint) return;
+  exposed_ = event->rect();
   QPainter painter(this);
   onPaint(painter);
 }

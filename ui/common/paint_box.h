@@ -22,6 +22,8 @@ class PaintBox : public QWidget {
   void SetAreaSize(int width, int height);
   int AreaWidth() const { return width(); }
   int AreaHeight() const { return height(); }
+  // The rectangle being painted, valid while onPaint runs.
+  const QRect& ExposedRect() const { return exposed_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,6 +31,9 @@ class PaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  QRect exposed_;
 };
 
 }  // namespace zudizar

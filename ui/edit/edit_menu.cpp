@@ -116,7 +116,7 @@ void TTAVOEDTF::BuildMenu() {
   on(add(shift, "MN_EDITSHTUR", QStringLiteral("右上複写"), "Shift+F9"), [this] { MN_EDITSHTURClick(); });
   on(add(shift, "MN_EDITSFTDR", QStringLiteral("右下複写"), "Shift+F12"), [this] { MN_EDITSFTDRClick(); });
 
-  // ---- The transfer menu MN_SET is created here: CreateTransferMenu(); ----
+  MN_OPTION->addMenu(CreateTransferMenu());
 
   QMenu* colour = submenu(MN_OPTION, "MN_COLOR", QStringLiteral("色設定(&C)"));
   on(add(colour, "MN_COLORSET", QStringLiteral("ﾏｳｽ色設定(&P)"), "Ctrl+P"), [this] { MN_COLORSETClick(); });

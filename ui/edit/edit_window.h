@@ -21,6 +21,8 @@ class QScrollBar;
 class QToolButton;
 class QWidget;
 
+class QMenu;
+
 namespace zudizar {
 
 class App;
@@ -166,6 +168,29 @@ class TTAVOEDTF : public QMainWindow {
 
   // The caption "編集ﾊﾟﾚｯﾄ " + file name.
   void ShowFileCaption();
+
+  // ---- Transfers with the main and sub palettes (edit_transfer.cpp) ----
+ public:
+  // The MN_SET menu: its nine transfer items with their keys.
+  QMenu* CreateTransferMenu();
+  // Takes the undo copy and starts a transfer into this palette (1, 2, 3 from
+  // the main palette, 6, 7 from the sub palette); 0 only takes the undo copy.
+  void SetTransferMode(int mode);
+  // Shows what the region at (x, y) of the source would give; EditImage stays.
+  void PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width);
+  // Takes the region at (x, y) of the source into EditImage at (0, 0).
+  void CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width);
+  // Ends a shown transfer preview and shows the picture again.
+  void EndTransferPreview();
+
+ private:
+  void HookTransferPaint();
+  void CheckTransferItems(const char* checked);
+  bool transferPreviewShown_ = false;
+  bool transferPaintHooked_ = false;
+  bool copyingIntoEdit_ = false;
+  // ---- end of transfers ----
+ public:
 
  protected:
   bool event(QEvent* event) override;

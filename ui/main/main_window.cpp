@@ -58,6 +58,10 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app) {
   PaintBox1 = new PaintBox;
   PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
   PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
+  PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
+  PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
+  PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+  PaintBox1->onDoubleClick = [this] { PaintBox1DblClick(); };
   Scroll->setWidget(PaintBox1);
   setCentralWidget(Scroll);
   BuildMenu();
@@ -102,26 +106,32 @@ void TForm1::BuildMenu() {
   Recent->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
   connect(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), &QAction::triggered, this, &TForm1::MN_SAVEClick);
   connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this, &TForm1::MN_NEWSAVEClick);
-  add(file, "MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C");
-  add(file, "MN_EDITTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&G)縁ｶｯﾄ"), "Ctrl+G");
-  add(file, "MN_EDITTOMOVE", QStringLiteral("編集ﾊﾟﾚｯﾄへ移動(&T)"), "Ctrl+T");
-  add(file, "MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&U)"), "Ctrl+U");
-  add(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&Q)縁ｶｯﾄ"), "Ctrl+Q");
-  add(file, "MN_SUBCOPY", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄと交換(&X)"), "Ctrl+X");
-  add(file, "MN_MAINTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定"), "Shift+F5");
-  add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6");
+  // The transfer items set their own check marks through CanvasCommand.
+  auto command = [&](const char* name, const QString& caption, const char* key, std::function<void()> handler) {
+    QAction* action = add(file, name, caption, key);
+    action->setCheckable(true);
+    connectPlain(action, std::move(handler));
+  };
+  command("MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C", [this] { StartEditTransfer(1); });
+  command("MN_EDITTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&G)縁ｶｯﾄ"), "Ctrl+G", [this] { StartEditTransfer(2); });
+  command("MN_EDITTOMOVE", QStringLiteral("編集ﾊﾟﾚｯﾄへ移動(&T)"), "Ctrl+T", [this] { StartEditTransfer(3); });
+  command("MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&U)"), "Ctrl+U", [this] { CanvasCommand(4); });
+  command("MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", [this] { CanvasCommand(5); });
+  command("MN_SUBCOPY", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄと交換(&X)"), "Ctrl+X", [this] { CanvasCommand(8); });
+  connect(add(file, "MN_MAINTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定"), "Shift+F5"), &QAction::triggered,
+          this, &TForm1::MN_MAINTOCOPYClick);
+  connect(add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6"), &QAction::triggered,
+          this, &TForm1::MN_MAINTOCOPYRClick);
   separator(file, "MN_DUMMY1");
-  add(file, "MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内複写(&5)"), "Ctrl+F5");
-  add(file, "MN_MAINMOVE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内移動(&6)"), "Ctrl+F6");
-  add(file, "MN_MAINCHANGE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内交換(&7)"), "Ctrl+F7");
-  add(file, "MN_MAINJIGS", QStringLiteral("ｼﾞｸﾞｿｰﾊﾟｽﾞﾙ"), "Ctrl+F10");
+  command("MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内複写(&5)"), "Ctrl+F5", [this] { CanvasCommand(21); });
+  command("MN_MAINMOVE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内移動(&6)"), "Ctrl+F6", [this] { CanvasCommand(22); });
+  command("MN_MAINCHANGE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内交換(&7)"), "Ctrl+F7", [this] { CanvasCommand(23); });
+  connect(add(file, "MN_MAINJIGS", QStringLiteral("ｼﾞｸﾞｿｰﾊﾟｽﾞﾙ"), "Ctrl+F10"), &QAction::triggered, this,
+          &TForm1::MN_MAINJIGSClick);
   separator(file, "MN_DUMMY3");
-  add(file, "MN_HensyuMode", QStringLiteral("編集ﾓｰﾄﾞ　"), "F8");
+  command("MN_HensyuMode", QStringLiteral("編集ﾓｰﾄﾞ　"), "F8", [this] { MN_HensyuModeClick(); });
   separator(file, "DUMMYXX");
   connect(add(file, "MN_END", QStringLiteral("終了(&E)"), "F3"), &QAction::triggered, this, &TForm1::MN_ENDClick);
-  for (const char* name : {"MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE", "MN_EDITCOPY", "MN_EDITCOPYR",
-                           "MN_SUBCOPY", "MN_MAINCOPY", "MN_MAINMOVE", "MN_MAINCHANGE", "MN_HensyuMode"})
-    Action(QString::fromLatin1(name))->setCheckable(true);
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
@@ -168,6 +178,7 @@ void TForm1::BuildMenu() {
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
   confirm->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+  connect(confirm, &QAction::triggered, this, &TForm1::MN_REALClick);
   bar->addAction(confirm);
 
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
@@ -214,6 +225,7 @@ void TForm1::FormCreate() {
   RegionHeight = 240;
   PaintEnabled = true;
   Modified = false;
+  ComposeAll();
 }
 
 void TForm1::FormDestroy() {
@@ -259,42 +271,25 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::FormResize() {
   if (!PaintEnabled || !PictureImage.HasPixels()) return;
+  // The screen buffer holds previews; it is rebuilt only when its size is wrong.
+  if (DisplayImage.ImageWidth() == PictureImage.ImageWidth() &&
+      DisplayImage.ImageHeight() == PictureImage.ImageHeight() && DisplayImage.HasPixels())
+    return;
   CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), DisplayImage);
   if (blanked_) FillImage(DisplayImage, 255);
-  DrawnFrameSize = 0;
+  else ComposeAll();
 }
 
-void TForm1::Recompose() {
-  CopyImage(DisplayImage, ViewImage, kNoTransparent);
-  if (FrameSize != 0) {
-    const bool halfLeft = Action(QStringLiteral("MN_MODEHALFLEFT"))->isChecked();
-    const bool halfUp = Action(QStringLiteral("MN_MODEHALFUP"))->isChecked();
-    DrawFrameGrid(DisplayImage, halfLeft ? FrameSize / 2 : 0, halfUp ? FrameSize / 2 : 0, FrameSize, 248,
-                  PictureImage.ImageWidth(), PictureImage.ImageHeight());
-    drawnHalfLeft_ = halfLeft;
-    drawnHalfUp_ = halfUp;
-  }
-  DrawnFrameSize = FrameSize;
-}
-
+// Presents the exposed rectangle of the screen buffer; composition happens
+// where the buffers change, never here, so an expose keeps every preview.
 void TForm1::PaintBox1Paint(QPainter& painter) {
+  if (!DisplayImage.HasPixels()) return;
   // The blank display is drawn even while busy: it is what a palette load shows.
-  if (blanked_ && DisplayImage.HasPixels()) {
-    DrawImage(DisplayImage, painter, PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
-    return;
-  }
-  if (!ViewImage.HasPixels() || Busy || !PaintEnabled) return;
+  if (!blanked_ && (Busy || !PaintEnabled)) return;
   PaintEnabled = false;
-  {
-    if (FrameSize == 0) {
-      CopyImage(DisplayImage, ViewImage, kNoTransparent);
-    } else if (FrameSize != DrawnFrameSize ||
-               Action(QStringLiteral("MN_MODEHALFLEFT"))->isChecked() != drawnHalfLeft_ ||
-               Action(QStringLiteral("MN_MODEHALFUP"))->isChecked() != drawnHalfUp_) {
-      Recompose();
-    }
-  }
-  DrawImage(DisplayImage, painter, PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
+  const QRect r = PaintBox1->ExposedRect();
+  DrawImageRegion(DisplayImage, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
+                  PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
   PaintEnabled = true;
 }
 
@@ -310,7 +305,7 @@ void TForm1::ApplyPalette() {
     app_.colour().TakeSharedPalette(PaletteCopy);
   }
   blanked_ = false;
-  PaintBox1->update();
+  ComposeAll();
 }
 
 void TForm1::BlankAllCanvases() {
@@ -396,7 +391,7 @@ void TForm1::OpenPictureFile(const QString& path) {
     for (IndexedImage* image : {&ViewImage, &DisplayImage, &BackupImage})
       CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), *image);
     CopyImage(ViewImage, PictureImage, kNoTransparent);
-    DrawnFrameSize = 0;
+    RecreateWorkBuffers();
     ResetScroll();
     ResizePaintBox(PictureImage.ImageWidth(), PictureImage.ImageHeight());
     Modified = false;
@@ -412,7 +407,7 @@ void TForm1::OpenPictureFile(const QString& path) {
   }
   Busy = false;
   setWindowTitle(path);
-  PaintBox1->update();
+  ComposeAll();
 }
 
 void TForm1::MN_FILEREOPENClick(int k) {
@@ -477,6 +472,7 @@ void TForm1::MN_NEWClick() {
       CreateImage(width, height, *image);
     FillImage(PictureImage, 255);
     CopyImage(ViewImage, PictureImage, kNoTransparent);
+    RecreateWorkBuffers();
     Modified = false;
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                   BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
@@ -486,8 +482,7 @@ void TForm1::MN_NEWClick() {
     ResetScroll();
   }
   Busy = false;
-  DrawnFrameSize = 0;
-  PaintBox1->update();
+  ComposeAll();
 }
 
 void TForm1::MN_ROREZURUClick() {
@@ -539,15 +534,13 @@ void TForm1::SetFrame(int size) {
   for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(size == s);
   Action(QStringLiteral("MN_MODECENTER"))->setChecked(size == 1);
   FrameSize = size;
-  if (size == 0) DrawnFrameSize = 0;
-  PaintBox1->update();
+  ComposeAll();
 }
 
 void TForm1::ToggleHalfOffset(const QString& item) {
   QAction* action = Action(item);
   action->setChecked(!action->isChecked());
-  // The next paint sees the changed mark and recomposes.
-  PaintBox1->update();
+  ComposeAll();
 }
 
 }  // namespace zudizar

@@ -3,8 +3,11 @@
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
+#include "core/geometry.h"
 #include "core/indexed_image.h"
+#include "core/jigsaw.h"
 #include "core/shared_palette.h"
 
 class QScrollArea;
@@ -81,6 +84,44 @@ class TForm1 : public QMainWindow {
   void SetFrame(int size);
   void ToggleHalfOffset(const QString& item);
 
+  // ---- Canvas modes, transfers and the jigsaw (main_canvas.cpp, main_jigsaw.cpp) ----
+  // The single entry point of all modes: 0 confirms, 1–3 select for the edit
+  // palette, 4–5 paste from it, 8 exchanges with the sub palette, 21–23 copy,
+  // move and exchange cells (or shift the whole picture without a frame).
+  void CanvasCommand(int kind);
+  void TrackSelection(int x, int y);
+  // Target PictureImage writes the paste; any other target shows the preview.
+  void ShowPastePreview(IndexedImage& target, int x, int y);
+  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseMove(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+  void PaintBox1DblClick();
+  void MN_REALClick();
+  void MN_MAINTOCOPYClick();
+  void MN_MAINTOCOPYRClick();
+  void MN_HensyuModeClick();
+  void MN_MAINJIGSClick();
+  // Keeps MN_EDIT and MN_SUB checked exactly while their palettes are shown.
+  void FollowPaletteVisibility();
+  // Snaps a pointer position to the current frame and half offsets.
+  Point Snap(Point p) const;
+  // DisplayImage := ViewImage with the grid and the outline, over a rectangle or everything.
+  void ComposeRect(Rect r);
+  void ComposeAll();
+
+  bool Tracking = false;
+  bool Confirming = false;
+  Point DragStart, DragCurrent;
+  // Makes the jigsaw's generator; tests install a seeded one.
+  std::function<JigsawRandom()> MakeJigsawRandom = ClockJigsawRandom;
+  // The running game: the picture it must return to, and the moves so far.
+  struct JigsawGame {
+    bool active = false;
+    IndexedImage solution;
+    int moves = 0;
+    qint64 startedMs = 0;
+  } Jigsaw;
+
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -90,13 +131,31 @@ class TForm1 : public QMainWindow {
   void BuildMenu();
   void ResizePaintBox(int width, int height);
   void ResetScroll();
-  void Recompose();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool HalfLeft() const;
+  bool HalfUp() const;
+  // Checks the one transfer or mode item named (none for null), unchecks the others.
+  void CheckTransferItems(const char* checked);
+  void RecreateWorkBuffers();
+  void ExchangeWithSub();
+  void StartEditTransfer(int mode);
+  void PasteAtTypedPosition(int mode);
+  void CellPress(Point p);
+  void CellDrag(Point p);
+  void CellDrop(Point p);
+  void TurnCellAt(Point p);
+  void JigsawMoveMade();
+  void EndJigsaw();
+  void RestoreViewRect(Rect r);
+
+  Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)
+  Rect preview_;           // the paste preview built into ViewImage (modes 4–5)
+  IndexedImage carried_;   // the cell picked in modes 21–23
+  bool mouseDownRunning_ = false, mouseMoveRunning_ = false, previewRunning_ = false, exchangeRunning_ = false;
 
   App& app_;
   bool destroyed_ = false;
   bool blanked_ = false;
-  bool drawnHalfLeft_ = false;
-  bool drawnHalfUp_ = false;
 };
 
 }  // namespace zudizar

@@ -52,6 +52,8 @@ class TTAVOSUBF : public QMainWindow {
   // Composes what a repaint shows (the frame grid when its settings changed)
   // and presents it; used after the picture changed from outside.
   void RepaintView();
+  // Takes the main palette's picture as its own (sub_exchange.cpp).
+  void ReceiveMainPicture();
 
   // Transfers to the edit palette: 6 copy, 7 copy with edge cut, 0 confirm.
   void StartSubTransfer(int mode);

@@ -11,6 +11,7 @@
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
+#include "ui/main/main_window.h"
 #include "ui/main/size_dialog.h"
 #include "ui/sub/sub_window.h"
 #include "ui_support.h"
@@ -226,6 +227,68 @@ TEST_F(SubWindowTest, ClientSizeIsKeptAsOneMeasure) {
   EXPECT_NE(ReadText(SettingsFile()).find("SUBHeight=300"), std::string::npos);
   StartApp();
   EXPECT_EQ(sub().size(), QSize(400, 300));
+}
+
+TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAlone) {
+  StartApp();
+  TTAVOEDTF& edit = app->edit();
+  FillImage(edit.EditImage, 7);
+  FillRect(sub().SubPictureImage, 100, 50, 256, 240, 249);
+  FillRect(sub().SubPictureImage, 100, 50, 2, 2, 255);
+  // Edge cut from the menu: the sub picture's white corners stay out.
+  SubItem("MN_EDITCOPYR")->trigger();
+  EXPECT_EQ(sub().TransferMode, 7);
+  EXPECT_EQ(sub().windowTitle(), kSubPickPrompt);
+  sub().PaintBox1MouseDown(Qt::LeftButton, 100, 50);
+  sub().PaintBox1MouseUp(Qt::LeftButton, 100, 50);
+  EXPECT_EQ(edit.EditImage.At(0, 0), 7);  // only a preview so far
+  sub().Action(QStringLiteral("MN_REAL"))->trigger();
+  EXPECT_EQ(edit.EditImage.At(0, 0), 7);
+  EXPECT_EQ(edit.EditImage.At(5, 5), 249);
+  EXPECT_EQ(sub().TransferMode, 0);
+  EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ "));
+  // A right click while picking copies nothing.
+  FillImage(edit.EditImage, 7);
+  SubItem("MN_EDITCOPY")->trigger();
+  sub().PaintBox1MouseDown(Qt::LeftButton, 100, 50);
+  sub().PaintBox1MouseDown(Qt::RightButton, 100, 50);
+  sub().PaintBox1DblClick();
+  EXPECT_EQ(edit.EditImage.At(5, 5), 7);
+  EXPECT_EQ(sub().TransferMode, 0);
+  // Through the edit palette's own item, and confirmed before any click:
+  // the piece at the view's top-left.
+  edit.SetTransferMode(6);
+  sub().StartSubTransfer(0);
+  EXPECT_EQ(edit.EditImage.At(0, 0), 255);
+}
+
+TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
+  const std::string path = WritePicture("sub.BMP", 30, 20, 249);
+  StartApp();
+  sub().OpenSubFile(QString::fromStdString(path));
+  TForm1& main = app->main();
+  FillImage(main.PictureImage, 7);
+  const QString mainCaption = main.windowTitle();
+  SubItem("MN_MODE24")->trigger();
+  SubItem("MN_MAINCOPY")->trigger();
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 30);
+  EXPECT_EQ(main.PictureImage.At(1, 1), 249);
+  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 640);
+  EXPECT_EQ(sub().SubPictureImage.At(1, 1), 7);
+  EXPECT_EQ(sub().PaintBox1->size(), QSize(640, 400));
+  // What the sub palette shows is the new picture with its frame grid.
+  EXPECT_EQ(sub().SubDisplayImage.At(1, 1), 7);
+  EXPECT_EQ(sub().SubDisplayImage.At(23, 1), 248);
+  EXPECT_EQ(sub().FileName, QString::fromStdString(path));
+  EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
+  EXPECT_EQ(main.windowTitle(), mainCaption);
+  EXPECT_FALSE(SubItem("MN_MAINCOPY")->isChecked());
+  // With no picture on the sub palette nothing happens.
+  FreeImage(sub().SubPictureImage);
+  SubItem("MN_MAINCOPY")->trigger();
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 30);
+  EXPECT_FALSE(sub().SubPictureImage.HasPixels());
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture changed
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/edit/text_input.h"
 
+#include <QAction>
 #include <QLineEdit>
 
 #include "base/settings.h"
@@ -32,6 +33,7 @@ TForm2::TForm2(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
 void TForm2::FormCreate() {
   RestoreWindowPosition(*this, "Form2Left", "Form2Top");
   VerticalText = ReadIntSetting("Form2Vertical", 0) != 0;
+  if (QAction* item = app_.edit().Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(VerticalText);
 }
 
 void TForm2::FormDestroy() {

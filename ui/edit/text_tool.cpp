@@ -14,7 +14,9 @@ bool Inside(const IndexedImage& picture, Point at) {
 Rect TextPress(IndexedImage& picture, IndexedImage& work, IndexedImage& stamp, TextToolState& state,
                std::uint8_t colour, const QString& text, Point at, bool& gesture) {
   gesture = false;
-  if (!Inside(picture, at)) return {};
+  if (!picture.HasPixels()) return {};
+  // A fixed place needs a click on the picture; a free stamp may start anywhere.
+  if (state.fixedTextPosition != kTextFree && !Inside(picture, at)) return {};
   CopyImage(work, picture, kNoTransparent);
   state.stampSize = PrepareTextStamp(stamp, colour, text, state.font, state.vertical, state.stampTransparent);
   const int tw = state.stampSize.width(), th = state.stampSize.height();

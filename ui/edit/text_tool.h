@@ -26,7 +26,7 @@ struct TextToolState {
 // A press at `at` with letters of `colour`: copies `picture` into `work`,
 // prepares the stamp, then either puts it at the fixed place into `picture`
 // at once (`gesture` false) or shows it at `at` in `work` and starts a drag
-// (`gesture` true). A press outside the picture does nothing.
+// (`gesture` true). At a fixed place a press outside the picture does nothing.
 Rect TextPress(IndexedImage& picture, IndexedImage& work, IndexedImage& stamp, TextToolState& state,
                std::uint8_t colour, const QString& text, Point at, bool& gesture);
 

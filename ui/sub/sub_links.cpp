@@ -7,15 +7,26 @@
 
 namespace zudizar {
 
-// Until the edit palette offers its transfer operations, a transfer is
-// started from this window alone and the piece goes nowhere.
-void TTAVOSUBF::EditSetTransferMode(int mode) {
-  StartSubTransfer(mode);
-  if (mode == 6 || mode == 7) setWindowTitle(kSubPickPrompt);
+void TTAVOSUBF::EditSetTransferMode(int mode) { app_.edit().SetTransferMode(mode); }
+
+void TTAVOSUBF::EditPreview(int x, int y, int transparent, int h, int w) {
+  app_.edit().PreviewTransfer(x, y, transparent, SubPictureImage, h, w);
 }
-void TTAVOSUBF::EditPreview(int, int, int, int, int) {}
-void TTAVOSUBF::EditCopyInto(int, int, int, int, int) {}
-void TTAVOSUBF::EditRestoreView() {}
-void TTAVOSUBF::MainExchange() {}
+
+void TTAVOSUBF::EditCopyInto(int x, int y, int transparent, int h, int w) {
+  app_.edit().CopyIntoEdit(x, y, transparent, SubPictureImage, h, w);
+}
+
+void TTAVOSUBF::EditRestoreView() { app_.edit().RestoreView(); }
+
+void TTAVOSUBF::MainExchange() {
+  app_.main().CanvasCommand(8);
+  // The screen buffer shows only what is composed: compose the picture that
+  // arrived, with the frame grid if one is set.
+  ResetFrameCache();
+  shownOutline_ = {};
+  CopyImage(SubDisplayImage, SubViewImage, kNoTransparent);
+  RepaintView();
+}
 
 }  // namespace zudizar

@@ -8,6 +8,7 @@
 
 #include "core/region.h"
 #include "formats/dispatch.h"
+#include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
@@ -184,6 +185,29 @@ TEST_F(EditWindowTest, DrawingThroughTheMouseAtEachMagnification) {
   EXPECT_FALSE(Edit().Gesture.Dragging);
 }
 
+TEST_F(EditWindowTest, MoveToolSwapsQuartersInTheCentreLineView) {
+  NewPicture(40, 30);
+  IndexedImage& picture = Edit().EditImage;
+  picture.At(3, 4) = 10;    // in the top-left quarter
+  picture.At(25, 20) = 11;  // in the bottom-right quarter
+  Edit().MN_VIEWCENTERClick();
+  EXPECT_TRUE(EditItem("MN_VIEWGRID")->isChecked());
+  EXPECT_EQ(Edit().ScreenImage.At(19, 3), 7);  // the vertical centre line
+  Edit().MN_EDITMOVEClick();
+  Drag(Qt::LeftButton, {5, 5}, {30, 20});
+  EXPECT_EQ(picture.At(23, 19), 10);  // the quarter landed at (20, 15)
+  EXPECT_EQ(picture.At(3, 4), 10);    // and the source keeps its content
+  EXPECT_EQ(picture.At(25, 20), 255);
+  // The right button turns the quarter under it a quarter clockwise.
+  QTest::mouseClick(Edit().PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
+  EXPECT_EQ(picture.At(15 - 1 - 4, 3), 10);
+  // In the standard view the right button rotates the whole picture.
+  Edit().MN_VIEW1Click();
+  picture.At(0, 0) = 12;
+  QTest::mouseClick(Edit().PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
+  EXPECT_EQ(picture.At(29, 0), 12);
+}
+
 TEST_F(EditWindowTest, UndoAfterStrokesAndAfterEnlarge) {
   NewPicture(100, 60);
   Edit().MN_EDITFREEClick();
@@ -252,6 +276,26 @@ TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
   EXPECT_EQ(Edit().Recent->Path(0), path);
   EXPECT_TRUE(Edit().Recent->Path(1).isEmpty());
+}
+
+TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
+  NewPicture(30, 30);
+  Edit().EditImage.At(1, 1) = 249;
+  const QString stem = QString::fromStdString(folder.File("表a"));
+  dialogs.QueueSaveFile(stem);
+  Edit().MN_NEWSAVEClick();
+  EXPECT_EQ(Edit().FileName, stem + QStringLiteral(".BMP"));
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + stem + QStringLiteral(".BMP"));
+  IndexedImage saved;
+  ASSERT_TRUE(LoadPictureFile((stem + QStringLiteral(".BMP")).toStdString(), saved));
+  EXPECT_EQ(saved.At(1, 1), 249);
+  // Saving leaves the recent list alone.
+  EXPECT_TRUE(Edit().Recent->Path(0).isEmpty());
+  FileProgressEvent prepare(40, 0), convert(75, 1);
+  QCoreApplication::sendEvent(&Edit(), &prepare);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Prev 40% ") + Edit().FileName);
+  QCoreApplication::sendEvent(&Edit(), &convert);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Conv 75% ") + Edit().FileName);
 }
 
 TEST_F(EditWindowTest, ClosingHidesAndUnchecksTheMainItem) {

@@ -167,6 +167,11 @@ void TTAVOEDTF::FormResize() {
   }
 }
 
+void TTAVOEDTF::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
 void TTAVOEDTF::hideEvent(QHideEvent* event) {
   QMainWindow::hideEvent(event);
   if (!event->spontaneous()) FormHide();

@@ -66,6 +66,7 @@ class TTAVOEDTF : public QMainWindow {
   Point StartFramePosition;
   Point StartFrameSize;
   GestureState Gesture;
+  std::uint8_t StampTransparent = 255;  // the text stamp's index around the letters
   SprayGenerator Spray;
 
   PaintBox* PaintBox1 = nullptr;
@@ -204,6 +205,7 @@ class TTAVOEDTF : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildLayout();

@@ -230,13 +230,17 @@ TEST_F(MainCanvasTest, PastePreviewSurvivesExposesAndNeverReachesThePicture) {
   EXPECT_EQ(main().DisplayImage.At(64, 66), 248);  // the outline's left edge
   EXPECT_EQ(main().DisplayImage.At(33, 33), main().PictureImage.At(33, 33));  // the old place restored
   EXPECT_TRUE(SamePixels(main().PictureImage, before));
-  // Switching modes, confirming and edit mode leave the picture alone.
+  // Switching modes, confirming and edit mode leave the picture alone; only the stroke changes it.
   Item("MN_MAINCOPY")->trigger();
   Item("MN_REAL")->trigger();
   Item("MN_HensyuMode")->trigger();
   EXPECT_EQ(main().Mode, 20);
   EXPECT_TRUE(SamePixels(main().PictureImage, before));
-  EXPECT_EQ(main().ViewImage.pixels, before.pixels);
+  edit().SetPen(0);
+  Drag({300, 300}, {310, 300});
+  FillRect(before, 300, 300, 11, 1, 249);
+  EXPECT_TRUE(SamePixels(main().PictureImage, before));
+  main().Modified = false;
 
   // A right click cancels the preview; with a frame the view is the picture again.
   Item("MN_HensyuMode")->trigger();
@@ -257,6 +261,38 @@ TEST_F(MainCanvasTest, PastePreviewSurvivesExposesAndNeverReachesThePicture) {
   EXPECT_EQ(main().PictureImage.At(101, 101), 250);
   EXPECT_EQ(main().PictureImage.At(96, 96), before.At(96, 96));
   EXPECT_TRUE(main().Modified);
+}
+
+TEST_F(MainCanvasTest, EditModeDrawsWithTheEditPalettesToolOnAnyPictureSize) {
+  // A picture larger than the start canvas, from the sub palette.
+  CreateImage(800, 600, app->sub().SubPictureImage);
+  FillImage(app->sub().SubPictureImage, 255);
+  main().CanvasCommand(8);
+  main().Modified = false;
+  main().MN_HensyuModeClick();
+  EXPECT_TRUE(Item("MN_HensyuMode")->isChecked());
+  edit().SetPen(0);
+  edit().MN_EDITLINEClick();
+  main().PaintBox1MouseDown(Qt::RightButton, 700, 500);
+  main().PaintBox1MouseMove(Qt::RightButton, 790, 590);
+  // The rubber band is shown, not committed.
+  EXPECT_EQ(main().DisplayImage.At(790, 590), 252);
+  EXPECT_EQ(main().PictureImage.At(790, 590), 255);
+  main().PaintBox1MouseUp(Qt::RightButton, 750, 500);
+  EXPECT_EQ(main().PictureImage.At(750, 500), 252);
+  EXPECT_EQ(main().DisplayImage.At(790, 590), 255);  // the band is gone
+  EXPECT_TRUE(main().Modified);
+  // A fill acts on the press and is committed at once.
+  edit().MN_EDITFULClick();
+  main().PaintBox1MouseDown(Qt::LeftButton, 10, 10);
+  EXPECT_EQ(main().PictureImage.At(0, 0), 249);
+  EXPECT_EQ(edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ "));
+  // F8 again leaves edit mode; other modes ignore it.
+  main().MN_HensyuModeClick();
+  EXPECT_EQ(main().Mode, 0);
+  main().CanvasCommand(21);
+  main().MN_HensyuModeClick();
+  EXPECT_EQ(main().Mode, 21);
 }
 
 TEST_F(MainCanvasTest, PasteAtATypedPositionClipsAtTheRightEdge) {

@@ -2,12 +2,11 @@
 // transfer into this palette, its preview and the copy itself.
 #include <QAction>
 #include <QMenu>
-#include <QPainter>
 
 #include "core/region.h"
 #include "core/transfer.h"
 #include "ui/app/app.h"
-#include "ui/common/draw_image.h"
+#include "core/edit_view.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
@@ -47,8 +46,14 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
   add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(1); });
   add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true, [this] { SetTransferMode(2); });
   add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
-  add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] { app_.main().CanvasCommand(4); });
-  add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] { app_.main().CanvasCommand(5); });
+  add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
+    CheckTransferItems("MN_SETTOCOPY");
+    app_.main().CanvasCommand(4);
+  });
+  add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] {
+    CheckTransferItems("MN_SETTOCOPYR");
+    app_.main().CanvasCommand(5);
+  });
   add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
   add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
   add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.main().MN_MAINTOCOPYClick(); });
@@ -66,51 +71,43 @@ void TTAVOEDTF::CheckTransferItems(const char* checked) {
 void TTAVOEDTF::SetTransferMode(int mode) {
   CopyImage(UndoImage, EditImage, kNoTransparent);
   if (mode >= 1 && mode <= 3) {
-    EndTransferPreview();
     app_.main().CanvasCommand(mode);
     app_.main().setWindowTitle(mode == 3 ? kMainMovePrompt : kMainSourcePrompt);
     static constexpr const char* kItems[] = {"MN_SETCOPY", "MN_SETCOPYR", "MN_SETCUT"};
     CheckTransferItems(kItems[mode - 1]);
   } else if (mode == 6 || mode == 7) {
-    EndTransferPreview();
     app_.sub().StartSubTransfer(mode);
     app_.sub().setWindowTitle(kSubSourcePrompt);
     CheckTransferItems(mode == 6 ? "MN_SUBCOPY" : "MN_SUBCOPYR");
-  } else if (mode == 0) {
-    EndTransferPreview();
   }
-}
-
-// While a preview is shown the paint area presents ScreenImage as composed
-// here instead of recomposing it from the picture.
-void TTAVOEDTF::HookTransferPaint() {
-  if (transferPaintHooked_) return;
-  transferPaintHooked_ = true;
-  auto picture = PaintBox1->onPaint;
-  PaintBox1->onPaint = [this, picture](QPainter& painter) {
-    if (transferPreviewShown_ && !Busy && ScreenImage.HasPixels())
-      DrawImage(ScreenImage, painter, PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
-    else if (picture)
-      picture(painter);
-  };
 }
 
 void TTAVOEDTF::PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
   const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
                                EditImage.ImageWidth(), EditImage.ImageHeight());
   if (r.Empty() || !ScreenImage.HasPixels()) return;
-  HookTransferPaint();
-  // The standard view: the picture with the candidate region over its top-left.
-  CopyImage(ScreenImage, EditImage, kNoTransparent);
-  CopyRegion(ScreenImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
-  transferPreviewShown_ = true;
-  PaintBox1->update();
-}
-
-void TTAVOEDTF::EndTransferPreview() {
-  if (!transferPreviewShown_) return;
-  transferPreviewShown_ = false;
-  RepaintView();
+  const Rect screen{0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()};
+  if (ViewMode == 0) {
+    CopyImage(ScreenImage, EditImage, kNoTransparent);
+    CopyRegion(ScreenImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
+  } else {
+    // The whole view at its magnification, the candidate over the visible part
+    // of the picture rectangle (0, 0, w, h), then the grid.
+    const EditView view = CurrentView();
+    MagnifyRegion(ScreenImage, 0, 0, EditImage, view.PictureArea(), view.zoom);
+    const Rect shown = Rect{0, 0, r.width, r.height}.Intersect(view.PictureArea());
+    if (!shown.Empty()) {
+      const Rect target = view.ToScreen(shown).Intersect(screen);
+      StretchRegion(ScreenImage, target.x, target.y, target.width, target.height, source, r.x + shown.x,
+                    r.y + shown.y, target.width / view.zoom, target.height / view.zoom, transparent);
+    }
+    if (Action(QStringLiteral("MN_VIEWGRID"))->isChecked())
+      DrawFrameGrid(ScreenImage, 0, 0, GridSpacing(ViewMode), 7, EditImage.ImageWidth() * Zoom,
+                    EditImage.ImageHeight() * Zoom);
+    // The next view composition starts afresh from the picture.
+    OverlayShownFor = 0;
+  }
+  PresentScreenRect(screen);
 }
 
 void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
@@ -122,7 +119,7 @@ void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& 
   if (!r.Empty()) CopyRegion(EditImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
   Busy = false;
   copyingIntoEdit_ = false;
-  transferPreviewShown_ = false;
+  OverlayShownFor = 0;
   RepaintView();
 }
 

@@ -22,8 +22,6 @@ class QScrollBar;
 class QToolButton;
 class QWidget;
 
-class QMenu;
-
 namespace zudizar {
 
 class App;
@@ -188,14 +186,9 @@ class TTAVOEDTF : public QMainWindow {
   void PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width);
   // Takes the region at (x, y) of the source into EditImage at (0, 0).
   void CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width);
-  // Ends a shown transfer preview and shows the picture again.
-  void EndTransferPreview();
 
  private:
-  void HookTransferPaint();
   void CheckTransferItems(const char* checked);
-  bool transferPreviewShown_ = false;
-  bool transferPaintHooked_ = false;
   bool copyingIntoEdit_ = false;
   // ---- end of transfers ----
  public:

@@ -11,6 +11,7 @@
 #include "core/region.h"
 #include "core/transfer.h"
 #include "ui/app/app.h"
+#include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
@@ -56,10 +57,12 @@ bool TForm1::HalfUp() const { return Action(QStringLiteral("MN_MODEHALFUP"))->is
 
 Point TForm1::Snap(Point p) const { return SnapPoint(p, FrameSize, HalfLeft(), HalfUp()); }
 
-void TForm1::ComposeRect(Rect r) {
-  const Rect area = r.Intersect(ImageRect(DisplayImage)).Intersect(ImageRect(ViewImage));
+void TForm1::ComposeRect(Rect r) { ComposeFrom(ViewImage, r); }
+
+void TForm1::ComposeFrom(const IndexedImage& source, Rect r) {
+  const Rect area = r.Intersect(ImageRect(DisplayImage)).Intersect(ImageRect(source));
   if (area.Empty()) return;
-  CopyClipped(DisplayImage, {area.x, area.y}, ViewImage, area);
+  CopyClipped(DisplayImage, {area.x, area.y}, source, area);
   if (FrameSize != 0)
     DrawFrameGridRect(DisplayImage, HalfLeft() ? FrameSize / 2 : 0, HalfUp() ? FrameSize / 2 : 0, FrameSize,
                       kOutlineColour, PictureImage.ImageWidth(), PictureImage.ImageHeight(), area);
@@ -82,13 +85,17 @@ void TForm1::RestoreViewRect(Rect r) {
 }
 
 void TForm1::RecreateWorkBuffers() {
-  // Edit mode and the cell commands work on picture-sized copies.
+  // Edit mode, the previews and the cell commands work on picture-sized copies.
   const int w = PictureImage.ImageWidth(), h = PictureImage.ImageHeight();
-  for (IndexedImage* image : {&PieceImage, &ToolImage}) {
+  for (IndexedImage* image : {&PieceImage, &ToolImage, &BackupImage}) {
     CreateImage(w, h, *image);
     CopyImage(*image, PictureImage, kNoTransparent);
   }
+  // Nothing picked, drawn or previewed on the old picture goes on over the new one.
   selection_ = preview_ = {};
+  Tracking = false;
+  editGesture_.Dragging = false;
+  EndJigsaw();
 }
 
 // ---- CanvasCommand ----
@@ -104,6 +111,7 @@ void TForm1::StartEditTransfer(int mode) { app_.edit().SetTransferMode(mode); }
 
 void TForm1::CanvasCommand(int kind) {
   Tracking = false;
+  editGesture_.Dragging = false;
   const int previousMode = Mode;
   // Every command starts from the committed picture: a preview, a dragged cell
   // or an unfinished edit-mode gesture never survives a change of mode.
@@ -147,7 +155,7 @@ void TForm1::CanvasCommand(int kind) {
     Confirming = false;
   }
   // A selection that ends other than by confirm or cancel leaves no stale preview in the edit palette.
-  if (IsSelectionMode(previousMode) && kind != 0) app_.edit().EndTransferPreview();
+  if (IsSelectionMode(previousMode) && kind != 0) app_.edit().RestoreView();
 
   switch (kind) {
     case 0:
@@ -202,11 +210,10 @@ void TForm1::TrackSelection(int x, int y) {
   y = std::clamp(y, 0, PictureImage.ImageHeight() - 1);
   const int transparent = Mode == 2 ? BackgroundColour(PictureImage) : kNoTransparent;
   app_.edit().PreviewTransfer(x, y, transparent, PictureImage, RegionHeight, RegionWidth);
-  if (FrameSize == 0) {
-    const Rect old = selection_;
-    selection_ = Rect{x, y, RegionWidth, RegionHeight}.Intersect(ImageRect(PictureImage));
-    ComposeRect(old.Union(selection_));
-  }
+  // The outline is drawn only without a frame; a frame set meanwhile takes an old one away.
+  const Rect old = selection_;
+  selection_ = FrameSize == 0 ? Rect{x, y, RegionWidth, RegionHeight}.Intersect(ImageRect(PictureImage)) : Rect{};
+  ComposeRect(old.Union(selection_));
   PositionX = x;
   PositionY = y;
   setWindowTitle(QStringLiteral("確定をマウスクリックして下さい"));
@@ -303,6 +310,12 @@ void TForm1::ExchangeWithSub() {
 
 // ---- cells within the main palette (modes 21–23) ----
 
+void TForm1::DropCellDrag() {
+  if (!Tracking || !IsCellMode(Mode)) return;
+  Tracking = false;
+  CopyImage(ViewImage, PictureImage, kNoTransparent);
+}
+
 void TForm1::CellPress(Point p) {
   if (FrameSize == 0) {
     // Without a frame the whole picture follows the pointer with its centre.
@@ -394,7 +407,7 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
       Tracking = false;
       Mode = 0;
       CanvasCommand(0);
-      app_.edit().EndTransferPreview();
+      app_.edit().RestoreView();
       app_.edit().SetTransferMode(0);
     } else if (IsPasteMode(Mode)) {
       Tracking = false;
@@ -403,6 +416,8 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
       CanvasCommand(0);  // restores ViewImage from PictureImage: the preview is gone
     } else if (IsCellMode(Mode) && !Tracking) {
       TurnCellAt(p);
+    } else if (Mode == 20 && !Tracking) {
+      EditModePress(button, p);
     }
     return;
   }
@@ -417,6 +432,8 @@ void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
     ShowPastePreview(DisplayImage, s.x, s.y);
   } else if (IsCellMode(Mode)) {
     CellPress(p);
+  } else if (Mode == 20 && !Tracking) {
+    EditModePress(button, p);
   }
 }
 
@@ -432,12 +449,20 @@ void TForm1::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
     ShowPastePreview(DisplayImage, s.x, s.y);
   } else if (IsCellMode(Mode)) {
     CellDrag(p);
+  } else if (Mode == 20) {
+    EditModeMove(p);
   }
 }
 
 void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
-  if (Busy || !Tracking || button != Qt::LeftButton) return;
+  if (Busy || !Tracking) return;
   const Point p{x, y};
+  // Edit-mode gestures end with the button that started them; everything else with the left one.
+  if (Mode == 20) {
+    if ((button == Qt::RightButton) == editGesture_.RightDrag) EditModeRelease(p);
+    return;
+  }
+  if (button != Qt::LeftButton) return;
   if (IsSelectionMode(Mode)) {
     const Point s = Snap(p);
     TrackSelection(s.x, s.y);
@@ -465,11 +490,64 @@ void TForm1::MN_HensyuModeClick() {
     Mode = 20;
   } else if (Mode == 20) {
     Tracking = false;
+    editGesture_.Dragging = false;
     CopyImage(ViewImage, PictureImage, kNoTransparent);
     ComposeAll();
     item->setChecked(false);
     Mode = 0;
   }
+}
+
+// The edit palette's tool and pen, the main window's colours.
+ToolInk TForm1::EditModeInk() {
+  TTAVOEDTF& edit = app_.edit();
+  app_.colour().GetSwatchArrangement(gradientOrder_);
+  return {LeftColour, RightColour, edit.PenCode, &gradientOrder_, &edit.Spray};
+}
+
+void TForm1::ShowToolStep(const ToolStep& step) {
+  switch (step.present) {
+    case Present::FromWork: ComposeFrom(ToolImage, step.rect); break;
+    case Present::FromPicture: ComposeRect(step.rect); break;
+    case Present::WholeView: ComposeAll(); break;
+    case Present::Nothing: break;
+  }
+}
+
+void TForm1::EditModePress(Qt::MouseButton button, Point p) {
+  if (button != Qt::LeftButton && button != Qt::RightButton) return;
+  TTAVOEDTF& edit = app_.edit();
+  // While the edit palette awaits its display-start click, its tool is the one it returns to.
+  const int tool = edit.Tool == kToolStartFrame4 || edit.Tool == kToolStartFrame8 ? edit.SavedTool : edit.Tool;
+  const ToolRow* row = FindTool(tool);
+  if (!row) return;
+  const bool slow = row->joining == Joining::Once;
+  if (slow) edit.setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
+  editGestureTool_ = tool;
+  const ToolStep step = ToolPress(tool, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p,
+                                  button == Qt::RightButton);
+  ShowToolStep(step);
+  if (slow) edit.setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + CurrentFileName);
+  Tracking = editGesture_.Dragging;
+  // A tool that acts once (fills, gradients) has no release: its change is committed now.
+  if (!editGesture_.Dragging && step.present != Present::Nothing) {
+    CopyImage(PictureImage, ViewImage, kNoTransparent);
+    MarkModified();
+  }
+}
+
+void TForm1::EditModeMove(Point p) {
+  ShowToolStep(ToolMove(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p));
+}
+
+void TForm1::EditModeRelease(Point p) {
+  Tracking = false;
+  const ToolStep step =
+      ToolRelease(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p);
+  ShowToolStep(step);
+  if (step.present == Present::Nothing) return;
+  CopyImage(PictureImage, ViewImage, kNoTransparent);
+  MarkModified();
 }
 
 // ---- palettes shown and hidden ----

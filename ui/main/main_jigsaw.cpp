@@ -45,7 +45,7 @@ void TForm1::MN_MAINJIGSClick() {
   EndJigsaw();
   CanvasCommand(0);  // leave any preview or drag before the picture changes
 
-  const bool shuffle = answer == BoxAnswer::Yes;
+  bool shuffle = answer == BoxAnswer::Yes;
   if (shuffle) {
     CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), Jigsaw.solution);
     CopyImage(Jigsaw.solution, PictureImage, kNoTransparent);
@@ -70,7 +70,9 @@ void TForm1::MN_MAINJIGSClick() {
       }
     });
     Busy = false;
-    if (grid.Cells() > 0) MarkModified();
+    // A picture smaller than one cell plays on without a solved state.
+    shuffle = grid.Cells() > 0;
+    if (shuffle) MarkModified();
   }
   CanvasCommand(23);
   setWindowTitle(kPlayCaption);

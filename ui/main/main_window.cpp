@@ -534,12 +534,14 @@ void TForm1::SetFrame(int size) {
   for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(size == s);
   Action(QStringLiteral("MN_MODECENTER"))->setChecked(size == 1);
   FrameSize = size;
+  DropCellDrag();
   ComposeAll();
 }
 
 void TForm1::ToggleHalfOffset(const QString& item) {
   QAction* action = Action(item);
   action->setChecked(!action->isChecked());
+  DropCellDrag();
   ComposeAll();
 }
 

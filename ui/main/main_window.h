@@ -8,6 +8,8 @@
 #include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/jigsaw.h"
+#include "core/pixel_ops.h"
+#include "core/tool_gestures.h"
 #include "core/shared_palette.h"
 
 class QScrollArea;
@@ -147,6 +149,18 @@ class TForm1 : public QMainWindow {
   void JigsawMoveMade();
   void EndJigsaw();
   void RestoreViewRect(Rect r);
+  // A cell drag or shift cannot go on over a changed grid: it is dropped unchanged.
+  void DropCellDrag();
+  void ComposeFrom(const IndexedImage& source, Rect r);
+  void EditModePress(Qt::MouseButton button, Point p);
+  void EditModeMove(Point p);
+  void EditModeRelease(Point p);
+  void ShowToolStep(const ToolStep& step);
+  ToolInk EditModeInk();
+
+  GestureState editGesture_;   // the running edit-mode gesture
+  int editGestureTool_ = 0;    // the tool that started it
+  GradientOrder gradientOrder_{};
 
   Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)
   Rect preview_;           // the paste preview built into ViewImage (modes 4–5)

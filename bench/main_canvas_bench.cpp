@@ -1,0 +1,183 @@
+// Gestures of the main canvas per mouse move, in the real window on the
+// offscreen platform, composition and presentation of the exposed area
+// included: a paste preview drag, a selection drag and a cell drag on a
+// 640 × 400 canvas and on a 4096 × 4096 one in the same run (the ratio shows
+// that a step costs its rectangle, not the canvas); the whole-picture shift
+// per move; the jigsaw shuffle of 800 × 600 with the 24 frame, repaints
+// included.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "core/indexed_image.h"
+#include "ui/app/app.h"
+#include "ui/common/dialogs.h"
+#include "ui/edit/edit_window.h"
+#include "ui/main/main_window.h"
+#include "ui/sub/sub_window.h"
+
+using namespace zudizar;
+
+namespace {
+
+struct Bench {
+  Bench() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "main_canvas_bench";
+    static char* argv[] = {name, nullptr};
+    qt = std::make_unique<QApplication>(argc, argv);
+    dialogs = std::make_unique<ScriptedDialogs>([](const QString&) {});
+    app = std::make_unique<App>(*dialogs, folder.path() + QStringLiteral("/zudizar"));
+    app->Start();
+    app->main().show();
+    QApplication::processEvents();
+  }
+  ~Bench() {
+    app->main().Modified = false;
+    app->Shutdown();
+  }
+  // A patterned w × h picture on the main canvas, through the sub palette's exchange.
+  void Canvas(int w, int h) {
+    TForm1& main = app->main();
+    main.CanvasCommand(0);
+    IndexedImage& sub = app->sub().SubPictureImage;
+    CreateImage(w, h, sub);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) sub.At(x, y) = static_cast<std::uint8_t>((x / 7 + y / 5) % 240);
+    main.CanvasCommand(8);
+    QApplication::processEvents();
+  }
+  // Microseconds per call of `move`, each followed by the paint it asks for.
+  double PerMove(int moves, const std::function<void(int)>& move) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < moves; ++i) {
+      move(i);
+      QApplication::processEvents();
+    }
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() / moves;
+  }
+
+  QTemporaryDir folder;
+  std::unique_ptr<QApplication> qt;
+  std::unique_ptr<ScriptedDialogs> dialogs;
+  std::unique_ptr<App> app;
+};
+
+Bench& Shared() {
+  static Bench bench;
+  return bench;
+}
+
+constexpr int kMoves = 400;
+
+// A drag that wanders over the visible top-left of the canvas.
+Point Wander(int i) { return {40 + (i * 3) % 150, 30 + (i * 2) % 120}; }
+
+void Report(benchmark::State& state, double small, double large) {
+  state.counters["us_per_move_640x400"] = small;
+  state.counters["us_per_move_4096x4096"] = large;
+  state.counters["ratio"] = large / small;
+}
+
+void RunSizes(benchmark::State& state, const std::function<void(TForm1&)>& start,
+              const std::function<void(TForm1&, int)>& move) {
+  Bench& b = Shared();
+  TForm1& main = b.app->main();
+  for (auto _ : state) {
+    double figures[2];
+    const int sizes[2][2] = {{640, 400}, {4096, 4096}};
+    for (int s = 0; s < 2; ++s) {
+      b.Canvas(sizes[s][0], sizes[s][1]);
+      start(main);
+      figures[s] = b.PerMove(kMoves, [&](int i) { move(main, i); });
+      main.PaintBox1MouseUp(Qt::LeftButton, 100, 100);
+      main.CanvasCommand(0);
+    }
+    Report(state, figures[0], figures[1]);
+  }
+}
+
+void BM_PastePreviewDrag(benchmark::State& state) {
+  Bench& b = Shared();
+  CreateImage(256, 240, b.app->edit().EditImage);
+  FillImage(b.app->edit().EditImage, 249);
+  RunSizes(
+      state,
+      [](TForm1& main) {
+        main.SetFrame(32);
+        main.CanvasCommand(4);
+        main.PaintBox1MouseDown(Qt::LeftButton, 40, 30);
+      },
+      [](TForm1& main, int i) { main.PaintBox1MouseMove(Qt::LeftButton, Wander(i).x, Wander(i).y); });
+  b.app->main().SetFrame(0);
+}
+BENCHMARK(BM_PastePreviewDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SelectionDrag(benchmark::State& state) {
+  Bench& b = Shared();
+  CreateImage(256, 240, b.app->edit().EditImage);
+  RunSizes(
+      state,
+      [](TForm1& main) {
+        main.CanvasCommand(1);
+        main.PaintBox1MouseDown(Qt::LeftButton, 40, 30);
+      },
+      [](TForm1& main, int i) { main.PaintBox1MouseMove(Qt::LeftButton, Wander(i).x, Wander(i).y); });
+}
+BENCHMARK(BM_SelectionDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_CellDrag(benchmark::State& state) {
+  RunSizes(
+      state,
+      [](TForm1& main) {
+        main.SetFrame(64);
+        main.CanvasCommand(23);
+        main.PaintBox1MouseDown(Qt::LeftButton, 10, 10);
+      },
+      // Every move lands on another cell.
+      [](TForm1& main, int i) { main.PaintBox1MouseMove(Qt::LeftButton, 10 + 64 * (i % 4), 10 + 64 * (i / 4 % 3)); });
+  Shared().app->main().SetFrame(0);
+}
+BENCHMARK(BM_CellDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_WholePictureShift(benchmark::State& state) {
+  Bench& b = Shared();
+  TForm1& main = b.app->main();
+  for (auto _ : state) {
+    b.Canvas(640, 400);
+    main.SetFrame(0);
+    main.CanvasCommand(22);
+    main.PaintBox1MouseDown(Qt::LeftButton, 320, 200);
+    state.counters["us_per_move_640x400"] =
+        b.PerMove(kMoves, [&](int i) { main.PaintBox1MouseMove(Qt::LeftButton, 300 + i % 40, 190 + i % 20); });
+    main.PaintBox1MouseUp(Qt::LeftButton, 320, 200);
+    main.CanvasCommand(0);
+  }
+}
+BENCHMARK(BM_WholePictureShift)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_JigsawShuffle800x600Frame24(benchmark::State& state) {
+  Bench& b = Shared();
+  TForm1& main = b.app->main();
+  for (auto _ : state) {
+    b.Canvas(800, 600);
+    main.SetFrame(24);
+    b.dialogs->QueueAnswer(BoxAnswer::Yes);
+    b.dialogs->QueueAnswer(BoxAnswer::Ok);
+    const auto start = std::chrono::steady_clock::now();
+    main.MN_MAINJIGSClick();
+    QApplication::processEvents();
+    state.counters["ms_825_cells"] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    main.CanvasCommand(0);
+  }
+}
+BENCHMARK(BM_JigsawShuffle800x600Frame24)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include "ui/edit/edit_window.h"
 #include "ui/edit/text_input.h"
 #include "ui/edit/text_render.h"
+#include "ui/main/main_window.h"
 #include "ui_support.h"
 
 namespace zudizar {
@@ -63,6 +64,32 @@ TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
   EXPECT_EQ(Count(left), letters);
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 256; ++x) ASSERT_EQ(edit().EditImage.At(x, y), 255);
+}
+
+TEST_F(TextToolTest, StampsOnTheMainCanvasInEditMode) {
+  StartApp();
+  TForm1& main = app->main();
+  edit().TextFont = DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16);
+  edit().MN_EDITMOJIClick();
+  app->textInput().Edit1->setText(QStringLiteral("縦"));
+  EditItem("MN_TATEGAKI")->trigger();
+  main.MN_HensyuModeClick();
+  ASSERT_EQ(main.Mode, 20);
+  const std::uint8_t right = main.RightColour;
+  main.PaintBox1MouseDown(Qt::RightButton, 600, 10);
+  main.PaintBox1MouseMove(Qt::RightButton, 300, 150);
+  EXPECT_EQ(main.PictureImage.At(305, 155), 255);  // only previewed
+  main.PaintBox1MouseUp(Qt::RightButton, 300, 150);
+  int letters = 0, outside = 0;
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 640; ++x)
+      if (main.PictureImage.At(x, y) == right) (x >= 300 && x < 316 && y >= 150 && y < 166 ? letters : outside)++;
+  EXPECT_GT(letters, 0);
+  EXPECT_EQ(outside, 0);
+  EXPECT_TRUE(main.Modified);
+  // The preview is gone from the screen buffer where the stamp passed.
+  EXPECT_EQ(main.DisplayImage.At(600, 10), main.PictureImage.At(600, 10));
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing with the changed picture
 }
 
 TEST_F(TextToolTest, VerticalSettingIsAToggleKeptInTheSettings) {

@@ -17,6 +17,7 @@ void TTAVOEDTF::TextToolDown(Qt::MouseButton button, Point p) {
   const std::uint8_t colour = right ? app_.main().RightColour : app_.main().LeftColour;
   bool gesture = false;
   const Rect changed = TextPress(EditImage, WorkImage, StampImage, TextStamp, colour, TextString, p, gesture);
+  StampTransparent = static_cast<std::uint8_t>(TextStamp.stampTransparent);
   if (gesture) {
     Gesture.Dragging = true;
     Gesture.RightDrag = right;

@@ -3,9 +3,8 @@
 // the main picture.
 #include "core/tool_gestures.h"
 #include "ui/app/app.h"
-#include "ui/edit/edit_window.h"
+#include "ui/edit/edit_window.h"  // also the text tool's steps
 #include "ui/edit/text_input.h"
-#include "ui/edit/text_tool.h"
 #include "ui/main/main_window.h"
 
 namespace zudizar {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/file_io.h"
 #include "palette/convert.h"
 #include "base/settings.h"
 #include "ui/app/app.h"
@@ -22,11 +23,13 @@ constexpr const char* kUsage =
     "usage: zudizar [PICTURE]          start the collage editor (opening PICTURE)\n"
     "       zudizar --convert IN OUT   open IN as the main canvas's Open does (its colours\n"
     "                                  merged into the palette) and save it as OUT, in the\n"
-    "                                  format OUT's extension names (.BMP .MAG .JPG .ICO)\n"
+    "                                  format OUT's extension names (.BMP .MAG .JPG .JPEG\n"
+    "                                  .ICO .PNG)\n"
     "       zudizar --help | --version\n";
 
 int RunGui(int argc, char** argv) {
   QApplication application(argc, argv);
+  zudizar::RemoveTemporaryOnSignals();
   QApplication::setApplicationName(zudizar::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
   // Japanese captions need a Japanese gothic font.
@@ -46,6 +49,8 @@ int RunGui(int argc, char** argv) {
 int RunConvertCommand(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
+  // An interrupted conversion leaves no temporary file behind.
+  zudizar::RemoveTemporaryOnSignals();
   std::string error;
   const int status = zudizar::RunConvert(argv[2], argv[3], error);
   if (status != 0) std::fprintf(stderr, "zudizar: %s\n", error.c_str());

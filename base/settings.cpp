@@ -1,11 +1,22 @@
 #include "base/settings.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <span>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 #include <vector>
+
+#include "base/file_io.h"
+#include "base/file_system.h"
 
 namespace zudizar {
 namespace {
@@ -85,7 +96,16 @@ LineInfo ClassifyLine(std::string_view raw) {
   return info;
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// A UTF-8 byte-order mark is not part of the first line.
+std::string_view WithoutMark(std::string_view text) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+  return text;
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
+  text = WithoutMark(text);
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -98,6 +118,21 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     start = end + 1;
   }
   return lines;
+}
+
+// Settings files beyond this are not read: no settings file grows that large.
+constexpr std::size_t kMostSettingsBytes = std::size_t{16} << 20;
+
+bool ReadAll(int fd, std::string& text) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = Fs().Read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (text.size() + static_cast<std::size_t>(n) > kMostSettingsBytes) return false;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
@@ -199,9 +234,10 @@ std::string ProfileSetString(std::string_view fileText, std::string_view section
     if (!replaced) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
   }
   std::string out;
-  std::size_t total = 0;
+  std::size_t total = kByteOrderMark.size();
   for (const auto& line : lines) total += line.size() + 1;
   out.reserve(total);
+  if (WithoutMark(fileText).size() != fileText.size()) out += kByteOrderMark;
   for (const auto& line : lines) {
     out += line;
     out += '\n';
@@ -217,30 +253,46 @@ std::string ReadSetting(const std::string& key) {
 
 void WriteSetting(const std::string& key, const std::string& text) {
   const std::string& path = SettingsPath();
-  std::string old;
-  ReadWholeFile(path, old);
-  const std::string updated = ProfileSetString(old, SettingsSection(), key, text);
-  // Write beside the file and rename over it, so a failed write never
-  // truncates the settings the user already has.
-  const std::string temporary = path + ".tmp";
-  bool ok = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-      out.flush();
-      ok = static_cast<bool>(out);
+  const auto refuse = [&path] { return SettingsWriteError(path + " に書き込めません"); };
+  // A line break would end the value and start lines of its own (a section,
+  // keys) that hide or replace the user's other settings.
+  if (text.find_first_of("\r\n") != std::string::npos || key.find_first_of("\r\n=[]") != std::string::npos)
+    throw refuse();
+  std::string target;
+  int error = 0;
+  if (path.empty() || !ResolveFinalLinks(path, target, error)) throw refuse();
+  // Read, change and write under a lock on the file, so that two running
+  // copies never lose each other's keys. The file is replaced by a rename,
+  // so the lock is taken again when the file locked is no longer the one
+  // the name leads to.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = Fs().Open(target.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) throw refuse();
+    struct Closer {
+      int fd;
+      ~Closer() { Fs().Close(fd); }
+    } closer{fd};
+    int locked;
+    while ((locked = Fs().Flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
+    // Without advisory locks (some network file systems) the write goes on unlocked.
+    if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP) throw refuse();
+    struct stat held {}, named {};
+    if (::fstat(fd, &held) != 0) throw refuse();
+    if (::stat(target.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev)
+      continue;
+    // A file that exists but cannot be read is never replaced by one that
+    // holds this key alone.
+    std::string old;
+    if (!ReadAll(fd, old)) throw refuse();
+    const std::string updated = ProfileSetString(old, SettingsSection(), key, text);
+    FileFailure failure;
+    if (!WriteFileSafely(target, std::span(reinterpret_cast<const std::uint8_t*>(updated.data()), updated.size()),
+                         failure))
+      throw refuse();
+    return;
   }
-  std::error_code error;
-  if (ok) {
-    std::filesystem::rename(temporary, path, error);
-    ok = !error;
-  }
-  if (!ok) {
-    std::filesystem::remove(temporary, error);
-    throw SettingsWriteError(path + " に書き込めません");
-  }
+  throw refuse();
 }
 
 int ReadIntSetting(const std::string& key, int designValue) {

@@ -3,7 +3,8 @@
 //
 // One section, named after the program file; section and key names compare
 // case-insensitively; values come back cut to 1023 characters; the first write
-// creates the file and section; every other line of the file is kept.
+// creates the file and section; every other line of the file is kept, and a
+// UTF-8 byte-order mark at its start is skipped and kept.
 #pragma once
 
 #include <stdexcept>
@@ -39,6 +40,10 @@ class SettingsWriteError : public std::runtime_error {
 };
 
 std::string ReadSetting(const std::string& key);
+// Changes one key under an advisory lock on the file, so that running copies
+// of the program keep each other's keys, and replaces the file safely.
+// Raises SettingsWriteError when the file cannot be written, when it exists
+// but cannot be read, and for a value holding a line break.
 void WriteSetting(const std::string& key, const std::string& text);
 
 // Reads a setting as a decimal integer; an empty or non-numeric value keeps

@@ -67,7 +67,7 @@ const Photo& Files() {
       p.palette[i] = {file[at + 2], file[at + 1], file[at], 0};
     }
     WriteFileSafely(p.truecolour, file);
-    SharedPalette.current = p.palette;
+    SetCurrentTable(p.palette);
     IndexedImage image;
     std::string reason;
     ReadBmpBytes(file, image, reason);
@@ -100,7 +100,7 @@ void ReadBench(benchmark::State& state, const std::string& file) {
   IndexedImage image;
   double seconds = 0;
   for (auto _ : state) {
-    SharedPalette.current = (flip = !flip) ? photo.palette : other;
+    SetCurrentTable((flip = !flip) ? photo.palette : other);
     const auto start = std::chrono::steady_clock::now();
     if (!ReadBmpFile(file, image)) state.SkipWithError("read failed");
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -195,12 +194,6 @@ void PassByPassFill(IndexedImage& image, int x, int y, std::uint8_t colour) {
   }
 }
 
-GradientOrder IdentityOrder() {
-  GradientOrder order{};
-  std::iota(order.begin(), order.end(), 0);
-  return order;
-}
-
 }  // namespace
 
 // ---- the benchmarks, in the order the ratios need them ----
@@ -219,7 +212,7 @@ void BM_FloodFill(benchmark::State& state) {
 // A horizontal gradient over the region's extent, as the gradient tools call
 // it. Colours 16 … 250 never equal the path's colour, so no mark map is needed.
 void BM_GradientFill(benchmark::State& state) {
-  static const GradientOrder order = IdentityOrder();
+  static const SwatchArrangement order = IdentityArrangement();
   const double ns = RunFill(state, "gradient", [](Maze& m) {
     GradientFill(m.image, 0, 0, 16, 250, m.left, m.bottom, m.right, m.bottom, order);
   });
@@ -229,7 +222,7 @@ void BM_GradientFill(benchmark::State& state) {
 // The same gradient from colour 0: it passes through the path's colour, so
 // the fill keeps a mark map.
 void BM_GradientFillMarked(benchmark::State& state) {
-  static const GradientOrder order = IdentityOrder();
+  static const SwatchArrangement order = IdentityArrangement();
   const double ns = RunFill(state, "gradient_marked", [](Maze& m) {
     GradientFill(m.image, 0, 0, 0, 250, m.left, m.bottom, m.right, m.bottom, order);
   });

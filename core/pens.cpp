@@ -22,13 +22,15 @@ constexpr int kDisc32[] = {12, 9, 8, 6, 5, 4, 3, 3, 2, 1, 1, 1, 0, 0, 0, 0,
 struct LargeSize {
   int n;
   const int* insets;
-  int barFirst, barLast;    // rows of the horizontal bar, columns of the vertical one
+  int rowFirst, rowLast;    // rows of the horizontal bar
+  int columnFirst, columnLast;  // columns of the vertical bar (differ from the rows at n = 4)
   int bandLow, bandHigh;    // u − t range of the diagonal band
 };
 
 constexpr LargeSize kLargeSizes[] = {
-    {4, kDisc4, 2, 2, 0, 1},         {8, kDisc8, 3, 4, -1, 1},     {16, kDisc16, 6, 9, -1, 1},
-    {24, kDisc24, 9, 14, -2, 2},     {32, kDisc32, 12, 19, -3, 3},
+    {4, kDisc4, 2, 2, 1, 1, 0, 1},       {8, kDisc8, 3, 4, 3, 4, -1, 1},
+    {16, kDisc16, 6, 9, 6, 9, -1, 1},    {24, kDisc24, 9, 14, 9, 14, -2, 2},
+    {32, kDisc32, 12, 19, 12, 19, -3, 3},
 };
 
 struct Pen {
@@ -87,8 +89,8 @@ PenTable BuildPens() {
     for (int t = 0; t < n; ++t) {
       const int dy = top + t;
       disc.Add(dy, left + size.insets[t], left + n - 1 - size.insets[t]);
-      if (t >= size.barFirst && t <= size.barLast) hbar.Add(dy, left, left + n - 1);
-      vbar.Add(dy, left + size.barFirst, left + size.barLast);
+      if (t >= size.rowFirst && t <= size.rowLast) hbar.Add(dy, left, left + n - 1);
+      vbar.Add(dy, left + size.columnFirst, left + size.columnLast);
       const int u0 = std::max(0, t + size.bandLow);
       const int u1 = std::min(n - 1, t + size.bandHigh);
       band.Add(dy, left + u0, left + u1);

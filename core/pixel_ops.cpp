@@ -294,7 +294,7 @@ std::uint8_t AxisPosition(int pL, std::int64_t w, std::int64_t distance, std::in
   return static_cast<std::uint8_t>(std::clamp<std::int64_t>(p, 0, 255));
 }
 
-int PositionOf(const GradientOrder& arrangement, std::uint8_t colour) {
+int PositionOf(const SwatchArrangement& arrangement, std::uint8_t colour) {
   for (int i = 0; i < 256; ++i)
     if (arrangement[static_cast<std::size_t>(i)] == colour) return i;
   return 0;
@@ -349,7 +349,7 @@ void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int
 }
 
 void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour,
-                  int xFrom, int yFrom, int xTo, int yTo, const GradientOrder& arrangement) {
+                  int xFrom, int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement) {
   if (!HasUsableBlock(image)) return;
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();

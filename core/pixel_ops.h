@@ -5,15 +5,12 @@
 // image without pixels reads as 0 and is left alone.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "core/indexed_image.h"
+#include "core/swatch_arrangement.h"
 
 namespace zudizar {
-
-// The colour order of the swatches: which palette index each position shows.
-using GradientOrder = std::array<std::int32_t, 256>;
 
 // The index at (x, y) after clamping x into 0 … W − 1 and y into 0 … H − 1.
 std::uint8_t ReadPixel(const IndexedImage& image, int x, int y);
@@ -41,6 +38,6 @@ void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int
 // arrangement (only reachable with an extent that does not hold the region)
 // are clamped to its ends, and a divisor of 0 counts as no step on that axis.
 void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour,
-                  int xFrom, int yFrom, int xTo, int yTo, const GradientOrder& arrangement);
+                  int xFrom, int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement);
 
 }  // namespace zudizar

@@ -7,7 +7,7 @@ namespace zudizar {
 SharedPaletteState SharedPalette;
 
 void InitSharedPalette() {
-  SharedPalette.current = DefaultPalette;
+  SetCurrentTable(DefaultPalette);
   SharedPalette.pending = DefaultPalette;
   SharedPalette.handle.reset();
   RealizeSharedPalette();
@@ -38,8 +38,21 @@ PaletteHandle GetPendingPalette(PaletteTable& destination) {
 }
 
 void SetCurrentPalette(const PaletteTable& table, PaletteHandle handle) {
-  SharedPalette.current = table;
+  SetCurrentTable(table);
   SharedPalette.handle = std::move(handle);
 }
+
+void SetCurrentTable(const PaletteTable& table) {
+  SharedPalette.current_ = table;
+  ++SharedPalette.changes_;
+}
+
+void SetCurrentEntry(int index, const PaletteEntry& entry) {
+  if (index < 0 || index > 255) return;
+  SharedPalette.current_[static_cast<std::size_t>(index)] = entry;
+  ++SharedPalette.changes_;
+}
+
+std::uint64_t CurrentPaletteChangeCount() { return SharedPalette.changes_; }
 
 }  // namespace zudizar

@@ -98,13 +98,28 @@ inline constexpr PaletteTable DefaultPalette = [] {
 }();
 
 struct SharedPaletteState {
-  PaletteTable current = DefaultPalette;
+  // The current table, read-only here: every write goes through
+  // SetCurrentPalette, SetCurrentTable or SetCurrentEntry, which count the
+  // change, so a colour map built from it can tell in constant time that it
+  // is still valid.
+  const PaletteTable& current = current_;
   PaletteTable pending = DefaultPalette;
   PaletteHandle handle;
   // Number of reserved system entries the screen reports; 0 on true-colour
   // screens (the only kind this platform has). Tests may set it.
   int screenReservedEntries = 0;
   PaletteTable systemPalette = DefaultPalette;
+
+  SharedPaletteState() = default;
+  SharedPaletteState(const SharedPaletteState&) = delete;
+  SharedPaletteState& operator=(const SharedPaletteState&) = delete;
+
+ private:
+  PaletteTable current_ = DefaultPalette;
+  std::uint64_t changes_ = 0;
+  friend void SetCurrentTable(const PaletteTable& table);
+  friend void SetCurrentEntry(int index, const PaletteEntry& entry);
+  friend std::uint64_t CurrentPaletteChangeCount();
 };
 
 extern SharedPaletteState SharedPalette;
@@ -118,5 +133,10 @@ void InitSharedPalette();
 PaletteHandle RealizeSharedPalette();
 PaletteHandle GetPendingPalette(PaletteTable& destination);
 void SetCurrentPalette(const PaletteTable& table, PaletteHandle handle);
+// Replace the current table, or one entry of it, keeping the handle.
+void SetCurrentTable(const PaletteTable& table);
+void SetCurrentEntry(int index, const PaletteEntry& entry);
+// Grows with every write to the current table.
+std::uint64_t CurrentPaletteChangeCount();
 
 }  // namespace zudizar

@@ -19,14 +19,7 @@ bool Inside(const IndexedImage& image, Point p) { return PictureRect(image).Cont
 std::uint8_t ColourOf(const ToolInk& ink, bool right) { return right ? ink.right : ink.left; }
 std::uint8_t OtherOf(const ToolInk& ink, bool right) { return right ? ink.left : ink.right; }
 
-const GradientOrder& IdentityOrder() {
-  static const GradientOrder order = [] {
-    GradientOrder o{};
-    for (int i = 0; i < 256; ++i) o[i] = i;
-    return o;
-  }();
-  return order;
-}
+constexpr SwatchArrangement kIdentityOrder = IdentityArrangement();
 
 // Puts the band's last preview back from the picture.
 void RestoreBand(const ToolTarget& t, const Rect& band) {
@@ -55,7 +48,7 @@ ToolStep Gradient(const ToolTarget& t, const ToolInk& ink, Point p, bool right, 
   int left = p.x, bottom = p.y, right_ = p.x, top = p.y;
   FloodFillExtent(t.picture, p.x, p.y, c, left, bottom, right_, top);
   CopyImage(t.picture, t.work, kNoTransparent);
-  const GradientOrder& order = ink.order ? *ink.order : IdentityOrder();
+  const SwatchArrangement& order = ink.order ? *ink.order : kIdentityOrder;
   if (vertical)
     GradientFill(t.picture, p.x, p.y, c, OtherOf(ink, right), left, bottom, left, top, order);
   else

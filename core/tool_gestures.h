@@ -79,7 +79,7 @@ struct ToolInk {
   std::uint8_t left = 249;
   std::uint8_t right = 252;
   std::uint8_t penCode = 3;
-  const GradientOrder* order = nullptr;  // gradient colour order; identity when null
+  const SwatchArrangement* order = nullptr;  // gradient colour order; identity when null
   SprayGenerator* spray = nullptr;       // needed by the spray tool
 };
 

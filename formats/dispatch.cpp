@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "formats/bmp.h"
 #include "base/file_io.h"
@@ -94,12 +96,31 @@ PictureFormat ChoosePictureFormatOfFile(const std::string& name) {
 }
 
 bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  return Entry(ChoosePictureFormatOfFile(name)).read(name, image, progress);
+  try {
+    return Entry(ChoosePictureFormatOfFile(name)).read(name, image, progress);
+  } catch (const std::bad_alloc&) {
+    ReportNotice(progress, name + "\n" + kNoMemoryText, kLoadFailedCaption, NoticeIcon::Error);
+    return false;
+  }
 }
 
 bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   image.fileHeader.bfOffBits = kBmpHeaderArea;
-  return Entry(FormatByExtension(name)).write(name, image, progress);
+  ClearLastFileFailure();
+  try {
+    if (Entry(FormatByExtension(name)).write(name, image, progress)) return true;
+  } catch (const std::bad_alloc&) {
+    ReportSaveWithoutMemory(progress, name);
+    return false;
+  }
+  // Writers report their own refusals (an icon's size, its colours); what the
+  // file system refused is reported here, for every format alike.
+  const FileFailure& failure = LastFileFailure();
+  if (failure.error != 0) {
+    const std::string reason = failure.error == ENOMEM ? std::string(kNoMemoryText) : failure.Reason();
+    ReportNotice(progress, name + kSaveFailedText + "\n" + reason, kSaveFailedCaption, NoticeIcon::Error);
+  }
+  return false;
 }
 
 }  // namespace zudizar

@@ -14,6 +14,7 @@ namespace zudizar {
 
 enum class PictureFormat { Bmp, Mag, Jpeg, Icon };
 
+
 // The format a name's extension names (upper-cased, from the last full stop):
 // ".MAG"; ".JPG", ".JPEG", ".JPE", ".JFIF"; ".ICO"; anything else, or none, BMP.
 PictureFormat FormatByExtension(std::string_view name);
@@ -33,9 +34,13 @@ inline constexpr std::size_t kSignatureBytes = 8;
 // Reads the first bytes of a file and chooses its reader.
 PictureFormat ChoosePictureFormatOfFile(const std::string& name);
 
+// Reads by the file's format. Running out of memory is a failure with a box,
+// the image left as it was.
 bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 // Writes by the extension's format. The old file is replaced only when the
-// new one is complete; a failed save leaves it untouched.
+// new one is complete; a failed save leaves it untouched. When the file
+// system refuses the write, or memory runs out, a box names the file and the
+// reason (the system's message); LastFileFailure() keeps the error.
 bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
 }  // namespace zudizar

@@ -176,6 +176,7 @@ bool WriteIconFile(const std::string& name, IndexedImage& image, ProgressSink* p
       ReportNotice(progress, kIconTooManyColoursText, kIconSaveFailedCaption, NoticeIcon::Information);
       return false;
     case IconEncodeResult::NoMemory:
+      ReportSaveWithoutMemory(progress, name);
       return false;
     case IconEncodeResult::Ok:
       break;

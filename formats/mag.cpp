@@ -348,9 +348,13 @@ bool ReadMagFile(const std::string& name, IndexedImage& image, ProgressSink*) {
   return DecodeMag(bytes, image);
 }
 
-bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink*) {
+bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   std::vector<std::uint8_t> bytes;
-  if (!EncodeMag(image, bytes)) return false;
+  if (!EncodeMag(image, bytes)) {
+    // A picture with pixels fails to encode only for want of memory.
+    if (image.HasPixels()) ReportSaveWithoutMemory(progress, name);
+    return false;
+  }
   return WriteFileSafely(name, bytes);
 }
 

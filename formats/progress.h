@@ -10,6 +10,13 @@ namespace zudizar {
 
 enum class NoticeIcon { Information, Warning, Error };
 
+// The boxes of a load or save that failed for want of memory or of the file
+// system: the file's name, then the reason.
+inline constexpr const char* kLoadFailedCaption = "ﾌｧｲﾙのﾛｰﾄﾞ失敗";
+inline constexpr const char* kSaveFailedCaption = "保存エラー";
+inline constexpr const char* kSaveFailedText = " に保存できませんでした。";
+inline constexpr const char* kNoMemoryText = "ﾒﾓﾘｰが足りません。";
+
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
@@ -26,6 +33,9 @@ inline void ReportProgress(ProgressSink* sink, int percent, int phase) {
 inline void ReportNotice(ProgressSink* sink, const std::string& text, const std::string& caption,
                          NoticeIcon icon = NoticeIcon::Information) {
   if (sink) sink->Notice(text, caption, icon);
+}
+inline void ReportSaveWithoutMemory(ProgressSink* sink, const std::string& name) {
+  ReportNotice(sink, name + kSaveFailedText + "\n" + kNoMemoryText, kSaveFailedCaption, NoticeIcon::Error);
 }
 
 }  // namespace zudizar

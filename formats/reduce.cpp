@@ -266,10 +266,16 @@ void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* 
 
 const NearestColourMap& CurrentNearestColourMap() {
   static std::unique_ptr<NearestColourMap> map;
-  if (!map)
+  // Every write to the current table bumps the count, so comparing it is
+  // enough to know the map still answers for that table.
+  static std::uint64_t builtFor = 0;
+  const std::uint64_t changes = CurrentPaletteChangeCount();
+  if (!map) {
     map = std::make_unique<NearestColourMap>(SharedPalette.current);
-  else if (std::memcmp(map->Table().data(), SharedPalette.current.data(), sizeof(PaletteTable)) != 0)
+  } else if (builtFor != changes) {
     map->Rebuild(SharedPalette.current);
+  }
+  builtFor = changes;
   return *map;
 }
 

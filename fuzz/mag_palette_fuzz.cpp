@@ -11,7 +11,7 @@ static volatile unsigned sink;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zudizar;
-  SharedPalette.current = DefaultPalette;
+  SetCurrentTable(DefaultPalette);
   SharedPalette.pending = DefaultPalette;
   IndexedImage image;
   MagDecodeOptions options;

@@ -1,5 +1,6 @@
 #include "palette/convert.h"
 
+#include <cerrno>
 #include <vector>
 
 #include "core/indexed_image.h"
@@ -36,10 +37,29 @@ std::string Reason(const ConvertSink& sink, std::size_t before, const std::strin
   return sink.notices.size() > before ? sink.notices.back() : fallback;
 }
 
+// Whether OUT's extension names a format the conversion writes; other names
+// would get BMP bytes, which the windows' Save allows but a command must not.
+bool WritableExtension(const std::string& out) {
+  const auto slash = out.find_last_of('/');
+  const auto dot = out.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string extension = out.substr(dot);
+  for (char& c : extension)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (const char* supported : kConvertExtensions)
+    if (extension == supported) return true;
+  return false;
+}
+
 }  // namespace
 
 int RunConvert(const std::string& in, const std::string& out, std::string& error) {
   error.clear();
+  if (!WritableExtension(out)) {
+    error = out + ": cannot write this format; supported extensions:";
+    for (const char* supported : kConvertExtensions) error += std::string(" ") + supported;
+    return 1;
+  }
   if (!FileExists(in)) {
     error = in + ": no such file";
     return 1;
@@ -61,7 +81,11 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
   }
   before = sink.notices.size();
   if (!SavePictureFile(out, image, &sink)) {
-    error = Reason(sink, before, out + ": cannot be written");
+    const FileFailure& failure = LastFileFailure();
+    if (failure.error != 0)
+      error = out + ": cannot be written: " + (failure.error == ENOMEM ? "not enough memory" : failure.Reason());
+    else
+      error = Reason(sink, before, out + ": cannot be written");
     return 1;
   }
   return 0;

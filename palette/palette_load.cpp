@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <vector>
 
 #include "formats/bmp.h"
@@ -168,7 +169,7 @@ void LoadStartupPalette(ProgressSink* progress) {
   RealizeSharedPalette();
 }
 
-void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+static void LoadPaletteByFormat(const std::string& name, ProgressSink* progress) {
   switch (ChoosePictureFormatOfFile(name)) {
     case PictureFormat::Mag:
       LoadPaletteFromMag(name);
@@ -189,6 +190,16 @@ void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
   }
 }
 
+void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+  try {
+    LoadPaletteByFormat(name, progress);
+  } catch (const std::bad_alloc&) {
+    // The palette stays as it was.
+    SharedPalette.pending = SharedPalette.current;
+    ReportNotice(progress, name + "\n" + kNoMemoryText, kLoadFailedCaption, NoticeIcon::Error);
+  }
+}
+
 void MergePictureColours(const IndexedImage& image) {
   SharedPalette.pending = SharedPalette.current;
   PictureColourList list;
@@ -204,12 +215,6 @@ void MergePictureColours(const IndexedImage& image) {
   }
   MergeColourList(list, SharedPalette.pending, kMagRule);
   RealizeSharedPalette();
-}
-
-SwatchArrangement IdentityArrangement() {
-  SwatchArrangement a{};
-  for (int i = 0; i < 256; ++i) a[i] = i;
-  return a;
 }
 
 std::string SwatchFilePath() { return ProgramFolder() + "IDXPALET.TXT"; }

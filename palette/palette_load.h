@@ -10,6 +10,7 @@
 
 #include "core/indexed_image.h"
 #include "core/limits.h"
+#include "core/swatch_arrangement.h"
 #include "formats/progress.h"
 
 namespace zudizar {
@@ -61,9 +62,7 @@ struct MergeRule {
 // left over when no entry is free are dropped. Flags are left untouched.
 void MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule);
 
-// The swatch arrangement: position p shows palette index arrangement[p].
-using SwatchArrangement = std::array<std::int32_t, 256>;
-SwatchArrangement IdentityArrangement();
+// The swatch arrangement file.
 // IDXPALET.TXT in the program folder.
 std::string SwatchFilePath();
 // Takes the first 256 lines of `text` when it has at least 256; a line that is

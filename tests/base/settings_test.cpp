@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
+
+#include "base/file_system.h"
 
 #include "support/test_support.h"
 
@@ -90,6 +96,96 @@ TEST_F(SettingsFileTest, UnwritableFileRaisesTheDefinedMessage) {
   } catch (const SettingsWriteError& error) {
     EXPECT_EQ(std::string(error.what()), SettingsPath() + " に書き込めません");
   }
+}
+
+TEST(ProfileText, SkipsAndKeepsAByteOrderMark) {
+  const std::string text = "\xEF\xBB\xBF[s]\nINITBMP=a.bmp\n";
+  EXPECT_EQ(ProfileGetString(text, "s", "INITBMP"), "a.bmp");
+  EXPECT_EQ(ProfileSetString(text, "s", "k", "v"), "\xEF\xBB\xBF[s]\nINITBMP=a.bmp\nk=v\n");
+}
+
+// Fails reading or opening the settings file.
+class UnreadableFileSystem : public FileSystem {
+ public:
+  int openError = 0, readError = 0;
+  int Open(const char* path, int flags, mode_t mode) override {
+    if (openError && !(flags & O_EXCL)) {
+      errno = openError;
+      return -1;
+    }
+    return FileSystem::Open(path, flags, mode);
+  }
+  ssize_t Read(int fd, void* data, std::size_t count) override {
+    if (readError) {
+      errno = readError;
+      return -1;
+    }
+    return FileSystem::Read(fd, data, count);
+  }
+};
+
+TEST_F(SettingsFileTest, NothingReplacesAFileThatCannotBeReadOrAValueWithALineBreak) {
+  const std::string original = "[PASTEE]\nINITBMP=start.bmp\nCutLeft=5\n";
+  {
+    std::ofstream(SettingsPath(), std::ios::binary) << original;
+  }
+  const std::string message = SettingsPath() + " に書き込めません";
+  const auto refused = [&](const std::string& key, const std::string& value) {
+    try {
+      WriteSetting(key, value);
+    } catch (const SettingsWriteError& error) {
+      return std::string(error.what()) == message;
+    }
+    return false;
+  };
+  for (const auto& [openError, readError] : {std::pair{EACCES, 0}, std::pair{0, EIO}}) {
+    UnreadableFileSystem unreadable;
+    unreadable.openError = openError;
+    unreadable.readError = readError;
+    ScopedFileSystem use(unreadable);
+    EXPECT_TRUE(refused("CutTop", "1")) << openError << " " << readError;
+  }
+  EXPECT_TRUE(refused("Fname", "/tmp/a\n[PASTEE]\nINITBMP=evil.bmp"));
+  EXPECT_TRUE(refused("Fname", "/tmp/a\rb"));
+  EXPECT_EQ(Slurp(SettingsPath()), original);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+  if (::geteuid() != 0) {  // root reads any file
+    ::chmod(SettingsPath().c_str(), 0200);
+    EXPECT_TRUE(refused("CutTop", "1"));
+    ::chmod(SettingsPath().c_str(), 0600);
+    EXPECT_EQ(Slurp(SettingsPath()), original);
+  }
+}
+
+TEST_F(SettingsFileTest, TwoRunningCopiesKeepEachOthersKeys) {
+  WriteSetting("INITBMP", "start.bmp");
+  constexpr int kKeys = 40;
+  pid_t children[2];
+  for (int copy = 0; copy < 2; ++copy) {
+    children[copy] = ::fork();
+    ASSERT_GE(children[copy], 0);
+    if (children[copy] == 0) {
+      int status = 0;
+      for (int k = 0; k < kKeys; ++k) {
+        try {
+          WriteSetting("Copy" + std::to_string(copy) + "Key" + std::to_string(k), std::to_string(k));
+        } catch (const SettingsWriteError&) {
+          status = 1;
+        }
+      }
+      ::_exit(status);
+    }
+  }
+  for (const pid_t child : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int copy = 0; copy < 2; ++copy)
+    for (int k = 0; k < kKeys; ++k)
+      EXPECT_EQ(ReadSetting("Copy" + std::to_string(copy) + "Key" + std::to_string(k)), std::to_string(k));
+  EXPECT_EQ(ReadSetting("INITBMP"), "start.bmp");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ TEST(EditToolsTest, EraserAndFillsChangeOnlyTheirColours) {
 }
 
 TEST(EditToolsTest, GradientsStepThroughTheArrangement) {
-  GradientOrder order{};
+  SwatchArrangement order{};
   for (int i = 0; i < 256; ++i) order[i] = (i * 7) % 256;  // a permutation
   struct Case {
     int startPosition, endPosition;

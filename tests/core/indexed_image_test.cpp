@@ -156,7 +156,7 @@ TEST_F(IndexedImageTest, CopyImageDifferentSizesCopiesOverlapWithTransparency) {
 }
 
 TEST_F(IndexedImageTest, ColourTableFollowsTheCurrentSharedPalette) {
-  SharedPalette.current[20] = {0x12, 0x34, 0x56, 0};
+  SetCurrentEntry(20, {0x12, 0x34, 0x56, 0});
   IndexedImage image;
   ASSERT_EQ(CreateImage(4, 1, image), 1);
   EXPECT_EQ(image.colourTable[20], (ColourTableEntry{0x56, 0x34, 0x12, 0}));

@@ -45,17 +45,19 @@ std::vector<LargePen> LargePens() {
       {8, 6, 5, 4, 3, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 8},
       {12, 9, 8, 6, 5, 4, 3, 3, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 3, 3, 4, 5, 6, 8, 9, 12}};
   const int sizes[] = {4, 8, 16, 24, 32};
-  const std::pair<int, int> bars[] = {{2, 2}, {3, 4}, {6, 9}, {9, 14}, {12, 19}};
+  const std::pair<int, int> rows[] = {{2, 2}, {3, 4}, {6, 9}, {9, 14}, {12, 19}};
+  const std::pair<int, int> columns[] = {{1, 1}, {3, 4}, {6, 9}, {9, 14}, {12, 19}};
   const std::pair<int, int> bands[] = {{0, 1}, {-1, 1}, {-1, 1}, {-2, 2}, {-3, 3}};
   std::vector<LargePen> pens;
   for (int s = 0; s < 5; ++s) {
     const int n = sizes[s];
     const auto inset = insets[s];
-    const auto bar = bars[s];
+    const auto row = rows[s];
+    const auto column = columns[s];
     const auto band = bands[s];
     pens.push_back({2 + s, n, [=](int u, int t) { return u >= inset[t] && u <= n - 1 - inset[t]; }});
-    pens.push_back({18 + s, n, [=](int, int t) { return t >= bar.first && t <= bar.second; }});
-    pens.push_back({34 + s, n, [=](int u, int) { return u >= bar.first && u <= bar.second; }});
+    pens.push_back({18 + s, n, [=](int, int t) { return t >= row.first && t <= row.second; }});
+    pens.push_back({34 + s, n, [=](int u, int) { return u >= column.first && u <= column.second; }});
     pens.push_back({50 + s, n, [=](int u, int t) { return u - t >= band.first && u - t <= band.second; }});
   }
   return pens;
@@ -83,6 +85,13 @@ TEST_F(PensTest, LargePensMatchTheirMasksInsideAndAtEveryEdge) {
           << "code " << pen.code << " at " << x << "," << y;
     }
   }
+}
+
+TEST_F(PensTest, VerticalFourCoversTheColumnOfThePoint) {
+  IndexedImage image;
+  ASSERT_EQ(CreateImage(12, 12, image), 1);
+  StampPen(image, 5, 5, 5, 34);
+  EXPECT_EQ(PixelsOf(image, 5), (Points{{5, 3}, {5, 4}, {5, 5}, {5, 6}}));
 }
 
 TEST_F(PensTest, RoundFourAtTheCornerSetsFivePixels) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <numeric>
 #include <random>
 #include <vector>
 
@@ -18,12 +17,6 @@ using testing::Pixels;
 using Grid = std::vector<std::vector<int>>;
 
 class PixelOpsTest : public testing::PaletteReset {};
-
-GradientOrder Identity() {
-  GradientOrder order{};
-  std::iota(order.begin(), order.end(), 0);
-  return order;
-}
 
 // Plain breadth-first search: the 4-connected pixels of the start pixel's colour.
 std::vector<std::vector<bool>> Component(const Grid& g, int sx, int sy) {
@@ -77,7 +70,7 @@ TEST_F(PixelOpsTest, ReadAndWriteClampIntoThePicture) {
   EXPECT_EQ(ReadPixel(empty, 0, 0), 0);
   WritePixel(empty, 0, 0, 3);  // nothing to write into
   FloodFill(empty, 0, 0, 3);
-  GradientFill(empty, 0, 0, 1, 2, 0, 0, 0, 0, Identity());
+  GradientFill(empty, 0, 0, 1, 2, 0, 0, 0, 0, IdentityArrangement());
   EXPECT_FALSE(empty.HasPixels());
 }
 
@@ -174,7 +167,7 @@ TEST_F(PixelOpsTest, HorizontalGradientOverTheWholeWidthGivesColumnX) {
   IndexedImage image;
   ASSERT_EQ(CreateImage(256, 3, image), 1);
   FillImage(image, 7);
-  GradientFill(image, 100, 1, 0, 255, 0, 2, 255, 2, Identity());
+  GradientFill(image, 100, 1, 0, 255, 0, 2, 255, 2, IdentityArrangement());
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 256; ++x) ASSERT_EQ(image.At(x, y), x) << x << "," << y;
 }
@@ -182,7 +175,7 @@ TEST_F(PixelOpsTest, HorizontalGradientOverTheWholeWidthGivesColumnX) {
 TEST_F(PixelOpsTest, VerticalGradientRunsFromBottomToTopThroughTheArrangement) {
   // Arrangement positions 3, 4, 5 show colours 40, 41, 42; the gradient from
   // 40 to 42 over rows 5 (bottom) … 0 (top) cuts them into three bands of two.
-  GradientOrder order = Identity();
+  SwatchArrangement order = IdentityArrangement();
   order[3] = 40;
   order[4] = 41;
   order[5] = 42;
@@ -219,7 +212,7 @@ TEST_F(PixelOpsTest, VerticalGradientRunsFromBottomToTopThroughTheArrangement) {
 }
 
 // The gradient's colour for one pixel, straight from its definition.
-int GradientColour(const GradientOrder& order, int L, int R, int xFrom, int yFrom, int xTo, int yTo, int x,
+int GradientColour(const SwatchArrangement& order, int L, int R, int xFrom, int yFrom, int xTo, int yTo, int x,
                    int y) {
   const auto position = [&](int colour) {
     for (int i = 0; i < 256; ++i)
@@ -251,9 +244,9 @@ TEST_F(PixelOpsTest, GradientColoursFollowTheFormulaOnRandomExtents) {
     const int w = static_cast<int>(g[0].size());
     std::uniform_int_distribution<int> anyX(-2, w + 1), anyY(-2, h + 1), small(0, 5);
     // Arrangements of those colours, with high bits that must be ignored.
-    GradientOrder order{};
+    SwatchArrangement order{};
     for (auto& e : order) e = kColours[small(rng)] + (small(rng) == 0 ? 256 * small(rng) : 0);
-    if (trial % 4 == 0) order = Identity();
+    if (trial % 4 == 0) order = IdentityArrangement();
     if (trial % 4 == 1) std::shuffle(order.begin(), order.end(), rng);
     const int L = kColours[small(rng)], R = kColours[small(rng)];
     const int sx = std::uniform_int_distribution<int>(0, w - 1)(rng);

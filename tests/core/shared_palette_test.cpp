@@ -32,7 +32,7 @@ TEST_F(SharedPaletteTest, DefaultPaletteSpotChecks) {
 TEST_F(SharedPaletteTest, InitSetsBothTablesAndFixesTheSettingsFile) {
   testing::TempFolder folder;
   SetProgramFile(folder.File("zudizar"));
-  SharedPalette.current[20] = {1, 2, 3, 0};
+  SetCurrentEntry(20, {1, 2, 3, 0});
   SharedPalette.pending[30] = {1, 2, 3, 0};
   InitSharedPalette();
   EXPECT_EQ(SharedPalette.current, DefaultPalette);
@@ -44,7 +44,7 @@ TEST_F(SharedPaletteTest, InitSetsBothTablesAndFixesTheSettingsFile) {
 }
 
 TEST_F(SharedPaletteTest, TrueColourScreenRealisesTheCurrentTable) {
-  SharedPalette.current[100] = {9, 8, 7, 5};
+  SetCurrentEntry(100, {9, 8, 7, 5});
   const PaletteHandle handle = RealizeSharedPalette();
   ASSERT_TRUE(handle);
   EXPECT_EQ((*handle)[100], (PaletteEntry{9, 8, 7, 0}));  // flags cleared in the handle only

@@ -369,7 +369,7 @@ TEST_F(BmpTest, EveryTrueColourPixelGoesToItsNearestColourEvenBeyond256) {
   for (auto& row : rows)
     for (int i = 0; i < 60; ++i) row.push_back(static_cast<std::uint8_t>(level(random)));
   b.pixels = PadRows(rows);
-  SharedPalette.current[50] = {rows[0][2], rows[0][1], rows[0][0], 0};  // one exact match
+  SetCurrentEntry(50, {rows[0][2], rows[0][1], rows[0][0], 0});  // one exact match
 
   testing::TempFolder folder;
   const std::string name = folder.File("photo.bmp");

@@ -80,8 +80,8 @@ TEST_F(JpegDecoderTest, EveryPixelIsTheNearestSharedColourOfItsDecodedColour) {
   // Some free entries with colours of the picture, so that many pixels
   // match closely and ties and exact matches occur.
   for (int i = 10; i < 246; ++i)
-    SharedPalette.current[i] = {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
-                                static_cast<std::uint8_t>(255 - i), 0};
+    SetCurrentEntry(i, {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
+                                static_cast<std::uint8_t>(255 - i), 0});
   for (const auto& bytes : {EncodedTestPicture(37, 29), EncodedTestPicture(64, 8)}) {
     Decoded d;
     DecodeBytes(bytes, d);

@@ -424,9 +424,9 @@ TEST_F(MagTest, CorpusFilesDecodeToTheReferencePictures) {
     // Opened as the main window does (palette merged and applied, then the
     // picture read), a 16-colour picture shows its exact colours.
     if (file.find("_16c_") == std::string::npos) continue;
-    SharedPalette.current = DefaultPalette;
+    SetCurrentTable(DefaultPalette);
     ASSERT_TRUE(LoadPaletteFromMag((folder / (file + ".mag")).string()));
-    SharedPalette.current = SharedPalette.pending;
+    SetCurrentTable(SharedPalette.pending);
     ASSERT_TRUE(ReadMagFile((folder / (file + ".mag")).string(), shared));
     int inexact = 0;
     for (int y = 0; y < h; ++y)

@@ -166,9 +166,9 @@ TEST_F(ReduceTest, ManyAtOnceEqualsTheScan) {
 TEST_F(ReduceTest, CurrentMapFollowsTheCurrentTable) {
   const int before = CurrentNearestColourMap().Nearest(12, 200, 34);
   EXPECT_EQ(before, NearestColourByScan(DefaultPalette, 12, 200, 34));
-  SharedPalette.current[100] = Rgb(12, 200, 34);
+  SetCurrentEntry(100, Rgb(12, 200, 34));
   EXPECT_EQ(CurrentNearestColourMap().Nearest(12, 200, 34), 100);
-  SharedPalette.current = DefaultPalette;
+  SetCurrentTable(DefaultPalette);
   EXPECT_EQ(CurrentNearestColourMap().Nearest(12, 200, 34), before);
 }
 
@@ -182,7 +182,7 @@ TEST_F(ReduceTest, NearestSharedColourReplacesTheColourUnlessExact) {
 }
 
 TEST_F(ReduceTest, RemapKeepsPixelsOfThePalettesOwnColours) {
-  SharedPalette.current[77] = SharedPalette.current[20];  // a colour held twice
+  SetCurrentEntry(77, SharedPalette.current[20]);  // a colour held twice
   IndexedImage image;
   testing::MakeImage(image, {{0, 20, 77, 255}, {9, 77, 128, 20}});
   for (int i = 0; i < 256; ++i) {

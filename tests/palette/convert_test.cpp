@@ -1,10 +1,15 @@
 #include "palette/convert.h"
 
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "formats/bmp.h"
 #include "formats/bmp_builder.h"
 #include "base/file_io.h"
+#include "base/file_system.h"
 #include "base/settings.h"
 #include "support/test_support.h"
 
@@ -86,7 +91,7 @@ TEST_F(ConvertTest, TheStartupPaletteServesPicturesOfReservedColoursOnly) {
   picture.height = 1;
   picture.table = {{255, 255, 255}, {0, 0, 0}};
   picture.pixels = {0, 1, 0, 0};
-  const std::string out = folder_.File("out");
+  const std::string out = folder_.File("out.bmp");
   std::string error;
   ASSERT_EQ(RunConvert(Write("mono.bmp", picture.Build()), out, error), 0) << error;
   const Written w = ReadWritten(out);
@@ -117,6 +122,42 @@ TEST_F(ConvertTest, FailuresGiveTheReason) {
   const std::string out = folder_.File("無い/o.bmp");
   EXPECT_EQ(RunConvert(Write("good.bmp", good.Build()), out, error), 1);
   EXPECT_NE(error.find(out), std::string::npos) << error;
+}
+
+// Refuses the writes the seam names.
+class RefusingFileSystem : public FileSystem {
+ public:
+  int error = 0;
+  int Open(const char* path, int flags, mode_t mode) override {
+    if (flags & O_EXCL) {
+      errno = error;
+      return -1;
+    }
+    return FileSystem::Open(path, flags, mode);
+  }
+};
+
+TEST_F(ConvertTest, AFailedWriteNamesTheSystemsReasonAndOnlyWritableFormatsAreAccepted) {
+  BmpBuilder good;
+  good.width = 4;
+  good.table = {{1, 2, 3}};
+  good.pixels = {0, 0, 0, 0};
+  const std::string in = Write("good.bmp", good.Build());
+  std::string error;
+  for (const int refusal : {ENOSPC, EROFS, EACCES}) {
+    RefusingFileSystem refusing;
+    refusing.error = refusal;
+    ScopedFileSystem use(refusing);
+    const std::string out = folder_.File("new.bmp");
+    EXPECT_EQ(RunConvert(in, out, error), 1);
+    EXPECT_EQ(error, out + ": cannot be written: " + std::strerror(refusal));
+  }
+  for (const char* name : {"o.txt", "o.gif", "o", "dotted.folder/o"}) {
+    EXPECT_EQ(RunConvert(in, folder_.File(name), error), 1) << name;
+    EXPECT_NE(error.find("supported extensions: .BMP .MAG .JPG .JPEG .ICO .PNG"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(folder_.File(name)));
+  }
+  for (const char* name : {"o.Bmp", "o.mag", "o.JPEG", "o.jpg"}) EXPECT_EQ(RunConvert(in, folder_.File(name), error), 0) << name;
 }
 
 }  // namespace

@@ -159,7 +159,7 @@ TEST_F(PaletteLoadTest, UnreadableRefusedAndIconFilesChangeNothing) {
 // ---- MAG rule ---------------------------------------------------------------------
 
 TEST_F(PaletteLoadTest, MergePictureColoursAddsOnlyColoursThePaletteLacks) {
-  SharedPalette.current[12] = {40, 40, 40, 0};
+  SetCurrentEntry(12, {40, 40, 40, 0});
   SharedPalette.pending[20] = {7, 7, 7, 0};  // overwritten: the merge starts from the current table
   IndexedImage image;
   testing::MakeImage(image, {{0, 1, 2, 3}, {4, 1, 0, 6}});
@@ -179,7 +179,7 @@ TEST_F(PaletteLoadTest, MergePictureColoursAddsOnlyColoursThePaletteLacks) {
   EXPECT_EQ(SharedPalette.pending, expected);
 
   // A picture whose colours all exist somewhere changes nothing.
-  SharedPalette.current = expected;
+  SetCurrentTable(expected);
   MergePictureColours(image);
   EXPECT_EQ(SharedPalette.pending, expected);
 }

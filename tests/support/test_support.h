@@ -86,7 +86,7 @@ inline std::vector<std::vector<int>> Pixels(const IndexedImage& image) {
 class PaletteReset : public ::testing::Test {
  protected:
   void SetUp() override {
-    SharedPalette.current = DefaultPalette;
+    SetCurrentTable(DefaultPalette);
     SharedPalette.pending = DefaultPalette;
     SharedPalette.screenReservedEntries = 0;
     RealizeSharedPalette();

@@ -158,6 +158,22 @@ TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
   EXPECT_EQ(dialogs.Boxes().size(), 2u);
 }
 
+TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
+  StartApp();
+  TForm1& main = app->main();
+  main.CurrentFileName = QString::fromStdString(folder.File("no-such-folder/X.BMP"));
+  main.MarkModified();
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
+  main.close();
+  ASSERT_EQ(dialogs.Boxes().size(), 2u);
+  EXPECT_EQ(dialogs.Boxes()[1].icon, BoxIcon::Error);
+  EXPECT_TRUE(main.PictureImage.HasPixels());
+  EXPECT_TRUE(main.Modified);
+  EXPECT_FALSE(FileExists(SettingsFile()));
+  dialogs.QueueAnswer(BoxAnswer::No);
+}
+
 TEST_F(FileCommandsTest, SaveQuestionYesSavesBeforeClosing) {
   StartApp();
   TForm1& main = app->main();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 
+#include "core/pixel_ops.h"
 #include "core/region.h"
 #include "base/settings.h"
 #include "base/trace.h"
@@ -203,23 +204,35 @@ TEST_F(MainWindowTest, CloseWaitsWhileALoadIsBusy) {
   EXPECT_NE(ReadText(SettingsFile()).find("CutLeft="), std::string::npos);
 }
 
-TEST_F(MainWindowTest, SaveQuestionOnlyWhenModifiedAndKeysWrittenAfterCancel) {
+TEST_F(MainWindowTest, SaveQuestionCancelKeepsTheWindowAndNoClosesWithoutSaving) {
   StartApp();
-  app->main().MarkModified();
+  TForm1& main = app->main();
+  FillRect(main.PictureImage, 0, 0, 2, 2, 3);
+  main.MarkModified();
   dialogs.QueueAnswer(BoxAnswer::Cancel);
-  StopApp();
+  main.close();
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   const auto& box = dialogs.Boxes()[0];
   EXPECT_EQ(box.text, QStringLiteral("描画域が更新されています、内容を保存しますか？"));
   EXPECT_EQ(box.caption, QStringLiteral("確認メッセージ"));
   EXPECT_EQ(box.buttons, BoxButtons::YesNoCancel);
   EXPECT_EQ(box.icon, BoxIcon::Information);
+  // Cancel: still open, picture and flag kept, nothing written.
+  EXPECT_TRUE(main.Modified);
+  EXPECT_EQ(ReadPixel(main.PictureImage, 1, 1), 3);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));
+
+  // No: closes without saving and writes the keys.
+  dialogs.QueueAnswer(BoxAnswer::No);
+  main.close();
+  EXPECT_FALSE(main.PictureImage.HasPixels());  // the destruction steps ran
   EXPECT_NE(ReadText(SettingsFile()).find("CutLeft="), std::string::npos);
+  app.reset();
 
   // An unmodified canvas closes without a question.
   StartApp();
   StopApp();
-  EXPECT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes().size(), 2u);
 }
 
 TEST_F(MainWindowTest, RecentFilesSurviveARestartAndVanishedFilesLeave) {

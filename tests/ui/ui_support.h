@@ -65,10 +65,11 @@ class AppTest : public ::testing::Test {
     app->Start();
   }
 
-  // Runs the destruction steps and drops the App, as closing the program does.
+  // Closes the main window as the user does (the save question included),
+  // then drops the App.
   void StopApp() {
     if (!app) return;
-    app->Shutdown();
+    app->main().close();
     app.reset();
   }
 

@@ -1,110 +1,186 @@
 #include "ui/colour/colour_window.h"
 
+#include <QCoreApplication>
 #include <QHideEvent>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "base/settings.h"
+#include "base/trace.h"
+#include "palette/palette_load.h"
 #include "ui/app/app.h"
+#include "ui/common/dialogs.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/window_settings.h"
+#include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
+#include "ui/sub/sub_window.h"
 
 namespace zudizar {
 
+namespace {
+
+const QString kColourEditCaption = QStringLiteral("色の変更");
+
+// Remembers the rectangle each paint event of a paint area asks for, so the
+// paint handler converts only that part of the display buffer.
+class ExposedRectFilter : public QObject {
+ public:
+  using QObject::QObject;
+  QRect rect;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) rect = static_cast<QPaintEvent*>(event)->rect();
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// Clears a ready flag for the length of a handler; false when it was already clear.
+class Reentry {
+ public:
+  explicit Reentry(bool& ready) : ready_(ready), entered_(ready) { ready_ = false; }
+  ~Reentry() {
+    if (entered_) ready_ = true;
+  }
+  bool Entered() const { return entered_; }
+
+ private:
+  bool& ready_;
+  bool entered_;
+};
+
+PaintBox* MakePaintBox(QWidget* parent, const char* name, int x, int y, int width, int height) {
+  auto* box = new PaintBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->move(x, y);
+  // Paint areas are cut to multiples of 16 at creation.
+  box->SetAreaSize(width / 16 * 16, height / 16 * 16);
+  return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->move(x, y);
+  return label;
+}
+
+}  // namespace
+
 TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   setObjectName(QStringLiteral("PALETTEF"));
-  setWindowTitle(QStringLiteral("カラーパレット"));
+  setWindowTitle(kColourCaption);
   setAutoFillBackground(true);
   QPalette background = palette();
   background.setColor(QPalette::Window, Qt::white);
   setPalette(background);
-  // Paint areas are cut to multiples of 16 at creation.
-  PaintBox1 = new PaintBox(this);
-  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-  PaintBox1->move(0, 0);
-  PaintBox1->SetAreaSize(521 / 16 * 16, 137 / 16 * 16);
-  PaintBox_LEFT = new PaintBox(this);
-  PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
-  PaintBox_LEFT->move(524, 16);
-  PaintBox_LEFT->SetAreaSize(33 / 16 * 16, 33 / 16 * 16);
-  PaintBox_RIGHT = new PaintBox(this);
-  PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
-  PaintBox_RIGHT->move(572, 16);
-  PaintBox_RIGHT->SetAreaSize(33 / 16 * 16, 33 / 16 * 16);
-  PaintBox1->onPaint = [this](QPainter& p) { PaintArea(p, *PaintBox1, PaletteDisplayImage); };
+
+  PaintBox1 = MakePaintBox(this, "PaintBox1", 0, 0, 521, 137);
+  PaintBox_LEFT = MakePaintBox(this, "PaintBox_LEFT", 524, 16, 33, 33);
+  PaintBox_RIGHT = MakePaintBox(this, "PaintBox_RIGHT", 572, 16, 33, 33);
+  auto* exposed = new ExposedRectFilter(PaintBox1);
+  PaintBox1->installEventFilter(exposed);
+  PaintBox1->onPaint = [this, exposed](QPainter& p) {
+    const Reentry guard(gridPaintReady_);
+    if (!guard.Entered() || !alive_ || !PaletteDisplayImage.HasPixels()) return;
+    const QRect r = exposed->rect.intersected(PaintBox1->rect());
+    DrawImageRegion(PaletteDisplayImage, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
+                    PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
+  };
   PaintBox_LEFT->onPaint = [this](QPainter& p) {
-    FillImage(LeftColourImage, app_.main().LeftColour);
-    PaintArea(p, *PaintBox_LEFT, LeftColourImage);
+    const Reentry guard(leftPaintReady_);
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_LEFT, LeftColourImage, app_.main().LeftColour);
   };
   PaintBox_RIGHT->onPaint = [this](QPainter& p) {
-    FillImage(RightColourImage, app_.main().RightColour);
-    PaintArea(p, *PaintBox_RIGHT, RightColourImage);
+    const Reentry guard(rightPaintReady_);
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, RightColourImage, app_.main().RightColour);
   };
-  auto* label1 = new QLabel(QStringLiteral("左:0"), this);
-  label1->setObjectName(QStringLiteral("Label1"));
-  label1->move(524, 0);
-  auto* label2 = new QLabel(QStringLiteral("右:0"), this);
-  label2->setObjectName(QStringLiteral("Label2"));
-  label2->move(572, 0);
-  auto* label3 = new QLabel(QStringLiteral("背景色"), this);
-  label3->setObjectName(QStringLiteral("Label3"));
-  label3->move(520, 0);
-  label3->hide();
-  auto* radio = new QRadioButton(this);
-  radio->setObjectName(QStringLiteral("RadioButton1"));
-  radio->setGeometry(576, 0, 16, 16);
-  radio->hide();
-  auto* colourValue = new QPushButton(QStringLiteral("カラー値"), this);
-  colourValue->setObjectName(QStringLiteral("Button_OK"));
-  colourValue->setGeometry(524, 56, 81, 25);
-  auto* save = new QPushButton(QStringLiteral("ﾊﾟﾚｯﾄ保存"), this);
-  save->setObjectName(QStringLiteral("BTN_SAVEFILE"));
-  save->setGeometry(524, 80, 81, 25);
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("OK_BTN"));
-  ok->setGeometry(524, 104, 81, 33);
-  resize(606, 139);
+  PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
+  PaintBox1->onMouseMove = [this](Qt::MouseButton, int x, int y) { PaintBox1MouseMove(x, y); };
+  PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+  PaintBox1->onDoubleClick = [this] { PaintBox1DblClick(); };
+  PaintBox_LEFT->onMouseDown = [this](Qt::MouseButton b, int, int) { PaintBox_LeftMouseDown(b); };
+  PaintBox_RIGHT->onMouseDown = [this](Qt::MouseButton b, int, int) { PaintBox_RightMouseDown(b); };
+  // Double clicks on the colour swatches count as presses.
+  PaintBox_LEFT->onDoubleClick = [this] { PaintBox_LeftMouseDown(Qt::LeftButton); };
+  PaintBox_RIGHT->onDoubleClick = [this] { PaintBox_RightMouseDown(Qt::LeftButton); };
+
+  Label1 = MakeLabel(this, "Label1", QStringLiteral("左:0"), 524, 0);
+  Label2 = MakeLabel(this, "Label2", QStringLiteral("右:0"), 572, 0);
+  Label3 = MakeLabel(this, "Label3", QStringLiteral("背景色"), 520, 0);
+  Label3->hide();
+  RadioButton1 = new QRadioButton(this);
+  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+  RadioButton1->setGeometry(576, 0, 16, 16);
+  // Alone, an exclusive radio button could never be cleared again; a click
+  // toggles it, checked meaning a horizontal gradient.
+  RadioButton1->setAutoExclusive(false);
+  RadioButton1->hide();
+  Button_OK = MakeButton(this, "Button_OK", QStringLiteral("カラー値"), {524, 56, 81, 25});
+  BTN_SAVEFILE = MakeButton(this, "BTN_SAVEFILE", QStringLiteral("ﾊﾟﾚｯﾄ保存"), {524, 80, 81, 25});
+  OK_BTN = MakeButton(this, "OK_BTN", QStringLiteral("OK"), {524, 104, 81, 33});
+  connect(Button_OK, &QPushButton::clicked, this, &TPALETTEF::Button_OKClick);
+  connect(BTN_SAVEFILE, &QPushButton::clicked, this, &TPALETTEF::BTN_SAVEFILEClick);
+  connect(OK_BTN, &QPushButton::clicked, this, &TPALETTEF::OK_BTNClick);
+  setFixedSize(606, 139);
   move(1, 7);
   FormCreate();
 }
 
 void TPALETTEF::FormCreate() {
   RestoreWindowPosition(*this, "PALLeft", "PALTop");
+  gridPaintReady_ = leftPaintReady_ = rightPaintReady_ = moveReady_ = true;
   CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), SwatchGridImage);
   CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), PaletteDisplayImage);
-  CreateImage(16, 16, DragSwatchImage);
+  CreateImage(kSwatchSide, kSwatchSide, DragSwatchImage);
   CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), LeftColourImage);
   CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), RightColourImage);
-  ReadSwatchArrangement(ProgramFolder() + "IDXPALET.TXT", Arrangement);
-  BuildSwatchGrid();
-}
-
-void TPALETTEF::BuildSwatchGrid() {
-  for (int p = 0; p < 256; ++p)
-    FillRect(SwatchGridImage, (p % 32) * 16, (p / 32) * 16, 16, 16,
-             static_cast<std::uint8_t>(Arrangement[p] & 0xFF));
-  CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
-}
-
-void TPALETTEF::FormDestroy() {
-  if (destroyed_) return;
-  destroyed_ = true;
-  try {
-    SaveWindowPosition(*this, "PALLeft", "PALTop");
-  } catch (const SettingsWriteError& error) {
-    app_.ShowSettingsError(error);
+  if (!Initialised) {
+    const TForm1& main = app_.main();
+    LeftRing = StartLeftRing(main.LeftColour);
+    RightRing = StartRightRing(main.RightColour);
+    LeftColour = main.LeftColour;
+    RightColour = main.RightColour;
+    Arrangement = IdentityArrangement();
+    ReadSwatchArrangement(SwatchFilePath(), Arrangement);
+    Dragging = false;
+    Initialised = true;
   }
-  for (IndexedImage* image :
-       {&SwatchGridImage, &PaletteDisplayImage, &DragSwatchImage, &LeftColourImage, &RightColourImage})
-    FreeImage(*image);
+  RebuildGrid();
+}
+
+bool TPALETTEF::InBackgroundMode() const {
+  const int mode = app_.main().BackgroundMode;
+  return mode >= 1 && mode <= 3;
+}
+
+void TPALETTEF::FormShow() {
+  const bool background = InBackgroundMode();
+  Label1->setVisible(!background);
+  Label2->setVisible(!background);
+  BTN_SAVEFILE->setVisible(!background);
+  Label3->setVisible(background);
+  RadioButton1->setVisible(background);
+}
+
+void TPALETTEF::showEvent(QShowEvent* event) {
+  FormShow();
+  QWidget::showEvent(event);
 }
 
 void TPALETTEF::FormHide() {
-  if (destroyed_) return;
+  if (!alive_) return;
   try {
     SaveWindowPosition(*this, "PALLeft", "PALTop");
   } catch (const SettingsWriteError& error) {
@@ -117,14 +193,254 @@ void TPALETTEF::hideEvent(QHideEvent* event) {
   if (!event->spontaneous()) FormHide();
 }
 
+void TPALETTEF::FormDestroy() {
+  if (!alive_) return;
+  FormHide();
+  alive_ = false;
+  for (IndexedImage* image :
+       {&SwatchGridImage, &PaletteDisplayImage, &DragSwatchImage, &LeftColourImage, &RightColourImage})
+    FreeImage(*image);
+}
+
+void TPALETTEF::FormResize() {
+  if (!alive_) return;
+  auto fit = [](IndexedImage& image, const PaintBox& box) {
+    if (image.ImageWidth() == box.AreaWidth() && image.ImageHeight() == box.AreaHeight() && image.HasPixels())
+      return false;
+    CreateImage(box.AreaWidth(), box.AreaHeight(), image);
+    return true;
+  };
+  if (fit(PaletteDisplayImage, *PaintBox1)) ShowGrid();
+  fit(LeftColourImage, *PaintBox_LEFT);
+  fit(RightColourImage, *PaintBox_RIGHT);
+}
+
+void TPALETTEF::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+// ---- painting ----
+
+void TPALETTEF::RebuildGrid() {
+  DrawSwatchGrid(SwatchGridImage, Arrangement);
+  ShowGrid();
+}
+
+void TPALETTEF::ShowGrid() {
+  blanked_ = false;
+  CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
+  PaintBox1->update();
+}
+
+void TPALETTEF::PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& image, std::uint8_t colour) {
+  if (!alive_) return;
+  // While blanked for a palette change every area shows the blank display.
+  if (blanked_) {
+    DrawImageRegion(PaletteDisplayImage, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(),
+                    box.AreaWidth(), box.AreaHeight());
+    return;
+  }
+  // The swatch follows the main window's colour byte, which other windows
+  // also set; composing 32 × 32 pixels here keeps the two from drifting.
+  FillImage(image, colour);
+  DrawImage(image, painter, box.AreaWidth(), box.AreaHeight());
+}
+
+void TPALETTEF::SetLeftColour(std::uint8_t colour) {
+  app_.main().LeftColour = colour;
+  LeftColour = colour;
+  FillImage(LeftColourImage, colour);
+  PaintBox_LEFT->update();
+  if (app_.edit().isVisible()) app_.edit().PaintBox_LEFT->update();
+}
+
+void TPALETTEF::SetRightColour(std::uint8_t colour) {
+  app_.main().RightColour = colour;
+  RightColour = colour;
+  FillImage(RightColourImage, colour);
+  PaintBox_RIGHT->update();
+  if (app_.edit().isVisible()) app_.edit().PaintBox_RIGHT->update();
+}
+
+void TPALETTEF::ShowRingPositions() {
+  Label1->setText(QStringLiteral("左:%1").arg(LeftRing.position));
+  Label2->setText(QStringLiteral("右:%1").arg(RightRing.position));
+}
+
+// ---- the grid: picking and dragging ----
+
+void TPALETTEF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
+  const int p = SwatchPositionAt(x, y);
+  lastPressButton_ = button;
+  lastPressPosition_ = p;
+  if (p < 0) return;
+  const std::uint8_t k = SwatchColour(Arrangement, p);
+  if (button == Qt::RightButton) {
+    SetRightColour(k);
+    RightRing.Set(k);
+  } else {
+    SetLeftColour(k);
+    LeftRing.Set(k);
+    // A background is one colour unless the user then picks the right one.
+    if (InBackgroundMode()) {
+      SetRightColour(k);
+      RightRing.Set(k);
+    }
+  }
+  FillImage(DragSwatchImage, k);
+  if (blanked_) ShowGrid();
+  else CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
+  DragSource = p;
+  DragPoint = {x, y};
+  Dragging = true;
+}
+
+void TPALETTEF::PaintBox1MouseMove(int x, int y) {
+  if (!Dragging) return;
+  const Reentry guard(moveReady_);
+  if (!guard.Entered()) return;
+  const Rect changed = MoveSwatchDrag(PaletteDisplayImage, SwatchGridImage, DragSwatchImage, DragPoint, x, y);
+  if (!changed.Empty()) PaintBox1->update(QRect(changed.x, changed.y, changed.width, changed.height));
+}
+
+void TPALETTEF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
+  if (!Dragging) return;
+  Dragging = false;
+  if (DropSwatch(Arrangement, DragSource, DragPoint, x, y)) RebuildGrid();
+  else ShowGrid();
+}
+
+void TPALETTEF::PaintBox1DblClick() {
+  if (lastPressButton_ != Qt::LeftButton || lastPressPosition_ < 0) return;
+  EditPaletteColour(SwatchColour(Arrangement, lastPressPosition_));
+}
+
+// ---- the colour swatches and their rings ----
+
+void TPALETTEF::PaintBox_LeftMouseDown(Qt::MouseButton button) {
+  if (button == Qt::RightButton) {
+    LeftRing.Set(242);
+    SetLeftColour(242);
+    return;
+  }
+  SetLeftColour(LeftRing.Forward());
+  Label1->setText(QStringLiteral("左:%1").arg(LeftRing.position));
+}
+
+void TPALETTEF::PaintBox_RightMouseDown(Qt::MouseButton button) {
+  if (button == Qt::RightButton) {
+    RightRing.Set(0);
+    SetRightColour(0);
+    return;
+  }
+  SetRightColour(RightRing.Forward());
+  Label2->setText(QStringLiteral("右:%1").arg(RightRing.position));
+}
+
+void TPALETTEF::StepColoursForward() {
+  SetLeftColour(LeftRing.Forward());
+  SetRightColour(RightRing.Forward());
+  ShowRingPositions();
+}
+
+void TPALETTEF::StepColoursBack() {
+  SetLeftColour(LeftRing.Back());
+  SetRightColour(RightRing.Back());
+  ShowRingPositions();
+}
+
+// ---- buttons ----
+
+void TPALETTEF::Button_OKClick() {
+  // The value the screen shows: the realised palette, where a reserved entry
+  // is the system's colour.
+  const int index = app_.main().LeftColour;
+  const PaletteTable& shown = SharedPalette.handle ? *SharedPalette.handle : SharedPalette.current;
+  const PaletteEntry& e = shown[static_cast<std::size_t>(index)];
+  setWindowTitle(QStringLiteral("RED=%1 GREEN=%2 BLUE=%3 FLAGS=%4 PALETTEID=%5")
+                     .arg(e.red)
+                     .arg(e.green)
+                     .arg(e.blue)
+                     .arg(e.flags)
+                     .arg(index));
+}
+
+void TPALETTEF::BTN_SAVEFILEClick() {
+  const std::string path = SwatchFilePath();
+  if (!WriteSwatchArrangement(path, Arrangement))
+    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(QString::fromStdString(path)),
+                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
+}
+
+void TPALETTEF::OK_BTNClick() {
+  TForm1& main = app_.main();
+  const std::uint8_t left = main.LeftColour;
+  const std::uint8_t right = main.RightColour;
+  const int mode = main.BackgroundMode;
+  TraceRecord(7000, std::to_string(left) + " " + std::to_string(right) + " " + std::to_string(mode));
+  if (mode == 1 || mode == 3) {
+    IndexedImage& picture = mode == 1 ? main.PictureImage : app_.edit().EditImage;
+    IndexedImage& spare = mode == 1 ? main.BackupImage : app_.edit().WorkImage;
+    if (left != right) {
+      setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
+      // Let the caption reach the screen before a long fill, without user input.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    FillBackground(picture, spare, left, right, RadioButton1->isChecked(), Arrangement);
+    setWindowTitle(kColourCaption);
+    if (mode == 1) {
+      CopyImage(main.ViewImage, main.PictureImage, kNoTransparent);
+      main.DrawnFrameSize = 0;
+      main.PaintBox1->update();
+    } else {
+      app_.edit().RepaintView();
+    }
+  } else if (mode == 2) {
+    TTAVOSUBF& sub = app_.sub();
+    FillImage(sub.SubPictureImage, left);
+    CopyImage(sub.SubViewImage, sub.SubPictureImage, kNoTransparent);
+    sub.RefreshView();
+  }
+  hide();
+  main.BackgroundMode = 0;
+}
+
+// ---- editing a palette colour ----
+
+void TPALETTEF::EditPaletteColour(int index) {
+  if (index < kFirstFreeEntry || index > kLastFreeEntry) {
+    app_.dialogs().MessageBox(this,
+                              QStringLiteral("%1番は予約色のため変更できません。変更できるのは10～245番です。").arg(index),
+                              kColourEditCaption, BoxButtons::Ok, BoxIcon::Information);
+    return;
+  }
+  const PaletteEntry was = SharedPalette.current[static_cast<std::size_t>(index)];
+  QColor colour(was.red, was.green, was.blue);
+  if (!app_.dialogs().ChooseColour(this, kColourEditCaption, colour)) return;
+  // The change travels as a palette load does: into the pending table, then
+  // applied, realised and applied again so that every window also holds the
+  // new realised palette.
+  SharedPalette.pending = SharedPalette.current;
+  PaletteEntry& entry = SharedPalette.pending[static_cast<std::size_t>(index)];
+  entry.red = static_cast<std::uint8_t>(colour.red());
+  entry.green = static_cast<std::uint8_t>(colour.green());
+  entry.blue = static_cast<std::uint8_t>(colour.blue());
+  TForm1& main = app_.main();
+  main.ApplyPalette();
+  RealizeSharedPalette();
+  main.ApplyPalette();
+}
+
+// ---- palette changes ----
+
 void TPALETTEF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image :
        {&SwatchGridImage, &PaletteDisplayImage, &DragSwatchImage, &LeftColourImage, &RightColourImage})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
-  if (blanked_) CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
-  blanked_ = false;
-  PaintBox1->update();
+      image->colourTable[static_cast<std::size_t>(i)] = {table[i].blue, table[i].green, table[i].red, 0};
+  // A drag in progress draws its image again at the next move.
+  ShowGrid();
   PaintBox_LEFT->update();
   PaintBox_RIGHT->update();
 }
@@ -133,14 +449,6 @@ void TPALETTEF::BlankForPaletteChange() {
   FillImage(PaletteDisplayImage, 255);
   blanked_ = true;
   for (PaintBox* box : {PaintBox1, PaintBox_LEFT, PaintBox_RIGHT}) box->repaint();
-}
-
-void TPALETTEF::PaintArea(QPainter& painter, PaintBox& box, IndexedImage& image) {
-  if (destroyed_) return;
-  // While blanked, every area shows the blank display buffer, cut to its size.
-  IndexedImage& shown = blanked_ ? PaletteDisplayImage : image;
-  DrawImageRegion(shown, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(), box.AreaWidth(),
-                  box.AreaHeight());
 }
 
 }  // namespace zudizar

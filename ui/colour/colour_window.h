@@ -2,16 +2,26 @@
 
 #include <QWidget>
 
+#include "core/geometry.h"
 #include "core/indexed_image.h"
-#include "palette/palette_load.h"
 #include "core/shared_palette.h"
+#include "core/swatch_arrangement.h"
+#include "core/swatch_grid.h"
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
 
 namespace zudizar {
 
 class App;
 class PaintBox;
 
-// The colour palette: the 256 swatches and the two drawing colours.
+inline const QString kColourCaption = QStringLiteral("カラーパレット");
+
+// The colour palette: the 256 swatches, the two drawing colours with their
+// rings of recent colours, the swatch arrangement, and the background fill
+// of a new canvas.
 class TPALETTEF : public QWidget {
   Q_OBJECT
  public:
@@ -19,29 +29,77 @@ class TPALETTEF : public QWidget {
 
   IndexedImage SwatchGridImage, PaletteDisplayImage, DragSwatchImage, LeftColourImage, RightColourImage;
   SwatchArrangement Arrangement = IdentityArrangement();
+  // This window's copies of the main window's drawing colours.
+  int LeftColour = 0, RightColour = 0;
+  ColourRing LeftRing, RightRing;
+  int DragSource = 0;
+  Point DragPoint;
+  bool Dragging = false;
+  bool Initialised = false;
 
   PaintBox* PaintBox1 = nullptr;
   PaintBox* PaintBox_LEFT = nullptr;
   PaintBox* PaintBox_RIGHT = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QRadioButton* RadioButton1 = nullptr;
+  QPushButton* Button_OK = nullptr;
+  QPushButton* BTN_SAVEFILE = nullptr;
+  QPushButton* OK_BTN = nullptr;
 
   void FormCreate();
-  void FormDestroy();
+  void FormShow();
   void FormHide();
+  void FormDestroy();
+  void FormResize();
+
+  void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBox1MouseMove(int x, int y);
+  void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+  // A double click on a swatch of a free entry edits that palette colour.
+  void PaintBox1DblClick();
+  void PaintBox_LeftMouseDown(Qt::MouseButton button);
+  void PaintBox_RightMouseDown(Qt::MouseButton button);
+  void Button_OKClick();
+  void BTN_SAVEFILEClick();
+  void OK_BTNClick();
+
+  // Both rings one step forward or back (the main window's next and previous colour).
+  void StepColoursForward();
+  void StepColoursBack();
+  // Changes the colour of palette entry `index` (10 … 245) through the colour
+  // dialog and hands the new palette to every window; refuses reserved entries.
+  void EditPaletteColour(int index);
+
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
   void GetSwatchArrangement(SwatchArrangement& destination) const { destination = Arrangement; }
-  // Draws the 32 × 8 grid of 16 × 16 swatches in arrangement order.
-  void BuildSwatchGrid();
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void PaintArea(QPainter& painter, PaintBox& box, IndexedImage& image);
+  bool InBackgroundMode() const;
+  // Draws the grid from the arrangement into SwatchGridImage and shows it.
+  void RebuildGrid();
+  // PaletteDisplayImage := the grid, presented whole.
+  void ShowGrid();
+  void SetLeftColour(std::uint8_t colour);
+  void SetRightColour(std::uint8_t colour);
+  void ShowRingPositions();
+  void PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& image, std::uint8_t colour);
+  void PresentDisplay(QPainter& painter, PaintBox& box);
 
   App& app_;
-  bool destroyed_ = false;
+  bool alive_ = true;
   bool blanked_ = false;
+  // Cleared while a handler of that kind runs, so it is not entered again.
+  bool gridPaintReady_ = true, leftPaintReady_ = true, rightPaintReady_ = true, moveReady_ = true;
+  Qt::MouseButton lastPressButton_ = Qt::NoButton;
+  int lastPressPosition_ = -1;
 };
 
 }  // namespace zudizar

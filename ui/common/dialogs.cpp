@@ -1,5 +1,6 @@
 #include "ui/common/dialogs.h"
 
+#include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -54,6 +55,13 @@ bool QtDialogs::ChooseFont(QWidget* parent, QFont& font) {
   return ok;
 }
 
+bool QtDialogs::ChooseColour(QWidget* parent, const QString& caption, QColor& colour) {
+  const QColor chosen = QColorDialog::getColor(colour, parent, caption);
+  if (!chosen.isValid()) return false;
+  colour = chosen;
+  return true;
+}
+
 int QtDialogs::Exec(QDialog& dialog) { return dialog.exec(); }
 
 BoxAnswer ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption,
@@ -97,6 +105,19 @@ bool ScriptedDialogs::ChooseFont(QWidget*, QFont& font) {
   fonts_.pop_front();
   if (!chosen) return false;
   font = *chosen;
+  return true;
+}
+
+bool ScriptedDialogs::ChooseColour(QWidget*, const QString& caption, QColor& colour) {
+  colourStarts_.push_back(colour);
+  if (colours_.empty()) {
+    onUnexpected_(QStringLiteral("unscripted colour dialog: ") + caption);
+    return false;
+  }
+  auto chosen = colours_.front();
+  colours_.pop_front();
+  if (!chosen) return false;
+  colour = *chosen;
   return true;
 }
 

@@ -3,6 +3,7 @@
 // scripted one, so UI logic runs offscreen without blocking.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <deque>
@@ -28,6 +29,8 @@ class Dialogs {
   virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) = 0;
   virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) = 0;
   virtual bool ChooseFont(QWidget* parent, QFont& font) = 0;
+  // The colour dialog, starting at `colour`; false when the user cancelled.
+  virtual bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) = 0;
   // Runs a modal dialog; returns QDialog::Accepted or QDialog::Rejected.
   virtual int Exec(QDialog& dialog) = 0;
 };
@@ -39,6 +42,7 @@ class QtDialogs : public Dialogs {
   std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
   bool ChooseFont(QWidget* parent, QFont& font) override;
+  bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) override;
   int Exec(QDialog& dialog) override;
 };
 
@@ -60,6 +64,7 @@ class ScriptedDialogs : public Dialogs {
   void QueueOpenFile(std::optional<QString> path) { openFiles_.push_back(std::move(path)); }
   void QueueSaveFile(std::optional<QString> path) { saveFiles_.push_back(std::move(path)); }
   void QueueFont(std::optional<QFont> font) { fonts_.push_back(std::move(font)); }
+  void QueueColour(std::optional<QColor> colour) { colours_.push_back(std::move(colour)); }
   // The script fills the dialog's controls as a user would, then the result is returned.
   void QueueExec(std::function<int(QDialog&)> script) { execs_.push_back(std::move(script)); }
 
@@ -67,7 +72,7 @@ class ScriptedDialogs : public Dialogs {
   int ExecCount() const { return execCount_; }
   bool AllAnswersUsed() const {
     return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && fonts_.empty() &&
-           execs_.empty();
+           colours_.empty() && execs_.empty();
   }
 
   BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
@@ -75,13 +80,18 @@ class ScriptedDialogs : public Dialogs {
   std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
   bool ChooseFont(QWidget* parent, QFont& font) override;
+  bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) override;
   int Exec(QDialog& dialog) override;
+  // The colour each colour dialog started at.
+  const std::vector<QColor>& ColourStarts() const { return colourStarts_; }
 
  private:
   std::function<void(const QString&)> onUnexpected_;
   std::deque<BoxAnswer> answers_;
   std::deque<std::optional<QString>> openFiles_, saveFiles_;
   std::deque<std::optional<QFont>> fonts_;
+  std::deque<std::optional<QColor>> colours_;
+  std::vector<QColor> colourStarts_;
   std::deque<std::function<int(QDialog&)>> execs_;
   std::vector<Box> boxes_;
   int execCount_ = 0;

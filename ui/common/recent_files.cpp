@@ -62,6 +62,9 @@ void RecentFileList::Save() const {
 }
 
 void RecentFileList::Add(const QString& path) {
+  // A line break cannot be kept in the settings file: such a file (a legal
+  // name on Linux) stays out of the list.
+  if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) return;
   std::vector<QString> kept;
   for (int k = 0; k < kCount && kept.size() < kCount - 1; ++k)
     if (!paths_[k].isEmpty() && paths_[k] != path) kept.push_back(paths_[k]);

@@ -34,7 +34,8 @@ class RecentFileList : public QObject {
   // Writes the keys; items without a path write an empty value. Raises
   // SettingsWriteError when the settings file cannot be written.
   void Save() const;
-  // Puts `path` at the top, without duplicates, keeping the newest eight.
+  // Puts `path` at the top, without duplicates, keeping the newest eight. A
+  // path holding a line break is left out.
   void Add(const QString& path);
 
   // Called with the item's path when a filled item is chosen.

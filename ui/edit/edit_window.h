@@ -226,7 +226,7 @@ class TTAVOEDTF : public QMainWindow {
   QMenu* MN_OPTION = nullptr;      // holds the edit, transfer, colour, pen and text menus
   QRect exposed_;  // the rectangle of the paint event being handled
   QButtonGroup* toolGroup_ = nullptr;
-  GradientOrder order_{};
+  SwatchArrangement order_{};
 };
 
 }  // namespace zudizar

@@ -24,6 +24,7 @@
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
+#include "ui/common/window_settings.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/about_box.h"
 #include "ui/main/size_dialog.h"
@@ -172,8 +173,10 @@ void TForm1::BuildMenu() {
   QMenu* mouse = view->addMenu(QStringLiteral("ﾏｳｽ色変更"));
   mouse->setObjectName(QStringLiteral("MN_MouseColor"));
   mouse->menuAction()->setObjectName(QStringLiteral("MN_MouseColor"));
-  add(mouse, "MN_COLORNEXT", QStringLiteral("次の色"), "Ctrl+N");
-  add(mouse, "MN_COLORBACK", QStringLiteral("前の色"), "Ctrl+B");
+  connect(add(mouse, "MN_COLORNEXT", QStringLiteral("次の色"), "Ctrl+N"), &QAction::triggered, this,
+          [this] { app_.colour().StepColoursForward(); });
+  connect(add(mouse, "MN_COLORBACK", QStringLiteral("前の色"), "Ctrl+B"), &QAction::triggered, this,
+          [this] { app_.colour().StepColoursBack(); });
 
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
@@ -198,12 +201,7 @@ void TForm1::FormCreate() {
   Palette = GetPendingPalette(PaletteCopy);
   SetCurrentPalette(PaletteCopy, Palette);
 
-  const int left = ReadIntSetting("CutLeft", x());
-  const int top = ReadIntSetting("CutTop", y());
-  const int height = ReadIntSetting("CutHeight", this->height());
-  const int width = ReadIntSetting("CutWidth", this->width());
-  move(left, top);
-  resize(width, height);
+  RestoreWindowGeometry(*this, "CutLeft", "CutTop", "CutWidth", "CutHeight");
 
   CurrentFileName.clear();
   Recent->Load();
@@ -228,15 +226,23 @@ void TForm1::FormCreate() {
   ComposeAll();
 }
 
+bool TForm1::CloseQuery() {
+  if (!Modified) return true;
+  const BoxAnswer answer = app_.dialogs().MessageBox(
+      this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
+      BoxButtons::YesNoCancel, BoxIcon::Information);
+  if (answer == BoxAnswer::Cancel) return false;
+  if (answer == BoxAnswer::Yes) {
+    MN_SAVEClick();
+    // A failed or abandoned save has shown why; the collage stays open.
+    return !Modified;
+  }
+  return true;
+}
+
 void TForm1::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (Modified) {
-    const BoxAnswer answer = app_.dialogs().MessageBox(
-        this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
-        BoxButtons::YesNoCancel, BoxIcon::Information);
-    if (answer == BoxAnswer::Yes) MN_SAVEClick();
-  }
   Busy = true;
   try {
     WriteSetting("CutLeft", std::to_string(x()));
@@ -255,7 +261,7 @@ void TForm1::FormDestroy() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A close that arrives while a load or save is running waits for it.
-  if (Busy) {
+  if (Busy || !CloseQuery()) {
     event->ignore();
     return;
   }

@@ -56,6 +56,9 @@ class TForm1 : public QMainWindow {
   QAction* Action(const QString& name) const;
 
   void FormCreate();
+  // Asks whether to save a modified collage before the window closes: false
+  // (stay open) for Cancel or when the save chosen by Yes did not complete.
+  bool CloseQuery();
   void FormDestroy();
   void FormResize();
   void PaintBox1Paint(QPainter& painter);
@@ -164,7 +167,7 @@ class TForm1 : public QMainWindow {
 
   GestureState editGesture_;   // the running edit-mode gesture
   int editGestureTool_ = 0;    // the tool that started it
-  GradientOrder gradientOrder_{};
+  SwatchArrangement gradientOrder_{};
 
   Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)
   Rect preview_;           // the paste preview built into ViewImage (modes 4–5)

@@ -23,10 +23,7 @@ void TTAVOSUBF::MainExchange() {
   app_.main().CanvasCommand(8);
   // The screen buffer shows only what is composed: compose the picture that
   // arrived, with the frame grid if one is set.
-  ResetFrameCache();
-  shownOutline_ = {};
-  CopyImage(SubDisplayImage, SubViewImage, kNoTransparent);
-  RepaintView();
+  RefreshView();
 }
 
 }  // namespace zudizar

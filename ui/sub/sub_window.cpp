@@ -178,11 +178,9 @@ void TTAVOSUBF::BuildMenu() {
 // ---- life cycle and settings ----
 
 void TTAVOSUBF::FormCreate() {
-  RestoreWindowPosition(*this, "SUBLeft", "SUBTop");
   // Without saved values the window takes the edit palette's size.
-  const int width = ReadIntSetting("SUBWidth", app_.edit().width());
-  const int height = ReadIntSetting("SUBHeight", app_.edit().height());
-  resize(width, height);
+  resize(app_.edit().size());
+  RestoreWindowGeometry(*this, "SUBLeft", "SUBTop", "SUBWidth", "SUBHeight");
   Recent->Load();
   CreateImage(640, 400, SubPictureImage);
   CreateImage(640, 400, SubViewImage);
@@ -282,6 +280,13 @@ void TTAVOSUBF::RepaintView() {
     shownOutline_ = {};
   }
   PaintBox1->update();
+}
+
+void TTAVOSUBF::RefreshView() {
+  ResetFrameCache();
+  shownOutline_ = {};
+  CopyImage(SubDisplayImage, SubViewImage, kNoTransparent);
+  RepaintView();
 }
 
 void TTAVOSUBF::PaintBox1Paint(QPainter& painter, const QRect& exposed) {

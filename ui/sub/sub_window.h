@@ -79,6 +79,8 @@ class TTAVOSUBF : public QMainWindow {
   // The nine frame items: 0 none, 1 centre lines, else the cell size.
   void SetFrame(int size);
   void ToggleHalfOffset(const QString& item);
+  // Shows SubViewImage again after another window changed it.
+  void RefreshView();
 
  protected:
   bool event(QEvent* event) override;

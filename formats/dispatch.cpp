@@ -11,6 +11,7 @@
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/mag.h"
+#include "formats/png.h"
 
 namespace zudizar {
 namespace {
@@ -28,6 +29,9 @@ bool MagSignature(std::span<const std::uint8_t> b) {
   return StartsWith(b, {'M', 'A', 'K', 'I', '0', '2', ' ', ' '});
 }
 bool JpegSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {0xFF, 0xD8, 0xFF}); }
+bool PngSignature(std::span<const std::uint8_t> b) {
+  return StartsWith(b, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+}
 // Reserved 0, type 1 (icon), and a count of at least one image.
 bool IconSignature(std::span<const std::uint8_t> b) {
   return StartsWith(b, {0x00, 0x00, 0x01, 0x00}) && b.size() >= 6 && (b[4] | b[5]) != 0;
@@ -47,6 +51,7 @@ constexpr FormatEntry kFormats[] = {
     {PictureFormat::Mag, {".MAG"}, MagSignature, ReadMagFile, WriteMagFile},
     {PictureFormat::Jpeg, {".JPG", ".JPEG", ".JPE", ".JFIF"}, JpegSignature, ReadJpegFile, WriteJpegFile},
     {PictureFormat::Icon, {".ICO"}, IconSignature, ReadIconFile, WriteIconFile},
+    {PictureFormat::Png, {".PNG"}, PngSignature, ReadPngFile, WritePngFile},
 };
 
 const FormatEntry& Entry(PictureFormat format) {

@@ -12,15 +12,17 @@
 
 namespace zudizar {
 
-enum class PictureFormat { Bmp, Mag, Jpeg, Icon };
+enum class PictureFormat { Bmp, Mag, Jpeg, Icon, Png };
 
 
 // The format a name's extension names (upper-cased, from the last full stop):
-// ".MAG"; ".JPG", ".JPEG", ".JPE", ".JFIF"; ".ICO"; anything else, or none, BMP.
+// ".MAG"; ".JPG", ".JPEG", ".JPE", ".JFIF"; ".ICO"; ".PNG"; anything else, or
+// none, BMP.
 PictureFormat FormatByExtension(std::string_view name);
 
 // The format whose signature the first bytes carry ("BM", "MAKI02  ",
-// FF D8 FF, the icon header 00 00 01 00 with at least one image); false when
+// FF D8 FF, the icon header 00 00 01 00 with at least one image, the PNG
+// signature 89 "PNG" 0D 0A 1A 0A); false when
 // they carry none.
 bool FormatBySignature(std::span<const std::uint8_t> firstBytes, PictureFormat& format);
 

@@ -185,9 +185,4 @@ bool WriteIconFile(const std::string& name, IndexedImage& image, ProgressSink* p
   return WriteFileSafely(name, bytes);
 }
 
-void LoadPaletteFromIcon(const std::string& name, ProgressSink* progress) {
-  IndexedImage picture;
-  ReadIconFile(name, picture, progress);
-}
-
 }  // namespace zudizar

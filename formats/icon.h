@@ -27,10 +27,6 @@ bool ReadIconFile(const std::string& name, IndexedImage& image, ProgressSink* pr
 // failed save leaves any old file untouched.
 bool WriteIconFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
-// The ".ICO" palette rule: the icon is read (and reduced to the current
-// palette) into a temporary image and released; the palette is not changed.
-void LoadPaletteFromIcon(const std::string& name, ProgressSink* progress = nullptr);
-
 bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress = nullptr);
 
 enum class IconEncodeResult { Ok, SizeViolation, TooManyColours, NoMemory };

@@ -1,11 +1,12 @@
-// The JPEG picture decoder: any bytes decode without a fault; every pixel of
-// the picture is read, and every trace record built.
+// The JPEG picture load with its hand-over: any bytes either decode (through
+// the own decoder or libjpeg-turbo, as the markers decide) to a picture of
+// the frame's size, or are refused with a reason; every trace record is built.
 #include <cstdint>
 #include <span>
 #include <string>
 
 #include "core/indexed_image.h"
-#include "formats/jpeg/jpeg_decoder.h"
+#include "formats/jpeg/jpeg_route.h"
 
 namespace {
 
@@ -23,11 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.maxPixels = std::int64_t{1} << 20;  // keeps each input quick
   zudizar::IndexedImage image;
   CountingProgress progress;
-  zudizar::jpeg::DecodePicture(std::span<const std::uint8_t>(data, size), false, image, &progress, options);
+  std::string reason;
+  const std::span<const std::uint8_t> bytes(data, size);
+  if (!zudizar::jpeg::DecodeRoutedPicture(bytes, false, image, &progress, reason, options)) {
+    if (reason.empty() || image.HasPixels()) __builtin_trap();
+    return 0;
+  }
   std::uint64_t sum = traced + progress.sum;
   if (image.HasPixels()) {
     if (image.pixels.size() != static_cast<std::size_t>(image.ImageWidth()) * image.ImageHeight()) __builtin_trap();
-    if (image.ImageWidth() % 8 != 0 || image.ImageHeight() % 8 != 0) __builtin_trap();
     for (const std::uint8_t p : image.pixels) sum += p;
   }
   return sum == 1 ? 1 : 0;  // the sum is used, never 1 in practice

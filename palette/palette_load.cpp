@@ -10,7 +10,11 @@
 #include "base/file_io.h"
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_colours.h"
+#include "formats/jpeg/jpeg_samples.h"
 #include "formats/mag.h"
+#include "formats/png.h"
+#include "palette/quantise.h"
 #include "base/settings.h"
 #include "core/shared_palette.h"
 
@@ -66,9 +70,19 @@ class ColourGatherer {
   int count_ = 0;
 };
 
+// Adds a palette picture's index counts to a histogram, each index counting
+// as its table colour.
+void AddIndexCounts(const std::array<std::uint64_t, 256>& counts,
+                    const std::array<PaletteEntry, 256>& colours, ColourHistogram* histogram) {
+  if (!histogram) return;
+  for (int i = 0; i < 256; ++i)
+    if (counts[i]) histogram->Add(colours[i].red, colours[i].green, colours[i].blue, counts[i]);
+}
+
 class ColourListSink : public BmpPixelSink {
  public:
-  explicit ColourListSink(PictureColourList& list) : list_(list), gatherer_(list) {}
+  ColourListSink(PictureColourList& list, ColourHistogram* histogram)
+      : list_(list), gatherer_(list), histogram_(histogram) {}
 
   bool Begin(const BmpPicture& picture) override {
     if (picture.palettised)
@@ -77,30 +91,90 @@ class ColourListSink : public BmpPixelSink {
     return true;
   }
   void Indices(std::vector<std::uint8_t>& block) override {
-    for (const std::uint8_t index : block) list_.used[index] = true;
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t index : block) ++counts[index];
+    for (int i = 0; i < 256; ++i) list_.used[i] = list_.used[i] || counts[i] != 0;
+    AddIndexCounts(counts, list_.colours, histogram_);
   }
   void ColourRow(int, const std::uint8_t* bgr, int present) override {
-    for (int x = 0; x < present; ++x, bgr += 3) gatherer_.Offer(bgr[2], bgr[1], bgr[0]);
+    for (int x = 0; x < present; ++x, bgr += 3) {
+      gatherer_.Offer(bgr[2], bgr[1], bgr[0]);
+      if (histogram_) histogram_->Add(bgr[2], bgr[1], bgr[0]);
+    }
   }
 
  private:
   PictureColourList& list_;
   ColourGatherer gatherer_;
+  ColourHistogram* histogram_;
 };
 
 constexpr MergeRule kBmpRule{false, true, true};
 constexpr MergeRule kMagRule{true, true, true};
+constexpr int kFreeEntryCount = kLastFreeEntry - kFirstFreeEntry + 1;
+
+// The defined merge when the picture's colours fit the free entries;
+// otherwise colours chosen to represent the whole picture, merged the same
+// way. A picture "fits" when its list was not cut and the merge drops none.
+void MergeOrChoose(const PictureColourList& list, const ColourHistogram& histogram, const MergeRule& rule) {
+  PaletteTable& pending = SharedPalette.pending;
+  if (!list.cut) {
+    PictureColourList trialList = list;
+    PaletteTable trial = pending;
+    if (MergeColourList(trialList, trial, rule) == 0) {
+      pending = trial;
+      return;
+    }
+  }
+  PictureColourList chosen = RepresentativeColours(histogram, pending);
+  MergeColourList(chosen, pending, rule);
+}
 
 void LoadPaletteByBmpRule(const std::string& name, ProgressSink* progress) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(name, bytes) || bytes.size() < 14) return;
   PictureColourList list;
+  ColourHistogram histogram;
   // A file the reader refuses changes nothing; the picture load that follows
   // reports why, so the user sees one box, not two.
-  if (!GatherBmpColours(bytes, list)) return;
+  if (!GatherBmpColours(bytes, list, kMaxImagePixels, &histogram)) return;
   if (list.cut)
     ReportNotice(progress, kBmpColoursCutText, kBmpLoadFailedCaption, NoticeIcon::Information);
-  MergeColourList(list, SharedPalette.pending, kBmpRule);
+  MergeOrChoose(list, histogram, kBmpRule);
+  RealizeSharedPalette();
+}
+
+// A PNG: a palette picture offers its table like an 8-bit BMP, the other
+// kinds their distinct colours like a 24-bit BMP, each composited over white
+// as the picture load shows them. Nothing is shown: the box about cut
+// colours belongs to BMP files.
+void LoadPaletteByPngRule(const std::string& name) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(name, bytes)) return;
+  PngPicture picture;
+  std::string reason;
+  if (!DecodePng(bytes, picture, reason)) return;
+  PictureColourList list;
+  ColourHistogram histogram;
+  if (picture.palettised) {
+    std::array<std::uint64_t, 256> counts{};
+    for (const std::uint8_t index : picture.indices) ++counts[index];
+    for (int i = 0; i < 256; ++i) {
+      const Rgba c = OverWhite(picture.table[i]);
+      list.colours[i] = {c.red, c.green, c.blue, 0};
+      list.used[i] = counts[i] != 0;
+    }
+    AddIndexCounts(counts, list.colours, &histogram);
+  } else {
+    ColourGatherer gatherer(list);
+    const std::uint8_t* p = picture.rgba.data();
+    for (std::size_t i = 0; i < picture.rgba.size() / 4; ++i, p += 4) {
+      const Rgba c = OverWhite({p[0], p[1], p[2], p[3]});
+      gatherer.Offer(c.red, c.green, c.blue);
+      histogram.Add(c.red, c.green, c.blue);
+    }
+  }
+  MergeOrChoose(list, histogram, kBmpRule);
   RealizeSharedPalette();
 }
 
@@ -117,16 +191,16 @@ bool ParseInt32(std::string_view text, std::int32_t& value) {
 }  // namespace
 
 bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list,
-                      std::int64_t maxPixels) {
+                      std::int64_t maxPixels, ColourHistogram* histogram) {
   PictureColourList gathered;
-  ColourListSink sink(gathered);
+  ColourListSink sink(gathered, histogram);
   std::string reason;
   if (!DecodeBmp(bytes, sink, reason, maxPixels)) return false;
   list = gathered;
   return true;
 }
 
-void MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule) {
+int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule) {
   std::array<bool, 256> taken{};
   for (int i = 0; i < 256; ++i) {
     if (!list.used[i]) continue;
@@ -150,15 +224,51 @@ void MergeColourList(PictureColourList& list, PaletteTable& pending, const Merge
         if (list.used[j] && SameColour(list.colours[j], list.colours[i])) list.used[j] = false;
     }
   int slot = kFirstFreeEntry;
+  int dropped = 0;
   for (int i = 0; i < 256; ++i) {
     if (!list.used[i]) continue;
     while (slot <= kLastFreeEntry && taken[slot]) ++slot;
-    if (slot > kLastFreeEntry) break;  // no entry left: the rest are dropped
+    if (slot > kLastFreeEntry) {  // no entry left: the rest are dropped
+      ++dropped;
+      continue;
+    }
     pending[slot].red = list.colours[i].red;
     pending[slot].green = list.colours[i].green;
     pending[slot].blue = list.colours[i].blue;
     taken[slot] = true;
   }
+  return dropped;
+}
+
+PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending) {
+  std::vector<PaletteEntry> reserved;
+  for (int i = 0; i < 256; ++i)
+    if (i < kFirstFreeEntry || i > kLastFreeEntry) reserved.push_back(pending[i]);
+  PictureColourList list;
+  const auto chosen = ChooseRepresentativeColours(histogram, kFreeEntryCount, reserved);
+  for (std::size_t i = 0; i < chosen.size() && i < 256; ++i) {
+    list.colours[i] = chosen[i];
+    list.used[i] = true;
+  }
+  return list;
+}
+
+bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
+  jpeg::Gathered gathered;
+  std::string reason;
+  // A refused file changes nothing; the picture load that follows says why.
+  if (!jpeg::GatherJpegFile(name, progress, gathered, reason)) return false;
+  PictureColourList list;
+  for (std::size_t i = 0; i < gathered.selection.size() && i < 256; ++i) {
+    const auto& e = gathered.selection[i];
+    list.colours[i] = {e.red, e.green, e.blue, 0};
+    list.used[i] = true;
+  }
+  // The list holds at most 255 of the gathered colours.
+  list.cut = gathered.distinct > jpeg::kListColours;
+  MergeOrChoose(list, gathered.histogram, kJpegMergeRule);
+  RealizeSharedPalette();
+  return true;
 }
 
 void LoadStartupPalette(ProgressSink* progress) {
@@ -166,6 +276,7 @@ void LoadStartupPalette(ProgressSink* progress) {
   std::string name = ReadSetting("INITBMP");
   if (name.empty()) name = ProgramFolder() + "TAVOCINI.BMP";
   LoadPaletteFromPicture(name, progress);
+  jpeg::ForgetSamples();  // the start-up picture is read for its colours only
   RealizeSharedPalette();
 }
 
@@ -184,6 +295,9 @@ static void LoadPaletteByFormat(const std::string& name, ProgressSink* progress)
       ReadIconFile(name, scratch, nullptr);
       break;
     }
+    case PictureFormat::Png:
+      LoadPaletteByPngRule(name);
+      break;
     case PictureFormat::Bmp:
       LoadPaletteByBmpRule(name, progress);
       break;

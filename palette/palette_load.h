@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/colour_histogram.h"
 #include "core/indexed_image.h"
 #include "core/limits.h"
 #include "core/swatch_arrangement.h"
@@ -43,9 +44,10 @@ struct PictureColourList {
 // palettised pictures offer their table with the indices their pixels use;
 // 16-, 24- and 32-bit pictures offer their distinct colours in file order,
 // a 257th and every later new colour overwriting entry 255 (`cut`).
-// False when the file cannot be decoded (nothing is offered).
+// False when the file cannot be decoded (nothing is offered). `histogram`,
+// when given, counts every pixel's colour.
 bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list,
-                      std::int64_t maxPixels = kMaxImagePixels);
+                      std::int64_t maxPixels = kMaxImagePixels, ColourHistogram* histogram = nullptr);
 
 // How offered colours meet the pending table.
 struct MergeRule {
@@ -57,10 +59,25 @@ struct MergeRule {
   bool dropRepeats = true;
 };
 
+// The JPEG rule: every entry may match, no aliases, no repeat dropping.
+inline constexpr MergeRule kJpegMergeRule{true, false, false};
+
 // Matches the used colours against `pending`, then places each remaining one,
 // in list order, in the lowest free entry of 10-245 not yet taken; colours
-// left over when no entry is free are dropped. Flags are left untouched.
-void MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule);
+// left over when no entry is free are dropped, and counted in the result.
+// Flags are left untouched.
+int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule);
+
+// The free entries' worth of colours chosen to represent a picture's
+// histogram, the reserved entries of `pending` taking part as they are.
+PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending);
+
+// The JPEG palette rule: gathers the picture's colours and merges them into
+// the pending table (black, then the most frequent colours; colours chosen
+// for the whole picture when they do not fit), then rebuilds the handle.
+// The decoded picture is kept for the picture load that follows. False when
+// the file cannot be read or is refused; nothing changes then.
+bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress = nullptr);
 
 // The swatch arrangement file.
 // IDXPALET.TXT in the program folder.

@@ -14,15 +14,23 @@
 
 namespace zudizar {
 
-// Decodes the file into `image` at the frame size rounded up to multiples of
-// 8, every pixel the nearest shared colour. False only when the file cannot
-// be opened or its size taken; a file without a scan leaves no pixels.
+// Decodes the file into `image` at the frame's size, every pixel the nearest
+// shared colour. Baseline files go through the own tolerant decoder (format
+// errors go to the trace log, a file without a scan leaves no pixels); the
+// kinds it does not decode correctly (progressive, arithmetic, 16-bit
+// tables, other samplings, RGB, CMYK, missing Huffman tables) go through
+// libjpeg-turbo. False when the file cannot be read, or is refused (12-bit,
+// lossless, or rejected by the library): the image is then left as it was
+// and one "JPEGのﾛｰﾄﾞ失敗" box names the file and the reason. When the
+// palette rule has just decoded the same, unchanged file, its colours are
+// mapped instead of decoding again.
 // Progress: after each MCU row, percent with phase 0 (preview pass) or 1.
 bool ReadJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
 // Decodes the file for its colours only: `image` gets no pixels; its colour
 // table holds black, then up to 255 gathered colours by descending count,
-// and infoHeader.biClrUsed says how many entries that list has.
+// and infoHeader.biClrUsed says how many entries that list has. False when
+// the file cannot be read or is refused.
 bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
 // Writes `image` (colours from the current shared palette) as a baseline
@@ -31,22 +39,12 @@ bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink*
 // the file cannot be written.
 bool WriteJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
-// The JPEG palette rule: gathers the picture's colours (ReadJpegColours) and
-// merges them into the pending table, then rebuilds the handle. False when
-// the file cannot be read; nothing changes then.
-bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress = nullptr);
-
 // The same work on bytes in memory.
-void DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
+bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
                      ProgressSink* progress = nullptr);
-void GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
+bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
                        ProgressSink* progress = nullptr);
 // The whole file; empty when the image has no pixels.
 std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTable& palette,
                                      ProgressSink* progress = nullptr);
-// Merges a gathered list (colour table, biClrUsed entries) into the pending
-// table: colours it holds anywhere stay, the rest take the lowest free
-// entries 10-245; the excess is dropped.
-void MergeJpegColours(const IndexedImage& colours);
-
 }  // namespace zudizar

@@ -1,33 +1,81 @@
-// Colour gathering (ReadJpegColours) and the merge of the gathered colours
-// into the pending palette table (LoadPaletteFromJpeg).
+// Colour gathering for the JPEG palette rule (ReadJpegColours): the colour
+// counts, a histogram of every pixel, and the decoded samples.
 #include "formats/jpeg/jpeg_colours.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/jpeg/jpeg_file.h"
-#include "core/shared_palette.h"
+#include "formats/jpeg/jpeg_route.h"
 
 namespace zudizar {
 namespace jpeg {
 namespace {
 
 // Hands every decoded colour to the counter, unless it equals the colour
-// handed over just before.
+// handed over just before; the full pass also goes to the histogram and,
+// when kept, to the samples.
 class ColourSink final : public PixelSink {
  public:
-  explicit ColourSink(ColourCounter& counter) : counter_(counter) {}
+  // `countAll`: count every colour even past the point where the list can
+  // no longer hold them all (the palette rule then chooses colours for the
+  // whole picture and needs no counts).
+  ColourSink(ColourCounter& counter, Gathered& gathered, bool countAll)
+      : counter_(counter), gathered_(gathered), countAll_(countAll) {}
 
-  bool StartImage(int, int) override { return true; }
+  bool StartImage(int width, int height) override {
+    gathered_.histogram = ColourHistogram();
+    gathered_.samples.reset();
+    written_ = 0;
+    const std::int64_t pixels = std::int64_t{width} * height;
+    sparse_ = pixels > kDensePixels;
+    if (pixels <= kMaxKeptPixels) {
+      try {
+        gathered_.samples = std::make_shared<RgbSamples>(width, height);
+      } catch (const std::bad_alloc&) {
+        // Not kept: the picture load decodes again.
+      }
+    }
+    return true;
+  }
+  bool PreviewWanted() const override { return Counting(); }
   void PreviewBlock(int, int, int, int, Rgb colour) override {
     Offer(colour.red, colour.green, colour.blue);
   }
-  void Block(int, int, int width, int height, const BlockPixels& pixels) override {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        Offer(pixels.red[8 * y + x], pixels.green[8 * y + x], pixels.blue[8 * y + x]);
+  void Block(int x, int y, int width, int height, const BlockPixels& pixels) override {
+    RgbSamples* samples = gathered_.samples.get();
+    const bool counting = Counting();
+    for (int j = 0; j < height; ++j) {
+      if (counting)
+        for (int i = 0; i < width; ++i) Offer(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
+      // Large pictures: every other pixel of every other row is plenty
+      // to choose colours from.
+      if (!sparse_) {
+        for (int i = 0; i < width; ++i)
+          gathered_.histogram.Add(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
+      } else if (((y + j) & 1) == 0) {
+        for (int i = (x & 1); i < width; i += 2)
+          gathered_.histogram.Add(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
+      }
+      if (samples) {
+        const std::size_t at = static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) +
+                               static_cast<std::size_t>(x);
+        std::memcpy(samples->red.get() + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->green.get() + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->blue.get() + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
+      }
+    }
+    written_ += std::int64_t{width} * height;
+  }
+  // Whether the full pass gave every pixel exactly once, so the samples are
+  // the picture the decoder would write.
+  bool Complete() const {
+    const RgbSamples* s = gathered_.samples.get();
+    return s && written_ == std::int64_t{s->width} * s->height;
   }
 
  private:
@@ -35,11 +83,18 @@ class ColourSink final : public PixelSink {
     const std::uint32_t colour = (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
     if (colour == previous_) return;
     previous_ = colour;
-    counter_.Offer(red, green, blue);
+    if (Counting()) counter_.Offer(red, green, blue);
   }
+  bool Counting() const { return countAll_ || counter_.Used() <= kListColours + 1; }
+
+  static constexpr std::int64_t kDensePixels = std::int64_t{1} << 21;
 
   ColourCounter& counter_;
+  Gathered& gathered_;
+  bool countAll_;
+  bool sparse_ = false;
   std::uint32_t previous_ = UINT32_MAX;  // nothing offered yet
+  std::int64_t written_ = 0;
 };
 
 }  // namespace
@@ -125,15 +180,32 @@ std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
   return list;
 }
 
-std::vector<ColourCounter::Entry> GatherColours(std::span<const std::uint8_t> bytes, bool padded,
-                                                ProgressSink* progress, const DecodeOptions& options) {
+bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress,
+                   Gathered& gathered, std::string& reason, const DecodeOptions& options, bool countAll) {
   ColourCounter counter;
-  ColourSink sink(counter);
-  if (padded)
-    DecodePadded(bytes, sink, progress, options);
-  else
-    Decode(bytes, sink, progress, options);
-  return counter.Selection();
+  gathered = Gathered();
+  ColourSink sink(counter, gathered, countAll);
+  const bool ok = DecodeRouted(bytes, padded, sink, progress, reason, options);
+  if (!sink.Complete()) gathered.samples.reset();
+  if (!ok) {
+    gathered = Gathered();
+    return false;
+  }
+  gathered.selection = counter.Selection();
+  gathered.distinct = counter.Used() - 1;
+  return true;
+}
+
+bool GatherJpegFile(const std::string& name, ProgressSink* progress, Gathered& gathered,
+                    std::string& reason) {
+  std::vector<std::uint8_t> buffer;
+  if (!ReadPaddedFile(name, buffer)) {
+    reason = "ﾌｧｲﾙを読み込めません。";
+    return false;
+  }
+  if (!GatherColours(buffer, true, progress, gathered, reason, {}, false)) return false;
+  KeepSamples(name, gathered.samples);
+  return true;
 }
 
 }  // namespace jpeg
@@ -149,54 +221,24 @@ void StoreSelection(const std::vector<jpeg::ColourCounter::Entry>& list, Indexed
 
 }  // namespace
 
-void GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
+bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
                        ProgressSink* progress) {
   FreeImage(image);
-  StoreSelection(jpeg::GatherColours(bytes, false, progress), image);
+  jpeg::Gathered gathered;
+  std::string reason;
+  if (!jpeg::GatherColours(bytes, false, progress, gathered, reason)) return false;
+  StoreSelection(gathered.selection, image);
+  return true;
 }
 
 bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink* progress) {
   FreeImage(image);
   std::vector<std::uint8_t> buffer;
   if (!jpeg::ReadPaddedFile(name, buffer)) return false;
-  StoreSelection(jpeg::GatherColours(buffer, true, progress), image);
-  return true;
-}
-
-void MergeJpegColours(const IndexedImage& colours) {
-  PaletteTable& pending = SharedPalette.pending;
-  const int count = static_cast<int>(std::min<std::uint32_t>(colours.infoHeader.biClrUsed, 256));
-  bool taken[256] = {};
-  bool done[256] = {};
-  // Colours the table already holds anywhere stay where they are.
-  for (int i = 0; i < count; ++i) {
-    const ColourTableEntry& c = colours.colourTable[i];
-    for (int j = 0; j < 256; ++j) {
-      if (pending[j].red == c.red && pending[j].green == c.green && pending[j].blue == c.blue) {
-        taken[j] = true;
-        done[i] = true;
-      }
-    }
-  }
-  // The others go to the lowest free entries; when none is left they are dropped.
-  int slot = kFirstFreeEntry;
-  for (int i = 0; i < count; ++i) {
-    if (done[i]) continue;
-    while (slot <= kLastFreeEntry && taken[slot]) ++slot;
-    if (slot > kLastFreeEntry) break;
-    const ColourTableEntry& c = colours.colourTable[i];
-    pending[slot].red = c.red;
-    pending[slot].green = c.green;
-    pending[slot].blue = c.blue;
-    taken[slot] = true;
-  }
-}
-
-bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
-  IndexedImage colours;
-  if (!ReadJpegColours(name, colours, progress)) return false;
-  MergeJpegColours(colours);
-  RealizeSharedPalette();
+  jpeg::Gathered gathered;
+  std::string reason;
+  if (!jpeg::GatherColours(buffer, true, progress, gathered, reason)) return false;
+  StoreSelection(gathered.selection, image);
   return true;
 }
 

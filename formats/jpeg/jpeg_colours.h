@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <span>
 #include <vector>
 
+#include "core/colour_histogram.h"
 #include "formats/jpeg/jpeg_decoder.h"
+#include "formats/jpeg/jpeg_samples.h"
 #include "formats/progress.h"
 
 namespace zudizar::jpeg {
@@ -67,9 +71,31 @@ class ColourCounter {
   std::vector<std::uint16_t> remembered_;
 };
 
-// Decodes for the colours only (`padded` as for DecodePicture) and returns
-// the selection: black, then up to 255 colours.
-std::vector<ColourCounter::Entry> GatherColours(std::span<const std::uint8_t> bytes, bool padded,
-                                                ProgressSink* progress, const DecodeOptions& options = {});
+// What a decode for the colours yields.
+struct Gathered {
+  std::vector<ColourCounter::Entry> selection;  // black, then up to 255 colours
+  int distinct = 0;  // entries the counter holds besides black (see GatherColours)
+  ColourHistogram histogram;  // every pixel of the picture
+  // The picture's colours, when it is small enough to keep and every pixel
+  // came from the last scan's full pass.
+  std::shared_ptr<RgbSamples> samples;
+};
+
+// The picture colours the gathered list holds at most (black comes first).
+inline constexpr int kListColours = 255;
+
+// Decodes for the colours only (`padded` as for DecodePicture), through the
+// decoder the markers call for. Without `countAll`, counting stops once the
+// counter holds more colours than the list takes (`distinct` is then just
+// above kListColours): the selection is then of no use. False, with the
+// reason, when the file is refused.
+bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress,
+                   Gathered& gathered, std::string& reason, const DecodeOptions& options = {},
+                   bool countAll = true);
+
+// Gathers the colours of a file and keeps its samples for the picture load
+// that follows. False, with the reason, when it cannot be read or is refused.
+bool GatherJpegFile(const std::string& name, ProgressSink* progress, Gathered& gathered,
+                    std::string& reason);
 
 }  // namespace zudizar::jpeg

@@ -92,6 +92,9 @@ class ScanDecoder {
     const int interval = state_.restartInterval;
     int countdown = interval;
     for (int row = 0; row < mcuRows; ++row) {
+      // Nothing would come of the rest of the preview: the full pass
+      // overwrites every pixel it writes.
+      if (kPreview && !sink_.PreviewWanted()) break;
       for (int column = 0; column < mcusPerRow; ++column) {
         if (interval > 0) {
           if (countdown == 0) {
@@ -106,7 +109,7 @@ class ScanDecoder {
         if (!layout_.valid) continue;
         const int x = column * layout_.width;
         const int y = row * layout_.height;
-        if (x >= width || y >= height) continue;
+        if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
         if (kPreview)
           OutputPreview(x, y);
         else
@@ -140,13 +143,13 @@ class ScanDecoder {
     for (int j = 0; j < layout_.luminanceCount; ++j) {
       const int x = x0 + layout_.ox[j];
       const int y = y0 + layout_.oy[j];
-      if (x >= state_.width || y >= state_.height) continue;
+      if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
       const Rgb colour =
           layout_.grey ? PreviewGrey(coefficients_[j][0])
                        : PreviewColour(coefficients_[j][0], coefficients_[layout_.cb][0],
                                        coefficients_[layout_.cr][0]);
-      sink_.PreviewBlock(x, y, std::min(8, state_.width - x), std::min(8, state_.height - y),
-                         colour);
+      sink_.PreviewBlock(x, y, std::min(8, state_.frameWidth - x),
+                         std::min(8, state_.frameHeight - y), colour);
     }
   }
 
@@ -168,14 +171,15 @@ class ScanDecoder {
     for (int j = 0; j < layout_.luminanceCount; ++j) {
       const int x = x0 + layout_.ox[j];
       const int y = y0 + layout_.oy[j];
-      if (x >= state_.width || y >= state_.height) continue;
+      if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
       Transform(j);
       if (layout_.grey)
         ConvertGreyBlock(coefficients_[j], pixels_);
       else
         ConvertBlock(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift,
                      layout_.vShift, pixels_);
-      sink_.Block(x, y, std::min(8, state_.width - x), std::min(8, state_.height - y), pixels_);
+      sink_.Block(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y),
+                  pixels_);
     }
   }
 
@@ -226,8 +230,8 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
       parser.ReadRestartInterval();
     } else if (code == 0xDA) {
       const ScanSetup scan = parser.ReadScanHeader();
-      const int width = state.width;
-      const int height = state.height;
+      const int width = state.frameWidth;
+      const int height = state.frameHeight;
       // A frame that cannot become a picture ends decoding.
       if (!ImageSizeAllowed(width, height) ||
           static_cast<std::int64_t>(width) * height > options.maxPixels)

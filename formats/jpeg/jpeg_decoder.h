@@ -18,9 +18,13 @@ namespace zudizar::jpeg {
 class PixelSink {
  public:
   virtual ~PixelSink() = default;
-  // A scan starts on a picture of the frame size rounded up to multiples of
-  // 8; false when the picture cannot be made, which ends decoding.
+  // A scan starts on a picture of the frame's own size (whole blocks are
+  // decoded, the rest of partial ones is thrown away); false when the
+  // picture cannot be made, which ends decoding.
   virtual bool StartImage(int width, int height) = 0;
+  // Whether the sink still uses preview colours; the preview pass stops
+  // when it does not.
+  virtual bool PreviewWanted() const { return true; }
   // Preview pass: one colour for the area of a luminance block, already
   // clipped to the picture.
   virtual void PreviewBlock(int x, int y, int width, int height, Rgb colour) = 0;

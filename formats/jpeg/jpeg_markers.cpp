@@ -17,8 +17,10 @@ void HeaderParser::SkipToStartOfImage() {
 void HeaderParser::ReadFrame() {
   source_.Word();  // the length is not needed: every field is read in turn
   if (source_.Byte() != 8) Report(trace_, Trace::kPrecision);
-  const int height = (source_.Word() + 7) & ~7;
-  const int width = (source_.Word() + 7) & ~7;
+  state_.frameHeight = source_.Word();
+  state_.frameWidth = source_.Word();
+  const int height = (state_.frameHeight + 7) & ~7;
+  const int width = (state_.frameWidth + 7) & ~7;
   state_.width = width;
   state_.height = height;
   const std::string limit = std::to_string(kExpectedMaxSide) + ")";

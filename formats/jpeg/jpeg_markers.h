@@ -76,8 +76,10 @@ struct ScanSetup {
 };
 
 struct DecoderState {
-  int width = 0;  // rounded up to a multiple of 8
+  int width = 0;  // rounded up to a multiple of 8: whole blocks are decoded
   int height = 0;
+  int frameWidth = 0;  // as the frame header says: the picture keeps only these
+  int frameHeight = 0;
   int componentCount = 0;  // as the frame header says
   std::array<ComponentSlot, kComponentSlots> slots{};
   std::array<QuantTable, kQuantTables> quant{};

@@ -1,11 +1,14 @@
-// ReadJpegFile: the decoding core with a sink that maps every colour to the
-// nearest shared colour and writes it into the picture.
+// ReadJpegFile: the decoding with a sink that maps every colour to the
+// nearest shared colour and writes it into the picture, or the mapping of
+// the colours the palette rule has just decoded.
 #include <algorithm>
 #include <cstring>
 
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/jpeg/jpeg_file.h"
+#include "formats/jpeg/jpeg_route.h"
+#include "formats/jpeg/jpeg_samples.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -63,19 +66,38 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
     Decode(bytes, sink, progress, options);
 }
 
+bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
+                         ProgressSink* progress, std::string& reason, const DecodeOptions& options) {
+  IndexedImage fresh;
+  PictureSink sink(fresh);
+  if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
+  image = std::move(fresh);
+  return true;
+}
+
 }  // namespace jpeg
 
-void DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
+bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
                      ProgressSink* progress) {
-  jpeg::DecodePicture(bytes, false, image, progress);
+  std::string reason;
+  return jpeg::DecodeRoutedPicture(bytes, false, image, progress, reason);
 }
 
 bool ReadJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  FreeImage(image);
+  std::string reason = "ﾌｧｲﾙを読み込めません。";
+  if (const auto samples = jpeg::TakeSamples(name)) {
+    IndexedImage fresh;
+    if (jpeg::MapSamples(*samples, fresh, progress)) {
+      image = std::move(fresh);
+      return true;
+    }
+  }
   std::vector<std::uint8_t> buffer;
-  if (!jpeg::ReadPaddedFile(name, buffer)) return false;
-  jpeg::DecodePicture(buffer, true, image, progress);
-  return true;
+  if (jpeg::ReadPaddedFile(name, buffer) &&
+      jpeg::DecodeRoutedPicture(buffer, true, image, progress, reason))
+    return true;
+  ReportNotice(progress, name + "\n" + reason, jpeg::kJpegLoadFailedCaption);
+  return false;
 }
 
 }  // namespace zudizar

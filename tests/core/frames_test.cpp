@@ -73,27 +73,6 @@ TEST(FramesTest, CellsOutsideThePictureReadAndWriteOnlyInside) {
   EXPECT_EQ(Pixels(picture), (Grid{{1, 2, 3}, {4, 5, 9}}));
 }
 
-TEST(FramesTest, ExchangeAndTurnCells) {
-  IndexedImage picture, before;
-  Patterned(picture, 96, 64);
-  Patterned(before, 96, 64);
-  const Rect a{0, 0, 32, 32}, b{64, 32, 32, 32};
-  ExchangeCells(picture, a, b, 255);
-  EXPECT_EQ(CellPixels(picture, a), CellPixels(before, b));
-  EXPECT_EQ(CellPixels(picture, b), CellPixels(before, a));
-  ExchangeCells(picture, a, a, 255);
-  EXPECT_EQ(CellPixels(picture, a), CellPixels(before, b));
-
-  Patterned(picture, 96, 64);
-  ASSERT_TRUE(TurnCell(picture, a, 90, 255));
-  EXPECT_EQ(CellPixels(picture, a), Turned(CellPixels(before, a)));
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(TurnCell(picture, a, 90, 255));
-  EXPECT_TRUE(SamePixels(picture, before));
-  // Only square cells turn.
-  EXPECT_FALSE(TurnCell(picture, {0, 0, 48, 32}, 90, 255));
-  EXPECT_TRUE(SamePixels(picture, before));
-}
-
 TEST(FramesTest, ShiftMovesThePictureAndFillsTheUncoveredPart) {
   IndexedImage source, shifted;
   Patterned(source, 40, 20);

@@ -19,6 +19,7 @@ const char* Name(PictureFormat f) {
     case PictureFormat::Mag: return "MAG";
     case PictureFormat::Jpeg: return "JPEG";
     case PictureFormat::Icon: return "ICO";
+    case PictureFormat::Png: return "PNG";
   }
   return "?";
 }
@@ -31,7 +32,7 @@ TEST(DispatchTest, ExtensionChoosesTheFormatWhenTheBytesSayNothing) {
       {"a.mag", PictureFormat::Mag},    {"a.Mag", PictureFormat::Mag},   {"C:/W/A.MAG", PictureFormat::Mag},
       {"a.jpg", PictureFormat::Jpeg},   {"a.JPEG", PictureFormat::Jpeg}, {"a.jpe", PictureFormat::Jpeg},
       {"a.Jfif", PictureFormat::Jpeg},  {"a.ico", PictureFormat::Icon},  {"a.bmp", PictureFormat::Bmp},
-      {"a.png", PictureFormat::Bmp},    {"a", PictureFormat::Bmp},       {"a.", PictureFormat::Bmp},
+      {"a.png", PictureFormat::Png},    {"a", PictureFormat::Bmp},       {"a.", PictureFormat::Bmp},
       {"x.mag/a", PictureFormat::Bmp},  {"a.mag.bmp", PictureFormat::Bmp}, {"a.bmp.jpg", PictureFormat::Jpeg},
       {"写真.JPG", PictureFormat::Jpeg}, {"a.jpgx", PictureFormat::Bmp},  {".ico", PictureFormat::Icon},
   };
@@ -56,6 +57,8 @@ TEST(DispatchTest, ClearSignaturesOverrideAMisleadingExtension) {
       {"a.ico", {'M', 'A', 'K', 'I', '0', '2', ' ', ' '}, PictureFormat::Mag},
       {"a.mag", {0, 0, 1, 0, 1, 0}, PictureFormat::Icon},
       {"a.jpg", {0xFF, 0xD8, 0xFF}, PictureFormat::Jpeg},
+      {"a.jpg", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, PictureFormat::Png},
+      {"a.bmp", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, PictureFormat::Png},
       // Not clear enough: the extension decides.
       {"a.ico", {0, 0, 1, 0, 0, 0}, PictureFormat::Icon},  // no image in it
       {"a.bmp", {0, 0, 1, 0, 0, 0}, PictureFormat::Bmp},
@@ -64,6 +67,8 @@ TEST(DispatchTest, ClearSignaturesOverrideAMisleadingExtension) {
       {"a.mag", {'M', 'A', 'K', 'I', '0', '2', ' '}, PictureFormat::Mag},
       {"a.bmp", {0xFF, 0xD8}, PictureFormat::Bmp},
       {"a.jpg", {'b', 'm'}, PictureFormat::Jpeg},
+      {"a.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A}, PictureFormat::Png},  // cut short
+      {"a.bmp", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A}, PictureFormat::Bmp},
   };
   for (const auto& c : cases)
     EXPECT_STREQ(Name(ChoosePictureFormat(c.name, c.first)), Name(c.format)) << c.name;
@@ -90,7 +95,7 @@ TEST_F(DispatchFileTest, SaveChoosesByExtensionAndReplacesTheOldFileWhole) {
   IndexedImage image;
   testing::MakeImage(image, {{10, 20, 30, 40}});
   image.fileHeader.bfOffBits = 54;
-  for (const char* name : {"a.bmp", "a.png", "a", "ソ表能.BMP"}) {
+  for (const char* name : {"a.bmp", "a.PNG.bmp", "a", "ソ表能.BMP"}) {
     const std::string path = folder_.File(name);
     ASSERT_TRUE(WriteFileSafely(path, Bytes(5000, 0xAB)));  // an older, longer file
     ASSERT_TRUE(SavePictureFile(path, image)) << name;
@@ -107,6 +112,22 @@ TEST_F(DispatchFileTest, SaveChoosesByExtensionAndReplacesTheOldFileWhole) {
     ++files;
   }
   EXPECT_EQ(files, 4);
+}
+
+TEST_F(DispatchFileTest, APictureSavedUnderAPngNameIsAPng) {
+  IndexedImage image;
+  testing::MakeImage(image, {{10, 20, 30}, {40, 50, 60}});
+  for (const char* name : {"a.png", "b.PNG"}) {
+    const std::string path = folder_.File(name);
+    ASSERT_TRUE(WriteFileSafely(path, EncodeBmp(image)));  // an old BMP of that name
+    ASSERT_TRUE(SavePictureFile(path, image)) << name;
+    Bytes bytes;
+    ASSERT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_EQ(ChoosePictureFormat("x", bytes), PictureFormat::Png) << name;
+    IndexedImage back;
+    ASSERT_TRUE(LoadPictureFile(path, back));
+    EXPECT_EQ(testing::Pixels(back), testing::Pixels(image));
+  }
 }
 
 TEST_F(DispatchFileTest, AFailedSaveLeavesTheOldFileUntouched) {

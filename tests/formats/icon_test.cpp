@@ -212,20 +212,6 @@ TEST_F(IconTest, UnreadableIconsFailAndKeepTheImage) {
   EXPECT_EQ(image.At(0, 0), 100);
 }
 
-TEST_F(IconTest, IconPaletteRuleChangesNothing) {
-  testing::TempFolder folder;
-  IndexedImage image;
-  MakeImage(image, std::vector<std::vector<int>>(16, std::vector<int>(16, 60)));
-  ASSERT_TRUE(WriteIconFile(folder.File("p.ico"), image));
-  SharedPalette.pending[50] = {1, 2, 3, 0};
-  const PaletteTable pending = SharedPalette.pending, current = SharedPalette.current;
-  const PaletteHandle handle = SharedPalette.handle;
-  LoadPaletteFromIcon(folder.File("p.ico"));
-  EXPECT_EQ(SharedPalette.pending, pending);
-  EXPECT_EQ(SharedPalette.current, current);
-  EXPECT_EQ(SharedPalette.handle, handle);
-}
-
 TEST_F(IconTest, CorpusIconsGiveTheDocumentedResults) {
   ZUDIZAR_REQUIRE_CORPUS("ico");
   const auto folder = testing::CorpusDir() / "ico";

@@ -1,7 +1,6 @@
 // Gathering a picture's colours for the palette: the colour-count table
 // against the plain first-match scan of its 32769 entries, the selection by
-// count, the order in which decoded colours are offered, and the merge into
-// the pending table.
+// count, and the order in which decoded colours are offered.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -142,68 +141,6 @@ TEST(JpegColoursTest, DecodedColoursAreCountedWhenTheyDifferFromTheOneBefore) {
       EXPECT_EQ(colours.colourTable[i], (ColourTableEntry{list[i].blue, list[i].green, list[i].red, 0})) << i;
     EXPECT_EQ(colours.colourTable[0], (ColourTableEntry{0, 0, 0, 0}));
   }
-}
-
-class JpegPaletteMergeTest : public testing::PaletteReset {};
-
-void SetList(IndexedImage& list, const std::vector<std::array<int, 3>>& colours) {
-  list.colourTable.fill({});
-  for (std::size_t i = 0; i < colours.size(); ++i)
-    list.colourTable[i] = {static_cast<std::uint8_t>(colours[i][2]), static_cast<std::uint8_t>(colours[i][1]),
-                           static_cast<std::uint8_t>(colours[i][0]), 0};
-  list.infoHeader.biClrUsed = static_cast<std::uint32_t>(colours.size());
-}
-
-TEST_F(JpegPaletteMergeTest, NewColoursTakeTheLowestFreeEntriesAndKnownOnesStay) {
-  const PaletteEntry at10 = SharedPalette.pending[10], at100 = SharedPalette.pending[100];
-  IndexedImage list;
-  // Black (entry 0), entry 100's colour, entry 10's colour, two new colours.
-  SetList(list, {{0, 0, 0}, {at100.red, at100.green, at100.blue}, {1, 2, 3}, {at10.red, at10.green, at10.blue}, {4, 5, 6}});
-  MergeJpegColours(list);
-  const PaletteTable& p = SharedPalette.pending;
-  EXPECT_EQ(p[0], DefaultPalette[0]);
-  EXPECT_EQ(p[10], at10);  // matched, so taken
-  EXPECT_EQ(p[11], (PaletteEntry{1, 2, 3, 0}));
-  EXPECT_EQ(p[12], (PaletteEntry{4, 5, 6, 0}));
-  EXPECT_EQ(p[13], DefaultPalette[13]);
-  EXPECT_EQ(p[100], at100);
-  EXPECT_EQ(SharedPalette.current, DefaultPalette);  // only the pending table changes
-}
-
-TEST_F(JpegPaletteMergeTest, ColoursBeyondTheFreeEntriesAreDropped) {
-  std::vector<std::array<int, 3>> colours = {{0, 0, 0}};
-  for (int i = 0; i < 255; ++i) colours.push_back({i, 255 - i, 1});  // none in the default palette
-  IndexedImage list;
-  SetList(list, colours);
-  MergeJpegColours(list);
-  for (int slot = 10; slot <= 245; ++slot)
-    EXPECT_EQ(SharedPalette.pending[slot], (PaletteEntry{static_cast<std::uint8_t>(slot - 10),
-                                                         static_cast<std::uint8_t>(255 - (slot - 10)), 1, 0}));
-  for (int slot : {0, 9, 246, 255}) EXPECT_EQ(SharedPalette.pending[slot], DefaultPalette[slot]);
-}
-
-TEST_F(JpegPaletteMergeTest, LoadPaletteFromJpegMergesTheGatheredColoursAndRealises) {
-  testing::TempFolder folder;
-  const std::string path = folder.File("パレット.jpg");
-  testing::WriteBytes(path, testing::EncodedTestPicture(40, 24));
-  IndexedImage gathered;
-  ASSERT_TRUE(ReadJpegColours(path, gathered));
-  EXPECT_FALSE(gathered.HasPixels());
-  PaletteTable expected = SharedPalette.pending;
-  MergeJpegColours(gathered);
-  std::swap(expected, SharedPalette.pending);
-  SharedPalette.handle.reset();
-  ASSERT_TRUE(LoadPaletteFromJpeg(path));
-  EXPECT_EQ(SharedPalette.pending, expected);
-  EXPECT_NE(SharedPalette.pending, DefaultPalette);
-  ASSERT_TRUE(SharedPalette.handle);
-  EXPECT_EQ(*SharedPalette.handle, SharedPalette.current);
-  // An unreadable file changes nothing.
-  const PaletteTable before = SharedPalette.pending;
-  const PaletteHandle handle = SharedPalette.handle;
-  EXPECT_FALSE(LoadPaletteFromJpeg(folder.File("missing.jpg")));
-  EXPECT_EQ(SharedPalette.pending, before);
-  EXPECT_EQ(SharedPalette.handle, handle);
 }
 
 }  // namespace

@@ -58,22 +58,22 @@ std::vector<std::uint8_t> Cjpeg(const testing::TempFolder& folder, const std::st
   return testing::ReadBytes(out);
 }
 
-TEST_F(JpegDecoderTest, FrameIsRoundedUpToWholeBlocksAndEveryPixelIsDecoded) {
+TEST_F(JpegDecoderTest, WholeBlocksAreDecodedButThePictureKeepsTheFrameSize) {
   if (!testing::ToolAvailable("cjpeg")) GTEST_SKIP() << "cjpeg is not installed";
   testing::TempFolder folder;
   const auto bytes = Cjpeg(folder, WriteSourcePicture(folder, 100, 75), "-sample 2x2");
   Decoded d;
   DecodeBytes(bytes, d);
-  EXPECT_EQ(d.sink.image.width, 104);
-  EXPECT_EQ(d.sink.image.height, 80);
+  EXPECT_EQ(d.sink.image.width, 100);
+  EXPECT_EQ(d.sink.image.height, 75);
   // 13 x 10 luminance blocks, each once in the preview and once in the full pass.
   EXPECT_EQ(d.sink.previewBlocks, 130);
   EXPECT_EQ(d.sink.fullBlocks, 130);
   EXPECT_TRUE(d.traces.empty());
   IndexedImage image;
   DecodeJpegImage(bytes, image);
-  EXPECT_EQ(image.ImageWidth(), 104);
-  EXPECT_EQ(image.ImageHeight(), 80);
+  EXPECT_EQ(image.ImageWidth(), 100);
+  EXPECT_EQ(image.ImageHeight(), 75);
 }
 
 TEST_F(JpegDecoderTest, EveryPixelIsTheNearestSharedColourOfItsDecodedColour) {
@@ -273,45 +273,75 @@ TEST_F(JpegDecoderTest, AMarkerInsideTheScanIsLoggedInEachPass) {
   EXPECT_EQ(d.traces.size(), 2u);
 }
 
-TEST_F(JpegDecoderTest, UnsupportedFilesAreLoggedAndSurvive) {
+// Collects the boxes a load shows.
+struct NoticeRecorder : ProgressSink {
+  std::vector<std::string> texts, captions;
+  void Notice(const std::string& text, const std::string& caption, NoticeIcon) override {
+    texts.push_back(text);
+    captions.push_back(caption);
+  }
+};
+
+TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) {
   ZUDIZAR_REQUIRE_CORPUS("jpeg");
-  // What the rules give: a progressive file's first scan (DC only, without
-  // AC tables) is decoded as baseline and reads on through the later scans,
-  // meeting their markers; a 16-bit DQT leaves half its table to be read as
-  // markers, which loses the frame.
+  // The baseline rules alone would log these and decode them wrongly: a
+  // progressive file's first scan read as baseline, a 16-bit DQT read as
+  // markers. The file entry hands them to libjpeg-turbo, or refuses the
+  // kinds neither decoder supports.
+  enum Outcome { kDecodes, kRefused, kNoPixels };
   const struct {
     const char* file;
     std::vector<int> records;
-    bool pixels;
+    Outcome outcome;
+    const char* reason;
   } cases[] = {
-      {"ljt_testimgp_progressive.jpg", {9604, 9620, 9628}, true},
-      {"mozilla_jpg-progressive.jpg", {9604, 9620}, true},
-      {"cjpeg_progressive_restart.jpg", {9604, 9620, 9627}, true},
-      {"ljt_testimgari_arithmetic.jpg", {9604, 9619, 9620}, true},
-      {"ljt_monkey12_12bit.jpg", {9604, 9605}, true},
-      {"ljt_testorig12_12bit.jpg", {9604, 9605}, true},
-      {"ljt_test_optimize_12b.jpg", {9604, 9605, 9607}, false},  // 16 x 65312: above the picture limits
-      {"ljt_testimgl_lossless.jpg", {9604, 9612}, true},
-      {"jd_16bit-qtables.jpg", {9623, 9625, 9600}, false},
-      {"cjpeg_4x1.jpg", {9610}, true},
-      {"cjpeg_1x2_vertical.jpg", {}, true},
-      {"mozilla_jpg-cmyk-1.jpg", {9608, 9617}, true},
-      {"jd_rgb.jpg", {}, true},
-      {"jd_mjpeg.jpg", {9619, 9620}, true},
-      {"cjpeg_3080x16_toowide.jpg", {9606}, true},
-      {"mozilla_jpg-size-6x6_nosoi.jpg", {}, false},
+      {"ljt_testimgp_progressive.jpg", {9604, 9620, 9628}, kDecodes, ""},
+      {"mozilla_jpg-progressive.jpg", {9604, 9620}, kDecodes, ""},
+      {"cjpeg_progressive_restart.jpg", {9604, 9620, 9627}, kDecodes, ""},
+      {"ljt_testimgari_arithmetic.jpg", {9604, 9619, 9620}, kDecodes, ""},
+      {"ljt_monkey12_12bit.jpg", {9604, 9605}, kRefused, "12ﾋﾞｯﾄ"},
+      {"ljt_testorig12_12bit.jpg", {9604, 9605}, kRefused, "12ﾋﾞｯﾄ"},
+      {"ljt_test_optimize_12b.jpg", {9604, 9605, 9607}, kRefused, "12ﾋﾞｯﾄ"},
+      {"ljt_testimgl_lossless.jpg", {9604, 9612}, kRefused, "ﾛｽﾚｽ"},
+      {"jd_16bit-qtables.jpg", {9623, 9625, 9600}, kDecodes, ""},
+      {"cjpeg_4x1.jpg", {9610}, kDecodes, ""},
+      {"cjpeg_1x2_vertical.jpg", {}, kDecodes, ""},
+      {"mozilla_jpg-cmyk-1.jpg", {9608, 9617}, kDecodes, ""},
+      {"jd_rgb.jpg", {}, kDecodes, ""},
+      {"jd_mjpeg.jpg", {9619, 9620}, kDecodes, ""},
+      {"jd_progressive-missing-dc.jpg", {9604}, kDecodes, ""},  // with a warning, as djpeg
+      {"cjpeg_3080x16_toowide.jpg", {9606}, kDecodes, ""},
+      {"mozilla_jpg-size-6x6_nosoi.jpg", {}, kNoPixels, ""},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
     Decoded d;
     DecodeBytes(testing::ReadBytes(testing::CorpusDir() / "jpeg" / c.file), d);
-    for (const int number : c.records) EXPECT_GT(d.Count(number), 0) << c.file << " " << number;
+    for (const int number : c.records) EXPECT_GT(d.Count(number), 0) << number;
     if (c.records.empty()) {
-      EXPECT_TRUE(d.traces.empty()) << c.file;
+      EXPECT_TRUE(d.traces.empty());
     }
-    // The file entry reports success, with or without pixels.
     IndexedImage image;
-    EXPECT_TRUE(ReadJpegFile((testing::CorpusDir() / "jpeg" / c.file).string(), image)) << c.file;
-    EXPECT_EQ(image.HasPixels(), c.pixels) << c.file;
+    ASSERT_EQ(CreateImage(4, 4, image), 1);
+    NoticeRecorder boxes;
+    const std::string path = (testing::CorpusDir() / "jpeg" / c.file).string();
+    EXPECT_EQ(ReadJpegFile(path, image, &boxes), c.outcome != kRefused);
+    switch (c.outcome) {
+      case kDecodes:
+        EXPECT_TRUE(image.HasPixels());
+        EXPECT_TRUE(boxes.texts.empty());
+        break;
+      case kRefused:  // the picture stays as it was, and the box says why
+        EXPECT_EQ(image.ImageWidth(), 4);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.captions[0], "JPEGのﾛｰﾄﾞ失敗");
+        EXPECT_NE(boxes.texts[0].find(path), std::string::npos);
+        EXPECT_NE(boxes.texts[0].find(c.reason), std::string::npos) << boxes.texts[0];
+        break;
+      case kNoPixels:
+        EXPECT_FALSE(image.HasPixels());
+        break;
+    }
   }
 }
 
@@ -423,23 +453,25 @@ TEST_F(JpegDecoderTest, CorpusCrashFilesSurvive) {
     files.push_back(entry.path());
   ASSERT_GT(files.size(), 100u);
   for (const auto& file : files) {
+    // Either read, with or without pixels, or refused with the reason.
     IndexedImage image;
-    EXPECT_TRUE(ReadJpegFile(file.string(), image)) << file;
-    if (image.HasPixels()) {
+    NoticeRecorder boxes;
+    if (!ReadJpegFile(file.string(), image, &boxes)) {
+      EXPECT_EQ(boxes.texts.size(), 1u) << file;
+    } else if (image.HasPixels()) {
       EXPECT_EQ(image.pixels.size(), static_cast<std::size_t>(image.ImageWidth()) * image.ImageHeight());
     }
   }
 }
 
-TEST_F(JpegDecoderTest, ReadJpegFileFailsOnlyWhenTheFileCannotBeRead) {
+TEST_F(JpegDecoderTest, AnUnreadableFileFailsAndLeavesThePicture) {
   testing::TempFolder folder;
   IndexedImage image;
   ASSERT_EQ(CreateImage(8, 8, image), 1);
   EXPECT_FALSE(ReadJpegFile(folder.File("missing.jpg"), image));
-  EXPECT_FALSE(image.HasPixels());
-  ASSERT_EQ(CreateImage(8, 8, image), 1);
+  EXPECT_EQ(image.ImageWidth(), 8);
   EXPECT_FALSE(ReadJpegFile(folder.Path().string(), image));  // a folder has no size
-  EXPECT_FALSE(image.HasPixels());
+  EXPECT_EQ(image.ImageWidth(), 8);
   // A file without a scan reads, without pixels.
   const std::string empty = folder.File("empty.jpg");
   testing::WriteBytes(empty, {0xFF, 0xD8, 0xFF, 0xD9});
@@ -450,8 +482,8 @@ TEST_F(JpegDecoderTest, ReadJpegFileFailsOnlyWhenTheFileCannotBeRead) {
   const std::string named = folder.File("ソ表能の写真.JPG");
   testing::WriteBytes(named, EncodedTestPicture(20, 12));
   EXPECT_TRUE(ReadJpegFile(named, image));
-  EXPECT_EQ(image.ImageWidth(), 24);
-  EXPECT_EQ(image.ImageHeight(), 16);
+  EXPECT_EQ(image.ImageWidth(), 20);
+  EXPECT_EQ(image.ImageHeight(), 12);
 }
 
 TEST_F(JpegDecoderTest, VectorAndPlainPathsDecodeIdentically) {

@@ -59,16 +59,33 @@ class PaletteLoadTest : public testing::ProgramFolderTest {};
 
 // ---- BMP rule ---------------------------------------------------------------
 
+// The smallest city-block distance from a colour to the pending table.
+int DistanceToPending(const Colour& c) {
+  int best = 1 << 30;
+  for (const auto& e : SharedPalette.pending)
+    best = std::min(best, std::abs(e.red - c[0]) + std::abs(e.green - c[1]) + std::abs(e.blue - c[2]));
+  return best;
+}
+
 TEST_F(PaletteLoadTest, DistinctColoursFillTheFreeEntriesInOrder) {
   std::vector<Colour> table;
   std::vector<int> used;
-  for (int k = 0; k < 237; ++k) table.push_back(Distinct(k));
+  for (int k = 0; k < 236; ++k) table.push_back(Distinct(k));
   table.resize(256, Colour{0, 0, 0});
-  for (int k = 0; k < 237; ++k) used.push_back(k);
+  for (int k = 0; k < 236; ++k) used.push_back(k);
   LoadPaletteFromPicture(Write("many.bmp", EightBit(table, used).Build()));
   for (int k = 0; k < 236; ++k) ASSERT_TRUE(Holds(SharedPalette.pending[10 + k], Distinct(k))) << k;
   for (int i : {0, 9, 246, 255}) EXPECT_EQ(SharedPalette.pending[i], DefaultPalette[i]);
   EXPECT_EQ(SharedPalette.current, DefaultPalette);  // only the pending table changes
+
+  // One colour more than the free entries take: colours are chosen for the
+  // whole picture instead of dropping the last one.
+  table[236] = Distinct(236);
+  used.push_back(236);
+  SharedPalette.pending = DefaultPalette;
+  LoadPaletteFromPicture(Write("more.bmp", EightBit(table, used).Build()));
+  for (int k = 0; k < 237; ++k) ASSERT_LE(DistanceToPending(Distinct(k)), 1) << k;
+  for (int i : {0, 9, 246, 255}) EXPECT_EQ(SharedPalette.pending[i], DefaultPalette[i]);
 }
 
 TEST_F(PaletteLoadTest, UnusedRepeatedAndReservedColoursAreNotPlaced) {
@@ -110,7 +127,9 @@ TEST_F(PaletteLoadTest, MoreThan256ColoursShowTheBoxAndKeepTheLastInEntry255) {
   EXPECT_EQ(boxes.texts[0], kBmpColoursCutText);
   EXPECT_EQ(boxes.captions[0], kBmpLoadFailedCaption);
   EXPECT_EQ(boxes.icons[0], NoticeIcon::Information);
-  EXPECT_TRUE(Holds(SharedPalette.pending[245], Distinct(235)));
+  // Too many for the free entries: colours chosen for the whole picture, so
+  // the last colours of the file are as near to the palette as the first.
+  for (int k : {0, 150, 299}) EXPECT_LE(DistanceToPending(Distinct(k)), 1) << k;
 
   // 256 colours exactly: no cut, no box.
   colours.resize(256);
@@ -192,11 +211,22 @@ TEST_F(PaletteLoadTest, MergeColourListJpegStyleMatchesAllEntries) {
   list.colours[3] = {0xA4, 0xC8, 0xF0, 0};  // no entry-9 alias in this rule
   for (int i = 0; i < 4; ++i) list.used[i] = true;
   PaletteTable pending = DefaultPalette;
-  MergeColourList(list, pending, MergeRule{true, false, false});
+  EXPECT_EQ(MergeColourList(list, pending, kJpegMergeRule), 0);
   EXPECT_EQ(pending[10], DefaultPalette[10]);
   EXPECT_EQ(pending[11], (PaletteEntry{1, 2, 3, 0}));
   EXPECT_EQ(pending[12], (PaletteEntry{0xA4, 0xC8, 0xF0, 0}));
   EXPECT_EQ(pending[13], DefaultPalette[13]);
+
+  // Colours beyond the free entries are dropped, and counted.
+  PictureColourList many;
+  for (int i = 0; i < 256; ++i) {
+    many.colours[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 1, 0};
+    many.used[i] = true;
+  }
+  pending = DefaultPalette;
+  EXPECT_EQ(MergeColourList(many, pending, kJpegMergeRule), 256 - 236);
+  EXPECT_EQ(pending[245], (PaletteEntry{235, 20, 1, 0}));
+  EXPECT_EQ(pending[246], DefaultPalette[246]);
 }
 
 // ---- Start-up palette ---------------------------------------------------------------

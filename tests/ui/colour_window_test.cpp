@@ -174,6 +174,7 @@ TEST_F(ColourWindowTest, OkFillsTheMainCanvasWithAVerticalGradient) {
     ASSERT_EQ(picture.At(639, 399 - r), 256 * r / 400) << r;
   }
   EXPECT_EQ(main().ViewImage.pixels, picture.pixels);
+  EXPECT_EQ(main().DisplayImage.pixels, picture.pixels);  // what the user sees
   EXPECT_EQ(main().BackgroundMode, 0);
   EXPECT_FALSE(colour().isVisible());
   EXPECT_EQ(colour().windowTitle(), QStringLiteral("カラーパレット"));

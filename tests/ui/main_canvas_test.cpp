@@ -122,6 +122,20 @@ TEST_F(MainCanvasTest, RightButtonTurnsACellAndFourTurnsRestoreIt) {
   EXPECT_TRUE(SamePixels(main().PictureImage, before));
 }
 
+TEST_F(MainCanvasTest, OnlyALeftDoubleClickConfirms) {
+  main().SetFrame(48);
+  main().CanvasCommand(23);
+  // A right double click arrives as a press: it turns the cell and the mode goes on.
+  QTest::mouseDClick(main().PaintBox1, Qt::RightButton, Qt::NoModifier, QPoint(60, 60));
+  EXPECT_EQ(main().Mode, 23);
+  EXPECT_FALSE(SamePixels(main().PictureImage, before));
+  for (int i = 0; i < 3; ++i) RightClick({60, 60});
+  EXPECT_TRUE(SamePixels(main().PictureImage, before));
+  QTest::mouseDClick(main().PaintBox1, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+  EXPECT_EQ(main().Mode, 0);
+  EXPECT_FALSE(Item("MN_MAINCHANGE")->isChecked());
+}
+
 TEST_F(MainCanvasTest, WithoutAFrameThePictureShiftsToThePointer) {
   main().CanvasCommand(22);
   Drag({320, 200}, {320, 200});

@@ -390,9 +390,11 @@ void TPALETTEF::OK_BTNClick() {
     FillBackground(picture, spare, left, right, RadioButton1->isChecked(), Arrangement);
     setWindowTitle(kColourCaption);
     if (mode == 1) {
+      // The spare buffer is the main canvas's paste backup: give it the new
+      // picture back, then compose the whole canvas.
       CopyImage(main.ViewImage, main.PictureImage, kNoTransparent);
-      main.DrawnFrameSize = 0;
-      main.PaintBox1->update();
+      CopyImage(main.BackupImage, main.PictureImage, kNoTransparent);
+      main.ComposeAll();
     } else {
       app_.edit().RepaintView();
     }

@@ -39,7 +39,9 @@ void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void PaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (onDoubleClick) onDoubleClick();
+  // Only the left button double-clicks; a quick second right click is a press
+  // like any other (turning a cell twice, drawing with the right colour).
+  if (onDoubleClick && event->button() == Qt::LeftButton) onDoubleClick();
   else QWidget::mouseDoubleClickEvent(event);
 }
 

@@ -16,7 +16,7 @@ class PaintBox : public QWidget {
 
   std::function<void(QPainter&)> onPaint;
   MouseHandler onMouseDown, onMouseMove, onMouseUp;
-  std::function<void()> onDoubleClick;
+  std::function<void()> onDoubleClick;  // left button; other double clicks arrive as presses
 
   // Sets the paint area's size (the widget's fixed size).
   void SetAreaSize(int width, int height);

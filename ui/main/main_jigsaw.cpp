@@ -11,6 +11,7 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/paint_box.h"
+#include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 
 namespace zudizar {
@@ -43,7 +44,13 @@ void TForm1::MN_MAINJIGSClick() {
   Action(QStringLiteral("MN_MODEHALFLEFT"))->setChecked(false);
   Action(QStringLiteral("MN_MODEHALFUP"))->setChecked(false);
   EndJigsaw();
-  CanvasCommand(0);  // leave any preview or drag before the picture changes
+  // A pending transfer is dropped, not confirmed, before the picture changes.
+  if (Mode >= 1 && Mode <= 3) {
+    app_.edit().RestoreView();
+    app_.edit().SetTransferMode(0);
+  }
+  Mode = 0;
+  CanvasCommand(0);
 
   bool shuffle = answer == BoxAnswer::Yes;
   if (shuffle) {

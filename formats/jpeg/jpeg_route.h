@@ -1,0 +1,43 @@
+// Which decoder takes a JPEG file, decided from its markers before any pixel
+// is written: the own baseline decoder keeps the kinds it decodes correctly,
+// libjpeg-turbo takes the other kinds it supports, and the rest is refused
+// with a reason the user can read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "formats/jpeg/jpeg_decoder.h"
+#include "formats/progress.h"
+
+namespace zudizar::jpeg {
+
+enum class Route { Own, Library, Refuse };
+
+// Reads the markers up to the first scan. Files whose headers are too broken
+// to tell stay with the tolerant own decoder. `reason` is set for Refuse.
+Route ChooseDecoder(std::span<const std::uint8_t> bytes, std::string& reason);
+
+// Decodes through libjpeg-turbo into `sink`: StartImage with the true size,
+// then every 8 x 8 block of the full pass (no preview pass). Progress is
+// reported with phase 1. False, with the reason, when the library refuses
+// the file or the picture exceeds `maxPixels`.
+bool DecodeWithLibrary(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* progress,
+                       std::string& reason, std::int64_t maxPixels = kMaxImagePixels);
+
+// Routes and decodes. `padded`: the last kTailBytes bytes of `bytes` are the
+// zero tail. False, with the reason, when the file is refused; the own
+// decoder never fails.
+bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& sink,
+                  ProgressSink* progress, std::string& reason, const DecodeOptions& options = {});
+
+// The same into a new picture, each colour mapped to the nearest shared
+// colour, that replaces `image` on success.
+bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
+                         ProgressSink* progress, std::string& reason, const DecodeOptions& options = {});
+
+// The failure box of a JPEG file that cannot be read.
+inline constexpr const char* kJpegLoadFailedCaption = "JPEGのﾛｰﾄﾞ失敗";
+
+}  // namespace zudizar::jpeg

@@ -1,0 +1,72 @@
+// PNG pictures through libspng.
+//
+// Every PNG kind is read: grey, palette, RGB, with an alpha channel or tRNS,
+// 1 to 16 bits, interlaced or not; 16-bit samples keep their high byte.
+// Palette pictures keep their table (entries past PLTE are opaque black) and
+// are remapped to the shared palette like an 8-bit BMP; the other kinds map
+// each pixel to its nearest shared colour like a 24-bit BMP. Transparent
+// pixels are composited over white first.
+//
+// The writer writes an 8-bit palette PNG with the full 256-entry table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/indexed_image.h"
+#include "core/limits.h"
+#include "formats/progress.h"
+
+namespace zudizar {
+
+inline constexpr const char* kPngLoadFailedCaption = "PNGのﾛｰﾄﾞ失敗";
+
+struct Rgba {
+  std::uint8_t red = 0, green = 0, blue = 0, alpha = 255;
+};
+
+// A decoded PNG before any compositing or mapping.
+struct PngPicture {
+  int width = 0;
+  int height = 0;
+  bool palettised = false;
+  int tableEntries = 0;              // entries PLTE gave
+  std::array<Rgba, 256> table{};     // palette: PLTE with tRNS alpha; the rest opaque black
+  std::vector<std::uint8_t> indices; // palette: width x height, top row first
+  std::vector<std::uint8_t> rgba;    // other kinds: 4 bytes a pixel, top row first
+};
+
+// Decodes a PNG held in memory. False, with the reason as the program shows
+// it, when the file is refused; pictures over `maxPixels` are refused from
+// their header, before anything is allocated.
+bool DecodePng(std::span<const std::uint8_t> bytes, PngPicture& picture, std::string& reason,
+               std::int64_t maxPixels = kMaxImagePixels);
+
+// A colour composited over white.
+inline Rgba OverWhite(Rgba c) {
+  if (c.alpha == 255) return c;
+  const auto mix = [a = c.alpha](int v) {
+    return static_cast<std::uint8_t>((v * a + 255 * (255 - a) + 127) / 255);
+  };
+  return {mix(c.red), mix(c.green), mix(c.blue), 255};
+}
+
+// Decodes and brings the picture onto the shared palette. `image` is replaced
+// only on success.
+bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std::string& reason,
+                  std::int64_t maxPixels = kMaxImagePixels);
+
+// An 8-bit palette PNG of the image with its full colour table; empty when
+// the image has no pixels.
+std::vector<std::uint8_t> EncodePng(const IndexedImage& image);
+
+// Reads a PNG file into `image`. On failure the image is left as it was and
+// one "PNGのﾛｰﾄﾞ失敗" box names the file and the reason.
+bool ReadPngFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// Writes `image` as a palette PNG; a failed write leaves an existing file as it was.
+bool WritePngFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+
+}  // namespace zudizar

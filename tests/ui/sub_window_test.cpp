@@ -283,10 +283,15 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
   EXPECT_EQ(main.windowTitle(), mainCaption);
   EXPECT_FALSE(SubItem("MN_MAINCOPY")->isChecked());
+  // The main palette's own item exchanges back; the sub palette shows what arrived.
+  main.Action(QStringLiteral("MN_SUBCOPY"))->trigger();
+  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 30);
+  EXPECT_EQ(sub().SubDisplayImage.At(1, 1), 249);
+  EXPECT_EQ(sub().SubDisplayImage.At(23, 1), 248);
   // With no picture on the sub palette nothing happens.
   FreeImage(sub().SubPictureImage);
   SubItem("MN_MAINCOPY")->trigger();
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 30);
+  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
   EXPECT_FALSE(sub().SubPictureImage.HasPixels());
   dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture changed
 }

@@ -19,11 +19,6 @@ void TTAVOSUBF::EditCopyInto(int x, int y, int transparent, int h, int w) {
 
 void TTAVOSUBF::EditRestoreView() { app_.edit().RestoreView(); }
 
-void TTAVOSUBF::MainExchange() {
-  app_.main().CanvasCommand(8);
-  // The screen buffer shows only what is composed: compose the picture that
-  // arrived, with the frame grid if one is set.
-  RefreshView();
-}
+void TTAVOSUBF::MainExchange() { app_.main().CanvasCommand(8); }
 
 }  // namespace zudizar

@@ -48,18 +48,6 @@ TEST(TextStampTest, StampSkipsItsBackgroundAndIsCutAtEveryEdge) {
   EXPECT_TRUE(StampText(picture, {3, 0}, stamp, 2, 2, 0).Empty());
 }
 
-TEST(TextStampTest, DraggedStampLeavesThePictureAsItWasBehindIt) {
-  IndexedImage stamp, picture, work;
-  MakeImage(stamp, {{9}});
-  MakeImage(picture, {{1, 2, 3}});
-  MakeImage(work, {{1, 2, 3}});
-  Rect band{};
-  MoveTextStamp(work, picture, band, {0, 0}, stamp, 1, 1, 0);
-  EXPECT_EQ(MoveTextStamp(work, picture, band, {2, 0}, stamp, 1, 1, 0), (Rect{0, 0, 3, 1}));
-  EXPECT_EQ(Pixels(work), (Grid{{1, 2, 9}}));
-  EXPECT_EQ(band, (Rect{2, 0, 1, 1}));
-}
-
 TEST(PickOutlineTest, MovingTheOutlineRestoresTheOldOneAndReportsTheUnion) {
   IndexedImage view, display;
   Grid grid(6, std::vector<int>(8));

@@ -144,6 +144,8 @@ void TTAVOEDTF::BuildMenu() {
                                    QStringLiteral("右上(&U)"),   QStringLiteral("左下(&D)"), QStringLiteral("右下(&R)")};
   for (int k = 0; k < 6; ++k)
     checkable(add(fixed, fixedNames[k], fixedCaptions[k]), [this, k] { SetFixedTextPosition(k); }, k == 0);
+  separator(fixed, "MN_KOTEIDUMMY");
+  checkable(add(fixed, "MN_TATEGAKI", QStringLiteral("縦書き")), [this] { MN_TATEGAKIClick(); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));

@@ -161,7 +161,7 @@ void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
     } else if (Tool == kToolMove && right) {
       if (inside) MN_EDITROLEClick();
     } else if (Tool == kToolText) {
-      // The text tool's mouse handling is called here.
+      TextToolDown(button, p);
     } else {
       const bool slow = inside && (Tool == kToolFill || Tool == kToolGradientVertical ||
                                    Tool == kToolGradientHorizontal);
@@ -183,6 +183,8 @@ void TTAVOEDTF::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
     DrawStartFrame(x, y);
   } else if (moveInCentreView_) {
     MoveInCentreView(Gesture.RightDrag ? Qt::RightButton : Qt::LeftButton, CurrentView().ToPicture(x, y), 1);
+  } else if (gestureTool_ == kToolText) {
+    TextToolMove(CurrentView().ToPicture(x, y));
   } else {
     const ToolStep step = ToolMove(gestureTool_, Target(), Ink(), Gesture, CurrentView().ToPicture(x, y));
     if (step.present == Present::FromWork) PresentPictureRect(step.rect, WorkImage);
@@ -201,6 +203,10 @@ void TTAVOEDTF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
   }
   if (moveInCentreView_) {
     MoveInCentreView(Gesture.RightDrag ? Qt::RightButton : Qt::LeftButton, CurrentView().ToPicture(x, y), 2);
+    return;
+  }
+  if (gestureTool_ == kToolText) {
+    TextToolUp(CurrentView().ToPicture(x, y));
     return;
   }
   const ToolStep step = ToolRelease(gestureTool_, Target(), Ink(), Gesture, CurrentView().ToPicture(x, y));

@@ -12,6 +12,7 @@
 #include "core/shared_palette.h"
 #include "core/spray.h"
 #include "core/tool_gestures.h"
+#include "ui/edit/text_tool.h"
 
 class QAction;
 class QButtonGroup;
@@ -144,6 +145,12 @@ class TTAVOEDTF : public QMainWindow {
   void BTN_MOJIClick();
   void MN_EDITFONTClick();
   void SetFixedTextPosition(int position);
+  // The text tool's mouse steps and the "縦書き" item (edit_text.cpp).
+  void TextToolDown(Qt::MouseButton button, Point p);
+  void TextToolMove(Point p);
+  void TextToolUp(Point p);
+  void MN_TATEGAKIClick();
+  TextToolState TextStamp;
   void SetPen(std::uint8_t code);
   void MN_COLORSETClick();
   void MN_COLORDEFAULTClick();

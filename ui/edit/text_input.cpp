@@ -1,24 +1,27 @@
 #include "ui/edit/text_input.h"
 
+#include <QAction>
 #include <QLineEdit>
 
 #include "base/settings.h"
 #include "ui/app/app.h"
 #include "ui/common/window_settings.h"
 #include "ui/edit/edit_window.h"
+#include "ui/edit/text_render.h"
 
 namespace zudizar {
 
 TForm2::TForm2(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("文字入力"));
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPixelSize(12);
+  QFont font = DefinedFont(QStringLiteral("ＭＳ Ｐゴシック"), -12);
+  font.setStyleStrategy(QFont::PreferDefault);
   setFont(font);
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  QFont editFont(QStringLiteral("IPAGothic"));
-  editFont.setPixelSize(16);
+  QFont editFont = DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16);
+  // The field itself is ordinary text: smoothing only stays off in the stamp.
+  editFont.setStyleStrategy(QFont::PreferDefault);
   Edit1->setFont(editFont);
   Edit1->setGeometry(8, 8, 297, 24);
   connect(Edit1, &QLineEdit::textChanged, this, &TForm2::Edit1Change);
@@ -27,13 +30,18 @@ TForm2::TForm2(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   FormCreate();
 }
 
-void TForm2::FormCreate() { RestoreWindowPosition(*this, "Form2Left", "Form2Top"); }
+void TForm2::FormCreate() {
+  RestoreWindowPosition(*this, "Form2Left", "Form2Top");
+  VerticalText = ReadIntSetting("Form2Vertical", 0) != 0;
+  if (QAction* item = app_.edit().Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(VerticalText);
+}
 
 void TForm2::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   try {
     SaveWindowPosition(*this, "Form2Left", "Form2Top");
+    WriteSetting("Form2Vertical", VerticalText ? "1" : "0");
   } catch (const SettingsWriteError& error) {
     app_.ShowSettingsError(error);
   }

@@ -15,6 +15,8 @@ class TForm2 : public QWidget {
   explicit TForm2(App& app);
 
   QLineEdit* Edit1 = nullptr;
+  // The text tool sets its text top to bottom ("縦書き"); kept in "Form2Vertical".
+  bool VerticalText = false;
 
   void FormCreate();
   void FormDestroy();

@@ -519,6 +519,10 @@ void TForm1::EditModePress(Qt::MouseButton button, Point p) {
   TTAVOEDTF& edit = app_.edit();
   // While the edit palette awaits its display-start click, its tool is the one it returns to.
   const int tool = edit.Tool == kToolStartFrame4 || edit.Tool == kToolStartFrame8 ? edit.SavedTool : edit.Tool;
+  if (tool == kToolText) {
+    EditModeTextPress(button, p);
+    return;
+  }
   const ToolRow* row = FindTool(tool);
   if (!row) return;
   const bool slow = row->joining == Joining::Once;
@@ -537,11 +541,19 @@ void TForm1::EditModePress(Qt::MouseButton button, Point p) {
 }
 
 void TForm1::EditModeMove(Point p) {
+  if (editGestureTool_ == kToolText) {
+    EditModeTextMove(p);
+    return;
+  }
   ShowToolStep(ToolMove(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p));
 }
 
 void TForm1::EditModeRelease(Point p) {
   Tracking = false;
+  if (editGestureTool_ == kToolText) {
+    EditModeTextRelease(p);
+    return;
+  }
   const ToolStep step =
       ToolRelease(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p);
   ShowToolStep(step);

@@ -163,6 +163,10 @@ class TForm1 : public QMainWindow {
   void EditModePress(Qt::MouseButton button, Point p);
   void EditModeMove(Point p);
   void EditModeRelease(Point p);
+  // The text tool in edit mode (main_text.cpp).
+  void EditModeTextPress(Qt::MouseButton button, Point p);
+  void EditModeTextMove(Point p);
+  void EditModeTextRelease(Point p);
   void ShowToolStep(const ToolStep& step);
   ToolInk EditModeInk();
 

@@ -32,7 +32,8 @@ void TTAVOSUBF::ReceiveMainPicture() {
   TransferMode = 0;
   Busy = false;
   running = false;
-  PaintBox1->update();
+  // The screen buffer was made afresh: compose it before it is presented.
+  RefreshView();
 }
 
 }  // namespace zudizar

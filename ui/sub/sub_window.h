@@ -28,7 +28,9 @@ class TTAVOSUBF : public QMainWindow {
 
   // The picture; the picture as last committed for display; that plus the
   // overlays (frame grid, pick outline), exactly what the screen shows.
-  IndexedImage SubPictureImage, SubViewImage, SubDisplayImage;
+  IndexedImage SubPictureImage;  // the document: saved, transferred and exchanged
+  IndexedImage SubViewImage;     // the picture as last committed for display
+  IndexedImage SubDisplayImage;  // the screen buffer: SubViewImage plus frame grid and pick outline
   QString FileName;
   int FrameSize = 0;
   int TransferMode = 0;

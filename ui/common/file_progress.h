@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QString>
 
 #include "formats/progress.h"
 
@@ -25,16 +26,24 @@ class FileProgressEvent : public QEvent {
   int phase_;
 };
 
-// Adapts a codec's progress and message boxes to one window.
+// Adapts a codec's progress and message boxes to one window, and counts the
+// boxes, so that a window adds its own failure box only when the codec showed
+// none.
 class WindowProgressSink : public ProgressSink {
  public:
   WindowProgressSink(QWidget* window, Dialogs& dialogs) : window_(window), dialogs_(dialogs) {}
   void FileProgress(int percent, int phase) override;
   void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override;
 
+  int notices = 0;
+
  private:
   QWidget* window_;
   Dialogs& dialogs_;
 };
+
+// The name Save as uses: a chosen name without an extension (and not ending
+// in a full stop) gains ".BMP".
+QString WithSaveExtension(const QString& chosen);
 
 }  // namespace zudizar

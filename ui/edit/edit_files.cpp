@@ -24,17 +24,6 @@ const QString kEditOpenFilter = QStringLiteral(
     "BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ｱｲｺﾝ (*.ICO *.ico)");
 const QString kEditSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
 
-// A progress sink that also remembers whether the codec showed a box itself.
-class CountingSink : public WindowProgressSink {
- public:
-  using WindowProgressSink::WindowProgressSink;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override {
-    ++notices;
-    WindowProgressSink::Notice(text, caption, icon);
-  }
-  int notices = 0;
-};
-
 }  // namespace
 
 void TTAVOEDTF::MN_NEWClick() {
@@ -82,7 +71,7 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
   Busy = true;
   IndexedImage loaded;
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   const bool ok = LoadPictureFile(name.toStdString(), loaded, &sink) && loaded.HasPixels() &&
                   loaded.ImageWidth() > 0 && loaded.ImageHeight() > 0;
   Busy = false;
@@ -137,7 +126,7 @@ void TTAVOEDTF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   const bool ok = SavePictureFile(FileName.toStdString(), EditImage, &sink);
   ShowFileCaption();
   if (!ok && sink.notices == 0)
@@ -148,10 +137,7 @@ void TTAVOEDTF::MN_SAVEClick() {
 void TTAVOEDTF::MN_NEWSAVEClick() {
   const auto chosen = app_.dialogs().SaveFileName(this, kEditSaveFilter);
   if (!chosen) return;
-  QString path = *chosen;
-  const QFileInfo info(path);
-  if (info.suffix().isEmpty() && !info.fileName().endsWith(QLatin1Char('.')))
-    path = info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
+  const QString path = WithSaveExtension(*chosen);
   FileName = path;
   ShowFileCaption();
   MN_SAVEClick();

@@ -37,17 +37,6 @@ namespace {
 
 constexpr int kFrameSizes[] = {24, 32, 48, 64, 96, 128, 192};
 
-// A progress sink that also remembers whether the codec showed a box itself.
-class CountingSink : public WindowProgressSink {
- public:
-  using WindowProgressSink::WindowProgressSink;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override {
-    ++notices;
-    WindowProgressSink::Notice(text, caption, icon);
-  }
-  int notices = 0;
-};
-
 }  // namespace
 
 TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app) {
@@ -197,7 +186,7 @@ void TForm1::FormCreate() {
   InitSharedPalette();
   LeftColour = 249;
   RightColour = 252;
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   LoadStartupPalette(&sink);
   Palette = GetPendingPalette(PaletteCopy);
   SetCurrentPalette(PaletteCopy, Palette);
@@ -386,7 +375,7 @@ void TForm1::OpenPictureFile(const QString& path) {
   const PaletteTable previousCurrent = SharedPalette.current;
 
   BlankAllCanvases();
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   LoadPaletteFromPicture(path.toStdString(), &sink);
   ApplyPalette();
   ApplyPalette();
@@ -430,7 +419,7 @@ void TForm1::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   if (SavePictureFile(CurrentFileName.toStdString(), PictureImage, &sink)) {
     Modified = false;
     setWindowTitle(CurrentFileName + QStringLiteral(" 保存終了 "));
@@ -446,10 +435,7 @@ void TForm1::MN_SAVEClick() {
 void TForm1::MN_NEWSAVEClick() {
   const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
   if (!chosen) return;
-  QString path = *chosen;
-  const QFileInfo info(path);
-  if (info.suffix().isEmpty() && !info.fileName().endsWith(QLatin1Char('.')))
-    path = info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
+  const QString path = WithSaveExtension(*chosen);
   CurrentFileName = path;
   setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + CurrentFileName);
   MN_SAVEClick();
@@ -466,7 +452,7 @@ void TForm1::MN_NEWClick() {
       if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
         CurrentFileName = *path;
         BlankAllCanvases();
-        CountingSink sink(this, app_.dialogs());
+        WindowProgressSink sink(this, app_.dialogs());
         LoadPaletteFromPicture(path->toStdString(), &sink);
         // Only the colours were wanted: no picture step will take the kept samples.
         jpeg::ForgetSamples();
@@ -502,7 +488,7 @@ void TForm1::MN_ROREZURUClick() {
 
 void TForm1::MN_PALREINITClick() {
   BlankAllCanvases();
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   for (int pass = 0; pass < 2; ++pass) {
     LoadStartupPalette(&sink);
     ApplyPalette();

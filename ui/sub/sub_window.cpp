@@ -38,17 +38,6 @@ constexpr std::uint8_t kOutlineColour = 248;
 
 const QString kPickConfirmPrompt = QStringLiteral("確定をマウスクリックして下さい");
 
-// A progress sink that also remembers whether the codec showed a box itself.
-class CountingSink : public WindowProgressSink {
- public:
-  using WindowProgressSink::WindowProgressSink;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override {
-    ++notices;
-    WindowProgressSink::Notice(text, caption, icon);
-  }
-  int notices = 0;
-};
-
 QRect ToQRect(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
 
 }  // namespace
@@ -371,7 +360,7 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   const QString caption = windowTitle();
   Busy = true;
   progressName_ = path;
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   IndexedImage loaded, view, display;
   bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
   if (ok) {
@@ -416,7 +405,7 @@ void TTAVOSUBF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  CountingSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this, app_.dialogs());
   progressName_ = FileName;
   const bool saved = SavePictureFile(FileName.toStdString(), SubPictureImage, &sink);
   progressName_.clear();
@@ -430,10 +419,7 @@ void TTAVOSUBF::MN_SAVEClick() {
 void TTAVOSUBF::MN_NEWSAVEClick() {
   const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
   if (!chosen || chosen->isEmpty()) return;
-  QString path = *chosen;
-  const QFileInfo info(path);
-  if (info.suffix().isEmpty() && !info.fileName().endsWith(QLatin1Char('.')))
-    path = info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
+  const QString path = WithSaveExtension(*chosen);
   FileName = path;
   setWindowTitle(kSubCaptionPrefix + FileName);
   MN_SAVEClick();

@@ -79,9 +79,15 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
   StartApp();
   TForm1& main = app->main();
   FillRect(main.PictureImage, 0, 0, 3, 3, 7);
+  main.CurrentFileName = QString::fromStdString(folder.File("KEPT.BMP"));
+  const QString caption = main.windowTitle();
   const PaletteTable before = SharedPalette.current;
   dialogs.QueueAnswer(BoxAnswer::Ok);
   main.OpenPictureFile(QString::fromStdString(bad));
+  // The failed file never becomes the one Save writes, nor enters the list.
+  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(folder.File("KEPT.BMP")));
+  EXPECT_EQ(main.windowTitle(), caption);
+  EXPECT_TRUE(main.Recent->Path(0).isEmpty());
   ASSERT_TRUE(main.PictureImage.HasPixels());
   EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
   EXPECT_EQ(main.PictureImage.At(1, 1), 7);

@@ -360,15 +360,15 @@ bool TForm1::event(QEvent* event) {
 void TForm1::MN_OPENClick() {
   const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
   if (!path) return;
-  CurrentFileName = *path;
-  setWindowTitle(*path);
   OpenPictureFile(*path);
 }
 
 void TForm1::OpenPictureFile(const QString& path) {
   if (!QFileInfo(path).isFile()) return;
-  Recent->Add(path);
-  CurrentFileName = path;
+  // A picture that cannot be loaded keeps the file name and caption the canvas
+  // had, so that Save never writes over the file that failed.
+  const QString previousName = CurrentFileName;
+  const QString previousTitle = windowTitle();
   setWindowTitle(path);
   Busy = true;
   // Kept so that a picture that cannot be loaded leaves canvas and colours as they were.
@@ -391,6 +391,8 @@ void TForm1::OpenPictureFile(const QString& path) {
     ResetScroll();
     ResizePaintBox(PictureImage.ImageWidth(), PictureImage.ImageHeight());
     Modified = false;
+    CurrentFileName = path;
+    Recent->Add(path);
   } else {
     SharedPalette.pending = previousCurrent;
     ApplyPalette();
@@ -402,15 +404,14 @@ void TForm1::OpenPictureFile(const QString& path) {
                                 QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
   }
   Busy = false;
-  setWindowTitle(path);
+  setWindowTitle(ok ? path : previousTitle);
+  if (!ok) CurrentFileName = previousName;
   ComposeAll();
 }
 
 void TForm1::MN_FILEREOPENClick(int k) {
   const QString path = Recent->Path(k);
   if (path.isEmpty()) return;
-  CurrentFileName = path;
-  setWindowTitle(path);
   OpenPictureFile(path);
 }
 

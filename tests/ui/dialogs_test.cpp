@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QPushButton>
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -48,9 +50,16 @@ TEST_F(DialogsTest, SizeDialogReportsTextsThatAreNotWholeNumbers) {
   // A size the canvas cannot have is refused the same way.
   dialog.ComboBox1->setEditText(QStringLiteral("0"));
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  dialog.OKBtnClick();
+  EXPECT_FALSE(dialog.OKBtnClick());
   EXPECT_EQ(dialogs.Boxes().size(), 2u);
   EXPECT_EQ(dialog.Width, 256);
+  // Through the OK button a refused value keeps the dialog open.
+  dialog.show();
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->click();
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), 0);
+  dialog.reject();
 }
 
 TEST_F(DialogsTest, PositionDialogKeepsTheLastWholeNumber) {

@@ -1,6 +1,7 @@
 #include "ui/main/size_dialog.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -41,9 +42,10 @@ TBtnRightDlg::TBtnRightDlg(App& app) : QDialog(nullptr), app_(app) {
   ok->setDefault(true);
   auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
   cancel->setObjectName(QStringLiteral("CancelBtn"));
+  // A refused value keeps the dialog open for correction: closing it as
+  // accepted would make New wipe the canvas for a size nobody chose.
   connect(ok, &QPushButton::clicked, this, [this] {
-    OKBtnClick();
-    accept();
+    if (OKBtnClick()) accept();
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -85,10 +87,17 @@ void TBtnRightDlg::FormCreate() {
   ConvertText(ComboBox2->currentText(), Height);
 }
 
-void TBtnRightDlg::OKBtnClick() {
+bool TBtnRightDlg::OKBtnClick() {
   // A failing width also leaves the height unconverted.
-  if (!ConvertText(ComboBox1->currentText(), Width)) return;
-  ConvertText(ComboBox2->currentText(), Height);
+  if (!ConvertText(ComboBox1->currentText(), Width)) return false;
+  return ConvertText(ComboBox2->currentText(), Height);
+}
+
+void TBtnRightDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Typing starts in the width field again, whichever field was used last.
+  ComboBox1->setFocus();
+  if (ComboBox1->lineEdit()) ComboBox1->lineEdit()->selectAll();
 }
 
 }  // namespace zudizar

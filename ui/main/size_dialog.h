@@ -22,7 +22,11 @@ class TBtnRightDlg : public QDialog {
   QComboBox* ComboBox2 = nullptr;  // height
 
   void FormCreate();
-  void OKBtnClick();
+  // Converts both texts; false (dialog stays open) when one is refused.
+  bool OKBtnClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   // Converts a text into `value`; shows the conversion error and keeps the

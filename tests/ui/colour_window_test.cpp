@@ -142,9 +142,9 @@ TEST_F(ColourWindowTest, BackgroundModeShowsItsControlsAndPicksBothColours) {
   c.show();
   EXPECT_TRUE(c.Label1->isVisible());
   EXPECT_FALSE(c.Label3->isVisible());
-  c.hide();
+  // Already on screen when a New asks for a background: the controls switch too.
   main().BackgroundMode = 2;
-  c.show();
+  c.ShowWindow();
   EXPECT_FALSE(c.Label1->isVisible());
   EXPECT_FALSE(c.Label2->isVisible());
   EXPECT_FALSE(c.BTN_SAVEFILE->isVisible());

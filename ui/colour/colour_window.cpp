@@ -174,6 +174,12 @@ void TPALETTEF::FormShow() {
   RadioButton1->setVisible(background);
 }
 
+void TPALETTEF::ShowWindow() {
+  if (isVisible()) FormShow();
+  show();
+  raise();
+}
+
 void TPALETTEF::showEvent(QShowEvent* event) {
   FormShow();
   QWidget::showEvent(event);

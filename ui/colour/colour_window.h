@@ -53,6 +53,9 @@ class TPALETTEF : public QWidget {
 
   void FormCreate();
   void FormShow();
+  // Shows the window, switching its controls for the background mode also
+  // when it is already on screen (no show event comes then).
+  void ShowWindow();
   void FormHide();
   void FormDestroy();
   void FormResize();

@@ -42,7 +42,7 @@ void TTAVOEDTF::MN_NEWClick() {
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                   BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
       app_.main().BackgroundMode = 3;
-      app_.colour().show();
+      app_.colour().ShowWindow();
     }
     TakeCheckpoint(UndoImage, EditImage);
   }

@@ -127,7 +127,7 @@ void TTAVOEDTF::SetPen(std::uint8_t code) {
 }
 
 void TTAVOEDTF::MN_COLORSETClick() {
-  app_.colour().show();
+  app_.colour().ShowWindow();
   app_.colour().raise();
 }
 

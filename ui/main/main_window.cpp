@@ -473,7 +473,7 @@ void TForm1::MN_NEWClick() {
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                   BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
       BackgroundMode = 1;
-      app_.colour().show();
+      app_.colour().ShowWindow();
     }
     ResetScroll();
   }

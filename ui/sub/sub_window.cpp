@@ -337,7 +337,7 @@ void TTAVOSUBF::MN_NEWClick() {
         if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                       BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
           app_.main().BackgroundMode = 2;
-          app_.colour().show();
+          app_.colour().ShowWindow();
         }
         ResetScroll();
       } else {

@@ -126,6 +126,15 @@ TEST_F(EditWindowTest, NewPictureIsClampedAndScrollMaximaFollowTheZoom) {
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ "));
 }
 
+TEST_F(EditWindowTest, APaletteChangeGivesTheAreaBesideASmallPictureItsGreyBack) {
+  NewPicture(100, 50);
+  ASSERT_EQ(Edit().ScreenImage.At(200, 100), 7);
+  app->main().BlankAllCanvases();
+  app->main().ApplyPalette();
+  EXPECT_EQ(Edit().ScreenImage.At(200, 100), 7);
+  EXPECT_EQ(Edit().ScreenImage.At(10, 10), 255);  // the new white picture
+}
+
 TEST_F(EditWindowTest, DisplayStartClickOrImmediateSwitch) {
   NewPicture(32, 240);
   Edit().MN_VIEW4Click();

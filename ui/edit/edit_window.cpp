@@ -208,8 +208,10 @@ void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
                               &ScreenImage, &LeftSwatchImage, &RightSwatchImage})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+  // The blank screen is replaced by the picture in its new colours; the area
+  // beside a small picture gets its grey back too.
+  if (blanked_) FillImage(ScreenImage, 7);
   blanked_ = false;
-  // The blank screen is replaced by the picture in its new colours.
   OverlayShownFor = 0;
   RepaintView();
   PaintBox1->update();

@@ -105,6 +105,9 @@ TEST_F(EditWindowTest, NewPictureIsClampedAndScrollMaximaFollowTheZoom) {
   Edit().MN_VIEW4Click();  // 256 < 800 and 240 < 400: the display start is asked
   EXPECT_EQ(Edit().Tool, kToolStartFrame4);
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("表示開始位置をｸﾘｯｸして下さい"));
+  Edit().MN_VIEW1Click();  // changed mind: the prompt goes with the waiting
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ "));
+  Edit().MN_VIEW4Click();
   Drag(Qt::LeftButton, {0, 0}, {0, 0});
   EXPECT_EQ(Edit().Zoom, 4);
   EXPECT_EQ(Edit().ScrollBarX->maximum(), 18);

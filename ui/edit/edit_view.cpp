@@ -77,8 +77,15 @@ void TTAVOEDTF::PresentPictureRect(const Rect& rect, const IndexedImage& source)
 void TTAVOEDTF::ScrollBarXChange() { RepaintView(); }
 void TTAVOEDTF::ScrollBarYChange() { RepaintView(); }
 
+void TTAVOEDTF::StopAwaitingDisplayStart() {
+  if (!IsStartFrameTool(Tool)) return;
+  Tool = SavedTool;
+  // The prompt would ask for a click that no longer means anything.
+  ShowFileCaption();
+}
+
 void TTAVOEDTF::MN_VIEW1Click() {
-  if (IsStartFrameTool(Tool)) Tool = SavedTool;  // the display-start click is no longer awaited
+  StopAwaitingDisplayStart();
   Zoom = 1;
   ViewMode = 0;
   Action(QStringLiteral("MN_VIEW1"))->setChecked(true);
@@ -89,7 +96,7 @@ void TTAVOEDTF::MN_VIEW1Click() {
 }
 
 void TTAVOEDTF::MN_VIEWCENTERClick() {
-  if (IsStartFrameTool(Tool)) Tool = SavedTool;
+  StopAwaitingDisplayStart();
   Zoom = 1;
   ViewMode = 1;
   for (const char* name : {"MN_VIEW1", "MN_VIEW4", "MN_VIEW8"}) Action(QString::fromLatin1(name))->setChecked(false);
@@ -112,7 +119,7 @@ void TTAVOEDTF::SetMagnification(int zoom) {
   Action(zoom == 4 ? QStringLiteral("MN_VIEW4") : QStringLiteral("MN_VIEW8"))->setChecked(true);
   const int w = EditImage.ImageWidth(), h = EditImage.ImageHeight();
   if (MagnifiedImage.ImageWidth() >= 8 * w || MagnifiedImage.ImageHeight() >= 8 * h || ViewMode != 0) {
-    if (IsStartFrameTool(Tool)) Tool = SavedTool;
+    StopAwaitingDisplayStart();
     Zoom = zoom;
     ViewMode = zoom;
     SetScrollRanges(w, h);

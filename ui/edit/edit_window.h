@@ -178,6 +178,8 @@ class TTAVOEDTF : public QMainWindow {
   void MN_EDITUNDOClick();
 
   // The caption "編集ﾊﾟﾚｯﾄ " + file name.
+  // Drops a pending display-start click, restoring the tool and caption.
+  void StopAwaitingDisplayStart();
   void ShowFileCaption();
 
   // ---- Transfers with the main and sub palettes (edit_transfer.cpp) ----

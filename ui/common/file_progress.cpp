@@ -1,8 +1,7 @@
 #include "ui/common/file_progress.h"
 
-#include <QFileInfo>
-
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QWidget>
 
 #include "ui/common/dialogs.h"

@@ -128,7 +128,6 @@ void TTAVOEDTF::SetPen(std::uint8_t code) {
 
 void TTAVOEDTF::MN_COLORSETClick() {
   app_.colour().ShowWindow();
-  app_.colour().raise();
 }
 
 void TTAVOEDTF::MN_COLORDEFAULTClick() {

@@ -177,9 +177,9 @@ class TTAVOEDTF : public QMainWindow {
   void MN_EDITSFTDRClick();
   void MN_EDITUNDOClick();
 
-  // The caption "編集ﾊﾟﾚｯﾄ " + file name.
   // Drops a pending display-start click, restoring the tool and caption.
   void StopAwaitingDisplayStart();
+  // The caption "編集ﾊﾟﾚｯﾄ " + file name.
   void ShowFileCaption();
 
   // ---- Transfers with the main and sub palettes (edit_transfer.cpp) ----

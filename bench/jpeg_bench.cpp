@@ -145,6 +145,26 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// libjpeg-turbo's decode of the kSide x kSide file to RGB rows.
+void LibjpegDecodeToRgb(const std::string& path, std::vector<std::uint8_t>& rgb) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr error;
+  cinfo.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * kSide * 3;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  std::fclose(file);
+}
+
 void BM_ReadJpegFile(benchmark::State& state) {
   Fixture& f = TheFixture();
   IndexedImage image;
@@ -193,22 +213,7 @@ void BM_LibjpegTurboDecodeToRgb(benchmark::State& state) {
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kSide) * kSide * 3);
   const double start = Now();
   for (auto _ : state) {
-    std::FILE* file = std::fopen(f.path.c_str(), "rb");
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr error;
-    cinfo.err = jpeg_std_error(&error);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * kSide * 3;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
+    LibjpegDecodeToRgb(f.path, rgb);
     benchmark::DoNotOptimize(rgb.data());
   }
   Record(state, "libjpeg-turbo decode to RGB", Now() - start);
@@ -250,24 +255,7 @@ BENCHMARK(BM_LibjpegTurboEncode2x1)->Unit(benchmark::kMillisecond)->MinTime(3);
 void BM_NearestSharedColourOneByOne(benchmark::State& state) {
   Fixture& f = TheFixture();
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kSide) * kSide * 3);
-  {
-    std::FILE* file = std::fopen(f.path.c_str(), "rb");
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr error;
-    cinfo.err = jpeg_std_error(&error);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * kSide * 3;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
-  }
+  LibjpegDecodeToRgb(f.path, rgb);
   std::vector<std::uint8_t> out(rgb.size() / 3);
   const double start = Now();
   for (auto _ : state) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/frames.h"
 #include "core/region.h"
 
 namespace zudizar {
@@ -75,34 +76,7 @@ void MagnifyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage
 }
 
 void DrawGridOver(IndexedImage& image, int spacing, int areaWidth, int areaHeight, const Rect& clip) {
-  if (!image.HasPixels() || spacing == 0) return;
-  if (spacing < 0) spacing = 4;
-  const int rowsCovered = std::min(areaHeight, image.ImageHeight());
-  const int columnsCovered = std::min(areaWidth, image.ImageWidth());
-  if (rowsCovered <= 0 || columnsCovered <= 0) return;
-  const int last = columnsCovered - 1;
-  const int cs = spacing == 1 ? areaWidth / 2 : spacing;
-  const int rs = spacing == 1 ? areaHeight / 2 : spacing;
-  const Rect r = clip.Intersect({0, 0, columnsCovered, rowsCovered});
-  if (r.Empty()) return;
-  constexpr std::uint8_t colour = 7, over = 255 - colour;
-  // The first line column at or after the clip's left edge (lines sit on
-  // cs − 1, 2cs − 1, …, strictly left of the last covered column).
-  int firstLine = -1;
-  if (cs > 0) {
-    const int k = std::max(0, (r.x + 1 + cs - 1) / cs - 1);
-    firstLine = k * cs + cs - 1;
-    if (firstLine < r.x) firstLine += cs;
-  }
-  for (int row = r.y; row < r.Bottom(); ++row) {
-    std::uint8_t* line = image.Row(row);
-    const bool horizontal = rs > 0 && row != 0 && row != rowsCovered - 1 && row % rs == 0;
-    if (horizontal) {
-      for (int c = r.x; c < r.Right() && c <= last; ++c) line[c] = line[c] == colour ? over : colour;
-    } else if (firstLine >= 0) {
-      for (int c = firstLine; c < r.Right() && c < last; c += cs) line[c] = colour;
-    }
-  }
+  DrawFrameGridRect(image, 0, 0, spacing, 7, areaWidth, areaHeight, clip);
 }
 
 Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const IndexedImage& source,

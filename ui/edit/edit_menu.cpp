@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <functional>
 
+#include "ui/common/menu_items.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
 
@@ -37,25 +38,15 @@ constexpr PenItem kDiagonalPens[] = {{"MN_PEND2", "サイズ２", 49},  {"MN_PEN
 void TTAVOEDTF::BuildMenu() {
   QMenuBar* bar = menuBar();
   auto add = [this](QMenu* menu, const char* name, const QString& caption, const char* key = nullptr) {
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QString::fromLatin1(name));
-    if (key) action->setShortcut(QKeySequence(QString::fromLatin1(key)));
-    action->setShortcutContext(Qt::WindowShortcut);
-    menu->addAction(action);
-    return action;
+    return AddMenuItem(this, menu, name, caption, key);
   };
   auto on = [this](QAction* action, std::function<void()> handler) {
     connect(action, &QAction::triggered, this, [handler] { handler(); });
   };
-  // Checkable items: Qt toggles the mark before the handler runs; undo that
-  // so the handlers set the marks themselves, from the menu or called directly.
   auto checkable = [this](QAction* action, std::function<void()> handler, bool checked = false) {
     action->setCheckable(true);
     action->setChecked(checked);
-    connect(action, &QAction::triggered, this, [action, handler] {
-      action->setChecked(!action->isChecked());
-      handler();
-    });
+    ConnectHandlerOwnsMark(this, action, std::move(handler));
   };
   auto submenu = [](QMenu* parent, const char* name, const QString& caption) {
     QMenu* menu = parent->addMenu(caption);
@@ -63,11 +54,7 @@ void TTAVOEDTF::BuildMenu() {
     menu->menuAction()->setObjectName(QString::fromLatin1(name));
     return menu;
   };
-  auto separator = [this](QMenu* menu, const char* name) {
-    QAction* action = menu->addSeparator();
-    action->setObjectName(QString::fromLatin1(name));
-    action->setParent(this);
-  };
+  auto separator = [this](QMenu* menu, const char* name) { AddMenuSeparator(this, menu, name); };
 
   QMenu* file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
   file->setObjectName(QStringLiteral("MN_FILE"));

@@ -22,6 +22,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/file_progress.h"
+#include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/window_settings.h"
@@ -85,28 +86,12 @@ QAction* TTAVOSUBF::Action(const QString& name) const { return findChild<QAction
 void TTAVOSUBF::BuildMenu() {
   QMenuBar* bar = menuBar();
   auto add = [this](QMenu* menu, const char* name, const QString& caption, const char* key = nullptr) {
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QString::fromLatin1(name));
-    if (key) {
-      action->setShortcut(QKeySequence(QString::fromLatin1(key)));
-      action->setShortcutContext(Qt::WindowShortcut);
-    }
-    menu->addAction(action);
-    return action;
+    return AddMenuItem(this, menu, name, caption, key);
   };
-  // Qt toggles a checkable item's mark before the handler runs; undo that so
-  // the handlers decide the marks, whether called from the menu or directly.
   auto connectPlain = [this](QAction* action, std::function<void()> handler) {
-    connect(action, &QAction::triggered, this, [action, handler] {
-      if (action->isCheckable()) action->setChecked(!action->isChecked());
-      handler();
-    });
+    ConnectHandlerOwnsMark(this, action, std::move(handler));
   };
-  auto separator = [this](QMenu* menu, const char* name) {
-    QAction* action = menu->addSeparator();
-    action->setObjectName(QString::fromLatin1(name));
-    action->setParent(this);
-  };
+  auto separator = [this](QMenu* menu, const char* name) { AddMenuSeparator(this, menu, name); };
 
   QMenu* file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
   file->setObjectName(QStringLiteral("MN_FILE"));

@@ -14,7 +14,7 @@
 #include "core/pens.h"
 #include "core/region.h"
 #include "core/spray.h"
-#include "core/tool_gestures.h"
+#include "core/tool_session.h"
 
 using namespace zudizar;
 
@@ -41,13 +41,14 @@ Point DragPoint(int k) {
 void BM_FreeLineStep8x(benchmark::State& state) {
   Buffers b;
   const EditView view = ComputeEditView(kW, kH, kW, kH, 8, 32, 30);
-  GestureState gesture;
-  ToolInk ink{249, 252, 6};
+  const ToolSettings settings{kToolFree, kToolFree, 6, {}};
+  ToolSession session(settings);
+  const ToolInk ink{249, 252};
   const ToolTarget target{b.picture, b.work, b.stamp};
-  ToolPress(kToolFree, target, ink, gesture, DragPoint(0), false);
+  session.Press(target, ink, DragPoint(0), false);
   int k = 1;
   for (auto _ : state) {
-    const ToolStep step = ToolMove(kToolFree, target, ink, gesture, DragPoint(k++));
+    const ToolStep step = session.Move(target, ink, DragPoint(k++));
     benchmark::DoNotOptimize(PresentPictureRect(view, 8, true, b.picture, step.rect, b.magnified, b.screen));
   }
   state.counters["us_per_step"] = benchmark::Counter(static_cast<double>(state.iterations()),
@@ -60,13 +61,14 @@ BENCHMARK(BM_FreeLineStep8x)->Unit(benchmark::kMicrosecond);
 void BM_FreeLineStep8xWholeView(benchmark::State& state) {
   Buffers b;
   const EditView view = ComputeEditView(kW, kH, kW, kH, 8, 32, 30);
-  GestureState gesture;
-  ToolInk ink{249, 252, 6};
+  const ToolSettings settings{kToolFree, kToolFree, 6, {}};
+  ToolSession session(settings);
+  const ToolInk ink{249, 252};
   const ToolTarget target{b.picture, b.work, b.stamp};
-  ToolPress(kToolFree, target, ink, gesture, DragPoint(0), false);
+  session.Press(target, ink, DragPoint(0), false);
   int k = 1;
   for (auto _ : state) {
-    ToolMove(kToolFree, target, ink, gesture, DragPoint(k++));
+    session.Move(target, ink, DragPoint(k++));
     StretchRegion(b.magnified, 0, 0, view.shownWidth, view.shownHeight, b.picture, view.originX, view.originY,
                   view.shownWidth / 8, view.shownHeight / 8, kNoTransparent);
     CopyImage(b.screen, b.magnified, kNoTransparent);
@@ -101,12 +103,13 @@ void MakeWindingRegion(IndexedImage& image) {
 void BM_FillWholeWinding(benchmark::State& state) {
   Buffers b;
   MakeWindingRegion(b.picture);
-  GestureState gesture;
+  const ToolSettings settings{kToolFill, kToolFill, 3, {}};
+  ToolSession session(settings);
   const ToolTarget target{b.picture, b.work, b.stamp};
   std::uint8_t colour = 3;
   for (auto _ : state) {
     // Alternating colours refill the same corridor every time.
-    ToolPress(kToolFill, target, ToolInk{colour, 0}, gesture, {0, 0}, false);
+    session.Press(target, ToolInk{colour, 0}, {0, 0}, false);
     colour = colour == 3 ? 2 : 3;
   }
 }
@@ -117,11 +120,12 @@ void BM_GradientWholeWinding(benchmark::State& state) {
   IndexedImage pristine;
   CreateImage(kW, kH, pristine);
   MakeWindingRegion(pristine);
-  GestureState gesture;
+  const ToolSettings settings{kToolGradientVertical, kToolGradientVertical, 3, {}};
+  ToolSession session(settings);
   const ToolTarget target{b.picture, b.work, b.stamp};
   for (auto _ : state) {
     CopyImage(b.picture, pristine, kNoTransparent);
-    ToolPress(kToolGradientVertical, target, ToolInk{20, 200}, gesture, {0, 0}, false);
+    session.Press(target, ToolInk{20, 200}, {0, 0}, false);
   }
 }
 BENCHMARK(BM_GradientWholeWinding)->Unit(benchmark::kMicrosecond);

@@ -8,18 +8,31 @@
 #include "core/edit_commands.h"
 #include "core/edit_view.h"
 #include "core/region.h"
-#include "core/tool_gestures.h"
+#include "core/tool_session.h"
 
 namespace zudizar {
 namespace {
 
+// A picture with its work and stamp buffers, and a session drawing on it.
 struct Canvas {
   IndexedImage picture, work, stamp;
+  ToolSettings settings;
+  ToolSession session{settings};
+  ToolInk ink;
   Canvas(int w, int h, std::uint8_t fill = 255) {
     for (IndexedImage* image : {&picture, &work, &stamp}) CreateImage(w, h, *image);
     FillImage(picture, fill);
   }
   ToolTarget Target() { return {picture, work, stamp}; }
+  void Use(int tool, std::uint8_t left, std::uint8_t right, std::uint8_t pen = 3) {
+    settings.tool = tool;
+    settings.penCode = pen;
+    ink.left = left;
+    ink.right = right;
+  }
+  ToolStep Press(Point p, bool right = false) { return session.Press(Target(), ink, p, right); }
+  ToolStep Move(Point p) { return session.Move(Target(), ink, p); }
+  ToolStep Release(Point p) { return session.Release(Target(), ink, p); }
 };
 
 // Row y as a list of indices.
@@ -39,62 +52,64 @@ std::vector<Point> PixelsOf(const IndexedImage& image, std::uint8_t colour) {
 
 TEST(EditToolsTest, FreeLineStampsThePenAndReportsTheChangedRectangle) {
   Canvas c(40, 30);
-  GestureState state;
-  ToolInk ink{1, 2, 3};
+  c.Use(kToolFree, 1, 2, 3);
   // Round pen 8 at (10, 10): columns 7 … 14, rows 6 … 13; the top row 9 … 12.
-  ToolStep step = ToolPress(kToolFree, c.Target(), ink, state, {10, 10}, false);
+  ToolStep step = c.Press({10, 10});
   EXPECT_EQ(step.present, Present::FromPicture);
   EXPECT_EQ(step.rect, (Rect{7, 6, 8, 8}));
   EXPECT_EQ(RowOf(c.picture, 6)[8], 255);
   for (int x = 9; x <= 12; ++x) EXPECT_EQ(c.picture.At(x, 6), 1);
   EXPECT_EQ(PixelsOf(c.picture, 1).size(), 52u);
-  ToolRelease(kToolFree, c.Target(), ink, state, {10, 10});
+  EXPECT_TRUE(c.Release({10, 10}).committed);
 
   // Pen 1, one move from (0, 10) to (3, 8), right button: the right colour.
   Canvas d(8, 12);
-  ink.penCode = 0;
-  ToolPress(kToolFree, d.Target(), ink, state, {0, 10}, true);
+  d.Use(kToolFree, 1, 2, 0);
+  d.Press({0, 10}, true);
   EXPECT_EQ(PixelsOf(d.picture, 2), (std::vector<Point>{{0, 10}}));
-  step = ToolMove(kToolFree, d.Target(), ink, state, {3, 8});
+  step = d.Move({3, 8});
   EXPECT_EQ(step.rect, (Rect{0, 8, 4, 3}));
   EXPECT_EQ(PixelsOf(d.picture, 2), (std::vector<Point>{{3, 8}, {2, 9}, {0, 10}, {1, 10}}));
-  // Moves and releases outside the picture change nothing.
-  EXPECT_EQ(ToolMove(kToolFree, d.Target(), ink, state, {-5, 40}).present, Present::Nothing);
-  EXPECT_EQ(ToolRelease(kToolFree, d.Target(), ink, state, {100, 3}).present, Present::Nothing);
-  EXPECT_FALSE(state.Dragging);
+  // Moves and releases outside the picture change nothing; what the stroke
+  // drew is still the gesture's change.
+  EXPECT_EQ(d.Move({-5, 40}).present, Present::Nothing);
+  step = d.Release({100, 3});
+  EXPECT_EQ(step.present, Present::Nothing);
+  EXPECT_TRUE(step.committed);
+  EXPECT_FALSE(d.session.Dragging());
   EXPECT_EQ(PixelsOf(d.picture, 2).size(), 4u);
-  EXPECT_EQ(ToolPress(kToolFree, d.Target(), ink, state, {8, 0}, false).present, Present::Nothing);
-  EXPECT_FALSE(state.Dragging);
+  EXPECT_EQ(d.Press({8, 0}).present, Present::Nothing);
+  EXPECT_FALSE(d.session.Dragging());
 }
 
 TEST(EditToolsTest, RubberBandsPreviewInTheWorkBufferAndCommitOnRelease) {
   for (int tool : {kToolLine, kToolBox}) {
     Canvas c(20, 20);
-    GestureState state;
-    ToolInk ink{5, 6, 0};
-    ToolPress(tool, c.Target(), ink, state, {2, 2}, false);
-    ToolMove(tool, c.Target(), ink, state, {12, 12});
-    const ToolStep back = ToolMove(tool, c.Target(), ink, state, {4, 4});
+    c.Use(tool, 5, 6, 0);
+    c.Press({2, 2});
+    c.Move({12, 12});
+    const ToolStep back = c.Move({4, 4});
     // The picture is untouched; the shown rectangle holds the old band.
     EXPECT_TRUE(PixelsOf(c.picture, 5).empty()) << tool;
     EXPECT_EQ(back.present, Present::FromWork);
     EXPECT_EQ(back.rect, (Rect{2, 2, 11, 11})) << tool;
     EXPECT_EQ(c.work.At(12, 12), 255) << tool;
     // The release shows the union of the last preview and the final shape.
-    const ToolStep done = ToolRelease(tool, c.Target(), ink, state, {6, 3});
+    const ToolStep done = c.Release({6, 3});
     EXPECT_EQ(done.present, Present::FromPicture);
+    EXPECT_TRUE(done.committed);
     EXPECT_EQ(done.rect, (Rect{2, 2, 5, 3})) << tool;
     EXPECT_EQ(c.picture.At(6, 3), 5) << tool;
     EXPECT_EQ(c.picture.At(4, 4), 255) << tool;
   }
   // A release outside commits nothing but takes the preview back.
   Canvas c(20, 20);
-  GestureState state;
-  ToolInk ink{5, 6, 0};
-  ToolPress(kToolBox, c.Target(), ink, state, {2, 2}, false);
-  ToolMove(kToolBox, c.Target(), ink, state, {9, 9});
-  const ToolStep dropped = ToolRelease(kToolBox, c.Target(), ink, state, {30, 30});
+  c.Use(kToolBox, 5, 6, 0);
+  c.Press({2, 2});
+  c.Move({9, 9});
+  const ToolStep dropped = c.Release({30, 30});
   EXPECT_EQ(dropped.present, Present::FromPicture);
+  EXPECT_FALSE(dropped.committed);
   EXPECT_EQ(dropped.rect, (Rect{2, 2, 8, 8}));
   EXPECT_TRUE(PixelsOf(c.picture, 5).empty());
 }
@@ -102,19 +117,22 @@ TEST(EditToolsTest, RubberBandsPreviewInTheWorkBufferAndCommitOnRelease) {
 TEST(EditToolsTest, EraserAndFillsChangeOnlyTheirColours) {
   Canvas c(6, 1);
   for (int x = 0; x < 6; ++x) c.picture.At(x, 0) = x % 2 ? 1 : 2;
-  GestureState state;
-  ToolInk ink{1, 2, 6};  // pen 32 covers the row
-  ToolPress(kToolEraser, c.Target(), ink, state, {3, 0}, false);
+  c.Use(kToolEraser, 1, 2, 6);  // pen 32 covers the row
+  c.Press({3, 0});
   EXPECT_EQ(RowOf(c.picture, 0), (std::vector<int>{2, 2, 2, 2, 2, 2}));
-  ToolRelease(kToolEraser, c.Target(), ink, state, {3, 0});
+  c.Release({3, 0});
   // The left button over right-colour pixels leaves them.
-  ToolPress(kToolEraser, c.Target(), ink, state, {3, 0}, false);
+  c.Press({3, 0});
   EXPECT_EQ(RowOf(c.picture, 0), (std::vector<int>{2, 2, 2, 2, 2, 2}));
 
   Canvas checker(4, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) checker.picture.At(x, y) = (x + y) % 2 ? 10 : 20;
-  EXPECT_EQ(ToolPress(kToolFill, checker.Target(), {30, 40}, state, {1, 1}, false).present, Present::WholeView);
+  checker.Use(kToolFill, 30, 40);
+  const ToolStep fill = checker.Press({1, 1});
+  EXPECT_EQ(fill.present, Present::WholeView);
+  EXPECT_TRUE(fill.committed);
+  EXPECT_FALSE(checker.session.Dragging());
   EXPECT_EQ(PixelsOf(checker.picture, 30), (std::vector<Point>{{1, 1}}));
 }
 
@@ -129,22 +147,24 @@ TEST(EditToolsTest, GradientsStepThroughTheArrangement) {
                         {24, 20, {24, 24, 23, 23, 22, 22, 21, 21, 20, 20}}};
   for (const Case& k : cases) {
     Canvas c(10, 3, 1);
-    GestureState state;
-    ToolInk ink{static_cast<std::uint8_t>(order[k.startPosition]), static_cast<std::uint8_t>(order[k.endPosition]), 3,
-                &order};
-    ToolPress(kToolGradientHorizontal, c.Target(), ink, state, {4, 1}, false);
+    c.Use(kToolGradientHorizontal, static_cast<std::uint8_t>(order[k.startPosition]),
+          static_cast<std::uint8_t>(order[k.endPosition]));
+    c.ink.order = &order;
+    c.Press({4, 1});
     for (int x = 0; x < 10; ++x) EXPECT_EQ(c.picture.At(x, 0), order[k.positions[x]]) << x;
   }
   // Vertical: the left colour on the bottom row, the right one at the top.
   Canvas v(3, 10, 1);
-  GestureState state;
-  ToolPress(kToolGradientVertical, v.Target(), ToolInk{20, 24}, state, {1, 1}, false);
+  v.Use(kToolGradientVertical, 20, 24);
+  v.Press({1, 1});
   EXPECT_EQ(v.picture.At(0, 9), 20);
   EXPECT_EQ(v.picture.At(0, 0), 24);
   // A seed that already has the colour changes nothing.
   Canvas same(5, 5, 20);
-  EXPECT_EQ(ToolPress(kToolGradientVertical, same.Target(), ToolInk{20, 24}, state, {1, 1}, false).present,
-            Present::Nothing);
+  same.Use(kToolGradientVertical, 20, 24);
+  const ToolStep none = same.Press({1, 1});
+  EXPECT_EQ(none.present, Present::Nothing);
+  EXPECT_FALSE(none.committed);
   EXPECT_EQ(PixelsOf(same.picture, 20).size(), 25u);
 }
 
@@ -153,16 +173,17 @@ TEST(EditToolsTest, MoveToolPlacesThePictureCentredOnThePointer) {
   for (int y = 40; y < 80; ++y)
     for (int x = 50; x < 100; ++x) c.picture.At(x, y) = static_cast<std::uint8_t>(x + y);
   c.picture.At(99, 79) = 9;
-  GestureState state;
-  ToolPress(kToolMove, c.Target(), {}, state, {50, 40}, false);
-  ToolMove(kToolMove, c.Target(), {}, state, {0, 0});
-  ToolRelease(kToolMove, c.Target(), {}, state, {0, 0});
+  c.Use(kToolMove, 249, 252);
+  c.Press({50, 40});
+  c.Move({0, 0});
+  EXPECT_TRUE(c.Release({0, 0}).committed);
   EXPECT_EQ(c.picture.At(0, 0), 90);
   EXPECT_EQ(c.picture.At(48, 38), 98 + 78);
   EXPECT_EQ(c.picture.At(50, 0), 9);
   EXPECT_EQ(c.picture.At(0, 40), 9);
   // The right button does nothing here (its owner turns the picture).
-  EXPECT_EQ(ToolPress(kToolMove, c.Target(), {}, state, {5, 5}, true).present, Present::Nothing);
+  EXPECT_EQ(c.Press({5, 5}, true).present, Present::Nothing);
+  EXPECT_FALSE(c.session.Dragging());
 }
 
 TEST(EditToolsTest, SprayPaintsAboutOneCellInEightAndFollowsItsSeed) {

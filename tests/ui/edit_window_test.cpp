@@ -80,18 +80,18 @@ TEST_F(EditWindowTest, MenuTableCaptionsKeysAndMarks) {
   // Start marks; a pen item checks itself only.
   for (const char* name : {"MN_EDITFREE", "MN_PENA8", "MN_KOTEICANCEL", "MN_VIEW1"}) EXPECT_TRUE(EditItem(name)->isChecked()) << name;
   EditItem("MN_PENB4")->trigger();
-  EXPECT_EQ(Edit().PenCode, 18);
+  EXPECT_EQ(app->session().tools.penCode, 18);
   int checkedPens = 0;
   for (QAction* item : Edit().findChildren<QAction*>())
     if (item->property("penCode").isValid()) checkedPens += item->isChecked();
   EXPECT_EQ(checkedPens, 1);
   // Gradients press the fill button; the text button names its command.
   EditItem("MN_EDITGRADXX")->trigger();
-  EXPECT_EQ(Edit().Tool, kToolGradientHorizontal);
+  EXPECT_EQ(app->session().tools.tool, kToolGradientHorizontal);
   EXPECT_TRUE(Edit().BTN_FUL->isChecked());
   EXPECT_FALSE(EditItem("MN_EDITFREE")->isChecked());
   Edit().SpeedButton9->click();
-  EXPECT_EQ(Edit().Tool, kToolSpray);
+  EXPECT_EQ(app->session().tools.tool, kToolSpray);
   EXPECT_TRUE(EditItem("MN_EDITSPRAY")->isChecked());
   EXPECT_EQ(Edit().BTN_MOJI->toolTip(), QStringLiteral("文字"));
 }
@@ -103,7 +103,7 @@ TEST_F(EditWindowTest, NewPictureIsClampedAndScrollMaximaFollowTheZoom) {
 
   NewPicture(100, 50);
   Edit().MN_VIEW4Click();  // 256 < 800 and 240 < 400: the display start is asked
-  EXPECT_EQ(Edit().Tool, kToolStartFrame4);
+  EXPECT_EQ(app->session().tools.tool, kToolStartFrame4);
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("表示開始位置をｸﾘｯｸして下さい"));
   Edit().MN_VIEW1Click();  // changed mind: the prompt goes with the waiting
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ "));
@@ -142,13 +142,13 @@ TEST_F(EditWindowTest, DisplayStartClickOrImmediateSwitch) {
   NewPicture(32, 240);
   Edit().MN_VIEW4Click();
   EXPECT_EQ(Edit().ViewMode, 4);
-  EXPECT_EQ(Edit().Tool, kToolFree);
+  EXPECT_EQ(app->session().tools.tool, kToolFree);
 
   NewPicture(33, 31);
   Edit().MN_VIEW1Click();
   Edit().MN_VIEW4Click();
   EXPECT_EQ(Edit().ViewMode, 0);
-  EXPECT_EQ(Edit().Tool, kToolStartFrame4);
+  EXPECT_EQ(app->session().tools.tool, kToolStartFrame4);
   QTest::mousePress(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(10, 6));
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("10x6"));
   // The frame shows what the 4× view will hold: 64 × 60 picture pixels.
@@ -157,7 +157,7 @@ TEST_F(EditWindowTest, DisplayStartClickOrImmediateSwitch) {
   EXPECT_EQ(Edit().ScreenImage.At(11, 7), 255);
   QTest::mouseRelease(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(10, 6));
   EXPECT_EQ(Edit().ViewMode, 4);
-  EXPECT_EQ(Edit().Tool, kToolFree);
+  EXPECT_EQ(app->session().tools.tool, kToolFree);
   EXPECT_TRUE(EditItem("MN_VIEW4")->isChecked());
   EXPECT_FALSE(EditItem("MN_VIEW1")->isChecked());
 }
@@ -194,7 +194,7 @@ TEST_F(EditWindowTest, DrawingThroughTheMouseAtEachMagnification) {
   QTest::mousePress(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(8, 8));
   QTest::mouseMove(Edit().PaintBox1, QPoint(-500, 4000));
   QTest::mouseRelease(Edit().PaintBox1, Qt::LeftButton, {}, QPoint(-500, 4000));
-  EXPECT_FALSE(Edit().Gesture.Dragging);
+  EXPECT_FALSE(Edit().Dragging());
 }
 
 TEST_F(EditWindowTest, MoveToolSwapsQuartersInTheCentreLineView) {

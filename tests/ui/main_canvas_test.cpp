@@ -309,6 +309,34 @@ TEST_F(MainCanvasTest, EditModeDrawsWithTheEditPalettesToolOnAnyPictureSize) {
   EXPECT_EQ(main().Mode, 21);
 }
 
+TEST_F(MainCanvasTest, EditModeCommitsExactlyWhatAGestureLeavesOnThePicture) {
+  main().MN_HensyuModeClick();
+  edit().SetPen(0);
+  main().Modified = false;
+  // A line released off the canvas leaves nothing to take.
+  edit().MN_EDITLINEClick();
+  Drag({100, 100}, {900, 100});
+  EXPECT_TRUE(SamePixels(main().PictureImage, before));
+  EXPECT_FALSE(main().Modified);
+  // A free line that leaves the canvas keeps what it drew on the way.
+  edit().MN_EDITFREEClick();
+  main().PaintBox1MouseDown(Qt::LeftButton, 100, 100);
+  main().PaintBox1MouseMove(Qt::LeftButton, 110, 100);
+  main().PaintBox1MouseUp(Qt::LeftButton, 900, 100);
+  FillRect(before, 100, 100, 11, 1, 249);
+  EXPECT_TRUE(SamePixels(main().PictureImage, before));
+  EXPECT_TRUE(main().Modified);
+  // The edit palette's own gesture and the main canvas's do not share a drag.
+  QTest::mousePress(edit().PaintBox1, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_TRUE(edit().Dragging());
+  main().PaintBox1MouseDown(Qt::LeftButton, 200, 200);
+  main().PaintBox1MouseUp(Qt::LeftButton, 200, 200);
+  EXPECT_EQ(main().PictureImage.At(200, 200), 249);
+  EXPECT_TRUE(edit().Dragging());
+  QTest::mouseRelease(edit().PaintBox1, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(edit().Dragging());
+}
+
 TEST_F(MainCanvasTest, PasteAtATypedPositionClipsAtTheRightEdge) {
   EditPicture(20, 10, 249);
   edit().EditImage.At(0, 0) = 250;

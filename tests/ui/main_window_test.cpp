@@ -454,7 +454,7 @@ TEST_F(MainWindowTest, VersionShowsTheAboutBox) {
 TEST_F(MainWindowTest, TextInputEchoesIntoTheEditPalette) {
   StartApp();
   app->textInput().Edit1->setText(QStringLiteral("貼り絵"));
-  EXPECT_EQ(app->edit().TextString, QStringLiteral("貼り絵"));
+  EXPECT_EQ(app->session().tools.text.text, std::string("貼り絵"));
   EXPECT_EQ(app->edit().windowTitle(), QStringLiteral("貼り絵"));
 }
 

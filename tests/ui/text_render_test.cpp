@@ -1,5 +1,4 @@
 #include "ui/edit/text_render.h"
-#include "ui/edit/text_tool.h"
 
 #include <gtest/gtest.h>
 
@@ -109,48 +108,60 @@ Rect Box(const IndexedImage& image, std::uint8_t index) {
   return r < 0 ? Rect{} : Rect::FromCorners({l, t}, {r, b});
 }
 
-TEST_F(TextRenderTest, FixedPlaceStampsAtOnceInTheLowerRightCorner) {
+// The text tool through the tool session, with the toolkit's stamper.
+struct TextCanvas {
   IndexedImage picture, work, stamp;
-  CreateImage(100, 50, picture);
-  CreateImage(100, 50, work);
-  CreateImage(256, 240, stamp);
-  FillImage(picture, 7);
-  TextToolState state{TestFont(), 5};
-  bool gesture = true;
-  const Rect changed = TextPress(picture, work, stamp, state, 0, QStringLiteral("右下"), {3, 3}, gesture);
-  EXPECT_FALSE(gesture);
-  const QSize box = state.stampSize;
-  EXPECT_EQ(state.stampTransparent, 255);
-  EXPECT_EQ(changed, (Rect{100 - box.width(), 50 - box.height(), box.width(), box.height()}));
-  const Rect letters = Box(picture, 0);
+  ToolSettings settings;
+  QtTextStamper stamper;
+  ToolSession session{settings, &stamper};
+  TextCanvas(const char* text, int place) {
+    CreateImage(100, 50, picture);
+    CreateImage(100, 50, work);
+    CreateImage(256, 240, stamp);
+    FillImage(picture, 7);
+    settings.tool = kToolText;
+    settings.text.text = text;
+    settings.text.font = DescribeFont(TestFont());
+    settings.text.fixedPlace = place;
+  }
+  ToolTarget Target() { return {picture, work, stamp}; }
+};
+
+TEST_F(TextRenderTest, FixedPlaceStampsAtOnceInTheLowerRightCorner) {
+  TextCanvas c("右下", kTextLowerRight);
+  const ToolInk ink{0, 3};
+  const ToolStep step = c.session.Press(c.Target(), ink, {3, 3}, false);
+  EXPECT_FALSE(c.session.Dragging());
+  EXPECT_TRUE(step.committed);
+  const TextStampBox box = c.session.TextStamp();
+  EXPECT_EQ(box.transparent, 255);
+  EXPECT_EQ(QSize(box.width, box.height), MeasureText(QStringLiteral("右下"), TestFont(), false));
+  EXPECT_EQ(step.rect, (Rect{100 - box.width, 50 - box.height, box.width, box.height}));
+  const Rect letters = Box(c.picture, 0);
   EXPECT_FALSE(letters.Empty());
-  EXPECT_EQ(letters.Intersect(changed), letters);
-  EXPECT_EQ(Count(picture, 0) + Count(picture, 7), 100 * 50);
+  EXPECT_EQ(letters.Intersect(step.rect), letters);
+  EXPECT_EQ(Count(c.picture, 0) + Count(c.picture, 7), 100 * 50);
   // A press outside the picture does nothing.
-  FillImage(picture, 7);
-  EXPECT_TRUE(TextPress(picture, work, stamp, state, 0, QStringLiteral("右下"), {100, 3}, gesture).Empty());
-  EXPECT_EQ(Count(picture, 7), 100 * 50);
+  FillImage(c.picture, 7);
+  EXPECT_TRUE(c.session.Press(c.Target(), ink, {100, 3}, false).rect.Empty());
+  EXPECT_EQ(Count(c.picture, 7), 100 * 50);
 }
 
 TEST_F(TextRenderTest, FreePlaceFollowsTheMouseAndLandsOnRelease) {
-  IndexedImage picture, work, stamp;
-  CreateImage(100, 50, picture);
-  CreateImage(100, 50, work);
-  CreateImage(256, 240, stamp);
-  FillImage(picture, 7);
-  TextToolState state{TestFont(), 0};
-  bool gesture = false;
-  TextPress(picture, work, stamp, state, 3, QStringLiteral("字"), {10, 5}, gesture);
-  EXPECT_TRUE(gesture);
-  EXPECT_EQ(Count(picture, 3), 0);
-  TextMove(work, picture, stamp, state, {60, 20});
-  const Rect moved = Box(work, 3);
+  TextCanvas c("字", kTextFree);
+  const ToolInk ink{3, 0};
+  c.session.Press(c.Target(), ink, {10, 5}, false);
+  EXPECT_TRUE(c.session.Dragging());
+  EXPECT_EQ(Count(c.picture, 3), 0);
+  c.session.Move(c.Target(), ink, {60, 20});
+  const Rect moved = Box(c.work, 3);
   EXPECT_GE(moved.x, 60);
   EXPECT_GE(moved.y, 20);
-  EXPECT_TRUE(TextRelease(picture, stamp, state, {-1, 20}).Empty());
-  EXPECT_EQ(Count(picture, 3), 0);
-  TextRelease(picture, stamp, state, {60, 20});
-  EXPECT_EQ(Box(picture, 3), moved);
+  EXPECT_FALSE(c.session.Release(c.Target(), ink, {-1, 20}).committed);
+  EXPECT_EQ(Count(c.picture, 3), 0);
+  c.session.Press(c.Target(), ink, {60, 20}, false);
+  EXPECT_TRUE(c.session.Release(c.Target(), ink, {60, 20}).committed);
+  EXPECT_EQ(Box(c.picture, 3), moved);
 }
 
 }  // namespace

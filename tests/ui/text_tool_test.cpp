@@ -35,14 +35,14 @@ TEST_F(TextToolTest, TheButtonClearsTheTextAndTheMenuKeepsIt) {
   EXPECT_TRUE(app->textInput().isVisible());
   EXPECT_TRUE(EditItem("MN_EDITMOJI")->isChecked());
   edit().BTN_MOJI->click();
-  EXPECT_TRUE(edit().TextString.isEmpty());
+  EXPECT_TRUE(app->session().tools.text.text.empty());
   EXPECT_TRUE(app->textInput().Edit1->text().isEmpty());
 }
 
 TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
   StartApp();
   FillImage(edit().EditImage, 255);
-  edit().TextFont = DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16);
+  app->session().tools.text.font = DescribeFont(DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16));
   edit().MN_EDITMOJIClick();
   app->textInput().Edit1->setText(QStringLiteral("文字"));
   EditItem("MN_KOTEIDOWNRIGHT")->trigger();
@@ -69,7 +69,7 @@ TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
 TEST_F(TextToolTest, StampsOnTheMainCanvasInEditMode) {
   StartApp();
   TForm1& main = app->main();
-  edit().TextFont = DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16);
+  app->session().tools.text.font = DescribeFont(DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16));
   edit().MN_EDITMOJIClick();
   app->textInput().Edit1->setText(QStringLiteral("縦"));
   EditItem("MN_TATEGAKI")->trigger();
@@ -97,13 +97,13 @@ TEST_F(TextToolTest, VerticalSettingIsAToggleKeptInTheSettings) {
   EXPECT_FALSE(EditItem("MN_TATEGAKI")->isChecked());
   EditItem("MN_TATEGAKI")->trigger();
   EXPECT_TRUE(EditItem("MN_TATEGAKI")->isChecked());
-  EXPECT_TRUE(app->textInput().VerticalText);
-  EXPECT_EQ(edit().FixedTextPosition, 0);  // not one of the fixed places
+  EXPECT_TRUE(app->session().tools.text.vertical);
+  EXPECT_EQ(app->session().tools.text.fixedPlace, 0);  // not one of the fixed places
   StopApp();
   EXPECT_NE(ReadText(SettingsFile()).find("Form2Vertical=1"), std::string::npos);
   StartApp();
   EXPECT_TRUE(EditItem("MN_TATEGAKI")->isChecked());
-  EXPECT_TRUE(app->textInput().VerticalText);
+  EXPECT_TRUE(app->session().tools.text.vertical);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/edit/edit_window.h"
 #include "ui/edit/text_input.h"
+#include "ui/edit/text_render.h"
 #include "ui/main/about_box.h"
 #include "ui/main/main_window.h"
 #include "ui/main/position_dialog.h"
@@ -16,7 +17,8 @@
 
 namespace zudizar {
 
-App::App(Dialogs& dialogs, const QString& programFile) : dialogs_(dialogs), programFile_(programFile) {
+App::App(Dialogs& dialogs, const QString& programFile)
+    : dialogs_(dialogs), programFile_(programFile), stamper_(std::make_unique<QtTextStamper>()) {
   StartProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
   OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   SetProgramFile(programFile.toStdString());

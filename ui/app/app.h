@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "ui/common/session.h"
+
 namespace zudizar {
 
 class Dialogs;
@@ -19,6 +21,7 @@ class TPALETTEF;
 class TTAVOSUBF;
 class TITISITEF;
 class TForm2;
+class TextStamper;
 
 inline const QString kApplicationTitle = QStringLiteral("ﾐﾗﾙｶ貼り絵ﾂｰﾙ　v0.46");
 inline const QString kHelpFileName = QStringLiteral("ZUDIZAR.html");
@@ -46,6 +49,10 @@ class App {
   TITISITEF& position() { return *position_; }
   TForm2& textInput() { return *text_; }
   Dialogs& dialogs() { return dialogs_; }
+  // What the windows share: the tool settings, with their change signal.
+  Session& session() { return session_; }
+  // Renders the text tool's stamp for every canvas that draws.
+  TextStamper& textStamper() { return *stamper_; }
   const QString& ProgramFile() const { return programFile_; }
   bool Started() const { return started_; }
 
@@ -63,6 +70,8 @@ class App {
   QString programFile_;
   bool started_ = false;
   bool shutDown_ = false;
+  Session session_;
+  std::unique_ptr<TextStamper> stamper_;
   std::unique_ptr<TForm1> main_;
   std::unique_ptr<TAboutBox> about_;
   std::unique_ptr<TTAVOEDTF> edit_;

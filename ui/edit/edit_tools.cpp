@@ -1,5 +1,7 @@
 // The edit palette's tools: the tool buttons, tool and pen selection, the
-// colour items, the text tool's items, and the mouse on the paint area.
+// colour items, the text tool's items, and the mouse on the paint area. The
+// choices live in the shared tool settings; the gestures run in this
+// palette's own tool session.
 #include <QAction>
 #include <QButtonGroup>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include "ui/edit/edit_glyphs.h"
 #include "ui/edit/edit_window.h"
 #include "ui/edit/text_input.h"
+#include "ui/edit/text_render.h"
 #include "ui/main/main_window.h"
 
 namespace zudizar {
@@ -33,9 +36,11 @@ constexpr ToolItem kToolItems[] = {
     {kToolGradientVertical, "MN_EDITGRADYY", "BTN_FUL"}, {kToolGradientHorizontal, "MN_EDITGRADXX", "BTN_FUL"},
 };
 
-bool IsStartFrameTool(int tool) { return tool == kToolStartFrame4 || tool == kToolStartFrame8; }
-
 }  // namespace
+
+ToolSettings& TTAVOEDTF::Settings() { return app_.session().tools; }
+
+void TTAVOEDTF::SettingsChanged() { emit app_.session().toolsChanged(); }
 
 void TTAVOEDTF::BuildButtons(QWidget* panel) {
   toolGroup_ = new QButtonGroup(this);
@@ -81,7 +86,8 @@ void TTAVOEDTF::BuildButtons(QWidget* panel) {
 }
 
 void TTAVOEDTF::SelectTool(int tool) {
-  Tool = tool;
+  Settings().tool = tool;
+  SettingsChanged();
   for (const ToolItem& item : kToolItems) {
     if (QAction* action = Action(QString::fromLatin1(item.item))) action->setChecked(item.tool == tool);
     if (item.tool == tool)
@@ -95,23 +101,27 @@ void TTAVOEDTF::SelectTool(int tool) {
 void TTAVOEDTF::MN_EDITMOJIClick() {
   SelectTool(kToolText);
   TForm2& input = app_.textInput();
-  input.Edit1->setText(TextString);
+  input.Edit1->setText(QString::fromStdString(Settings().text.text));
   input.show();
 }
 
 void TTAVOEDTF::BTN_MOJIClick() {
-  TextString.clear();
+  Settings().text.text.clear();
+  SettingsChanged();
   setWindowTitle(QString());
   MN_EDITMOJIClick();
 }
 
 void TTAVOEDTF::MN_EDITFONTClick() {
-  QFont font = TextFont;
-  if (app_.dialogs().ChooseFont(this, font)) TextFont = font;
+  QFont font = FontFromDescription(Settings().text.font);
+  if (!app_.dialogs().ChooseFont(this, font)) return;
+  Settings().text.font = DescribeFont(font);
+  SettingsChanged();
 }
 
 void TTAVOEDTF::SetFixedTextPosition(int position) {
-  FixedTextPosition = position;
+  Settings().text.fixedPlace = position;
+  SettingsChanged();
   const char* items[] = {"MN_KOTEICANCEL", "MN_KOTEITYUOU", "MN_KOTEIUPLEFT", "MN_KOTEIUPRIGHT", "MN_KOTEIDOWNLEFT",
                          "MN_KOTEIDOWNRIGHT"};
   for (int k = 0; k < 6; ++k)
@@ -119,7 +129,8 @@ void TTAVOEDTF::SetFixedTextPosition(int position) {
 }
 
 void TTAVOEDTF::SetPen(std::uint8_t code) {
-  PenCode = code;
+  Settings().penCode = code;
+  SettingsChanged();
   for (QAction* action : findChildren<QAction*>()) {
     const QVariant pen = action->property("penCode");
     if (pen.isValid()) action->setChecked(pen.toInt() == code);
@@ -136,39 +147,49 @@ void TTAVOEDTF::MN_COLORDEFAULTClick() {
   app_.main().RightColour = 252;
 }
 
+void TTAVOEDTF::MN_TATEGAKIClick() {
+  bool& vertical = Settings().text.vertical;
+  vertical = !vertical;
+  SettingsChanged();
+  Action(QStringLiteral("MN_TATEGAKI"))->setChecked(vertical);
+}
+
 ToolInk TTAVOEDTF::Ink() {
-  if (Tool == kToolGradientVertical || Tool == kToolGradientHorizontal) app_.colour().GetSwatchArrangement(order_);
-  return {app_.main().LeftColour, app_.main().RightColour, PenCode, &order_, &Spray};
+  const int tool = tools_.Dragging() ? tools_.GestureTool() : Settings().tool;
+  if (tool == kToolGradientVertical || tool == kToolGradientHorizontal) app_.colour().GetSwatchArrangement(order_);
+  return {app_.main().LeftColour, app_.main().RightColour, &order_};
+}
+
+void TTAVOEDTF::ShowToolStep(const ToolStep& step) {
+  switch (step.present) {
+    case Present::FromWork: PresentPictureRect(step.rect, WorkImage); break;
+    case Present::FromPicture: PresentPictureRect(step.rect, EditImage); break;
+    case Present::WholeView: RepaintView(); break;
+    case Present::Nothing: break;
+  }
 }
 
 void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
   if (inMouseDown_ || Busy) return;
   inMouseDown_ = true;
   const bool right = button == Qt::RightButton;
-  if (IsStartFrameTool(Tool)) {
+  const int tool = Settings().tool;
+  if (Settings().AwaitingDisplayStart()) {
     // The display start: the view is 1:1 here, so paint-area points are picture points.
-    Gesture.RightDrag = right;
-    Gesture.Dragging = true;
-    gestureTool_ = Tool;
+    framing_ = true;
     DrawStartFrame(x, y);
-  } else if (!Gesture.Dragging && EditImage.HasPixels()) {
+  } else if (!Dragging() && EditImage.HasPixels()) {
     const Point p = CurrentView().ToPicture(x, y);
     const bool inside = Rect{0, 0, EditImage.ImageWidth(), EditImage.ImageHeight()}.Contains(p);
-    gestureTool_ = Tool;
-    if (Tool == kToolMove && ViewMode == 1) {
+    if (tool == kToolMove && ViewMode == 1) {
       MoveInCentreView(button, p, 0);
-    } else if (Tool == kToolMove && right) {
+    } else if (tool == kToolMove && right) {
       if (inside) MN_EDITROLEClick();
-    } else if (Tool == kToolText) {
-      TextToolDown(button, p);
     } else {
-      const bool slow = inside && (Tool == kToolFill || Tool == kToolGradientVertical ||
-                                   Tool == kToolGradientHorizontal);
+      const ToolRow* row = FindTool(tool);
+      const bool slow = inside && row && row->joining == Joining::OnePoint;
       if (slow) setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
-      const ToolStep step = ToolPress(Tool, Target(), Ink(), Gesture, p, right);
-      if (step.present == Present::FromWork) PresentPictureRect(step.rect, WorkImage);
-      else if (step.present == Present::FromPicture) PresentPictureRect(step.rect, EditImage);
-      else if (step.present == Present::WholeView) RepaintView();
+      ShowToolStep(tools_.Press(Target(), Ink(), p, right));
       if (slow) ShowFileCaption();
     }
   }
@@ -176,43 +197,26 @@ void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
 }
 
 void TTAVOEDTF::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
-  if (inMouseMove_ || !Gesture.Dragging || Busy) return;
+  if (inMouseMove_ || !Dragging() || Busy) return;
   inMouseMove_ = true;
-  if (IsStartFrameTool(gestureTool_)) {
+  if (framing_)
     DrawStartFrame(x, y);
-  } else if (moveInCentreView_) {
-    MoveInCentreView(Gesture.RightDrag ? Qt::RightButton : Qt::LeftButton, CurrentView().ToPicture(x, y), 1);
-  } else if (gestureTool_ == kToolText) {
-    TextToolMove(CurrentView().ToPicture(x, y));
-  } else {
-    const ToolStep step = ToolMove(gestureTool_, Target(), Ink(), Gesture, CurrentView().ToPicture(x, y));
-    if (step.present == Present::FromWork) PresentPictureRect(step.rect, WorkImage);
-    else if (step.present == Present::FromPicture) PresentPictureRect(step.rect, EditImage);
-    else if (step.present == Present::WholeView) RepaintView();
-  }
+  else if (moveInCentreView_)
+    MoveInCentreView(Qt::LeftButton, CurrentView().ToPicture(x, y), 1);
+  else
+    ShowToolStep(tools_.Move(Target(), Ink(), CurrentView().ToPicture(x, y)));
   inMouseMove_ = false;
 }
 
 void TTAVOEDTF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
-  if (!Gesture.Dragging) return;
-  if (IsStartFrameTool(gestureTool_)) {
-    Gesture.Dragging = false;
-    if (IsStartFrameTool(Tool)) FinishStartFrame(x, y);
-    return;
+  if (framing_) {
+    framing_ = false;
+    if (Settings().AwaitingDisplayStart()) FinishStartFrame(x, y);
+  } else if (moveInCentreView_) {
+    MoveInCentreView(Qt::LeftButton, CurrentView().ToPicture(x, y), 2);
+  } else if (tools_.Dragging()) {
+    ShowToolStep(tools_.Release(Target(), Ink(), CurrentView().ToPicture(x, y)));
   }
-  if (moveInCentreView_) {
-    MoveInCentreView(Gesture.RightDrag ? Qt::RightButton : Qt::LeftButton, CurrentView().ToPicture(x, y), 2);
-    return;
-  }
-  if (gestureTool_ == kToolText) {
-    TextToolUp(CurrentView().ToPicture(x, y));
-    return;
-  }
-  const ToolStep step = ToolRelease(gestureTool_, Target(), Ink(), Gesture, CurrentView().ToPicture(x, y));
-  Gesture.Dragging = false;
-  if (step.present == Present::FromWork) PresentPictureRect(step.rect, WorkImage);
-  else if (step.present == Present::FromPicture) PresentPictureRect(step.rect, EditImage);
-  else if (step.present == Present::WholeView) RepaintView();
 }
 
 // The move tool in the centre-line view works on the four quarters.
@@ -236,15 +240,10 @@ void TTAVOEDTF::MoveInCentreView(Qt::MouseButton button, Point p, int phase) {
     }
     CopyRegion(StampImage, 0, 0, EditImage, q.x, q.y, q.width, q.height, kNoTransparent);
     showStampOver();
-    Gesture.RightDrag = false;
-    Gesture.LastPoint = p;
-    Gesture.BandRect = {p.x, p.y, 1, 1};
-    Gesture.Dragging = true;
     moveInCentreView_ = true;
   } else if (phase == 1) {
     if (inside) showStampOver();
   } else {
-    Gesture.Dragging = false;
     moveInCentreView_ = false;
     // The source quarter keeps its content; a release outside commits nothing.
     if (inside) CopyRegion(EditImage, q.x, q.y, StampImage, 0, 0, q.width, q.height, kNoTransparent);

@@ -12,10 +12,6 @@
 
 namespace zudizar {
 
-namespace {
-bool IsStartFrameTool(int tool) { return tool == kToolStartFrame4 || tool == kToolStartFrame8; }
-}  // namespace
-
 EditView TTAVOEDTF::CurrentView() const {
   return ComputeEditView(EditImage.ImageWidth(), EditImage.ImageHeight(), MagnifiedImage.ImageWidth(),
                          MagnifiedImage.ImageHeight(), Zoom, ScrollBarX->value(), ScrollBarY->value());
@@ -78,8 +74,10 @@ void TTAVOEDTF::ScrollBarXChange() { RepaintView(); }
 void TTAVOEDTF::ScrollBarYChange() { RepaintView(); }
 
 void TTAVOEDTF::StopAwaitingDisplayStart() {
-  if (!IsStartFrameTool(Tool)) return;
-  Tool = SavedTool;
+  ToolSettings& tools = Settings();
+  if (!tools.AwaitingDisplayStart()) return;
+  tools.tool = tools.savedTool;
+  SettingsChanged();
   // The prompt would ask for a click that no longer means anything.
   ShowFileCaption();
 }
@@ -132,8 +130,10 @@ void TTAVOEDTF::SetMagnification(int zoom) {
   CopyImage(MagnifiedImage, EditImage, kNoTransparent);
   CopyImage(ScreenImage, EditImage, kNoTransparent);
   PresentScreenRect({0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()});
-  if (!IsStartFrameTool(Tool)) SavedTool = Tool;
-  Tool = zoom == 4 ? kToolStartFrame4 : kToolStartFrame8;
+  ToolSettings& tools = Settings();
+  if (!tools.AwaitingDisplayStart()) tools.savedTool = tools.tool;
+  tools.tool = zoom == 4 ? kToolStartFrame4 : kToolStartFrame8;
+  SettingsChanged();
   PendingZoom = zoom;
   StartFramePosition = {0, 0};
   DrawStartFrame(0, 0);
@@ -156,7 +156,8 @@ void TTAVOEDTF::DrawStartFrame(int x, int y) {
 }
 
 void TTAVOEDTF::FinishStartFrame(int x, int y) {
-  Tool = SavedTool;
+  Settings().tool = Settings().savedTool;
+  SettingsChanged();
   Zoom = PendingZoom;
   ViewMode = PendingZoom;
   PaintEnabled = false;

@@ -18,17 +18,19 @@
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/window_settings.h"
+#include "ui/edit/text_render.h"
 #include "ui/main/main_window.h"
 
 namespace zudizar {
 
-TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app) {
+TTAVOEDTF::TTAVOEDTF(App& app)
+    : QMainWindow(nullptr), app_(app), tools_(app.session().tools, &app.textStamper()) {
   setObjectName(QStringLiteral("TAVOEDTF"));
   setWindowTitle(QStringLiteral("編集パレット"));
   QFont font(QStringLiteral("IPAGothic"));
   font.setPixelSize(13);
   setFont(font);
-  TextFont = font;
+  app_.session().tools.text.font = DescribeFont(font);
   BuildLayout();
   BuildMenu();
   move(-1, 21);
@@ -103,14 +105,17 @@ void TTAVOEDTF::FormCreate() {
   ViewMode = 0;
   Zoom = 1;
   OverlayShownFor = 0;
-  Tool = SavedTool = kToolFree;
-  PenCode = 3;
-  FixedTextPosition = 0;
-  TextString.clear();
+  ToolSettings& tools = Settings();
+  tools.tool = tools.savedTool = kToolFree;
+  tools.penCode = 3;
+  tools.text.fixedPlace = kTextFree;
+  tools.text.text.clear();
+  SettingsChanged();
   Busy = false;
   PaintEnabled = true;
   StartFramePosition = StartFrameSize = {};
-  Gesture = {};
+  tools_.Cancel();
+  framing_ = moveInCentreView_ = false;
   // The paint area in whole multiples of 16.
   const int areaWidth = PaintBox1->AreaWidth() / 16 * 16, areaHeight = PaintBox1->AreaHeight() / 16 * 16;
   PictureWidth = areaWidth;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
@@ -10,9 +9,7 @@
 #include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
-#include "core/spray.h"
-#include "core/tool_gestures.h"
-#include "ui/edit/text_tool.h"
+#include "core/tool_session.h"
 
 class QAction;
 class QButtonGroup;
@@ -50,27 +47,18 @@ class TTAVOEDTF : public QMainWindow {
   IndexedImage ScreenImage;      // the screen buffer: MagnifiedImage plus grid and rubber bands
   IndexedImage LeftSwatchImage, RightSwatchImage;  // the two drawing colours shown below the tools
   QImage TextBitmap;  // rasterises the text tool's text; keeps its creation size
-  QFont TextFont;     // the font dialog's font
 
   QString FileName;
-  QString TextString;
   int PictureWidth = kPictureWidth;
   int PictureHeight = kPictureHeight;
   int ViewMode = 0;  // 0 standard, 1 centre lines, 4 or 8 magnified
   int Zoom = 1;
   int PendingZoom = 4;
   int OverlayShownFor = 0;
-  int Tool = kToolFree;
-  int SavedTool = kToolFree;
-  std::uint8_t PenCode = 3;
-  int FixedTextPosition = 0;
   bool Busy = false;
   bool PaintEnabled = true;
   Point StartFramePosition;
   Point StartFrameSize;
-  GestureState Gesture;
-  std::uint8_t StampTransparent = 255;  // the text stamp's index around the letters
-  SprayGenerator Spray;
 
   PaintBox* PaintBox1 = nullptr;
   PaintBox* PaintBox_LEFT = nullptr;
@@ -145,18 +133,19 @@ class TTAVOEDTF : public QMainWindow {
   void BTN_MOJIClick();
   void MN_EDITFONTClick();
   void SetFixedTextPosition(int position);
-  // The text tool's mouse steps and the "縦書き" item (edit_text.cpp).
-  void TextToolDown(Qt::MouseButton button, Point p);
-  void TextToolMove(Point p);
-  void TextToolUp(Point p);
   void MN_TATEGAKIClick();
-  TextToolState TextStamp;
   void SetPen(std::uint8_t code);
   void MN_COLORSETClick();
   void MN_COLORDEFAULTClick();
   void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
   void PaintBox1MouseMove(Qt::MouseButton button, int x, int y);
   void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+  // A drag is running on the paint area: a tool's gesture, a display-start
+  // frame or a quarter carried in the centre-line view.
+  bool Dragging() const { return tools_.Dragging() || framing_ || moveInCentreView_; }
+  // The running gesture's text stamp and spray (tests seed the spray).
+  const ToolSession& Tools() const { return tools_; }
+  SprayGenerator& Spray() { return tools_.Spray(); }
 
   // Whole-picture commands and undo (edit_commands.cpp).
   void Checkpoint();
@@ -220,6 +209,10 @@ class TTAVOEDTF : public QMainWindow {
   void MoveInCentreView(Qt::MouseButton button, Point p, int phase);
   ToolTarget Target() { return {EditImage, WorkImage, StampImage}; }
   ToolInk Ink();
+  // The tool settings all drawing canvases share, and their change signal.
+  ToolSettings& Settings();
+  void SettingsChanged();
+  void ShowToolStep(const ToolStep& step);
 
   App& app_;
   bool destroyed_ = false;
@@ -229,7 +222,8 @@ class TTAVOEDTF : public QMainWindow {
   bool inOverlay_ = false;
   bool inFitEditSize_ = false;
   bool moveInCentreView_ = false;
-  int gestureTool_ = kToolFree;  // the tool that started the running gesture
+  bool framing_ = false;  // the display-start frame follows the mouse
+  ToolSession tools_;
   QMenu* MN_OPTION = nullptr;      // holds the edit, transfer, colour, pen and text menus
   QRect exposed_;  // the rectangle of the paint event being handled
   QButtonGroup* toolGroup_ = nullptr;

@@ -32,8 +32,10 @@ TForm2::TForm2(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
 
 void TForm2::FormCreate() {
   RestoreWindowPosition(*this, "Form2Left", "Form2Top");
-  VerticalText = ReadIntSetting("Form2Vertical", 0) != 0;
-  if (QAction* item = app_.edit().Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(VerticalText);
+  bool& vertical = app_.session().tools.text.vertical;
+  vertical = ReadIntSetting("Form2Vertical", 0) != 0;
+  emit app_.session().toolsChanged();
+  if (QAction* item = app_.edit().Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(vertical);
 }
 
 void TForm2::FormDestroy() {
@@ -41,7 +43,7 @@ void TForm2::FormDestroy() {
   destroyed_ = true;
   try {
     SaveWindowPosition(*this, "Form2Left", "Form2Top");
-    WriteSetting("Form2Vertical", VerticalText ? "1" : "0");
+    WriteSetting("Form2Vertical", app_.session().tools.text.vertical ? "1" : "0");
   } catch (const SettingsWriteError& error) {
     app_.ShowSettingsError(error);
   }
@@ -49,7 +51,8 @@ void TForm2::FormDestroy() {
 
 void TForm2::Edit1Change(const QString& text) {
   // The edit palette's caption echoes what is typed.
-  app_.edit().TextString = text;
+  app_.session().tools.text.text = text.toStdString();
+  emit app_.session().toolsChanged();
   app_.edit().setWindowTitle(text);
 }
 

@@ -8,15 +8,15 @@ namespace zudizar {
 
 class App;
 
-// The text input window of the text tool.
+// The text input window of the text tool. What is typed becomes the text
+// tool's text in the shared tool settings; it also keeps the "縦書き" choice
+// of those settings in "Form2Vertical".
 class TForm2 : public QWidget {
   Q_OBJECT
  public:
   explicit TForm2(App& app);
 
   QLineEdit* Edit1 = nullptr;
-  // The text tool sets its text top to bottom ("縦書き"); kept in "Form2Vertical".
-  bool VerticalText = false;
 
   void FormCreate();
   void FormDestroy();

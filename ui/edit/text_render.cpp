@@ -143,4 +143,38 @@ QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& 
   return RenderText(stamp, colour, text, font, vertical);
 }
 
+FontDescription DescribeFont(const QFont& font) {
+  FontDescription d;
+  d.family = font.family().toStdString();
+  d.pixelSize = std::max(font.pixelSize(), 0);
+  d.pointSize = d.pixelSize > 0 ? 0 : std::max(font.pointSizeF(), 0.0);
+  d.weight = font.weight();
+  d.italic = font.italic();
+  d.underline = font.underline();
+  d.strikeOut = font.strikeOut();
+  return d;
+}
+
+QFont FontFromDescription(const FontDescription& d) {
+  QFont font(QString::fromStdString(d.family));
+  if (d.pixelSize > 0)
+    font.setPixelSize(d.pixelSize);
+  else if (d.pointSize > 0)
+    font.setPointSizeF(d.pointSize);
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(d.weight, 1, 1000)));
+  font.setItalic(d.italic);
+  font.setUnderline(d.underline);
+  font.setStrikeOut(d.strikeOut);
+  return font;
+}
+
+TextStampBox QtTextStamper::RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) {
+  TextStampBox box;
+  const QSize size = PrepareTextStamp(stamp, colour, QString::fromStdString(text.text), FontFromDescription(text.font),
+                                      text.vertical, box.transparent);
+  box.width = size.width();
+  box.height = size.height();
+  return box;
+}
+
 }  // namespace zudizar

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/indexed_image.h"
+#include "core/tool_session.h"
 
 namespace zudizar {
 
@@ -34,5 +35,15 @@ QSize RenderText(IndexedImage& target, std::uint8_t colour, const QString& text,
 // rendered. Returns the stamp's size; `transparent` receives the background.
 QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& text, const QFont& font,
                        bool vertical, int& transparent);
+
+// The font dialog's font as the tool settings keep it, and back.
+FontDescription DescribeFont(const QFont& font);
+QFont FontFromDescription(const FontDescription& description);
+
+// The tool session's text stamps, rasterised by the toolkit.
+class QtTextStamper : public TextStamper {
+ public:
+  TextStampBox RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) override;
+};
 
 }  // namespace zudizar

@@ -94,7 +94,7 @@ void TForm1::RecreateWorkBuffers() {
   // Nothing picked, drawn or previewed on the old picture goes on over the new one.
   selection_ = preview_ = {};
   Tracking = false;
-  editGesture_.Dragging = false;
+  editTools_.Cancel();
   EndJigsaw();
 }
 
@@ -111,7 +111,7 @@ void TForm1::StartEditTransfer(int mode) { app_.edit().SetTransferMode(mode); }
 
 void TForm1::CanvasCommand(int kind) {
   Tracking = false;
-  editGesture_.Dragging = false;
+  editTools_.Cancel();
   const int previousMode = Mode;
   // Every command starts from the committed picture: a preview, a dragged cell
   // or an unfinished edit-mode gesture never survives a change of mode.
@@ -459,7 +459,7 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
   const Point p{x, y};
   // Edit-mode gestures end with the button that started them; everything else with the left one.
   if (Mode == 20) {
-    if ((button == Qt::RightButton) == editGesture_.RightDrag) EditModeRelease(p);
+    if ((button == Qt::RightButton) == editTools_.RightDrag()) EditModeRelease(p);
     return;
   }
   if (button != Qt::LeftButton) return;
@@ -490,7 +490,7 @@ void TForm1::MN_HensyuModeClick() {
     Mode = 20;
   } else if (Mode == 20) {
     Tracking = false;
-    editGesture_.Dragging = false;
+    editTools_.Cancel();
     CopyImage(ViewImage, PictureImage, kNoTransparent);
     ComposeAll();
     item->setChecked(false);
@@ -498,11 +498,10 @@ void TForm1::MN_HensyuModeClick() {
   }
 }
 
-// The edit palette's tool and pen, the main window's colours.
+// The shared tool and pen, the main window's colours.
 ToolInk TForm1::EditModeInk() {
-  TTAVOEDTF& edit = app_.edit();
   app_.colour().GetSwatchArrangement(gradientOrder_);
-  return {LeftColour, RightColour, edit.PenCode, &gradientOrder_, &edit.Spray};
+  return {LeftColour, RightColour, &gradientOrder_};
 }
 
 void TForm1::ShowToolStep(const ToolStep& step) {
@@ -512,54 +511,29 @@ void TForm1::ShowToolStep(const ToolStep& step) {
     case Present::WholeView: ComposeAll(); break;
     case Present::Nothing: break;
   }
+  Tracking = editTools_.Dragging();
+  if (!step.committed) return;
+  CopyImage(PictureImage, ViewImage, kNoTransparent);
+  MarkModified();
 }
 
 void TForm1::EditModePress(Qt::MouseButton button, Point p) {
   if (button != Qt::LeftButton && button != Qt::RightButton) return;
-  TTAVOEDTF& edit = app_.edit();
-  // While the edit palette awaits its display-start click, its tool is the one it returns to.
-  const int tool = edit.Tool == kToolStartFrame4 || edit.Tool == kToolStartFrame8 ? edit.SavedTool : edit.Tool;
-  if (tool == kToolText) {
-    EditModeTextPress(button, p);
-    return;
-  }
-  const ToolRow* row = FindTool(tool);
-  if (!row) return;
-  const bool slow = row->joining == Joining::Once;
-  if (slow) edit.setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
-  editGestureTool_ = tool;
-  const ToolStep step = ToolPress(tool, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p,
-                                  button == Qt::RightButton);
+  // ViewImage is the picture being edited, ToolImage the work buffer, PieceImage the stamp.
+  const ToolRow* row = FindTool(app_.session().tools.DrawingTool());
+  const bool slow = row && row->joining == Joining::OnePoint;
+  if (slow) app_.edit().setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
+  const ToolStep step = editTools_.Press({ViewImage, ToolImage, PieceImage}, EditModeInk(), p, button == Qt::RightButton);
+  if (slow) app_.edit().setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + CurrentFileName);
   ShowToolStep(step);
-  if (slow) edit.setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + CurrentFileName);
-  Tracking = editGesture_.Dragging;
-  // A tool that acts once (fills, gradients) has no release: its change is committed now.
-  if (!editGesture_.Dragging && step.present != Present::Nothing) {
-    CopyImage(PictureImage, ViewImage, kNoTransparent);
-    MarkModified();
-  }
 }
 
 void TForm1::EditModeMove(Point p) {
-  if (editGestureTool_ == kToolText) {
-    EditModeTextMove(p);
-    return;
-  }
-  ShowToolStep(ToolMove(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p));
+  ShowToolStep(editTools_.Move({ViewImage, ToolImage, PieceImage}, EditModeInk(), p));
 }
 
 void TForm1::EditModeRelease(Point p) {
-  Tracking = false;
-  if (editGestureTool_ == kToolText) {
-    EditModeTextRelease(p);
-    return;
-  }
-  const ToolStep step =
-      ToolRelease(editGestureTool_, {ViewImage, ToolImage, PieceImage}, EditModeInk(), editGesture_, p);
-  ShowToolStep(step);
-  if (step.present == Present::Nothing) return;
-  CopyImage(PictureImage, ViewImage, kNoTransparent);
-  MarkModified();
+  ShowToolStep(editTools_.Release({ViewImage, ToolImage, PieceImage}, EditModeInk(), p));
 }
 
 // ---- palettes shown and hidden ----

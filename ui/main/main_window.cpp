@@ -40,7 +40,8 @@ constexpr int kFrameSizes[] = {24, 32, 48, 64, 96, 128, 192};
 
 }  // namespace
 
-TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app) {
+TForm1::TForm1(App& app)
+    : QMainWindow(nullptr), editTools_(app.session().tools, &app.textStamper()), app_(app) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kMainCaption);
   Scroll = new QScrollArea(this);

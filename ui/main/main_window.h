@@ -9,7 +9,7 @@
 #include "core/indexed_image.h"
 #include "core/jigsaw.h"
 #include "core/pixel_ops.h"
-#include "core/tool_gestures.h"
+#include "core/tool_session.h"
 #include "core/shared_palette.h"
 
 class QScrollArea;
@@ -163,15 +163,12 @@ class TForm1 : public QMainWindow {
   void EditModePress(Qt::MouseButton button, Point p);
   void EditModeMove(Point p);
   void EditModeRelease(Point p);
-  // The text tool in edit mode (main_text.cpp).
-  void EditModeTextPress(Qt::MouseButton button, Point p);
-  void EditModeTextMove(Point p);
-  void EditModeTextRelease(Point p);
+  // Shows a step of edit mode's gesture and takes what it committed.
   void ShowToolStep(const ToolStep& step);
   ToolInk EditModeInk();
 
-  GestureState editGesture_;   // the running edit-mode gesture
-  int editGestureTool_ = 0;    // the tool that started it
+  // Edit mode draws with the shared tool settings in a gesture of its own.
+  ToolSession editTools_;
   SwatchArrangement gradientOrder_{};
 
   Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)

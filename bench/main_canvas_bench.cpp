@@ -39,14 +39,14 @@ struct Bench {
     QApplication::processEvents();
   }
   ~Bench() {
-    app->main().Modified = false;
+    WindowProbe::Doc(app->main()).MarkSaved();
     app->Shutdown();
   }
   // A patterned w × h picture on the main canvas, through the sub palette's exchange.
   void Canvas(int w, int h) {
     TForm1& main = app->main();
     main.CanvasCommand(0);
-    IndexedImage& sub = app->sub().SubPictureImage;
+    IndexedImage& sub = app->sub().SubPictureImage();
     CreateImage(w, h, sub);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) sub.At(x, y) = static_cast<std::uint8_t>((x / 7 + y / 5) % 240);

@@ -35,49 +35,49 @@ TEST_F(ColourWindowTest, PicksWithEitherButtonAndWritesTheRingSlot) {
   colour().PaintBox1MouseUp(Qt::LeftButton, 511, 127);
   colour().PaintBox1MouseDown(Qt::RightButton, 16 * 3, 16 * 2);
   colour().PaintBox1MouseUp(Qt::RightButton, 16 * 3, 16 * 2);
-  EXPECT_EQ(main().LeftColour, 255);
-  EXPECT_EQ(main().RightColour, 67);
+  EXPECT_EQ(app->session().LeftColour(), 255);
+  EXPECT_EQ(app->session().RightColour(), 67);
   EXPECT_EQ(colour().LeftColourImage.At(0, 0), 255);
   EXPECT_EQ(colour().RightColourImage.At(31, 31), 67);
   // A press and release in place rearranges nothing.
   EXPECT_EQ(colour().Arrangement, IdentityArrangement());
   // Picking overwrote the slots at position 0; a full turn comes back to them.
   for (int i = 0; i < 8; ++i) colour().StepColoursForward();
-  EXPECT_EQ(main().LeftColour, 255);
-  EXPECT_EQ(main().RightColour, 67);
+  EXPECT_EQ(app->session().LeftColour(), 255);
+  EXPECT_EQ(app->session().RightColour(), 67);
 }
 
 TEST_F(ColourWindowTest, SwatchButtonsResetAndStepTheirRing) {
   StartApp();
   colour().PaintBox_LeftMouseDown(Qt::RightButton);
-  EXPECT_EQ(main().LeftColour, 242);
+  EXPECT_EQ(app->session().LeftColour(), 242);
   EXPECT_EQ(colour().Label1->text(), QStringLiteral("左:0"));
   colour().PaintBox_LeftMouseDown(Qt::LeftButton);
-  EXPECT_EQ(main().LeftColour, 250);
+  EXPECT_EQ(app->session().LeftColour(), 250);
   EXPECT_EQ(colour().Label1->text(), QStringLiteral("左:1"));
   for (int i = 0; i < 7; ++i) colour().PaintBox_LeftMouseDown(Qt::LeftButton);
-  EXPECT_EQ(main().LeftColour, 242);
+  EXPECT_EQ(app->session().LeftColour(), 242);
   EXPECT_EQ(colour().Label1->text(), QStringLiteral("左:0"));
 
   colour().PaintBox_RightMouseDown(Qt::RightButton);
-  EXPECT_EQ(main().RightColour, 0);
+  EXPECT_EQ(app->session().RightColour(), 0);
   colour().PaintBox_RightMouseDown(Qt::LeftButton);
-  EXPECT_EQ(main().RightColour, 254);
+  EXPECT_EQ(app->session().RightColour(), 254);
   EXPECT_EQ(Labels(), QStringLiteral("左:0 右:1"));
 }
 
 TEST_F(ColourWindowTest, NextAndPreviousColourMenuItemsStepBothRings) {
   StartApp();
   Item("MN_COLORBACK")->trigger();
-  EXPECT_EQ(main().LeftColour, 3);
-  EXPECT_EQ(main().RightColour, 6);
+  EXPECT_EQ(app->session().LeftColour(), 3);
+  EXPECT_EQ(app->session().RightColour(), 6);
   EXPECT_EQ(Labels(), QStringLiteral("左:7 右:7"));
   Item("MN_COLORNEXT")->trigger();
-  EXPECT_EQ(main().LeftColour, 249);
-  EXPECT_EQ(main().RightColour, 252);
+  EXPECT_EQ(app->session().LeftColour(), 249);
+  EXPECT_EQ(app->session().RightColour(), 252);
   Item("MN_COLORNEXT")->trigger();
-  EXPECT_EQ(main().LeftColour, 250);
-  EXPECT_EQ(main().RightColour, 254);
+  EXPECT_EQ(app->session().LeftColour(), 250);
+  EXPECT_EQ(app->session().RightColour(), 254);
   EXPECT_EQ(Labels(), QStringLiteral("左:1 右:1"));
   EXPECT_EQ(colour().RightColourImage.At(5, 5), 254);
 }
@@ -127,7 +127,7 @@ TEST_F(ColourWindowTest, BadSwatchFileLinesKeepTheirDefaultsAndColoursStayInTheP
   EXPECT_EQ(ShownAt(4), 4);
   EXPECT_EQ(ShownAt(5), 250);
   colour().PaintBox1MouseDown(Qt::LeftButton, 16 * 2, 0);
-  EXPECT_EQ(main().LeftColour, 44);
+  EXPECT_EQ(app->session().LeftColour(), 44);
   StopApp();
 
   // A file of 255 lines is ignored as a whole.
@@ -143,7 +143,7 @@ TEST_F(ColourWindowTest, BackgroundModeShowsItsControlsAndPicksBothColours) {
   EXPECT_TRUE(c.Label1->isVisible());
   EXPECT_FALSE(c.Label3->isVisible());
   // Already on screen when a New asks for a background: the controls switch too.
-  main().BackgroundMode = 2;
+  app->session().SetBackground(static_cast<BackgroundTarget>(2));
   c.ShowWindow();
   EXPECT_FALSE(c.Label1->isVisible());
   EXPECT_FALSE(c.Label2->isVisible());
@@ -151,8 +151,8 @@ TEST_F(ColourWindowTest, BackgroundModeShowsItsControlsAndPicksBothColours) {
   EXPECT_TRUE(c.Label3->isVisible());
   EXPECT_TRUE(c.RadioButton1->isVisible());
   c.PaintBox1MouseDown(Qt::LeftButton, 16 * 9, 16);
-  EXPECT_EQ(main().LeftColour, 41);
-  EXPECT_EQ(main().RightColour, 41);
+  EXPECT_EQ(app->session().LeftColour(), 41);
+  EXPECT_EQ(app->session().RightColour(), 41);
   // The lone radio button clears again with a second click.
   QTest::mouseClick(c.RadioButton1, Qt::LeftButton);
   EXPECT_TRUE(c.RadioButton1->isChecked());
@@ -162,20 +162,20 @@ TEST_F(ColourWindowTest, BackgroundModeShowsItsControlsAndPicksBothColours) {
 
 TEST_F(ColourWindowTest, OkFillsTheMainCanvasWithAVerticalGradient) {
   StartApp();
-  main().LeftColour = 0;
-  main().RightColour = 255;
-  main().BackgroundMode = 1;
+  app->session().SetLeftColour(0);
+  app->session().SetRightColour(255);
+  app->session().SetBackground(static_cast<BackgroundTarget>(1));
   colour().show();
   colour().OK_BTN->click();
-  const IndexedImage& picture = main().PictureImage;
+  const IndexedImage& picture = main().PictureImage();
   ASSERT_EQ(picture.ImageHeight(), 400);
   for (int r = 0; r < 400; ++r) {
     ASSERT_EQ(picture.At(0, 399 - r), 256 * r / 400) << r;
     ASSERT_EQ(picture.At(639, 399 - r), 256 * r / 400) << r;
   }
-  EXPECT_EQ(main().ViewImage.pixels, picture.pixels);
-  EXPECT_EQ(main().DisplayImage.pixels, picture.pixels);  // what the user sees
-  EXPECT_EQ(main().BackgroundMode, 0);
+  EXPECT_EQ(main().ViewImage().pixels, picture.pixels);
+  EXPECT_EQ(main().DisplayImage().pixels, picture.pixels);  // what the user sees
+  EXPECT_EQ(static_cast<int>(app->session().Background()), 0);
   EXPECT_FALSE(colour().isVisible());
   EXPECT_EQ(colour().windowTitle(), QStringLiteral("カラーパレット"));
   EXPECT_EQ(ReadText(TraceLogPath()), "TRACE ON\n7000 0 255 1\n");
@@ -183,26 +183,26 @@ TEST_F(ColourWindowTest, OkFillsTheMainCanvasWithAVerticalGradient) {
 
 TEST_F(ColourWindowTest, OkFillsTheSubAndEditCanvases) {
   StartApp();
-  main().LeftColour = 30;
-  main().RightColour = 60;
-  main().BackgroundMode = 2;
+  app->session().SetLeftColour(30);
+  app->session().SetRightColour(60);
+  app->session().SetBackground(static_cast<BackgroundTarget>(2));
   colour().OK_BTN->click();
-  for (const IndexedImage* image : {&app->sub().SubPictureImage, &app->sub().SubViewImage})
+  for (const IndexedImage* image : {&app->sub().SubPictureImage(), &app->sub().SubViewImage()})
     for (auto p : image->pixels) ASSERT_EQ(p, 30);
 
-  main().BackgroundMode = 3;
+  app->session().SetBackground(static_cast<BackgroundTarget>(3));
   colour().RadioButton1->setChecked(true);
   colour().OK_BTN->click();
   const IndexedImage& edit = app->edit().EditImage;
   // 31 positions from 30 to 60 across 256 columns: column x shows 30 + 31x div 256.
   for (int x : {0, 8, 9, 100, 255}) EXPECT_EQ(edit.At(x, 120), 30 + 31 * x / 256) << x;
   EXPECT_EQ(edit.At(255, 0), 60);
-  EXPECT_EQ(main().BackgroundMode, 0);
+  EXPECT_EQ(static_cast<int>(app->session().Background()), 0);
 }
 
 TEST_F(ColourWindowTest, ColourValueShowsTheMainWindowsLeftColour) {
   StartApp();
-  main().LeftColour = 250;
+  app->session().SetLeftColour(250);
   colour().Button_OK->click();
   EXPECT_EQ(colour().windowTitle(), QStringLiteral("RED=0 GREEN=255 BLUE=0 FLAGS=0 PALETTEID=250"));
 }
@@ -217,10 +217,10 @@ TEST_F(ColourWindowTest, DoubleClickEditsAFreeEntryForEveryCanvasAndRefusesReser
   const PaletteEntry was = DefaultPalette[100];
   EXPECT_EQ(dialogs.ColourStarts().back(), QColor(was.red, was.green, was.blue));
   const ColourTableEntry edited{3, 2, 1, 0};
-  EXPECT_EQ(main().PictureImage.colourTable[100], edited);
-  EXPECT_EQ(main().DisplayImage.colourTable[100], edited);
+  EXPECT_EQ(main().PictureImage().colourTable[100], edited);
+  EXPECT_EQ(main().DisplayImage().colourTable[100], edited);
   EXPECT_EQ(app->edit().EditImage.colourTable[100], edited);
-  EXPECT_EQ(app->sub().SubViewImage.colourTable[100], edited);
+  EXPECT_EQ(app->sub().SubViewImage().colourTable[100], edited);
   EXPECT_EQ(c.PaletteDisplayImage.colourTable[100], edited);
   EXPECT_EQ((*SharedPalette.handle)[100], (PaletteEntry{1, 2, 3, 0}));
   EXPECT_EQ(SharedPalette.current[101], DefaultPalette[101]);

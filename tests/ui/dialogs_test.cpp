@@ -82,18 +82,18 @@ TEST_F(DialogsTest, PositionDialogKeepsTheLastWholeNumber) {
 TEST_F(DialogsTest, NewWithCancelChangesNothing) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.PictureImage, 0, 0, 4, 4, 7);
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 4, 4, 7);
   dialogs.QueueExec([](QDialog&) { return int(QDialog::Rejected); });
   main.MN_NEWClick();
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
-  EXPECT_EQ(main.PictureImage.At(0, 0), 7);
-  EXPECT_FALSE(main.Busy);
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
+  EXPECT_EQ(main.PictureImage().At(0, 0), 7);
+  EXPECT_FALSE(main.Busy());
 }
 
 TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
   StartApp();
   TForm1& main = app->main();
-  main.CurrentFileName = QStringLiteral("/old.BMP");
+  WindowProbe::Doc(main).SetFileName(QStringLiteral("/old.BMP"));
   dialogs.QueueExec([](QDialog& dialog) {
     auto& size = static_cast<TBtnRightDlg&>(dialog);
     size.ComboBox1->setEditText(QStringLiteral("100"));
@@ -111,13 +111,13 @@ TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
   EXPECT_EQ(dialogs.Boxes()[0].icon, BoxIcon::Question);
   EXPECT_EQ(dialogs.Boxes()[1].text, QStringLiteral("背景色を設定しますか。"));
   EXPECT_EQ(dialogs.Boxes()[1].caption, QStringLiteral("背景色選択"));
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 100);
-  EXPECT_EQ(main.PictureImage.ImageHeight(), 60);
-  EXPECT_EQ(main.ViewImage.ImageWidth(), 100);
-  EXPECT_EQ(main.PaintBox1->size(), QSize(100, 60));
-  for (auto p : main.PictureImage.pixels) ASSERT_EQ(p, 255);
-  EXPECT_TRUE(main.CurrentFileName.isEmpty());
-  EXPECT_EQ(main.BackgroundMode, 1);
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 100);
+  EXPECT_EQ(main.PictureImage().ImageHeight(), 60);
+  EXPECT_EQ(main.ViewImage().ImageWidth(), 100);
+  EXPECT_EQ(main.PaintBox1()->size(), QSize(100, 60));
+  for (auto p : main.PictureImage().pixels) ASSERT_EQ(p, 255);
+  EXPECT_TRUE(main.CurrentFileName().isEmpty());
+  EXPECT_EQ(static_cast<int>(app->session().Background()), 1);
   EXPECT_TRUE(app->colour().isVisible());
 }
 

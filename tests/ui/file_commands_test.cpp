@@ -42,35 +42,35 @@ TEST_F(FileCommandsTest, OpenLoadsThePictureWithItsColoursAndListsIt) {
   TForm1& main = app->main();
   dialogs.QueueOpenFile(QString::fromStdString(path));
   main.MN_OPENClick();
-  ASSERT_TRUE(main.PictureImage.HasPixels());
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 32);
-  EXPECT_EQ(main.PictureImage.ImageHeight(), 8);
-  EXPECT_EQ(main.ViewImage.ImageWidth(), 32);
-  EXPECT_EQ(main.PaintBox1->size(), QSize(32, 8));
+  ASSERT_TRUE(main.PictureImage().HasPixels());
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 32);
+  EXPECT_EQ(main.PictureImage().ImageHeight(), 8);
+  EXPECT_EQ(main.ViewImage().ImageWidth(), 32);
+  EXPECT_EQ(main.PaintBox1()->size(), QSize(32, 8));
   EXPECT_EQ(main.windowTitle(), QString::fromStdString(path));
-  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(path));
-  EXPECT_EQ(main.Recent->Path(0), QString::fromStdString(path));
-  EXPECT_FALSE(main.Busy);
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(path));
+  EXPECT_EQ(main.Recent()->Path(0), QString::fromStdString(path));
+  EXPECT_FALSE(main.Busy());
   // The new colour took the first free entry, and the picture uses it.
   EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x12, 0x34, 0x56));
-  EXPECT_EQ(main.PictureImage.At(0, 0), 10);
-  EXPECT_EQ(main.PictureImage.At(0, 7), 249);
-  EXPECT_EQ(main.ViewImage.At(1, 0), 10);
-  EXPECT_EQ(main.ViewImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+  EXPECT_EQ(main.PictureImage().At(0, 0), 10);
+  EXPECT_EQ(main.PictureImage().At(0, 7), 249);
+  EXPECT_EQ(main.ViewImage().At(1, 0), 10);
+  EXPECT_EQ(main.ViewImage().colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
   EXPECT_EQ(app->edit().EditImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
   // The canvas shows it.
-  EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(0, 0), QColor(0x12, 0x34, 0x56));
+  EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(0, 0), QColor(0x12, 0x34, 0x56));
 }
 
 TEST_F(FileCommandsTest, OpenOfAMissingFileDoesNothingAndCancelToo) {
   StartApp();
   TForm1& main = app->main();
   main.OpenPictureFile(QString::fromStdString(folder.File("none.BMP")));
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
-  EXPECT_TRUE(main.Recent->Path(0).isEmpty());
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
+  EXPECT_TRUE(main.Recent()->Path(0).isEmpty());
   dialogs.QueueOpenFile(std::nullopt);
   main.MN_OPENClick();
-  EXPECT_TRUE(main.CurrentFileName.isEmpty());
+  EXPECT_TRUE(main.CurrentFileName().isEmpty());
 }
 
 TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
@@ -78,23 +78,23 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
   WriteText(bad, "not a picture at all");
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.PictureImage, 0, 0, 3, 3, 7);
-  main.CurrentFileName = QString::fromStdString(folder.File("KEPT.BMP"));
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 3, 3, 7);
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("KEPT.BMP")));
   const QString caption = main.windowTitle();
   const PaletteTable before = SharedPalette.current;
   dialogs.QueueAnswer(BoxAnswer::Ok);
   main.OpenPictureFile(QString::fromStdString(bad));
   // The failed file never becomes the one Save writes, nor enters the list.
-  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(folder.File("KEPT.BMP")));
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(folder.File("KEPT.BMP")));
   EXPECT_EQ(main.windowTitle(), caption);
-  EXPECT_TRUE(main.Recent->Path(0).isEmpty());
-  ASSERT_TRUE(main.PictureImage.HasPixels());
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
-  EXPECT_EQ(main.PictureImage.At(1, 1), 7);
+  EXPECT_TRUE(main.Recent()->Path(0).isEmpty());
+  ASSERT_TRUE(main.PictureImage().HasPixels());
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
+  EXPECT_EQ(main.PictureImage().At(1, 1), 7);
   EXPECT_EQ(SharedPalette.current, before);
   ASSERT_FALSE(dialogs.Boxes().empty());
   EXPECT_TRUE(dialogs.Boxes().back().text.contains(QString::fromStdString(bad)));
-  EXPECT_FALSE(main.Busy);
+  EXPECT_FALSE(main.Busy());
 }
 
 TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {
@@ -104,25 +104,25 @@ TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {
   TForm1& main = app->main();
   main.OpenPictureFile(QString::fromStdString(a));
   main.OpenPictureFile(QString::fromStdString(b));
-  EXPECT_EQ(main.Recent->Path(1), QString::fromStdString(a));
-  main.Recent->Item(1)->trigger();
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 16);
-  EXPECT_EQ(main.Recent->Path(0), QString::fromStdString(a));
-  EXPECT_EQ(main.Recent->Path(1), QString::fromStdString(b));
+  EXPECT_EQ(main.Recent()->Path(1), QString::fromStdString(a));
+  main.Recent()->Item(1)->trigger();
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 16);
+  EXPECT_EQ(main.Recent()->Path(0), QString::fromStdString(a));
+  EXPECT_EQ(main.Recent()->Path(1), QString::fromStdString(b));
   // An empty item does nothing.
   main.MN_FILEREOPENClick(5);
-  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(a));
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(a));
   // The list is written at the end and read back at the next start.
   StopApp();
   StartApp();
-  EXPECT_EQ(app->main().Recent->Path(0), QString::fromStdString(a));
-  EXPECT_TRUE(app->main().Recent->Item(1)->isVisible());
+  EXPECT_EQ(app->main().Recent()->Path(0), QString::fromStdString(a));
+  EXPECT_TRUE(app->main().Recent()->Item(1)->isVisible());
 }
 
 TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.PictureImage, 0, 0, 2, 2, 249);
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 2, 2, 249);
   main.MarkModified();
   // Save without a name behaves as Save as; a name without extension gets ".BMP".
   dialogs.QueueSaveFile(QString::fromStdString(folder.File("PIC")));
@@ -130,8 +130,8 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   const std::string saved = folder.File("PIC.BMP");
   ASSERT_TRUE(FileExists(saved));
   EXPECT_EQ(FileLength(saved), 1078 + 640 * 400);
-  EXPECT_FALSE(main.Modified);
-  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(saved));
+  EXPECT_FALSE(main.Modified());
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(saved));
   EXPECT_EQ(main.windowTitle(), QString::fromStdString(saved) + QStringLiteral(" 保存終了 "));
   IndexedImage back;
   ASSERT_TRUE(LoadPictureFile(saved, back));
@@ -144,17 +144,17 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   // Cancel in the save dialog changes nothing.
   dialogs.QueueSaveFile(std::nullopt);
   main.MN_NEWSAVEClick();
-  EXPECT_EQ(main.CurrentFileName, QString::fromStdString(folder.File("P2.bmp")));
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(folder.File("P2.bmp")));
 }
 
 TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
   StartApp();
   TForm1& main = app->main();
   main.MarkModified();
-  main.CurrentFileName = QString::fromStdString(folder.File("no-such-folder/X.BMP"));
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   main.MN_SAVEClick();
-  EXPECT_TRUE(main.Modified);
+  EXPECT_TRUE(main.Modified());
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].icon, BoxIcon::Error);
   EXPECT_FALSE(main.windowTitle().contains(QStringLiteral("保存終了")));
@@ -167,15 +167,15 @@ TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
 TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
   StartApp();
   TForm1& main = app->main();
-  main.CurrentFileName = QString::fromStdString(folder.File("no-such-folder/X.BMP"));
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
   main.MarkModified();
   dialogs.QueueAnswer(BoxAnswer::Yes);
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
   main.close();
   ASSERT_EQ(dialogs.Boxes().size(), 2u);
   EXPECT_EQ(dialogs.Boxes()[1].icon, BoxIcon::Error);
-  EXPECT_TRUE(main.PictureImage.HasPixels());
-  EXPECT_TRUE(main.Modified);
+  EXPECT_TRUE(main.PictureImage().HasPixels());
+  EXPECT_TRUE(main.Modified());
   EXPECT_FALSE(FileExists(SettingsFile()));
   dialogs.QueueAnswer(BoxAnswer::No);
 }
@@ -183,8 +183,8 @@ TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
 TEST_F(FileCommandsTest, SaveQuestionYesSavesBeforeClosing) {
   StartApp();
   TForm1& main = app->main();
-  main.CurrentFileName = QString::fromStdString(folder.File("CLOSE.BMP"));
-  FillRect(main.PictureImage, 0, 0, 1, 1, 3);
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("CLOSE.BMP")));
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 1, 1, 3);
   main.MarkModified();
   dialogs.QueueAnswer(BoxAnswer::Yes);
   StopApp();
@@ -195,9 +195,9 @@ TEST_F(FileCommandsTest, StartUpAndReloadTakeTheStartUpPalettePicture) {
   WritePicture("TAVOCINI.BMP", 8, 2);
   StartApp();
   EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x12, 0x34, 0x56));
-  EXPECT_TRUE(Holds(app->main().PaletteCopy, 10, 0x12, 0x34, 0x56));
+  EXPECT_TRUE(Holds(app->session().Table(), 10, 0x12, 0x34, 0x56));
   // A canvas made at start carries the start-up colours.
-  EXPECT_EQ(app->main().PictureImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+  EXPECT_EQ(app->main().PictureImage().colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
 
   // The reload reads "INITBMP" when set.
   IndexedImage other;

@@ -38,22 +38,22 @@ TEST_F(MainWindowTest, FirstStartUsesDesignValues) {
   EXPECT_EQ(main.width(), 435);
   EXPECT_EQ(main.height(), 300);
   for (int k = 0; k < 8; ++k) {
-    QAction* item = main.Recent->Item(k);
+    QAction* item = main.Recent()->Item(k);
     EXPECT_FALSE(item->isVisible()) << k;
     EXPECT_EQ(item->text(), QStringLiteral("(&%1)").arg(k));
   }
-  EXPECT_EQ(main.PaintBox1->AreaWidth(), 640);
-  EXPECT_EQ(main.PaintBox1->AreaHeight(), 400);
-  ASSERT_TRUE(main.PictureImage.HasPixels());
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
-  EXPECT_EQ(main.PictureImage.ImageHeight(), 400);
-  for (auto p : main.PictureImage.pixels) ASSERT_EQ(p, 255);
-  for (auto p : main.ViewImage.pixels) ASSERT_EQ(p, 255);
-  EXPECT_EQ(main.LeftColour, 249);
-  EXPECT_EQ(main.RightColour, 252);
-  EXPECT_EQ(main.RegionWidth, 256);
-  EXPECT_EQ(main.RegionHeight, 240);
-  EXPECT_EQ(main.Mode, 0);
+  EXPECT_EQ(main.PaintBox1()->AreaWidth(), 640);
+  EXPECT_EQ(main.PaintBox1()->AreaHeight(), 400);
+  ASSERT_TRUE(main.PictureImage().HasPixels());
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
+  EXPECT_EQ(main.PictureImage().ImageHeight(), 400);
+  for (auto p : main.PictureImage().pixels) ASSERT_EQ(p, 255);
+  for (auto p : main.ViewImage().pixels) ASSERT_EQ(p, 255);
+  EXPECT_EQ(app->session().LeftColour(), 249);
+  EXPECT_EQ(app->session().RightColour(), 252);
+  EXPECT_EQ(app->edit().EditImage.ImageWidth(), 256);
+  EXPECT_EQ(app->edit().EditImage.ImageHeight(), 240);
+  EXPECT_EQ(main.Mode(), 0);
   EXPECT_EQ(SharedPalette.current, DefaultPalette);
   // The settings file and section are fixed from the program file.
   EXPECT_EQ(SettingsPath(), SettingsFile());
@@ -79,8 +79,8 @@ TEST_F(MainWindowTest, WindowsAreCreatedWithTheirCaptionsAndSizes) {
   EXPECT_EQ(app->colour().pos(), QPoint(1, 7));
   EXPECT_EQ(app->colour().PaintBox1->size(), QSize(512, 128));
   EXPECT_EQ(app->textInput().pos(), QPoint(200, 64));
-  ASSERT_TRUE(app->sub().SubPictureImage.HasPixels());
-  EXPECT_EQ(app->sub().SubPictureImage.pixels.front(), 255);
+  ASSERT_TRUE(app->sub().SubPictureImage().HasPixels());
+  EXPECT_EQ(app->sub().SubPictureImage().pixels.front(), 255);
   EXPECT_EQ(app->edit().EditImage.ImageWidth(), 256);
   EXPECT_EQ(app->edit().EditImage.ImageHeight(), 240);
 }
@@ -195,11 +195,11 @@ TEST_F(MainWindowTest, ClosingWritesKeysAndRestartRestoresGeometry) {
 
 TEST_F(MainWindowTest, CloseWaitsWhileALoadIsBusy) {
   StartApp();
-  app->main().Busy = true;
+  WindowProbe::SetBusy(app->main(), true);
   app->main().close();
   EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));
-  EXPECT_TRUE(app->main().PictureImage.HasPixels());
-  app->main().Busy = false;
+  EXPECT_TRUE(app->main().PictureImage().HasPixels());
+  WindowProbe::SetBusy(app->main(), false);
   app->main().close();
   EXPECT_NE(ReadText(SettingsFile()).find("CutLeft="), std::string::npos);
 }
@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, CloseWaitsWhileALoadIsBusy) {
 TEST_F(MainWindowTest, SaveQuestionCancelKeepsTheWindowAndNoClosesWithoutSaving) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.PictureImage, 0, 0, 2, 2, 3);
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 2, 2, 3);
   main.MarkModified();
   dialogs.QueueAnswer(BoxAnswer::Cancel);
   main.close();
@@ -218,14 +218,14 @@ TEST_F(MainWindowTest, SaveQuestionCancelKeepsTheWindowAndNoClosesWithoutSaving)
   EXPECT_EQ(box.buttons, BoxButtons::YesNoCancel);
   EXPECT_EQ(box.icon, BoxIcon::Information);
   // Cancel: still open, picture and flag kept, nothing written.
-  EXPECT_TRUE(main.Modified);
-  EXPECT_EQ(ReadPixel(main.PictureImage, 1, 1), 3);
+  EXPECT_TRUE(main.Modified());
+  EXPECT_EQ(ReadPixel(main.PictureImage(), 1, 1), 3);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));
 
   // No: closes without saving and writes the keys.
   dialogs.QueueAnswer(BoxAnswer::No);
   main.close();
-  EXPECT_FALSE(main.PictureImage.HasPixels());  // the destruction steps ran
+  EXPECT_FALSE(main.PictureImage().HasPixels());  // the destruction steps ran
   EXPECT_NE(ReadText(SettingsFile()).find("CutLeft="), std::string::npos);
   app.reset();
 
@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, RecentFilesSurviveARestartAndVanishedFilesLeave) {
   WriteText(kept, "x");
   WriteText(SettingsFile(), "[zudizar]\nFname=" + kept + "\nFname1=" + gone + "\nFname2=" + kept + "\n");
   StartApp();
-  RecentFileList& recent = *app->main().Recent;
+  RecentFileList& recent = *app->main().Recent();
   EXPECT_TRUE(recent.Item(0)->isVisible());
   EXPECT_EQ(recent.Caption(0), QStringLiteral("(&0) ") + QString::fromStdString(kept));
   EXPECT_FALSE(recent.Item(1)->isVisible());
@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, RecentFilesSurviveARestartAndVanishedFilesLeave) {
 
 TEST_F(MainWindowTest, RecentListMovesToTopWithoutDuplicatesAndKeepsEight) {
   StartApp();
-  RecentFileList& recent = *app->main().Recent;
+  RecentFileList& recent = *app->main().Recent();
   recent.Add("/a");
   recent.Add("/b");
   recent.Add("/a");
@@ -299,20 +299,23 @@ TEST_F(MainWindowTest, UnwritableSettingsFileIsReportedOnce) {
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].text, QString::fromStdString(SettingsFile()) + QStringLiteral(" に書き込めません"));
   // The failed write ends the steps: the buffers are still there.
-  EXPECT_TRUE(app->main().PictureImage.HasPixels());
+  EXPECT_TRUE(app->main().PictureImage().HasPixels());
   // The other windows report their own failures.
   for (int i = 0; i < 4; ++i) dialogs.QueueAnswer(BoxAnswer::Ok);
   StopApp();
 }
 
-TEST_F(MainWindowTest, ApplyPaletteTouchesFreeEntriesOfFourBuffersOnly) {
+TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries) {
   StartApp();
   TForm1& main = app->main();
   for (int i = 0; i < 256; ++i) SharedPalette.pending[i] = {1, 2, 3, 0};
-  const auto pieceBefore = main.PieceImage.colourTable;
   main.ApplyPalette();
   EXPECT_EQ(SharedPalette.current, SharedPalette.pending);
-  for (IndexedImage* image : {&main.ViewImage, &main.DisplayImage, &main.PictureImage, &main.BackupImage}) {
+  // Whatever a user can see or save follows the free entries and keeps the reserved ones.
+  const IndexedImage* shown[] = {&main.PictureImage(),         &main.ViewImage(),          &main.DisplayImage(),
+                                 &app->sub().SubPictureImage(), &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
+                                 &app->edit().EditImage,        &app->colour().SwatchGridImage};
+  for (const IndexedImage* image : shown) {
     for (int i = 0; i < 256; ++i) {
       const bool free = i >= 10 && i <= 245;
       const ColourTableEntry expected =
@@ -321,19 +324,12 @@ TEST_F(MainWindowTest, ApplyPaletteTouchesFreeEntriesOfFourBuffersOnly) {
       ASSERT_EQ(image->colourTable[i], expected) << i;
     }
   }
-  EXPECT_EQ(main.PieceImage.colourTable, pieceBefore);
-  EXPECT_EQ(main.ToolImage.colourTable, pieceBefore);
-  // The other windows take the table too.
-  EXPECT_EQ(app->edit().EditImage.colourTable[10], (ColourTableEntry{3, 2, 1, 0}));
-  EXPECT_EQ(app->sub().SubPictureImage.colourTable[245], (ColourTableEntry{3, 2, 1, 0}));
-  EXPECT_EQ(app->colour().SwatchGridImage.colourTable[100], (ColourTableEntry{3, 2, 1, 0}));
-  EXPECT_EQ(app->edit().EditImage.colourTable[246].red, DefaultPalette[246].red);
 }
 
 TEST_F(MainWindowTest, ProgressCaptionsNameThePhase) {
   StartApp();
   TForm1& main = app->main();
-  main.CurrentFileName = QStringLiteral("/w/A.JPG");
+  WindowProbe::Doc(main).SetFileName(QStringLiteral("/w/A.JPG"));
   FileProgressEvent load(40, 1);
   QCoreApplication::sendEvent(&main, &load);
   EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾃﾞｰﾀﾛｰﾄﾞ 40% /w/A.JPG"));
@@ -369,35 +365,34 @@ TEST_F(MainWindowTest, FrameItemsKeepOneCheckAndComposeTheGrid) {
   StartApp();
   TForm1& main = app->main();
   Item("MN_MODE24")->trigger();
-  EXPECT_EQ(main.FrameSize, 24);
+  EXPECT_EQ(main.FrameSize(), 24);
   EXPECT_TRUE(Item("MN_MODE24")->isChecked());
   EXPECT_FALSE(Item("MN_MODERELEASE")->isChecked());
-  main.PaintBox1->grab();  // paints
-  EXPECT_EQ(main.DrawnFrameSize, 24);
-  EXPECT_EQ(main.DisplayImage.At(23, 5), 248);
-  EXPECT_EQ(main.DisplayImage.At(5, 24), 248);
-  EXPECT_EQ(main.DisplayImage.At(5, 5), 255);
-  EXPECT_EQ(main.ViewImage.At(23, 5), 255);  // the grid lives only in the display
+  main.PaintBox1()->grab();  // paints
+  EXPECT_EQ(main.DisplayImage().At(23, 5), 248);
+  EXPECT_EQ(main.DisplayImage().At(5, 24), 248);
+  EXPECT_EQ(main.DisplayImage().At(5, 5), 255);
+  EXPECT_EQ(main.ViewImage().At(23, 5), 255);  // the grid lives only in the display
   Item("MN_MODEHALFLEFT")->trigger();
   EXPECT_TRUE(Item("MN_MODEHALFLEFT")->isChecked());
-  main.PaintBox1->grab();
-  EXPECT_EQ(main.DisplayImage.At(11, 5), 248);
-  EXPECT_EQ(main.DisplayImage.At(23, 5), 255);
+  main.PaintBox1()->grab();
+  EXPECT_EQ(main.DisplayImage().At(11, 5), 248);
+  EXPECT_EQ(main.DisplayImage().At(23, 5), 255);
   Item("MN_MODECENTER")->trigger();
-  EXPECT_EQ(main.FrameSize, 1);
+  EXPECT_EQ(main.FrameSize(), 1);
   EXPECT_FALSE(Item("MN_MODE24")->isChecked());
   Item("MN_MODERELEASE")->trigger();
-  EXPECT_EQ(main.FrameSize, 0);
-  main.PaintBox1->grab();
-  EXPECT_EQ(main.DisplayImage.At(11, 5), 255);
+  EXPECT_EQ(main.FrameSize(), 0);
+  main.PaintBox1()->grab();
+  EXPECT_EQ(main.DisplayImage().At(11, 5), 255);
 }
 
 TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.ViewImage, 0, 0, 3, 2, 249);  // red
-  main.ComposeRect({0, 0, 3, 2});
-  const QImage shot = main.PaintBox1->grab().toImage();
+  FillRect(main.View().View(), 0, 0, 3, 2, 249);  // red
+  main.View().Compose({0, 0, 3, 2});
+  const QImage shot = main.PaintBox1()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(2, 1), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(3, 0), QColor(255, 255, 255));
@@ -407,13 +402,13 @@ TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
 TEST_F(MainWindowTest, BlankingShowsWhiteUntilThePaletteIsApplied) {
   StartApp();
   TForm1& main = app->main();
-  FillImage(main.ViewImage, 0);
-  main.Busy = true;  // a load in progress
+  FillImage(main.View().View(), 0);
+  WindowProbe::SetBusy(main, true);  // a load in progress
   main.BlankAllCanvases();
-  EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(5, 5), QColor(255, 255, 255));
-  main.Busy = false;
+  EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(5, 5), QColor(255, 255, 255));
+  WindowProbe::SetBusy(main, false);
   main.ApplyPalette();
-  EXPECT_EQ(main.PaintBox1->grab().toImage().pixelColor(5, 5), QColor(0, 0, 0));
+  EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(5, 5), QColor(0, 0, 0));
 }
 
 TEST_F(MainWindowTest, PaletteToolThatCannotStartIsReported) {

@@ -69,24 +69,24 @@ TEST_F(SubWindowTest, FrameItemsFormOneFamilyWithTheSubPalettesOwnHalfOffsets) {
   SubItem("MN_MODEHALFLEFT")->trigger();
   SubItem("MN_MODE24")->trigger();
   SubItem("MN_MODE48")->trigger();
-  EXPECT_EQ(sub().FrameSize, 48);
+  EXPECT_EQ(sub().FrameSize(), 48);
   for (const char* other : {"MN_MODERELEASE", "MN_MODE24", "MN_MODE32", "MN_MODE192", "MN_MODECENTER"})
     EXPECT_FALSE(SubItem(other)->isChecked()) << other;
   EXPECT_TRUE(SubItem("MN_MODEHALFLEFT")->isChecked());
   // 48 div 2 − 1 = 23 columns to the right of the plain grid's column 47.
-  EXPECT_EQ(sub().SubDisplayImage.At(47 + 23, 5), 248);
-  EXPECT_EQ(sub().SubDisplayImage.At(47, 5), 255);
-  EXPECT_EQ(sub().SubViewImage.At(47 + 23, 5), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(47 + 23, 5), 248);
+  EXPECT_EQ(sub().SubDisplayImage().At(47, 5), 255);
+  EXPECT_EQ(sub().SubViewImage().At(47 + 23, 5), 255);
   SubItem("MN_MODEHALFLEFT")->trigger();
   SubItem("MN_MODE24")->trigger();
-  EXPECT_EQ(sub().SubDisplayImage.At(23, 5), 248);
-  EXPECT_EQ(sub().SubDisplayImage.At(5, 24), 248);
+  EXPECT_EQ(sub().SubDisplayImage().At(23, 5), 248);
+  EXPECT_EQ(sub().SubDisplayImage().At(5, 24), 248);
   SubItem("MN_MODERELEASE")->trigger();
-  EXPECT_EQ(sub().SubDisplayImage.At(23, 5), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(23, 5), 255);
   // What is composed is what the screen shows.
-  FillRect(sub().SubViewImage, 0, 0, 2, 2, 249);
-  sub().RepaintView();
-  EXPECT_EQ(sub().PaintBox1->grab().toImage().pixelColor(1, 1), QColor(255, 0, 0));
+  FillRect(WindowProbe::Doc(sub()).Picture(), 0, 0, 2, 2, 249);
+  sub().FillBackground(249);
+  EXPECT_EQ(sub().PaintBox1()->grab().toImage().pixelColor(1, 1), QColor(255, 0, 0));
 }
 
 TEST_F(SubWindowTest, PickingOutlinesThePieceAndARightClickCancels) {
@@ -94,33 +94,32 @@ TEST_F(SubWindowTest, PickingOutlinesThePieceAndARightClickCancels) {
   sub().StartSubTransfer(6);
   EXPECT_TRUE(SubItem("MN_EDITCOPY")->isChecked());
   // Before any click the piece is the one at the view's top-left.
-  EXPECT_EQ(sub().PickRect, (Rect{0, 0, 256, 240}));
+  EXPECT_EQ(sub().PickRect(), (Rect{0, 0, 256, 240}));
   sub().PaintBox1MouseDown(Qt::LeftButton, 10, 20);
-  EXPECT_EQ(sub().SubDisplayImage.At(10, 20), 248);
-  EXPECT_EQ(sub().SubDisplayImage.At(265, 259), 248);
-  EXPECT_EQ(sub().SubDisplayImage.At(11, 21), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(10, 20), 248);
+  EXPECT_EQ(sub().SubDisplayImage().At(265, 259), 248);
+  EXPECT_EQ(sub().SubDisplayImage().At(11, 21), 255);
   sub().PaintBox1MouseMove(Qt::LeftButton, 500, 900);  // clamped onto the picture
   sub().PaintBox1MouseUp(Qt::LeftButton, 500, 900);
-  EXPECT_EQ(sub().PickRect, (Rect{500, 399, 256, 240}));
-  EXPECT_EQ(sub().SubDisplayImage.At(10, 20), 255);
-  EXPECT_EQ(sub().SubDisplayImage.At(639, 399), 248);
+  EXPECT_EQ(sub().PickRect(), (Rect{500, 399, 256, 240}));
+  EXPECT_EQ(sub().SubDisplayImage().At(10, 20), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(639, 399), 248);
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("確定をマウスクリックして下さい"));
   // An expose presents the outline without wiping it.
-  const ColourTableEntry grey = sub().SubDisplayImage.colourTable[248];
-  EXPECT_EQ(sub().PaintBox1->grab().toImage().pixelColor(600, 399), QColor(grey.red, grey.green, grey.blue));
-  EXPECT_FALSE(sub().Tracking);
+  const ColourTableEntry grey = sub().SubDisplayImage().colourTable[248];
+  EXPECT_EQ(sub().PaintBox1()->grab().toImage().pixelColor(600, 399), QColor(grey.red, grey.green, grey.blue));
   sub().PaintBox1MouseDown(Qt::RightButton, 5, 5);
-  EXPECT_EQ(sub().TransferMode, 0);
+  EXPECT_EQ(sub().TransferMode(), 0);
   EXPECT_FALSE(SubItem("MN_EDITCOPY")->isChecked());
-  EXPECT_EQ(sub().SubDisplayImage.At(639, 399), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(639, 399), 255);
   // Without a transfer the mouse does nothing.
   sub().PaintBox1MouseDown(Qt::LeftButton, 10, 20);
-  EXPECT_EQ(sub().SubDisplayImage.At(10, 20), 255);
+  EXPECT_EQ(sub().SubDisplayImage().At(10, 20), 255);
 }
 
 TEST_F(SubWindowTest, EdgeCutTakesTheWholePicturesCornerColour) {
   StartApp();
-  IndexedImage& picture = sub().SubPictureImage;
+  IndexedImage& picture = WindowProbe::Doc(sub()).Picture();
   const int w = picture.ImageWidth(), h = picture.ImageHeight();
   picture.At(0, 0) = 5;
   picture.At(0, h - 1) = 9;
@@ -132,21 +131,21 @@ TEST_F(SubWindowTest, EdgeCutTakesTheWholePicturesCornerColour) {
   EXPECT_EQ(sub().TransferTransparent(), kNoTransparent);
   EXPECT_FALSE(SubItem("MN_EDITCOPYR")->isChecked());
   sub().MN_REALClick();
-  EXPECT_EQ(sub().TransferMode, 0);
+  EXPECT_EQ(sub().TransferMode(), 0);
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ "));
 }
 
 TEST_F(SubWindowTest, NewWithARefusedSizeKeepsThePicture) {
   StartApp();
-  FillRect(sub().SubPictureImage, 0, 0, 4, 4, 7);
+  FillRect(WindowProbe::Doc(sub()).Picture(), 0, 0, 4, 4, 7);
   for (int width : {0, -5}) {
     dialogs.QueueExec([width](QDialog& dialog) {
       static_cast<TBtnRightDlg&>(dialog).Width = width;
       return int(QDialog::Accepted);
     });
     sub().MN_NEWClick();
-    EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 640);
-    EXPECT_EQ(sub().SubPictureImage.At(1, 1), 7);
+    EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 640);
+    EXPECT_EQ(sub().SubPictureImage().At(1, 1), 7);
   }
   // A usable size makes a white picture; OK to the question asks for a background colour.
   dialogs.QueueExec([](QDialog& dialog) {
@@ -157,13 +156,13 @@ TEST_F(SubWindowTest, NewWithARefusedSizeKeepsThePicture) {
   });
   dialogs.QueueAnswer(BoxAnswer::Ok);
   sub().MN_NEWClick();
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 100);
-  EXPECT_EQ(sub().SubDisplayImage.ImageHeight(), 60);
-  EXPECT_EQ(sub().PaintBox1->size(), QSize(100, 60));
-  EXPECT_EQ(sub().SubPictureImage.At(1, 1), 255);
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 100);
+  EXPECT_EQ(sub().SubDisplayImage().ImageHeight(), 60);
+  EXPECT_EQ(sub().PaintBox1()->size(), QSize(100, 60));
+  EXPECT_EQ(sub().SubPictureImage().At(1, 1), 255);
   EXPECT_EQ(dialogs.Boxes().back().caption, QStringLiteral("背景色選択"));
-  EXPECT_EQ(app->main().BackgroundMode, 2);
-  EXPECT_FALSE(sub().Busy);
+  EXPECT_EQ(static_cast<int>(app->session().Background()), 2);
+  EXPECT_FALSE(sub().Busy());
 }
 
 TEST_F(SubWindowTest, OpenListsOnlyFilesThatOpenedAndAFailureKeepsEverything) {
@@ -173,19 +172,19 @@ TEST_F(SubWindowTest, OpenListsOnlyFilesThatOpenedAndAFailureKeepsEverything) {
   StartApp();
   dialogs.QueueOpenFile(QString::fromStdString(good));
   sub().MN_OPENClick();
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 30);
-  EXPECT_EQ(sub().SubPictureImage.At(3, 3), 249);
-  EXPECT_EQ(sub().PaintBox1->size(), QSize(30, 20));
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
+  EXPECT_EQ(sub().SubPictureImage().At(3, 3), 249);
+  EXPECT_EQ(sub().PaintBox1()->size(), QSize(30, 20));
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(good));
 
   dialogs.QueueAnswer(BoxAnswer::Ok);
   sub().OpenSubFile(QString::fromStdString(bad));
   ASSERT_FALSE(dialogs.Boxes().empty());
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 30);
-  EXPECT_EQ(sub().FileName, QString::fromStdString(good));
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
+  EXPECT_EQ(sub().FileName(), QString::fromStdString(good));
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(good));
-  EXPECT_EQ(sub().Recent->Path(0), QString::fromStdString(good));
-  EXPECT_TRUE(sub().Recent->Path(1).isEmpty());
+  EXPECT_EQ(sub().Recent()->Path(0), QString::fromStdString(good));
+  EXPECT_TRUE(sub().Recent()->Path(1).isEmpty());
   // Save after the failed load writes the picture that is shown, not over the bad file.
   sub().MN_SAVEClick();
   EXPECT_EQ(ReadText(bad), "BM but not a picture");
@@ -196,9 +195,9 @@ TEST_F(SubWindowTest, OpenListsOnlyFilesThatOpenedAndAFailureKeepsEverything) {
   StopApp();
   EXPECT_NE(ReadText(SettingsFile()).find("Sname=" + good), std::string::npos);
   StartApp();
-  EXPECT_EQ(sub().Recent->Path(0), QString::fromStdString(good));
-  sub().Recent->Item(0)->trigger();
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 30);
+  EXPECT_EQ(sub().Recent()->Path(0), QString::fromStdString(good));
+  sub().Recent()->Item(0)->trigger();
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
 }
 
 TEST_F(SubWindowTest, SaveAsAddsBmpAndProgressCaptionsNameThePhase) {
@@ -233,11 +232,11 @@ TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAl
   StartApp();
   TTAVOEDTF& edit = app->edit();
   FillImage(edit.EditImage, 7);
-  FillRect(sub().SubPictureImage, 100, 50, 256, 240, 249);
-  FillRect(sub().SubPictureImage, 100, 50, 2, 2, 255);
+  FillRect(WindowProbe::Doc(sub()).Picture(), 100, 50, 256, 240, 249);
+  FillRect(WindowProbe::Doc(sub()).Picture(), 100, 50, 2, 2, 255);
   // Edge cut from the menu: the sub picture's white corners stay out.
   SubItem("MN_EDITCOPYR")->trigger();
-  EXPECT_EQ(sub().TransferMode, 7);
+  EXPECT_EQ(sub().TransferMode(), 7);
   EXPECT_EQ(sub().windowTitle(), kSubPickPrompt);
   sub().PaintBox1MouseDown(Qt::LeftButton, 100, 50);
   sub().PaintBox1MouseUp(Qt::LeftButton, 100, 50);
@@ -245,7 +244,7 @@ TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAl
   sub().Action(QStringLiteral("MN_REAL"))->trigger();
   EXPECT_EQ(edit.EditImage.At(0, 0), 7);
   EXPECT_EQ(edit.EditImage.At(5, 5), 249);
-  EXPECT_EQ(sub().TransferMode, 0);
+  EXPECT_EQ(sub().TransferMode(), 0);
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ "));
   // A right click while picking copies nothing.
   FillImage(edit.EditImage, 7);
@@ -254,7 +253,7 @@ TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAl
   sub().PaintBox1MouseDown(Qt::RightButton, 100, 50);
   sub().PaintBox1DblClick();
   EXPECT_EQ(edit.EditImage.At(5, 5), 7);
-  EXPECT_EQ(sub().TransferMode, 0);
+  EXPECT_EQ(sub().TransferMode(), 0);
   // Through the edit palette's own item, and confirmed before any click:
   // the piece at the view's top-left.
   edit.SetTransferMode(6);
@@ -267,32 +266,32 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
   StartApp();
   sub().OpenSubFile(QString::fromStdString(path));
   TForm1& main = app->main();
-  FillImage(main.PictureImage, 7);
+  FillImage(WindowProbe::Doc(main).Picture(), 7);
   const QString mainCaption = main.windowTitle();
   SubItem("MN_MODE24")->trigger();
   SubItem("MN_MAINCOPY")->trigger();
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 30);
-  EXPECT_EQ(main.PictureImage.At(1, 1), 249);
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 640);
-  EXPECT_EQ(sub().SubPictureImage.At(1, 1), 7);
-  EXPECT_EQ(sub().PaintBox1->size(), QSize(640, 400));
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 30);
+  EXPECT_EQ(main.PictureImage().At(1, 1), 249);
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 640);
+  EXPECT_EQ(sub().SubPictureImage().At(1, 1), 7);
+  EXPECT_EQ(sub().PaintBox1()->size(), QSize(640, 400));
   // What the sub palette shows is the new picture with its frame grid.
-  EXPECT_EQ(sub().SubDisplayImage.At(1, 1), 7);
-  EXPECT_EQ(sub().SubDisplayImage.At(23, 1), 248);
-  EXPECT_EQ(sub().FileName, QString::fromStdString(path));
+  EXPECT_EQ(sub().SubDisplayImage().At(1, 1), 7);
+  EXPECT_EQ(sub().SubDisplayImage().At(23, 1), 248);
+  EXPECT_EQ(sub().FileName(), QString::fromStdString(path));
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
   EXPECT_EQ(main.windowTitle(), mainCaption);
   EXPECT_FALSE(SubItem("MN_MAINCOPY")->isChecked());
   // The main palette's own item exchanges back; the sub palette shows what arrived.
   main.Action(QStringLiteral("MN_SUBCOPY"))->trigger();
-  EXPECT_EQ(sub().SubPictureImage.ImageWidth(), 30);
-  EXPECT_EQ(sub().SubDisplayImage.At(1, 1), 249);
-  EXPECT_EQ(sub().SubDisplayImage.At(23, 1), 248);
+  EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
+  EXPECT_EQ(sub().SubDisplayImage().At(1, 1), 249);
+  EXPECT_EQ(sub().SubDisplayImage().At(23, 1), 248);
   // With no picture on the sub palette nothing happens.
-  FreeImage(sub().SubPictureImage);
+  FreeImage(WindowProbe::Doc(sub()).Picture());
   SubItem("MN_MAINCOPY")->trigger();
-  EXPECT_EQ(main.PictureImage.ImageWidth(), 640);
-  EXPECT_FALSE(sub().SubPictureImage.HasPixels());
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
+  EXPECT_FALSE(sub().SubPictureImage().HasPixels());
   dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture changed
 }
 

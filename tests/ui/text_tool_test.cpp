@@ -47,7 +47,7 @@ TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
   app->textInput().Edit1->setText(QStringLiteral("文字"));
   EditItem("MN_KOTEIDOWNRIGHT")->trigger();
   EXPECT_FALSE(EditItem("MN_KOTEICANCEL")->isChecked());
-  const std::uint8_t left = app->main().LeftColour;
+  const std::uint8_t left = app->session().LeftColour();
   edit().PaintBox1MouseDown(Qt::LeftButton, 3, 3);
   edit().PaintBox1MouseUp(Qt::LeftButton, 3, 3);
   const int letters = Count(left);
@@ -74,21 +74,21 @@ TEST_F(TextToolTest, StampsOnTheMainCanvasInEditMode) {
   app->textInput().Edit1->setText(QStringLiteral("縦"));
   EditItem("MN_TATEGAKI")->trigger();
   main.MN_HensyuModeClick();
-  ASSERT_EQ(main.Mode, 20);
-  const std::uint8_t right = main.RightColour;
+  ASSERT_EQ(main.Mode(), 20);
+  const std::uint8_t right = app->session().RightColour();
   main.PaintBox1MouseDown(Qt::RightButton, 600, 10);
   main.PaintBox1MouseMove(Qt::RightButton, 300, 150);
-  EXPECT_EQ(main.PictureImage.At(305, 155), 255);  // only previewed
+  EXPECT_EQ(main.PictureImage().At(305, 155), 255);  // only previewed
   main.PaintBox1MouseUp(Qt::RightButton, 300, 150);
   int letters = 0, outside = 0;
   for (int y = 0; y < 400; ++y)
     for (int x = 0; x < 640; ++x)
-      if (main.PictureImage.At(x, y) == right) (x >= 300 && x < 316 && y >= 150 && y < 166 ? letters : outside)++;
+      if (WindowProbe::Doc(main).Picture().At(x, y) == right) (x >= 300 && x < 316 && y >= 150 && y < 166 ? letters : outside)++;
   EXPECT_GT(letters, 0);
   EXPECT_EQ(outside, 0);
-  EXPECT_TRUE(main.Modified);
+  EXPECT_TRUE(main.Modified());
   // The preview is gone from the screen buffer where the stamp passed.
-  EXPECT_EQ(main.DisplayImage.At(600, 10), main.PictureImage.At(600, 10));
+  EXPECT_EQ(main.DisplayImage().At(600, 10), main.PictureImage().At(600, 10));
   dialogs.QueueAnswer(BoxAnswer::No);  // closing with the changed picture
 }
 

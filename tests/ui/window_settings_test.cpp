@@ -71,7 +71,7 @@ TEST_F(SavingAndSettingsTest, ARefusedSaveNamesTheFileAndTheReasonAndKeepsIt) {
   StartApp();
   TForm1& main = app->main();
   main.MarkModified();
-  main.CurrentFileName = QString::fromStdString(path);
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(path));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   {
     ReadOnlyFiles readOnly;
@@ -83,7 +83,7 @@ TEST_F(SavingAndSettingsTest, ARefusedSaveNamesTheFileAndTheReasonAndKeepsIt) {
             QString::fromStdString(path + " に保存できませんでした。\n" + std::strerror(EACCES)));
   EXPECT_EQ(dialogs.Boxes()[0].caption, QStringLiteral("保存エラー"));
   EXPECT_EQ(ReadText(path), "old");
-  EXPECT_TRUE(main.Modified);
+  EXPECT_TRUE(main.Modified());
   dialogs.QueueAnswer(BoxAnswer::No);
 }
 
@@ -98,8 +98,8 @@ TEST_F(SavingAndSettingsTest, AFileNamedWithALineBreakStaysOutOfTheRecentList) {
   StartApp();
   app->main().OpenPictureFile(QString::fromStdString(plain));
   app->main().OpenPictureFile(QString::fromStdString(broken));
-  EXPECT_EQ(app->main().Recent->Path(0), QString::fromStdString(plain));
-  EXPECT_TRUE(app->main().Recent->Path(1).isEmpty());
+  EXPECT_EQ(app->main().Recent()->Path(0), QString::fromStdString(plain));
+  EXPECT_TRUE(app->main().Recent()->Path(1).isEmpty());
   StopApp();
   EXPECT_EQ(ReadSetting("INITBMP"), "start.bmp");
   EXPECT_EQ(ReadSetting("Fname"), plain);

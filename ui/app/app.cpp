@@ -1,6 +1,7 @@
 #include "ui/app/app.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QProcess>
 
 #include "base/settings.h"
@@ -17,6 +18,31 @@
 
 namespace zudizar {
 
+// Keeps the main window's MN_EDIT and MN_SUB marks on exactly while their
+// windows are shown, however they were shown or hidden.
+class VisibilityWatch : public QObject {
+ public:
+  VisibilityWatch(TForm1& main, QWidget& edit, QWidget& sub) : main_(main), edit_(&edit), sub_(&sub) {
+    edit.installEventFilter(this);
+    sub.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+      const bool shown = event->type() == QEvent::Show;
+      if (watched == edit_) main_.CanvasWindowShown(true, shown);
+      else if (watched == sub_) main_.CanvasWindowShown(false, shown);
+    }
+    return false;
+  }
+
+ private:
+  TForm1& main_;
+  QObject* edit_;
+  QObject* sub_;
+};
+
 App::App(Dialogs& dialogs, const QString& programFile)
     : dialogs_(dialogs), programFile_(programFile), stamper_(std::make_unique<QtTextStamper>()) {
   StartProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
@@ -26,6 +52,7 @@ App::App(Dialogs& dialogs, const QString& programFile)
 
 App::~App() {
   Shutdown();
+  watch_.reset();
   // Destroyed in reverse order of creation; the main window last.
   text_.reset();
   position_.reset();
@@ -49,7 +76,7 @@ void App::Start() {
   sub_ = std::make_unique<TTAVOSUBF>(*this);
   position_ = std::make_unique<TITISITEF>(*this);
   text_ = std::make_unique<TForm2>(*this);
-  main_->FollowPaletteVisibility();
+  watch_ = std::make_unique<VisibilityWatch>(*main_, *edit_, *sub_);
   started_ = true;
 }
 
@@ -63,13 +90,88 @@ void App::Shutdown() {
   text_->FormDestroy();
 }
 
-void App::ShowSettingsError(const SettingsWriteError& error) {
-  ShowError(QString::fromStdString(error.what()));
-}
+void App::ShowSettingsError(const SettingsWriteError& error) { ShowError(QString::fromStdString(error.what())); }
 
 void App::ShowError(const QString& text) {
-  dialogs_.MessageBox(main_ ? static_cast<QWidget*>(main_.get()) : nullptr, text, kApplicationTitle,
-                      BoxButtons::Ok, BoxIcon::Error);
+  dialogs_.MessageBox(main_ ? static_cast<QWidget*>(main_.get()) : nullptr, text, kApplicationTitle, BoxButtons::Ok,
+                      BoxIcon::Error);
 }
+
+// ---- what the windows ask of each other ----
+
+namespace {
+QWidget* WindowOf(App& app, WindowId window) {
+  switch (window) {
+    case WindowId::Main: return &app.main();
+    case WindowId::Edit: return &app.edit();
+    case WindowId::Sub: return &app.sub();
+    case WindowId::Colour: return &app.colour();
+  }
+  return nullptr;
+}
+}  // namespace
+
+void App::SetShown(WindowId window, bool shown) { WindowOf(*this, window)->setVisible(shown); }
+
+void App::SetCaption(WindowId window, const QString& caption) { WindowOf(*this, window)->setWindowTitle(caption); }
+
+bool App::AskCanvasSize(int& width, int& height) {
+  if (dialogs_.Exec(*size_) != QDialog::Accepted) return false;
+  width = size_->Width;
+  height = size_->Height;
+  return true;
+}
+
+bool App::AskPastePosition(int& x, int& y) {
+  if (dialogs_.Exec(*position_) != QDialog::Accepted) return false;
+  x = position_->X;
+  y = position_->Y;
+  return true;
+}
+
+void App::ShowColourWindow() { colour_->ShowWindow(); }
+
+void App::StepColours(bool forward) {
+  if (forward) colour_->StepColoursForward();
+  else colour_->StepColoursBack();
+}
+
+void App::FillBackground(bool horizontal) {
+  const std::uint8_t left = session_.LeftColour(), right = session_.RightColour();
+  switch (session_.Background()) {
+    case BackgroundTarget::Main: main_->FillBackground(left, right, horizontal, session_.SwatchOrder()); break;
+    case BackgroundTarget::Edit: edit_->FillBackground(left, right, horizontal, session_.SwatchOrder()); break;
+    case BackgroundTarget::Sub: sub_->FillBackground(left); break;
+    case BackgroundTarget::None: break;
+  }
+}
+
+const IndexedImage& App::EditPicture() { return edit_->EditImage; }
+
+void App::EditSetTransferMode(int mode) { edit_->SetTransferMode(mode); }
+
+void App::EditPreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
+  edit_->PreviewTransfer(x, y, transparent, source, height, width);
+}
+
+void App::EditCopyIn(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
+  edit_->CopyIntoEdit(x, y, transparent, source, height, width);
+}
+
+void App::EditRestoreView() { edit_->RestoreView(); }
+
+QSize App::EditWindowSize() { return edit_ ? edit_->size() : QSize(); }
+
+void App::MainCanvasCommand(int kind) { main_->CanvasCommand(kind); }
+
+void App::MainPasteAtTypedPosition(bool edgeCut) { main_->PasteAtTypedPosition(edgeCut); }
+
+void App::ExchangeCanvases() { main_->CanvasCommand(ModeNumber(MainMode::ExchangeWithSub)); }
+
+const IndexedImage& App::SubPicture() { return sub_->SubPictureImage(); }
+
+void App::SubStartTransfer(int mode) { sub_->StartSubTransfer(mode); }
+
+void App::SubReceivePicture(const IndexedImage& picture) { sub_->ReceiveMainPicture(picture); }
 
 }  // namespace zudizar

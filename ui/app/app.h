@@ -1,13 +1,20 @@
-// The App object: creates the eight windows once, in the defined order, and
-// lets them reach each other. No other globals, so each test builds its own.
+// The App object: creates the eight windows once, in the defined order, owns
+// the session they share, and is the only code that knows every window. A
+// window asks another window for something through the calls below; App
+// forwards them. No other globals, so each test builds its own.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <memory>
 
+#include "core/indexed_image.h"
+#include "core/swatch_arrangement.h"
 #include "ui/common/session.h"
+
+class QWidget;
 
 namespace zudizar {
 
@@ -22,9 +29,13 @@ class TTAVOSUBF;
 class TITISITEF;
 class TForm2;
 class TextStamper;
+class VisibilityWatch;
 
 inline const QString kApplicationTitle = QStringLiteral("ﾐﾗﾙｶ貼り絵ﾂｰﾙ　v0.46");
 inline const QString kHelpFileName = QStringLiteral("ZUDIZAR.html");
+
+// The windows that other windows show, hide or caption.
+enum class WindowId { Main, Edit, Sub, Colour };
 
 class App {
  public:
@@ -49,7 +60,7 @@ class App {
   TITISITEF& position() { return *position_; }
   TForm2& textInput() { return *text_; }
   Dialogs& dialogs() { return dialogs_; }
-  // What the windows share: the tool settings, with their change signal.
+  // What the windows share: colours, tool settings, palette changes.
   Session& session() { return session_; }
   // Renders the text tool's stamp for every canvas that draws.
   TextStamper& textStamper() { return *stamper_; }
@@ -65,12 +76,51 @@ class App {
   void ShowSettingsError(const SettingsWriteError& error);
   void ShowError(const QString& text);
 
+  // ---- what the windows ask of each other ----
+  // Shows, hides and captions a window.
+  void SetShown(WindowId window, bool shown);
+  void SetCaption(WindowId window, const QString& caption);
+  // The size dialog for a new canvas; false when cancelled.
+  bool AskCanvasSize(int& width, int& height);
+  // The position dialog for a paste at a typed place; false when cancelled.
+  bool AskPastePosition(int& x, int& y);
+  // The colour palette, switched to the background controls when the
+  // session names a background target.
+  void ShowColourWindow();
+  void StepColours(bool forward);
+  // Fills the session's background target with the drawing colours (a
+  // gradient between them in swatch order when they differ).
+  void FillBackground(bool horizontal);
+
+  // The edit palette's picture: the piece pasted and the size of a selection.
+  const IndexedImage& EditPicture();
+  // The transfers into the edit palette (numbered as its transfer modes).
+  void EditSetTransferMode(int mode);
+  void EditPreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width);
+  void EditCopyIn(int x, int y, int transparent, const IndexedImage& source, int height, int width);
+  void EditRestoreView();
+
+  // The edit palette's window size (the sub canvas starts at it).
+  QSize EditWindowSize();
+
+  // The main canvas's entry point for its modes, and the typed-position paste.
+  void MainCanvasCommand(int kind);
+  void MainPasteAtTypedPosition(bool edgeCut);
+  // The exchange of the main and sub canvases' pictures.
+  void ExchangeCanvases();
+
+  // The sub canvas: its picture, a transfer started from the edit palette,
+  // and taking the main canvas's picture in an exchange.
+  const IndexedImage& SubPicture();
+  void SubStartTransfer(int mode);
+  void SubReceivePicture(const IndexedImage& picture);
+
  private:
   Dialogs& dialogs_;
   QString programFile_;
+  Session session_;
   bool started_ = false;
   bool shutDown_ = false;
-  Session session_;
   std::unique_ptr<TextStamper> stamper_;
   std::unique_ptr<TForm1> main_;
   std::unique_ptr<TAboutBox> about_;
@@ -80,6 +130,7 @@ class App {
   std::unique_ptr<TTAVOSUBF> sub_;
   std::unique_ptr<TITISITEF> position_;
   std::unique_ptr<TForm2> text_;
+  std::unique_ptr<VisibilityWatch> watch_;
 };
 
 }  // namespace zudizar

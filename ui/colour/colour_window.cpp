@@ -15,42 +15,14 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/reentry.h"
 #include "ui/common/window_settings.h"
-#include "ui/edit/edit_window.h"
-#include "ui/main/main_window.h"
-#include "ui/sub/sub_window.h"
 
 namespace zudizar {
 
 namespace {
 
 const QString kColourEditCaption = QStringLiteral("色の変更");
-
-// Remembers the rectangle each paint event of a paint area asks for, so the
-// paint handler converts only that part of the display buffer.
-class ExposedRectFilter : public QObject {
- public:
-  using QObject::QObject;
-  QRect rect;
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) rect = static_cast<QPaintEvent*>(event)->rect();
-    return QObject::eventFilter(watched, event);
-  }
-};
-
-// Clears a ready flag for the length of a handler; false when it was already clear.
-class Reentry {
- public:
-  explicit Reentry(bool& ready) : ready_(ready), entered_(ready) { ready_ = false; }
-  ~Reentry() {
-    if (entered_) ready_ = true;
-  }
-  bool Entered() const { return entered_; }
-
- private:
-  bool& ready_;
-  bool entered_;
-};
 
 PaintBox* MakePaintBox(QWidget* parent, const char* name, int x, int y, int width, int height) {
   auto* box = new PaintBox(parent);
@@ -89,23 +61,23 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   PaintBox1 = MakePaintBox(this, "PaintBox1", 0, 0, 521, 137);
   PaintBox_LEFT = MakePaintBox(this, "PaintBox_LEFT", 524, 16, 33, 33);
   PaintBox_RIGHT = MakePaintBox(this, "PaintBox_RIGHT", 572, 16, 33, 33);
-  auto* exposed = new ExposedRectFilter(PaintBox1);
-  PaintBox1->installEventFilter(exposed);
-  PaintBox1->onPaint = [this, exposed](QPainter& p) {
-    const Reentry guard(gridPaintReady_);
+  PaintBox1->onPaint = [this](QPainter& p, const QRect& r) {
+    const ReentryGuard guard(gridPainting_);
     if (!guard.Entered() || !alive_ || !PaletteDisplayImage.HasPixels()) return;
-    const QRect r = exposed->rect.intersected(PaintBox1->rect());
     DrawImageRegion(PaletteDisplayImage, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
                     PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
   };
-  PaintBox_LEFT->onPaint = [this](QPainter& p) {
-    const Reentry guard(leftPaintReady_);
-    if (guard.Entered()) PaintSwatch(p, *PaintBox_LEFT, LeftColourImage, app_.main().LeftColour);
+  PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
+    const ReentryGuard guard(leftPainting_);
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_LEFT, LeftColourImage, app_.session().LeftColour());
   };
-  PaintBox_RIGHT->onPaint = [this](QPainter& p) {
-    const Reentry guard(rightPaintReady_);
-    if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, RightColourImage, app_.main().RightColour);
+  PaintBox_RIGHT->onPaint = [this](QPainter& p, const QRect&) {
+    const ReentryGuard guard(rightPainting_);
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, RightColourImage, app_.session().RightColour());
   };
+  connect(&app_.session(), &Session::canvasesBlanked, this, [this] { BlankForPaletteChange(); });
+  connect(&app_.session(), &Session::paletteApplied, this,
+          [this](const PaletteTable& table) { TakeSharedPalette(table); });
   PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
   PaintBox1->onMouseMove = [this](Qt::MouseButton, int x, int y) { PaintBox1MouseMove(x, y); };
   PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
@@ -140,18 +112,18 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
 
 void TPALETTEF::FormCreate() {
   RestoreWindowPosition(*this, "PALLeft", "PALTop");
-  gridPaintReady_ = leftPaintReady_ = rightPaintReady_ = moveReady_ = true;
+  gridPainting_ = leftPainting_ = rightPainting_ = moving_ = false;
   CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), SwatchGridImage);
   CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), PaletteDisplayImage);
   CreateImage(kSwatchSide, kSwatchSide, DragSwatchImage);
   CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), LeftColourImage);
   CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), RightColourImage);
   if (!Initialised) {
-    const TForm1& main = app_.main();
-    LeftRing = StartLeftRing(main.LeftColour);
-    RightRing = StartRightRing(main.RightColour);
-    LeftColour = main.LeftColour;
-    RightColour = main.RightColour;
+    const Session& session = app_.session();
+    LeftRing = StartLeftRing(session.LeftColour());
+    RightRing = StartRightRing(session.RightColour());
+    LeftColour = session.LeftColour();
+    RightColour = session.RightColour();
     Arrangement = IdentityArrangement();
     ReadSwatchArrangement(SwatchFilePath(), Arrangement);
     Dragging = false;
@@ -161,8 +133,7 @@ void TPALETTEF::FormCreate() {
 }
 
 bool TPALETTEF::InBackgroundMode() const {
-  const int mode = app_.main().BackgroundMode;
-  return mode >= 1 && mode <= 3;
+  return app_.session().Background() != BackgroundTarget::None;
 }
 
 void TPALETTEF::FormShow() {
@@ -229,6 +200,8 @@ void TPALETTEF::resizeEvent(QResizeEvent* event) {
 // ---- painting ----
 
 void TPALETTEF::RebuildGrid() {
+  // Gradients on every canvas run in the order the grid shows.
+  app_.session().SetSwatchOrder(Arrangement);
   DrawSwatchGrid(SwatchGridImage, Arrangement);
   ShowGrid();
 }
@@ -254,19 +227,17 @@ void TPALETTEF::PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& imag
 }
 
 void TPALETTEF::SetLeftColour(std::uint8_t colour) {
-  app_.main().LeftColour = colour;
   LeftColour = colour;
   FillImage(LeftColourImage, colour);
   PaintBox_LEFT->update();
-  if (app_.edit().isVisible()) app_.edit().PaintBox_LEFT->update();
+  app_.session().SetLeftColour(colour);
 }
 
 void TPALETTEF::SetRightColour(std::uint8_t colour) {
-  app_.main().RightColour = colour;
   RightColour = colour;
   FillImage(RightColourImage, colour);
   PaintBox_RIGHT->update();
-  if (app_.edit().isVisible()) app_.edit().PaintBox_RIGHT->update();
+  app_.session().SetRightColour(colour);
 }
 
 void TPALETTEF::ShowRingPositions() {
@@ -304,7 +275,7 @@ void TPALETTEF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
 
 void TPALETTEF::PaintBox1MouseMove(int x, int y) {
   if (!Dragging) return;
-  const Reentry guard(moveReady_);
+  const ReentryGuard guard(moving_);
   if (!guard.Entered()) return;
   const Rect changed = MoveSwatchDrag(PaletteDisplayImage, SwatchGridImage, DragSwatchImage, DragPoint, x, y);
   if (!changed.Empty()) PaintBox1->update(QRect(changed.x, changed.y, changed.width, changed.height));
@@ -361,7 +332,7 @@ void TPALETTEF::StepColoursBack() {
 void TPALETTEF::Button_OKClick() {
   // The value the screen shows: the realised palette, where a reserved entry
   // is the system's colour.
-  const int index = app_.main().LeftColour;
+  const int index = app_.session().LeftColour();
   const PaletteTable& shown = SharedPalette.handle ? *SharedPalette.handle : SharedPalette.current;
   const PaletteEntry& e = shown[static_cast<std::size_t>(index)];
   setWindowTitle(QStringLiteral("RED=%1 GREEN=%2 BLUE=%3 FLAGS=%4 PALETTEID=%5")
@@ -380,38 +351,23 @@ void TPALETTEF::BTN_SAVEFILEClick() {
 }
 
 void TPALETTEF::OK_BTNClick() {
-  TForm1& main = app_.main();
-  const std::uint8_t left = main.LeftColour;
-  const std::uint8_t right = main.RightColour;
-  const int mode = main.BackgroundMode;
-  TraceRecord(7000, std::to_string(left) + " " + std::to_string(right) + " " + std::to_string(mode));
-  if (mode == 1 || mode == 3) {
-    IndexedImage& picture = mode == 1 ? main.PictureImage : app_.edit().EditImage;
-    IndexedImage& spare = mode == 1 ? main.BackupImage : app_.edit().WorkImage;
-    if (left != right) {
-      setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
-      // Let the caption reach the screen before a long fill, without user input.
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    FillBackground(picture, spare, left, right, RadioButton1->isChecked(), Arrangement);
-    setWindowTitle(kColourCaption);
-    if (mode == 1) {
-      // The spare buffer is the main canvas's paste backup: give it the new
-      // picture back, then compose the whole canvas.
-      CopyImage(main.ViewImage, main.PictureImage, kNoTransparent);
-      CopyImage(main.BackupImage, main.PictureImage, kNoTransparent);
-      main.ComposeAll();
-    } else {
-      app_.edit().RepaintView();
-    }
-  } else if (mode == 2) {
-    TTAVOSUBF& sub = app_.sub();
-    FillImage(sub.SubPictureImage, left);
-    CopyImage(sub.SubViewImage, sub.SubPictureImage, kNoTransparent);
-    sub.RefreshView();
+  Session& session = app_.session();
+  const std::uint8_t left = session.LeftColour();
+  const std::uint8_t right = session.RightColour();
+  const BackgroundTarget target = session.Background();
+  TraceRecord(7000, std::to_string(left) + " " + std::to_string(right) + " " +
+                        std::to_string(static_cast<int>(target)));
+  // The sub canvas takes one colour; the others may take a slow gradient.
+  const bool gradient = target == BackgroundTarget::Main || target == BackgroundTarget::Edit;
+  if (gradient && left != right) {
+    setWindowTitle(QStringLiteral("しばらくお待ち下さい"));
+    // Let the caption reach the screen before a long fill, without user input.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
+  app_.FillBackground(RadioButton1->isChecked());
+  if (gradient) setWindowTitle(kColourCaption);
   hide();
-  main.BackgroundMode = 0;
+  session.SetBackground(BackgroundTarget::None);
 }
 
 // ---- editing a palette colour ----
@@ -434,10 +390,7 @@ void TPALETTEF::EditPaletteColour(int index) {
   entry.red = static_cast<std::uint8_t>(colour.red());
   entry.green = static_cast<std::uint8_t>(colour.green());
   entry.blue = static_cast<std::uint8_t>(colour.blue());
-  TForm1& main = app_.main();
-  main.ApplyPalette();
-  RealizeSharedPalette();
-  main.ApplyPalette();
+  app_.session().ApplyMergedPalette();
 }
 
 // ---- palette changes ----

@@ -32,7 +32,7 @@ class TPALETTEF : public QWidget {
   IndexedImage DragSwatchImage;      // the swatch being dragged, one colour
   IndexedImage LeftColourImage, RightColourImage;  // the two drawing colours
   SwatchArrangement Arrangement = IdentityArrangement();
-  // This window's copies of the main window's drawing colours.
+  // This window's copies of the session's drawing colours.
   int LeftColour = 0, RightColour = 0;
   ColourRing LeftRing, RightRing;
   int DragSource = 0;
@@ -80,7 +80,6 @@ class TPALETTEF : public QWidget {
 
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
-  void GetSwatchArrangement(SwatchArrangement& destination) const { destination = Arrangement; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -102,8 +101,8 @@ class TPALETTEF : public QWidget {
   App& app_;
   bool alive_ = true;
   bool blanked_ = false;
-  // Cleared while a handler of that kind runs, so it is not entered again.
-  bool gridPaintReady_ = true, leftPaintReady_ = true, rightPaintReady_ = true, moveReady_ = true;
+  // Set while a handler of that kind runs, so it is not entered again.
+  bool gridPainting_ = false, leftPainting_ = false, rightPainting_ = false, moving_ = false;
   Qt::MouseButton lastPressButton_ = Qt::NoButton;
   int lastPressPosition_ = -1;
 };

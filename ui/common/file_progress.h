@@ -42,6 +42,12 @@ class WindowProgressSink : public ProgressSink {
   Dialogs& dialogs_;
 };
 
+// The file dialogs' filters of the main and sub canvases.
+inline const QString kPictureOpenFilter =
+    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ALL (*)");
+inline const QString kPictureSaveFilter =
+    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
+
 // The name Save as uses: a chosen name without an extension (and not ending
 // in a full stop) gains ".BMP".
 QString WithSaveExtension(const QString& chosen);

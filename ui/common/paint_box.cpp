@@ -15,9 +15,8 @@ void PaintBox::SetAreaSize(int width, int height) { setFixedSize(width, height);
 
 void PaintBox::paintEvent(QPaintEvent* event) {
   if (!onPaint) return;
-  exposed_ = event->rect();
   QPainter painter(this);
-  onPaint(painter);
+  for (const QRect& r : event->region()) onPaint(painter, r.intersected(rect()));
 }
 
 void PaintBox::mousePressEvent(QMouseEvent* event) {

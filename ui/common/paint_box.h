@@ -14,7 +14,8 @@ class PaintBox : public QWidget {
 
   explicit PaintBox(QWidget* parent = nullptr);
 
-  std::function<void(QPainter&)> onPaint;
+  // Called once per rectangle of the exposed region, with that rectangle.
+  std::function<void(QPainter&, const QRect& exposed)> onPaint;
   MouseHandler onMouseDown, onMouseMove, onMouseUp;
   std::function<void()> onDoubleClick;  // left button; other double clicks arrive as presses
 
@@ -22,8 +23,6 @@ class PaintBox : public QWidget {
   void SetAreaSize(int width, int height);
   int AreaWidth() const { return width(); }
   int AreaHeight() const { return height(); }
-  // The rectangle being painted, valid while onPaint runs.
-  const QRect& ExposedRect() const { return exposed_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -31,9 +30,6 @@ class PaintBox : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
-
- private:
-  QRect exposed_;
 };
 
 }  // namespace zudizar

@@ -5,7 +5,6 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/edit/edit_window.h"
-#include "ui/main/main_window.h"
 
 namespace zudizar {
 
@@ -113,13 +112,13 @@ void TTAVOEDTF::MN_EDITSHIFTDOWNClick() {
 
 void TTAVOEDTF::MN_EDITSHTURClick() {
   Checkpoint();
-  ShadowCopy(EditImage, WorkImage, true, app_.main().RightColour);
+  ShadowCopy(EditImage, WorkImage, true, app_.session().RightColour());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSFTDRClick() {
   Checkpoint();
-  ShadowCopy(EditImage, WorkImage, false, app_.main().RightColour);
+  ShadowCopy(EditImage, WorkImage, false, app_.session().RightColour());
   RepaintView();
 }
 

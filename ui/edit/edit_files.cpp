@@ -8,13 +8,10 @@
 #include "core/region.h"
 #include "formats/dispatch.h"
 #include "ui/app/app.h"
-#include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
-#include "ui/main/main_window.h"
-#include "ui/main/size_dialog.h"
 
 namespace zudizar {
 
@@ -28,10 +25,11 @@ const QString kEditSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.I
 
 void TTAVOEDTF::MN_NEWClick() {
   Busy = true;
-  if (app_.dialogs().Exec(app_.sizeDialog()) == QDialog::Accepted) {
+  int chosenWidth = 0, chosenHeight = 0;
+  if (app_.AskCanvasSize(chosenWidth, chosenHeight)) {
     FileName.clear();
-    const int w = std::max(std::min(app_.sizeDialog().Width, kPictureWidth), 24);
-    const int h = std::max(std::min(app_.sizeDialog().Height, kPictureHeight), 24);
+    const int w = std::max(std::min(chosenWidth, kPictureWidth), 24);
+    const int h = std::max(std::min(chosenHeight, kPictureHeight), 24);
     CreateImage(w, h, EditImage);
     EditImage.colourTable = MagnifiedImage.colourTable;
     FreeImage(UndoImage);
@@ -41,8 +39,8 @@ void TTAVOEDTF::MN_NEWClick() {
     SetScrollRanges(w, h);
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                   BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
-      app_.main().BackgroundMode = 3;
-      app_.colour().ShowWindow();
+      app_.session().SetBackground(BackgroundTarget::Edit);
+      app_.ShowColourWindow();
     }
     TakeCheckpoint(UndoImage, EditImage);
   }
@@ -144,7 +142,6 @@ void TTAVOEDTF::MN_NEWSAVEClick() {
 }
 
 void TTAVOEDTF::MN_HIDEClick() {
-  if (QAction* item = app_.main().Action(QStringLiteral("MN_EDIT"))) item->setChecked(false);
   hide();
 }
 

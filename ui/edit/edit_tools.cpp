@@ -10,13 +10,11 @@
 #include "core/edit_commands.h"
 #include "core/region.h"
 #include "ui/app/app.h"
-#include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
 #include "ui/edit/edit_glyphs.h"
 #include "ui/edit/edit_window.h"
 #include "ui/edit/text_input.h"
 #include "ui/edit/text_render.h"
-#include "ui/main/main_window.h"
 
 namespace zudizar {
 
@@ -138,13 +136,13 @@ void TTAVOEDTF::SetPen(std::uint8_t code) {
 }
 
 void TTAVOEDTF::MN_COLORSETClick() {
-  app_.colour().ShowWindow();
+  app_.ShowColourWindow();
 }
 
 void TTAVOEDTF::MN_COLORDEFAULTClick() {
   // The swatches show the new colours when they are next painted.
-  app_.main().LeftColour = 249;
-  app_.main().RightColour = 252;
+  app_.session().SetLeftColour(249);
+  app_.session().SetRightColour(252);
 }
 
 void TTAVOEDTF::MN_TATEGAKIClick() {
@@ -156,8 +154,8 @@ void TTAVOEDTF::MN_TATEGAKIClick() {
 
 ToolInk TTAVOEDTF::Ink() {
   const int tool = tools_.Dragging() ? tools_.GestureTool() : Settings().tool;
-  if (tool == kToolGradientVertical || tool == kToolGradientHorizontal) app_.colour().GetSwatchArrangement(order_);
-  return {app_.main().LeftColour, app_.main().RightColour, &order_};
+  if (tool == kToolGradientVertical || tool == kToolGradientHorizontal) order_ = app_.session().SwatchOrder();
+  return {app_.session().LeftColour(), app_.session().RightColour(), &order_};
 }
 
 void TTAVOEDTF::ShowToolStep(const ToolStep& step) {

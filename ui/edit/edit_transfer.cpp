@@ -9,8 +9,6 @@
 #include "core/edit_view.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
-#include "ui/main/main_window.h"
-#include "ui/sub/sub_window.h"
 
 namespace zudizar {
 
@@ -48,17 +46,17 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
   add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
   add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
     CheckTransferItems("MN_SETTOCOPY");
-    app_.main().CanvasCommand(4);
+    app_.MainCanvasCommand(kCopyToMain);
   });
   add("MN_SETTOCOPYR", QStringLiteral("ﾒｲﾝへ複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", true, [this] {
     CheckTransferItems("MN_SETTOCOPYR");
-    app_.main().CanvasCommand(5);
+    app_.MainCanvasCommand(kCopyToMainEdgeCut);
   });
   add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
   add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
-  add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.main().MN_MAINTOCOPYClick(); });
+  add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.MainPasteAtTypedPosition(false); });
   add("MN_MAINTOCOPYR", QStringLiteral("ﾒｲﾝへ複写位置指定縁"), "Shift+F6", false,
-      [this] { app_.main().MN_MAINTOCOPYRClick(); });
+      [this] { app_.MainPasteAtTypedPosition(true); });
   return menu;
 }
 
@@ -70,15 +68,16 @@ void TTAVOEDTF::CheckTransferItems(const char* checked) {
 
 void TTAVOEDTF::SetTransferMode(int mode) {
   CopyImage(UndoImage, EditImage, kNoTransparent);
-  if (mode >= 1 && mode <= 3) {
-    app_.main().CanvasCommand(mode);
-    app_.main().setWindowTitle(mode == 3 ? kMainMovePrompt : kMainSourcePrompt);
+  if (mode == kCopyFromMain || mode == kCopyFromMainEdgeCut || mode == kCutFromMain) {
+    // The main canvas numbers its selection modes as the transfers.
+    app_.MainCanvasCommand(mode);
+    app_.SetCaption(WindowId::Main, mode == kCutFromMain ? kMainMovePrompt : kMainSourcePrompt);
     static constexpr const char* kItems[] = {"MN_SETCOPY", "MN_SETCOPYR", "MN_SETCUT"};
-    CheckTransferItems(kItems[mode - 1]);
-  } else if (mode == 6 || mode == 7) {
-    app_.sub().StartSubTransfer(mode);
-    app_.sub().setWindowTitle(kSubSourcePrompt);
-    CheckTransferItems(mode == 6 ? "MN_SUBCOPY" : "MN_SUBCOPYR");
+    CheckTransferItems(kItems[mode - kCopyFromMain]);
+  } else if (mode == kCopyFromSub || mode == kCopyFromSubEdgeCut) {
+    app_.SubStartTransfer(mode);
+    app_.SetCaption(WindowId::Sub, kSubSourcePrompt);
+    CheckTransferItems(mode == kCopyFromSub ? "MN_SUBCOPY" : "MN_SUBCOPYR");
   }
 }
 

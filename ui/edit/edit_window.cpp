@@ -12,6 +12,7 @@
 
 #include "base/settings.h"
 #include "core/edit_commands.h"
+#include "core/swatch_grid.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/file_progress.h"
@@ -19,7 +20,6 @@
 #include "ui/common/recent_files.h"
 #include "ui/common/window_settings.h"
 #include "ui/edit/text_render.h"
-#include "ui/main/main_window.h"
 
 namespace zudizar {
 
@@ -35,7 +35,25 @@ TTAVOEDTF::TTAVOEDTF(App& app)
   BuildMenu();
   move(-1, 21);
   resize(287, 379);
+  Session& session = app_.session();
+  connect(&session, &Session::canvasesBlanked, this, [this] { BlankForPaletteChange(); });
+  connect(&session, &Session::paletteApplied, this, [this](const PaletteTable& table) { TakeSharedPalette(table); });
+  // The vertical-text item follows the setting, whoever changed it.
+  connect(&session, &Session::toolsChanged, this, [this] {
+    if (QAction* item = Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(app_.session().tools.text.vertical);
+  });
+  connect(&session, &Session::coloursChanged, this, [this] {
+    if (!isVisible()) return;
+    PaintBox_LEFT->update();
+    PaintBox_RIGHT->update();
+  });
   FormCreate();
+}
+
+void TTAVOEDTF::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal,
+                               const SwatchArrangement& order) {
+  zudizar::FillBackground(EditImage, WorkImage, left, right, horizontal, order);
+  RepaintView();
 }
 
 QAction* TTAVOEDTF::Action(const QString& name) const { return findChild<QAction*>(name); }
@@ -52,11 +70,10 @@ void TTAVOEDTF::BuildLayout() {
   PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
   PaintBox1->move(0, 0);
   PaintBox1->SetAreaSize(kPictureWidth, kPictureHeight);
-  PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
+  PaintBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
   PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
   PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
   PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
-  PaintBox1->installEventFilter(this);
   ScrollBarY = new QScrollBar(Qt::Vertical, area);
   ScrollBarY->setObjectName(QStringLiteral("ScrollBarY"));
   ScrollBarY->setGeometry(kPictureWidth, 0, 20, kPictureHeight);
@@ -87,12 +104,16 @@ void TTAVOEDTF::BuildLayout() {
   PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
   PaintBox_LEFT->move(200, 24);
   PaintBox_LEFT->SetAreaSize(32, 32);
-  PaintBox_LEFT->onPaint = [this](QPainter& p) { PaintSwatch(p, LeftSwatchImage, app_.main().LeftColour); };
+  PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
+    PaintSwatch(p, LeftSwatchImage, app_.session().LeftColour());
+  };
   PaintBox_RIGHT = new PaintBox(Panel1);
   PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
   PaintBox_RIGHT->move(240, 24);
   PaintBox_RIGHT->SetAreaSize(32, 32);
-  PaintBox_RIGHT->onPaint = [this](QPainter& p) { PaintSwatch(p, RightSwatchImage, app_.main().RightColour); };
+  PaintBox_RIGHT->onPaint = [this](QPainter& p, const QRect&) {
+    PaintSwatch(p, RightSwatchImage, app_.session().RightColour());
+  };
   BuildButtons(Panel1);
   layout->addWidget(Panel1);
   setCentralWidget(central);
@@ -183,16 +204,9 @@ void TTAVOEDTF::hideEvent(QHideEvent* event) {
 }
 
 void TTAVOEDTF::closeEvent(QCloseEvent* event) {
-  // The close box hides the window as MN_HIDE does, and the main window's
-  // item follows.
-  if (QAction* item = app_.main().Action(QStringLiteral("MN_EDIT"))) item->setChecked(false);
+  // The close box hides the window as MN_HIDE does; the main window's item
+  // follows the hiding.
   QMainWindow::closeEvent(event);
-}
-
-bool TTAVOEDTF::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == PaintBox1 && event->type() == QEvent::Paint)
-    exposed_ = static_cast<QPaintEvent*>(event)->rect();
-  return QMainWindow::eventFilter(watched, event);
 }
 
 bool TTAVOEDTF::event(QEvent* event) {
@@ -231,12 +245,10 @@ void TTAVOEDTF::BlankForPaletteChange() {
   for (PaintBox* box : {PaintBox1, PaintBox_LEFT, PaintBox_RIGHT}) box->repaint();
 }
 
-void TTAVOEDTF::PaintBox1Paint(QPainter& painter) {
+void TTAVOEDTF::PaintBox1Paint(QPainter& painter, const QRect& exposed) {
   // Presents only: the screen buffer already holds what the user sees.
   if (!ScreenImage.HasPixels()) return;
-  QRect r = exposed_.isEmpty() ? QRect(0, 0, PaintBox1->AreaWidth(), PaintBox1->AreaHeight()) : exposed_;
-  r = r.intersected(QRect(0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()));
-  exposed_ = QRect();
+  const QRect r = exposed.intersected(QRect(0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()));
   if (r.isEmpty()) return;
   DrawImageRegion(ScreenImage, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
                   PaintBox1->AreaWidth(), PaintBox1->AreaHeight());

@@ -85,6 +85,8 @@ class TTAVOEDTF : public QMainWindow {
   void FormResize();
   void TakeSharedPalette(const PaletteTable& table);
   void BlankForPaletteChange();
+  // Fills the picture with `left`, or a gradient to `right` in swatch order.
+  void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
 
   // Views (edit_view.cpp).
   void SetScrollRanges(int width, int height);
@@ -191,7 +193,6 @@ class TTAVOEDTF : public QMainWindow {
 
  protected:
   bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -200,7 +201,7 @@ class TTAVOEDTF : public QMainWindow {
   void BuildLayout();
   void BuildMenu();                  // edit_menu.cpp
   void BuildButtons(QWidget* panel);  // edit_tools.cpp
-  void PaintBox1Paint(QPainter& painter);
+  void PaintBox1Paint(QPainter& painter, const QRect& exposed);
   void PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour);
   void SetMagnification(int zoom);
   void FinishStartFrame(int x, int y);
@@ -225,7 +226,6 @@ class TTAVOEDTF : public QMainWindow {
   bool framing_ = false;  // the display-start frame follows the mouse
   ToolSession tools_;
   QMenu* MN_OPTION = nullptr;      // holds the edit, transfer, colour, pen and text menus
-  QRect exposed_;  // the rectangle of the paint event being handled
   QButtonGroup* toolGroup_ = nullptr;
   SwatchArrangement order_{};
 };

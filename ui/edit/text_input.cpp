@@ -35,7 +35,6 @@ void TForm2::FormCreate() {
   bool& vertical = app_.session().tools.text.vertical;
   vertical = ReadIntSetting("Form2Vertical", 0) != 0;
   emit app_.session().toolsChanged();
-  if (QAction* item = app_.edit().Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(vertical);
 }
 
 void TForm2::FormDestroy() {
@@ -53,7 +52,7 @@ void TForm2::Edit1Change(const QString& text) {
   // The edit palette's caption echoes what is typed.
   app_.session().tools.text.text = text.toStdString();
   emit app_.session().toolsChanged();
-  app_.edit().setWindowTitle(text);
+  app_.SetCaption(WindowId::Edit, text);
 }
 
 }  // namespace zudizar

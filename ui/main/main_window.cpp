@@ -6,31 +6,27 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QUrl>
 #include <functional>
 
 #include "base/settings.h"
-#include "base/trace.h"
+#include "core/frames.h"
 #include "core/region.h"
-#include "formats/dispatch.h"
-#include "formats/jpeg/jpeg_samples.h"
+#include "core/swatch_grid.h"
+#include "core/transfer.h"
 #include "palette/palette_load.h"
+#include "base/trace.h"
 #include "ui/app/app.h"
-#include "ui/colour/colour_window.h"
+#include "ui/main/about_box.h"
+#include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
-#include "ui/common/draw_image.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
+#include "ui/common/reentry.h"
 #include "ui/common/window_settings.h"
-#include "ui/edit/edit_window.h"
-#include "ui/main/about_box.h"
-#include "ui/main/size_dialog.h"
-#include "ui/sub/sub_window.h"
 
 namespace zudizar {
 
@@ -38,30 +34,49 @@ namespace {
 
 constexpr int kFrameSizes[] = {24, 32, 48, 64, 96, 128, 192};
 
+// The item each mode checks; the others are unchecked.
+struct ModeItem {
+  MainMode mode;
+  const char* item;
+};
+constexpr ModeItem kModeItems[] = {
+    {MainMode::CopyToEdit, "MN_EDITTOCOPY"},  {MainMode::CopyToEditEdgeCut, "MN_EDITTOCOPYR"},
+    {MainMode::MoveToEdit, "MN_EDITTOMOVE"},  {MainMode::PasteFromEdit, "MN_EDITCOPY"},
+    {MainMode::PasteFromEditEdgeCut, "MN_EDITCOPYR"}, {MainMode::ExchangeWithSub, "MN_SUBCOPY"},
+    {MainMode::CellCopy, "MN_MAINCOPY"},      {MainMode::CellMove, "MN_MAINMOVE"},
+    {MainMode::CellExchange, "MN_MAINCHANGE"}, {MainMode::Edit, "MN_HensyuMode"},
+};
+
 }  // namespace
 
-TForm1::TForm1(App& app)
-    : QMainWindow(nullptr), editTools_(app.session().tools, &app.textStamper()), app_(app) {
+TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kMainCaption);
-  Scroll = new QScrollArea(this);
-  Scroll->setObjectName(QStringLiteral("ScrollBox"));
-  Scroll->setWidgetResizable(false);
-  Scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PaintBox1 = new PaintBox;
-  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-  PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
-  PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
-  PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
-  PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
-  PaintBox1->onDoubleClick = [this] { PaintBox1DblClick(); };
-  Scroll->setWidget(PaintBox1);
-  setCentralWidget(Scroll);
+  view_ = new CanvasView(this, 0);
+  view_->onPress = [this](Qt::MouseButton b, Point p) { PaintBox1MouseDown(b, p.x, p.y); };
+  view_->onMove = [this](Qt::MouseButton b, Point p) { PaintBox1MouseMove(b, p.x, p.y); };
+  view_->onRelease = [this](Qt::MouseButton b, Point p) { PaintBox1MouseUp(b, p.x, p.y); };
+  view_->onDoubleClick = [this] { PaintBox1DblClick(); };
+  setCentralWidget(view_->Scroll());
   BuildMenu();
   move(240, 2);
   resize(435, 300);
+  connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });
+  connect(&app_.session(), &Session::paletteApplied, this, [this](const PaletteTable& table) {
+    IndexedImage& picture = document_.Picture();
+    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
+      picture.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+    view_->TakePalette(table);
+  });
   FormCreate();
 }
+
+TForm1::~TForm1() = default;
+
+const IndexedImage& TForm1::ViewImage() const { return view_->View(); }
+const IndexedImage& TForm1::DisplayImage() const { return view_->Screen(); }
+int TForm1::FrameSize() const { return view_->Frame(); }
+PaintBox* TForm1::PaintBox1() const { return view_->Box(); }
 
 QAction* TForm1::Action(const QString& name) const { return findChild<QAction*>(name); }
 
@@ -70,10 +85,18 @@ void TForm1::BuildMenu() {
   auto add = [this](QMenu* menu, const char* name, const QString& caption, const char* key = nullptr) {
     return AddMenuItem(this, menu, name, caption, key);
   };
-  auto connectPlain = [this](QAction* action, std::function<void()> handler) {
+  auto plain = [this](QAction* action, std::function<void()> handler) {
     ConnectHandlerOwnsMark(this, action, std::move(handler));
   };
   auto separator = [this](QMenu* menu, const char* name) { AddMenuSeparator(this, menu, name); };
+  // Items whose marks the window sets from its own state.
+  auto checkable = [&](QMenu* menu, const char* name, const QString& caption, const char* key,
+                       std::function<void()> handler) {
+    QAction* action = add(menu, name, caption, key);
+    action->setCheckable(true);
+    plain(action, std::move(handler));
+    return action;
+  };
 
   QMenu* file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
   file->setObjectName(QStringLiteral("MN_FILE"));
@@ -82,69 +105,59 @@ void TForm1::BuildMenu() {
   QMenu* reopen = file->addMenu(QStringLiteral("開き直す(&R)"));
   reopen->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   reopen->menuAction()->setObjectName(QStringLiteral("MN_FILEREOPEN"));
-  Recent = new RecentFileList(this, reopen, "Fname");
-  Recent->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
+  recent_ = new RecentFileList(this, reopen, "Fname");
+  recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
   connect(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), &QAction::triggered, this, &TForm1::MN_SAVEClick);
-  connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this, &TForm1::MN_NEWSAVEClick);
-  // The transfer items set their own check marks through CanvasCommand.
-  auto command = [&](const char* name, const QString& caption, const char* key, std::function<void()> handler) {
-    QAction* action = add(file, name, caption, key);
-    action->setCheckable(true);
-    connectPlain(action, std::move(handler));
-  };
-  command("MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C", [this] { StartEditTransfer(1); });
-  command("MN_EDITTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&G)縁ｶｯﾄ"), "Ctrl+G", [this] { StartEditTransfer(2); });
-  command("MN_EDITTOMOVE", QStringLiteral("編集ﾊﾟﾚｯﾄへ移動(&T)"), "Ctrl+T", [this] { StartEditTransfer(3); });
-  command("MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&U)"), "Ctrl+U", [this] { CanvasCommand(4); });
-  command("MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&Q)縁ｶｯﾄ"), "Ctrl+Q", [this] { CanvasCommand(5); });
-  command("MN_SUBCOPY", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄと交換(&X)"), "Ctrl+X", [this] { CanvasCommand(8); });
+  connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this,
+          &TForm1::MN_NEWSAVEClick);
+  // The edit palette starts the selections: it takes its undo copy first.
+  checkable(file, "MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C",
+            [this] { app_.EditSetTransferMode(kCopyFromMain); });
+  checkable(file, "MN_EDITTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&G)縁ｶｯﾄ"), "Ctrl+G",
+            [this] { app_.EditSetTransferMode(kCopyFromMainEdgeCut); });
+  checkable(file, "MN_EDITTOMOVE", QStringLiteral("編集ﾊﾟﾚｯﾄへ移動(&T)"), "Ctrl+T",
+            [this] { app_.EditSetTransferMode(kCutFromMain); });
+  checkable(file, "MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&U)"), "Ctrl+U",
+            [this] { CanvasCommand(ModeNumber(MainMode::PasteFromEdit)); });
+  checkable(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写(&Q)縁ｶｯﾄ"), "Ctrl+Q",
+            [this] { CanvasCommand(ModeNumber(MainMode::PasteFromEditEdgeCut)); });
+  checkable(file, "MN_SUBCOPY", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄと交換(&X)"), "Ctrl+X",
+            [this] { CanvasCommand(ModeNumber(MainMode::ExchangeWithSub)); });
   connect(add(file, "MN_MAINTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定"), "Shift+F5"), &QAction::triggered,
           this, &TForm1::MN_MAINTOCOPYClick);
-  connect(add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6"), &QAction::triggered,
-          this, &TForm1::MN_MAINTOCOPYRClick);
+  connect(add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6"),
+          &QAction::triggered, this, &TForm1::MN_MAINTOCOPYRClick);
   separator(file, "MN_DUMMY1");
-  command("MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内複写(&5)"), "Ctrl+F5", [this] { CanvasCommand(21); });
-  command("MN_MAINMOVE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内移動(&6)"), "Ctrl+F6", [this] { CanvasCommand(22); });
-  command("MN_MAINCHANGE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内交換(&7)"), "Ctrl+F7", [this] { CanvasCommand(23); });
+  checkable(file, "MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内複写(&5)"), "Ctrl+F5",
+            [this] { CanvasCommand(ModeNumber(MainMode::CellCopy)); });
+  checkable(file, "MN_MAINMOVE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内移動(&6)"), "Ctrl+F6",
+            [this] { CanvasCommand(ModeNumber(MainMode::CellMove)); });
+  checkable(file, "MN_MAINCHANGE", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内交換(&7)"), "Ctrl+F7",
+            [this] { CanvasCommand(ModeNumber(MainMode::CellExchange)); });
   connect(add(file, "MN_MAINJIGS", QStringLiteral("ｼﾞｸﾞｿｰﾊﾟｽﾞﾙ"), "Ctrl+F10"), &QAction::triggered, this,
           &TForm1::MN_MAINJIGSClick);
   separator(file, "MN_DUMMY3");
-  command("MN_HensyuMode", QStringLiteral("編集ﾓｰﾄﾞ　"), "F8", [this] { MN_HensyuModeClick(); });
+  checkable(file, "MN_HensyuMode", QStringLiteral("編集ﾓｰﾄﾞ　"), "F8", [this] { MN_HensyuModeClick(); });
   separator(file, "DUMMYXX");
   connect(add(file, "MN_END", QStringLiteral("終了(&E)"), "F3"), &QAction::triggered, this, &TForm1::MN_ENDClick);
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
-  QAction* release = add(frames, "MN_MODERELEASE", QStringLiteral("取り消し"));
-  release->setCheckable(true);
-  release->setChecked(true);
-  connect(release, &QAction::triggered, this, [this] { SetFrame(0); });
+  checkable(frames, "MN_MODERELEASE", QStringLiteral("取り消し"), nullptr, [this] { SetFrame(0); });
   for (int size : kFrameSizes) {
     const QByteArray name = "MN_MODE" + QByteArray::number(size);
-    QAction* item = add(frames, name.constData(), QStringLiteral("%1x%1枠").arg(size));
-    item->setCheckable(true);
-    connect(item, &QAction::triggered, this, [this, size] { SetFrame(size); });
+    checkable(frames, name.constData(), QStringLiteral("%1x%1枠").arg(size), nullptr, [this, size] { SetFrame(size); });
   }
-  QAction* centre = add(frames, "MN_MODECENTER", QStringLiteral("中心線"));
-  centre->setCheckable(true);
-  connect(centre, &QAction::triggered, this, [this] { SetFrame(1); });
+  checkable(frames, "MN_MODECENTER", QStringLiteral("中心線"), nullptr, [this] { SetFrame(1); });
   separator(frames, "MN_DUMMY2");
-  QAction* halfLeft = add(frames, "MN_MODEHALFLEFT", QStringLiteral("1/2左"));
-  halfLeft->setCheckable(true);
-  connectPlain(halfLeft, [this] { ToggleHalfOffset(QStringLiteral("MN_MODEHALFLEFT")); });
-  QAction* halfUp = add(frames, "MN_MODEHALFUP", QStringLiteral("1/2上"));
-  halfUp->setCheckable(true);
-  connectPlain(halfUp, [this] { ToggleHalfOffset(QStringLiteral("MN_MODEHALFUP")); });
+  checkable(frames, "MN_MODEHALFLEFT", QStringLiteral("1/2左"), nullptr, [this] { ToggleHalfOffset(true); });
+  checkable(frames, "MN_MODEHALFUP", QStringLiteral("1/2上"), nullptr, [this] { ToggleHalfOffset(false); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));
-  QAction* edit = add(view, "MN_EDIT", QStringLiteral("編集ﾊﾟﾚｯﾄ表示(&Y)"), "Ctrl+Y");
-  edit->setCheckable(true);
-  edit->setChecked(true);
-  connectPlain(edit, [this] { MN_EDITClick(); });
-  QAction* sub = add(view, "MN_SUB", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ表示(&Z)"), "Ctrl+Z");
-  sub->setCheckable(true);
-  connectPlain(sub, [this] { MN_SUBClick(); });
+  checkable(view, "MN_EDIT", QStringLiteral("編集ﾊﾟﾚｯﾄ表示(&Y)"), "Ctrl+Y", [this] { MN_EDITClick(); })
+      ->setChecked(true);
+  checkable(view, "MN_SUB", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ表示(&Z)"), "Ctrl+Z", [this] { MN_SUBClick(); });
   connect(add(view, "MN_ROREZURU", QStringLiteral("ｶﾗｰﾊﾟﾚｯﾄ作成ﾂｰﾙ実行")), &QAction::triggered, this,
           &TForm1::MN_ROREZURUClick);
   connect(add(view, "MN_PALREINIT", QStringLiteral("INI　FILEからｶﾗｰﾊﾟﾚｯﾄの再読込")), &QAction::triggered, this,
@@ -153,9 +166,9 @@ void TForm1::BuildMenu() {
   mouse->setObjectName(QStringLiteral("MN_MouseColor"));
   mouse->menuAction()->setObjectName(QStringLiteral("MN_MouseColor"));
   connect(add(mouse, "MN_COLORNEXT", QStringLiteral("次の色"), "Ctrl+N"), &QAction::triggered, this,
-          [this] { app_.colour().StepColoursForward(); });
+          [this] { app_.StepColours(true); });
   connect(add(mouse, "MN_COLORBACK", QStringLiteral("前の色"), "Ctrl+B"), &QAction::triggered, this,
-          [this] { app_.colour().StepColoursBack(); });
+          [this] { app_.StepColours(false); });
 
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
@@ -166,47 +179,36 @@ void TForm1::BuildMenu() {
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
   help->setObjectName(QStringLiteral("MN_HELP"));
   connect(add(help, "MN_HELPEX", QStringLiteral("ﾍﾙﾌﾟ(&H)"), "F1"), &QAction::triggered, this, &TForm1::MN_HELPEXClick);
-  connect(add(help, "MN_VERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)")), &QAction::triggered, this, &TForm1::MN_VERSIONClick);
+  connect(add(help, "MN_VERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)")), &QAction::triggered, this,
+          &TForm1::MN_VERSIONClick);
+  ReflectFrame();
 }
 
+// ---- life cycle ----
+
 void TForm1::FormCreate() {
-  const std::string programFile = app_.ProgramFile().toStdString();
-  StartTrace(programFile);
+  StartTrace(app_.ProgramFile().toStdString());
   InitSharedPalette();
-  LeftColour = 249;
-  RightColour = 252;
+  app_.session().SetLeftColour(249);
+  app_.session().SetRightColour(252);
   WindowProgressSink sink(this, app_.dialogs());
   LoadStartupPalette(&sink);
-  Palette = GetPendingPalette(PaletteCopy);
-  SetCurrentPalette(PaletteCopy, Palette);
+  app_.session().ApplyPalette();
 
   RestoreWindowGeometry(*this, "CutLeft", "CutTop", "CutWidth", "CutHeight");
-
-  CurrentFileName.clear();
-  Recent->Load();
-  ResizePaintBox(640, 400);
-  for (IndexedImage* image : {&ViewImage, &DisplayImage, &BackupImage, &PictureImage, &PieceImage, &ToolImage})
-    CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), *image);
-  FillImage(PictureImage, 255);
-  CopyImage(ViewImage, PictureImage, kNoTransparent);
-  CopyImage(PieceImage, PictureImage, kNoTransparent);
-  CopyImage(ToolImage, PictureImage, kNoTransparent);
-
-  FrameSize = 0;
-  DrawnFrameSize = 0;
-  PositionX = PositionY = 0;
-  Mode = 0;
-  BackgroundMode = 0;
-  Busy = false;
-  RegionWidth = 256;
-  RegionHeight = 240;
-  PaintEnabled = true;
-  Modified = false;
-  ComposeAll();
+  recent_->Load();
+  IndexedImage blank;
+  CreateImage(640, 400, blank);
+  FillImage(blank, 255);
+  document_.Replace(std::move(blank));
+  document_.SetFileName({});
+  document_.MarkSaved();
+  view_->ShowPicture(document_.Picture());
+  app_.session().SetBackground(BackgroundTarget::None);
 }
 
 bool TForm1::CloseQuery() {
-  if (!Modified) return true;
+  if (!document_.Modified()) return true;
   const BoxAnswer answer = app_.dialogs().MessageBox(
       this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
       BoxButtons::YesNoCancel, BoxIcon::Information);
@@ -214,7 +216,7 @@ bool TForm1::CloseQuery() {
   if (answer == BoxAnswer::Yes) {
     MN_SAVEClick();
     // A failed or abandoned save has shown why; the collage stays open.
-    return !Modified;
+    return !document_.Modified();
   }
   return true;
 }
@@ -222,25 +224,24 @@ bool TForm1::CloseQuery() {
 void TForm1::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  Busy = true;
+  SetBusy(true);
   try {
     WriteSetting("CutLeft", std::to_string(x()));
     WriteSetting("CutTop", std::to_string(y()));
     WriteSetting("CutWidth", std::to_string(width()));
     WriteSetting("CutHeight", std::to_string(height()));
-    Recent->Save();
+    recent_->Save();
   } catch (const SettingsWriteError& error) {
     app_.ShowSettingsError(error);
     return;
   }
-  for (IndexedImage* image : {&PieceImage, &ToolImage, &PictureImage, &BackupImage, &DisplayImage, &ViewImage})
-    FreeImage(*image);
-  Palette.reset();
+  mode_.reset();
+  document_.Replace({});
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A close that arrives while a load or save is running waits for it.
-  if (Busy || !CloseQuery()) {
+  if (busy_ || !CloseQuery()) {
     event->ignore();
     return;
   }
@@ -249,83 +250,20 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QCoreApplication::quit();
 }
 
-void TForm1::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  FormResize();
+void TForm1::SetBusy(bool busy) {
+  busy_ = busy;
+  view_->SetBusy(busy);
 }
 
-void TForm1::FormResize() {
-  if (!PaintEnabled || !PictureImage.HasPixels()) return;
-  // The screen buffer holds previews; it is rebuilt only when its size is wrong.
-  if (DisplayImage.ImageWidth() == PictureImage.ImageWidth() &&
-      DisplayImage.ImageHeight() == PictureImage.ImageHeight() && DisplayImage.HasPixels())
-    return;
-  CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), DisplayImage);
-  if (blanked_) FillImage(DisplayImage, 255);
-  else ComposeAll();
-}
+// ---- palette ----
 
-// Presents the exposed rectangle of the screen buffer; composition happens
-// where the buffers change, never here, so an expose keeps every preview.
-void TForm1::PaintBox1Paint(QPainter& painter) {
-  if (!DisplayImage.HasPixels()) return;
-  // The blank display is drawn even while busy: it is what a palette load shows.
-  if (!blanked_ && (Busy || !PaintEnabled)) return;
-  PaintEnabled = false;
-  const QRect r = PaintBox1->ExposedRect();
-  DrawImageRegion(DisplayImage, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
-                  PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
-  PaintEnabled = true;
-}
+void TForm1::ApplyPalette() { app_.session().ApplyPalette(); }
 
-void TForm1::ApplyPalette() {
-  Palette = GetPendingPalette(PaletteCopy);
-  SetCurrentPalette(PaletteCopy, Palette);
-  for (IndexedImage* image : {&ViewImage, &DisplayImage, &PictureImage, &BackupImage})
-    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      image->colourTable[i] = {PaletteCopy[i].blue, PaletteCopy[i].green, PaletteCopy[i].red, 0};
-  if (app_.Started()) {
-    app_.edit().TakeSharedPalette(PaletteCopy);
-    app_.sub().TakeSharedPalette(PaletteCopy);
-    app_.colour().TakeSharedPalette(PaletteCopy);
-  }
-  blanked_ = false;
-  ComposeAll();
-}
+void TForm1::BlankAllCanvases() { app_.session().BlankCanvases(); }
 
-void TForm1::BlankAllCanvases() {
-  FillImage(DisplayImage, 255);
-  // The blank display also invalidates any composed frame grid.
-  DrawnFrameSize = 0;
-  blanked_ = true;
-  PaintBox1->repaint();
-  if (app_.Started()) {
-    app_.edit().BlankForPaletteChange();
-    app_.sub().BlankForPaletteChange();
-    app_.colour().BlankForPaletteChange();
-  }
-}
+// ---- captions and progress ----
 
-int TForm1::ScrollX() const {
-  const QScrollBar* bar = Scroll->horizontalScrollBar();
-  return bar->isVisible() ? bar->value() : 0;
-}
-
-int TForm1::ScrollY() const {
-  const QScrollBar* bar = Scroll->verticalScrollBar();
-  return bar->isVisible() ? bar->value() : 0;
-}
-
-void TForm1::ResizePaintBox(int width, int height) {
-  PaintEnabled = false;
-  PaintBox1->SetAreaSize(width, height);
-  PaintEnabled = true;
-}
-
-void TForm1::ResetScroll() {
-  Scroll->horizontalScrollBar()->setValue(0);
-  Scroll->verticalScrollBar()->setValue(0);
-}
+QString TForm1::FileCaption() const { return QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + document_.FileName(); }
 
 bool TForm1::event(QEvent* event) {
   if (event->type() == WM_FILEPROGRESS) {
@@ -336,7 +274,7 @@ bool TForm1::event(QEvent* event) {
       case 1: phase = QStringLiteral("ﾃﾞｰﾀﾛｰﾄﾞ "); break;
       default: phase = QStringLiteral("ﾊﾟﾚｯﾄ減色 "); break;
     }
-    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + CurrentFileName);
+    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + document_.FileName());
     // Loads run on this thread: let the new caption reach the screen now,
     // without taking user input in the middle of the load.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -344,161 +282,15 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-// ---- file commands ----
-
-void TForm1::MN_OPENClick() {
-  const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
-  if (!path) return;
-  OpenPictureFile(*path);
-}
-
-void TForm1::OpenPictureFile(const QString& path) {
-  if (!QFileInfo(path).isFile()) return;
-  // A picture that cannot be loaded keeps the file name and caption the canvas
-  // had, so that Save never writes over the file that failed.
-  const QString previousName = CurrentFileName;
-  const QString previousTitle = windowTitle();
-  setWindowTitle(path);
-  Busy = true;
-  // Kept so that a picture that cannot be loaded leaves canvas and colours as they were.
-  const PaletteTable previousCurrent = SharedPalette.current;
-
-  BlankAllCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
-  LoadPaletteFromPicture(path.toStdString(), &sink);
-  ApplyPalette();
-  ApplyPalette();
-
-  IndexedImage loaded;
-  const bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
-  if (ok) {
-    PictureImage = std::move(loaded);
-    for (IndexedImage* image : {&ViewImage, &DisplayImage, &BackupImage})
-      CreateImage(PictureImage.ImageWidth(), PictureImage.ImageHeight(), *image);
-    CopyImage(ViewImage, PictureImage, kNoTransparent);
-    RecreateWorkBuffers();
-    ResetScroll();
-    ResizePaintBox(PictureImage.ImageWidth(), PictureImage.ImageHeight());
-    Modified = false;
-    CurrentFileName = path;
-    Recent->Add(path);
-  } else {
-    SharedPalette.pending = previousCurrent;
-    ApplyPalette();
-    RealizeSharedPalette();
-    ApplyPalette();
-    DrawnFrameSize = 0;
-    if (sink.notices == 0)
-      app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
-                                QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
-  }
-  Busy = false;
-  setWindowTitle(ok ? path : previousTitle);
-  if (!ok) CurrentFileName = previousName;
-  ComposeAll();
-}
-
-void TForm1::MN_FILEREOPENClick(int k) {
-  const QString path = Recent->Path(k);
-  if (path.isEmpty()) return;
-  OpenPictureFile(path);
-}
-
-void TForm1::MN_SAVEClick() {
-  if (CurrentFileName.isEmpty()) {
-    MN_NEWSAVEClick();
-    return;
-  }
-  WindowProgressSink sink(this, app_.dialogs());
-  if (SavePictureFile(CurrentFileName.toStdString(), PictureImage, &sink)) {
-    Modified = false;
-    setWindowTitle(CurrentFileName + QStringLiteral(" 保存終了 "));
-    return;
-  }
-  // A failed save keeps the modified flag and says so.
-  setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + CurrentFileName);
-  if (sink.notices == 0)
-    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(CurrentFileName),
-                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
-}
-
-void TForm1::MN_NEWSAVEClick() {
-  const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
-  if (!chosen) return;
-  const QString path = WithSaveExtension(*chosen);
-  CurrentFileName = path;
-  setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + CurrentFileName);
-  MN_SAVEClick();
-}
-
-void TForm1::MN_NEWClick() {
-  Busy = true;
-  if (app_.dialogs().Exec(app_.sizeDialog()) == QDialog::Accepted) {
-    const int width = app_.sizeDialog().Width;
-    const int height = app_.sizeDialog().Height;
-    if (app_.dialogs().MessageBox(this, QStringLiteral("カラーパレットを変更しますか。"),
-                                  QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
-                                  BoxIcon::Question) == BoxAnswer::Ok) {
-      if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
-        CurrentFileName = *path;
-        BlankAllCanvases();
-        WindowProgressSink sink(this, app_.dialogs());
-        LoadPaletteFromPicture(path->toStdString(), &sink);
-        // Only the colours were wanted: no picture step will take the kept samples.
-        jpeg::ForgetSamples();
-        ApplyPalette();
-        ApplyPalette();
-      }
-    }
-    CurrentFileName.clear();
-    FreeImage(ViewImage);
-    ResizePaintBox(width, height);
-    for (IndexedImage* image : {&ViewImage, &DisplayImage, &BackupImage, &PictureImage})
-      CreateImage(width, height, *image);
-    FillImage(PictureImage, 255);
-    CopyImage(ViewImage, PictureImage, kNoTransparent);
-    RecreateWorkBuffers();
-    Modified = false;
-    if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
-                                  BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
-      BackgroundMode = 1;
-      app_.colour().ShowWindow();
-    }
-    ResetScroll();
-  }
-  Busy = false;
-  ComposeAll();
-}
-
-void TForm1::MN_ROREZURUClick() {
-  if (!app_.StartProgram(QStringLiteral("ROREZURU.EXE")))
-    app_.dialogs().MessageBox(this, QStringLiteral("ｶﾗｰﾊﾟﾚｯﾂ作成ﾂｰﾙを実行出来ませんでした"),
-                              QStringLiteral("呼び出しエラー"), BoxButtons::Ok, BoxIcon::Information);
-}
-
-void TForm1::MN_PALREINITClick() {
-  BlankAllCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
-  for (int pass = 0; pass < 2; ++pass) {
-    LoadStartupPalette(&sink);
-    ApplyPalette();
-  }
-}
-
 // ---- window commands ----
 
-namespace {
-// A checked item hides its window and loses the mark; otherwise it shows it.
-void ToggleWindow(QAction* item, QWidget& window) {
-  const bool show = !item->isChecked();
-  window.setVisible(show);
-  item->setChecked(show);
+void TForm1::MN_EDITClick() { app_.SetShown(WindowId::Edit, !Action(QStringLiteral("MN_EDIT"))->isChecked()); }
+
+void TForm1::MN_SUBClick() { app_.SetShown(WindowId::Sub, !Action(QStringLiteral("MN_SUB"))->isChecked()); }
+
+void TForm1::CanvasWindowShown(bool edit, bool shown) {
+  Action(edit ? QStringLiteral("MN_EDIT") : QStringLiteral("MN_SUB"))->setChecked(shown);
 }
-}  // namespace
-
-void TForm1::MN_EDITClick() { ToggleWindow(Action(QStringLiteral("MN_EDIT")), app_.edit()); }
-
-void TForm1::MN_SUBClick() { ToggleWindow(Action(QStringLiteral("MN_SUB")), app_.sub()); }
 
 void TForm1::MN_HELPEXClick() {
   QString path = QString::fromStdString(ProgramFolder()) + kHelpFileName;
@@ -514,20 +306,214 @@ void TForm1::MN_ENDClick() { close(); }
 
 // ---- fixed frames ----
 
-void TForm1::SetFrame(int size) {
-  Action(QStringLiteral("MN_MODERELEASE"))->setChecked(size == 0);
-  for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(size == s);
-  Action(QStringLiteral("MN_MODECENTER"))->setChecked(size == 1);
-  FrameSize = size;
-  DropCellDrag();
-  ComposeAll();
+void TForm1::ReflectFrame() {
+  const int frame = view_->Frame();
+  Action(QStringLiteral("MN_MODERELEASE"))->setChecked(frame == 0);
+  for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(frame == s);
+  Action(QStringLiteral("MN_MODECENTER"))->setChecked(frame == 1);
+  Action(QStringLiteral("MN_MODEHALFLEFT"))->setChecked(view_->HalfLeft());
+  Action(QStringLiteral("MN_MODEHALFUP"))->setChecked(view_->HalfUp());
 }
 
-void TForm1::ToggleHalfOffset(const QString& item) {
-  QAction* action = Action(item);
-  action->setChecked(!action->isChecked());
-  DropCellDrag();
-  ComposeAll();
+void TForm1::SetFrame(int size) {
+  if (mode_) mode_->FramesChanged();
+  view_->SetFrame(size);
+  ReflectFrame();
+}
+
+void TForm1::ToggleHalfOffset(bool left) {
+  if (mode_) mode_->FramesChanged();
+  if (left) view_->SetHalfLeft(!view_->HalfLeft());
+  else view_->SetHalfUp(!view_->HalfUp());
+  ReflectFrame();
+}
+
+// ---- modes ----
+
+std::unique_ptr<CanvasMode> TForm1::MakeMode(MainMode kind) {
+  switch (kind) {
+    case MainMode::CopyToEdit:
+    case MainMode::CopyToEditEdgeCut:
+    case MainMode::MoveToEdit: return std::make_unique<SelectionMode>(*this, kind);
+    case MainMode::PasteFromEdit:
+    case MainMode::PasteFromEditEdgeCut: return std::make_unique<PasteMode>(*this, kind);
+    case MainMode::CellCopy:
+    case MainMode::CellMove:
+    case MainMode::CellExchange: return std::make_unique<CellMode>(*this, kind);
+    case MainMode::Edit: return std::make_unique<EditMode>(*this);
+    case MainMode::None:
+    case MainMode::ExchangeWithSub: break;
+  }
+  return nullptr;
+}
+
+void TForm1::ReflectMode() {
+  const MainMode current = mode_ ? mode_->Kind() : MainMode::None;
+  for (const ModeItem& item : kModeItems)
+    if (QAction* action = Action(QString::fromLatin1(item.item))) action->setChecked(item.mode == current);
+}
+
+void TForm1::EnterMode(MainMode kind) {
+  // Every mode starts from the committed picture: a preview, a dragged cell
+  // or an unfinished gesture never survives a change of mode.
+  retired_ = std::move(mode_);
+  view_->RestoreAll(document_.Picture());
+  if (document_.Picture().HasPixels()) mode_ = MakeMode(kind);
+  ReflectMode();
+  if (mode_) mode_->Enter();
+}
+
+void TForm1::CanvasCommand(int kind) {
+  MainMode next;
+  if (!ModeFromNumber(kind, next)) return;
+  switch (next) {
+    case MainMode::None:
+      if (mode_) mode_->Confirm();
+      EnterMode(MainMode::None);
+      break;
+    case MainMode::ExchangeWithSub:
+      if (mode_) mode_->Leave(false);
+      EnterMode(MainMode::None);
+      ExchangeWithSub();
+      break;
+    case MainMode::CellExchange:
+      // The jigsaw goes on when its own mode is chosen again.
+      if (mode_ && mode_->Kind() == next && static_cast<CellMode&>(*mode_).Playing()) {
+        mode_->FramesChanged();
+        view_->RestoreAll(document_.Picture());
+        break;
+      }
+      [[fallthrough]];
+    default:
+      if (mode_) mode_->Leave(false);
+      EnterMode(next);
+      break;
+  }
+}
+
+void TForm1::MN_REALClick() {
+  CanvasCommand(ModeNumber(MainMode::None));
+  setWindowTitle(FileCaption());
+}
+
+void TForm1::PaintBox1DblClick() { CanvasCommand(ModeNumber(MainMode::None)); }
+
+void TForm1::MN_HensyuModeClick() {
+  const MainMode current = mode_ ? mode_->Kind() : MainMode::None;
+  if (current == MainMode::None) EnterMode(MainMode::Edit);
+  else if (current == MainMode::Edit) {
+    mode_->Leave(false);
+    EnterMode(MainMode::None);
+  }
+}
+
+void TForm1::PasteAtTypedPosition(bool edgeCut) {
+  int x = 0, y = 0;
+  if (!app_.AskPastePosition(x, y)) return;
+  const MainMode remembered = mode_ ? mode_->Kind() : MainMode::None;
+  retired_ = std::move(mode_);
+  if (document_.Picture().HasPixels()) {
+    PasteMode paste(*this, edgeCut ? MainMode::PasteFromEditEdgeCut : MainMode::PasteFromEdit);
+    paste.PasteAt({x, y});
+  }
+  view_->RestoreAll(document_.Picture());
+  // The mode the user was in goes on, with its item checked again; a paste
+  // mode shows a fresh preview over the new picture.
+  const bool paste = remembered == MainMode::PasteFromEdit || remembered == MainMode::PasteFromEditEdgeCut;
+  if (paste) {
+    EnterMode(remembered);
+    return;
+  }
+  if (document_.Picture().HasPixels()) mode_ = MakeMode(remembered);
+  ReflectMode();
+}
+
+void TForm1::GameSolved(int moves, const QString& duration) {
+  CanvasCommand(ModeNumber(MainMode::None));
+  setWindowTitle(FileCaption());
+  app_.dialogs().MessageBox(this, QStringLiteral("完成です！　%1手、%2で並べ終えました。").arg(moves).arg(duration),
+                            QStringLiteral("ゲームクリア"), BoxButtons::Ok, BoxIcon::Information);
+}
+
+// ---- mouse ----
+
+void TForm1::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
+  ReentryGuard guard(mouseDownRunning_);
+  if (!guard.Entered() || busy_ || !document_.Picture().HasPixels() || !mode_) return;
+  if (mode_->Press(button, {x, y}) == PressResult::Cancel) {
+    mode_->Leave(true);
+    EnterMode(MainMode::None);
+  }
+  retired_.reset();
+}
+
+void TForm1::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
+  ReentryGuard guard(mouseMoveRunning_);
+  if (!guard.Entered() || busy_ || !mode_ || !mode_->Tracking()) return;
+  mode_->Move({x, y});
+  retired_.reset();
+}
+
+void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
+  if (busy_ || !mode_ || !mode_->Tracking()) return;
+  mode_->Release(button, {x, y});
+  retired_.reset();
+}
+
+// ---- the exchange with the sub canvas ----
+
+bool TForm1::ShowNewPicture() {
+  if (!view_->ShowPicture(document_.Picture())) return false;
+  // Nothing picked, drawn or previewed on the old picture goes on over the
+  // new one; the mode itself stays, afresh.
+  if (mode_) {
+    const MainMode kind = mode_->Kind();
+    retired_ = std::move(mode_);
+    mode_ = MakeMode(kind);
+  }
+  return true;
+}
+
+bool TForm1::ReceivePicture(IndexedImage picture) {
+  if (!picture.HasPixels()) return false;
+  IndexedImage previous = std::move(document_.Picture());
+  document_.Replace(std::move(picture));
+  if (!ShowNewPicture()) {
+    document_.Replace(std::move(previous));
+    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません")
+                       .arg(document_.Picture().ImageWidth())
+                       .arg(document_.Picture().ImageHeight()));
+    return false;
+  }
+  document_.MarkModified();
+  return true;
+}
+
+void TForm1::ExchangeWithSub() {
+  const IndexedImage& sub = app_.SubPicture();
+  // Both pictures must exist, or the exchange would leave one canvas empty.
+  if (!sub.HasPixels() || !document_.Picture().HasPixels()) return;
+  SetBusy(true);
+  IndexedImage fromSub;
+  if (CreateImage(sub.ImageWidth(), sub.ImageHeight(), fromSub)) {
+    CopyImage(fromSub, sub, kNoTransparent);
+    app_.SubReceivePicture(document_.Picture());
+    ReceivePicture(std::move(fromSub));
+  } else {
+    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(sub.ImageWidth()).arg(sub.ImageHeight()));
+  }
+  SetBusy(false);
+  view_->ComposeAll();
+}
+
+void TForm1::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order) {
+  IndexedImage& picture = document_.Picture();
+  IndexedImage spare;
+  CreateImage(picture.ImageWidth(), picture.ImageHeight(), spare);
+  zudizar::FillBackground(picture, spare, left, right, horizontal, order);
+  // A running paste preview starts again from the filled picture.
+  if (mode_) mode_->PictureChanged();
+  view_->RestoreAll(picture);
 }
 
 }  // namespace zudizar

@@ -2,60 +2,48 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/jigsaw.h"
-#include "core/pixel_ops.h"
-#include "core/tool_session.h"
-#include "core/shared_palette.h"
-
-class QScrollArea;
+#include "ui/common/document.h"
+#include "ui/main/canvas_modes.h"
 
 namespace zudizar {
 
 class App;
+class CanvasView;
 class PaintBox;
 class RecentFileList;
 
 inline const QString kMainCaption = QStringLiteral("ﾐﾗﾙｶ貼り絵　v0.46");
-inline const QString kPictureOpenFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ALL (*)");
-inline const QString kPictureSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
 
-// The main palette: the main window with the main canvas.
+// The main canvas window ("メインパレット"): the collage being made, with its
+// modes (selections for the edit palette, pastes from it, cells and the
+// jigsaw, edit mode, the exchange with the sub canvas). The document is the
+// picture; the view shows it; the current mode object handles the mouse.
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
   explicit TForm1(App& app);
+  ~TForm1() override;
 
-  // The six image buffers.
-  IndexedImage PictureImage;  // the document: saved, loaded, exchanged; confirmed pastes land here
-  IndexedImage ViewImage;     // the picture as shown, with a paste preview while one moves
-  IndexedImage DisplayImage;  // the screen buffer: ViewImage plus grid and outlines; all that is painted
-  IndexedImage BackupImage;   // the picture as it was when a paste preview or shift started
-  IndexedImage PieceImage;    // edit mode's move tool: the piece it carries
-  IndexedImage ToolImage;     // edit mode's rubber bands and stamps before the release commits them
-
-  QString CurrentFileName;
-  int FrameSize = 0;
-  int DrawnFrameSize = 0;
-  int PositionX = 0, PositionY = 0;
-  int RegionWidth = 256, RegionHeight = 240;
-  int Mode = 0;
-  bool Busy = false;
-  bool PaintEnabled = true;
-  bool Modified = false;
-  int BackgroundMode = 0;
-  std::uint8_t LeftColour = 249;
-  std::uint8_t RightColour = 252;
-  PaletteTable PaletteCopy{};
-  PaletteHandle Palette;
-
-  PaintBox* PaintBox1 = nullptr;
-  QScrollArea* Scroll = nullptr;
-  RecentFileList* Recent = nullptr;
+  // The buffers, read-only: the document's picture, the picture as shown
+  // (with a paste preview), and the screen buffer (with grid and outlines).
+  const IndexedImage& PictureImage() const { return document_.Picture(); }
+  const IndexedImage& ViewImage() const;
+  const IndexedImage& DisplayImage() const;
+  const QString& CurrentFileName() const { return document_.FileName(); }
+  bool Modified() const { return document_.Modified(); }
+  bool Busy() const { return busy_; }
+  // The defined mode number (0 none, 1-5 transfers, 20 edit mode, 21-23 cells).
+  int Mode() const { return ModeNumber(mode_ ? mode_->Kind() : MainMode::None); }
+  int FrameSize() const;
+  CanvasView& View() { return *view_; }
+  PaintBox* PaintBox1() const;
+  RecentFileList* Recent() const { return recent_; }
 
   // The menu item of that name (MN_OPEN, MN_MODE24, …), or null.
   QAction* Action(const QString& name) const;
@@ -65,15 +53,18 @@ class TForm1 : public QMainWindow {
   // (stay open) for Cancel or when the save chosen by Yes did not complete.
   bool CloseQuery();
   void FormDestroy();
-  void FormResize();
-  void PaintBox1Paint(QPainter& painter);
   void ApplyPalette();
   void BlankAllCanvases();
-  // Records that PictureImage changed through a command.
-  void MarkModified() { Modified = true; }
-  // Scroll position: the top-left canvas pixel visible (0 for a hidden bar).
-  int ScrollX() const;
-  int ScrollY() const;
+  // Records that the picture changed through a command.
+  void MarkModified() { document_.MarkModified(); }
+  // The jigsaw was solved with `moves` moves in `duration`: the game ends.
+  void GameSolved(int moves, const QString& duration);
+  // Takes a whole picture (the sub canvas's, in an exchange; a test's).
+  bool ReceivePicture(IndexedImage picture);
+  // Fills the picture with `left`, or a gradient to `right` in swatch order.
+  void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
+  // Marks MN_EDIT and MN_SUB as their windows are shown and hidden.
+  void CanvasWindowShown(bool edit, bool shown);
 
   // File and palette commands.
   void MN_NEWClick();
@@ -90,95 +81,60 @@ class TForm1 : public QMainWindow {
   void MN_HELPEXClick();
   void MN_VERSIONClick();
   void MN_ENDClick();
-  // Fixed frames.
+  // Fixed frames: 0 none, 1 centre lines, else the cell size.
   void SetFrame(int size);
-  void ToggleHalfOffset(const QString& item);
+  void ToggleHalfOffset(bool left);
 
-  // ---- Canvas modes, transfers and the jigsaw (main_canvas.cpp, main_jigsaw.cpp) ----
-  // The single entry point of all modes: 0 confirms, 1–3 select for the edit
-  // palette, 4–5 paste from it, 8 exchanges with the sub palette, 21–23 copy,
-  // move and exchange cells (or shift the whole picture without a frame).
+  // The single entry point of all modes, by the defined numbers: 0 confirms,
+  // 1-3 select for the edit palette, 4-5 paste from it, 8 exchanges with the
+  // sub canvas, 21-23 copy, move and exchange cells.
   void CanvasCommand(int kind);
-  void TrackSelection(int x, int y);
-  // Target PictureImage writes the paste; any other target shows the preview.
-  void ShowPastePreview(IndexedImage& target, int x, int y);
   void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
   void PaintBox1MouseMove(Qt::MouseButton button, int x, int y);
   void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
   void PaintBox1DblClick();
   void MN_REALClick();
-  void MN_MAINTOCOPYClick();
-  void MN_MAINTOCOPYRClick();
+  void MN_MAINTOCOPYClick() { PasteAtTypedPosition(false); }
+  void MN_MAINTOCOPYRClick() { PasteAtTypedPosition(true); }
+  void PasteAtTypedPosition(bool edgeCut);
   void MN_HensyuModeClick();
   void MN_MAINJIGSClick();
-  // Keeps MN_EDIT and MN_SUB checked exactly while their palettes are shown.
-  void FollowPaletteVisibility();
-  // Snaps a pointer position to the current frame and half offsets.
-  Point Snap(Point p) const;
-  // DisplayImage := ViewImage with the grid and the outline, over a rectangle or everything.
-  void ComposeRect(Rect r);
-  void ComposeAll();
 
-  bool Tracking = false;
-  bool Confirming = false;
-  Point DragStart, DragCurrent;
   // Makes the jigsaw's generator; tests install a seeded one.
   std::function<JigsawRandom()> MakeJigsawRandom = ClockJigsawRandom;
-  // The running game: the picture it must return to, and the moves so far.
-  struct JigsawGame {
-    bool active = false;
-    IndexedImage solution;
-    int moves = 0;
-    qint64 startedMs = 0;
-  } Jigsaw;
 
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  friend class CanvasMode;
   void BuildMenu();
-  void ResizePaintBox(int width, int height);
-  void ResetScroll();
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  bool HalfLeft() const;
-  bool HalfUp() const;
-  // Checks the one transfer or mode item named (none for null), unchecks the others.
-  void CheckTransferItems(const char* checked);
-  void RecreateWorkBuffers();
+  // The marks of the transfer and mode items follow the mode.
+  void ReflectMode();
+  void ReflectFrame();
+  // Leaves the current mode (dropping what it holds) and enters `kind`.
+  void EnterMode(MainMode kind);
+  // Shows a new picture: view buffers, scroll, and no mode data of the old one.
+  bool ShowNewPicture();
   void ExchangeWithSub();
-  void StartEditTransfer(int mode);
-  void PasteAtTypedPosition(int mode);
-  void CellPress(Point p);
-  void CellDrag(Point p);
-  void CellDrop(Point p);
-  void TurnCellAt(Point p);
-  void JigsawMoveMade();
-  void EndJigsaw();
-  void RestoreViewRect(Rect r);
-  // A cell drag or shift cannot go on over a changed grid: it is dropped unchanged.
-  void DropCellDrag();
-  void ComposeFrom(const IndexedImage& source, Rect r);
-  void EditModePress(Qt::MouseButton button, Point p);
-  void EditModeMove(Point p);
-  void EditModeRelease(Point p);
-  // Shows a step of edit mode's gesture and takes what it committed.
-  void ShowToolStep(const ToolStep& step);
-  ToolInk EditModeInk();
+  QString FileCaption() const;
+  std::unique_ptr<CanvasMode> MakeMode(MainMode kind);
+  void SetBusy(bool busy);
 
-  // Edit mode draws with the shared tool settings in a gesture of its own.
-  ToolSession editTools_;
-  SwatchArrangement gradientOrder_{};
-
-  Rect selection_;         // the outline shown in DisplayImage (modes 1–3, no frame)
-  Rect preview_;           // the paste preview built into ViewImage (modes 4–5)
-  IndexedImage carried_;   // the cell picked in modes 21–23
-  bool mouseDownRunning_ = false, mouseMoveRunning_ = false, previewRunning_ = false, exchangeRunning_ = false;
-
+  // Test support sets a document up directly (a name, a few pixels).
+  friend class WindowProbe;
   App& app_;
+  Document document_;
+  CanvasView* view_ = nullptr;
+  std::unique_ptr<CanvasMode> mode_;
+  // A mode left while one of its own handlers runs lives until that returns.
+  std::unique_ptr<CanvasMode> retired_;
+  RecentFileList* recent_ = nullptr;
+  bool busy_ = false;
   bool destroyed_ = false;
-  bool blanked_ = false;
+  bool mouseDownRunning_ = false;
+  bool mouseMoveRunning_ = false;
 };
 
 }  // namespace zudizar

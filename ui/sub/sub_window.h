@@ -5,43 +5,39 @@
 
 #include "core/geometry.h"
 #include "core/indexed_image.h"
-#include "core/shared_palette.h"
+#include "ui/common/document.h"
 
 class QAction;
-class QScrollArea;
 
 namespace zudizar {
 
 class App;
+class CanvasView;
 class PaintBox;
 class RecentFileList;
 
 inline const QString kSubCaptionPrefix = QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ");
 inline const QString kSubPickPrompt = QStringLiteral("サブパレット上でマウスクリックして、コピー元を決めて下さい。");
 
-// The sub palette: a second canvas beside the main palette, a source of
-// pieces for the edit palette.
+// The sub canvas window ("ｻﾌﾞﾊﾟﾚｯﾄ"): a second canvas beside the main one, a
+// source of pieces for the edit palette and the other side of the exchange.
 class TTAVOSUBF : public QMainWindow {
   Q_OBJECT
  public:
   explicit TTAVOSUBF(App& app);
 
-  // The picture; the picture as last committed for display; that plus the
-  // overlays (frame grid, pick outline), exactly what the screen shows.
-  IndexedImage SubPictureImage;  // the document: saved, transferred and exchanged
-  IndexedImage SubViewImage;     // the picture as last committed for display
-  IndexedImage SubDisplayImage;  // the screen buffer: SubViewImage plus frame grid and pick outline
-  QString FileName;
-  int FrameSize = 0;
-  int TransferMode = 0;
-  bool Tracking = false;
-  Rect PickRect{0, 0, 1, 1};
-  bool Busy = false;
-  bool PaintEnabled = true;
-
-  PaintBox* PaintBox1 = nullptr;
-  QScrollArea* Scroll = nullptr;
-  RecentFileList* Recent = nullptr;
+  // The buffers, read-only: the document's picture, the picture as shown,
+  // and the screen buffer (with frame grid and pick outline).
+  const IndexedImage& SubPictureImage() const { return document_.Picture(); }
+  const IndexedImage& SubViewImage() const;
+  const IndexedImage& SubDisplayImage() const;
+  const QString& FileName() const { return document_.FileName(); }
+  int FrameSize() const;
+  int TransferMode() const { return transferMode_; }
+  const Rect& PickRect() const { return pick_; }
+  bool Busy() const { return busy_; }
+  PaintBox* PaintBox1() const;
+  RecentFileList* Recent() const { return recent_; }
 
   // The menu item of that name (MN_OPEN, MN_MODE24, …), or null.
   QAction* Action(const QString& name) const;
@@ -49,13 +45,10 @@ class TTAVOSUBF : public QMainWindow {
   void FormCreate();
   void FormDestroy();
   void FormHide();
-  void TakeSharedPalette(const PaletteTable& table);
-  void BlankForPaletteChange();
-  // Composes what a repaint shows (the frame grid when its settings changed)
-  // and presents it; used after the picture changed from outside.
-  void RepaintView();
-  // Takes the main palette's picture as its own (sub_exchange.cpp).
-  void ReceiveMainPicture();
+  // Takes the main canvas's picture as its own in an exchange.
+  void ReceiveMainPicture(const IndexedImage& picture);
+  // Fills the picture with one colour (the background of a new canvas).
+  void FillBackground(std::uint8_t colour);
 
   // Transfers to the edit palette: 6 copy, 7 copy with edge cut, 0 confirm.
   void StartSubTransfer(int mode);
@@ -80,42 +73,37 @@ class TTAVOSUBF : public QMainWindow {
   void MN_REALClick();
   // The nine frame items: 0 none, 1 centre lines, else the cell size.
   void SetFrame(int size);
-  void ToggleHalfOffset(const QString& item);
-  // Shows SubViewImage again after another window changed it.
-  void RefreshView();
+  void ToggleHalfOffset(bool left);
 
  protected:
   bool event(QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
-  friend class SubPaintBox;
   void BuildMenu();
-  void PaintBox1Paint(QPainter& painter, const QRect& exposed);
-  void ResizePaintBox(int width, int height);
-  void ResetScroll();
-  // Drops the composed frame grid so that the next repaint recomposes.
-  void ResetFrameCache() { drawnFrameSize_ = 0; }
+  void ReflectFrame();
   void SaveGeometry();
+  bool Picking() const;
   void PickAt(int x, int y);
   void CancelTransfer();
   void EndTransfer();
   void UncheckTransferItems();
-  // What this window asks of the edit and main palettes (sub_links.cpp).
-  void EditSetTransferMode(int mode);
-  void EditPreview(int x, int y, int transparent, int h, int w);
-  void EditCopyInto(int x, int y, int transparent, int h, int w);
-  void EditRestoreView();
-  void MainExchange();
+  // Shows the document's picture afresh; false (nothing changed) without memory.
+  bool ShowNewPicture();
 
+  // Test support sets a document up directly (a name, a few pixels).
+  friend class WindowProbe;
   App& app_;
+  Document document_;
+  CanvasView* view_ = nullptr;
+  RecentFileList* recent_ = nullptr;
+  int transferMode_ = 0;
+  bool tracking_ = false;
+  Rect pick_{0, 0, 1, 1};
+  bool busy_ = false;
   bool destroyed_ = false;
   bool mouseGate_ = false;
-  int drawnFrameSize_ = 0;
-  bool drawnHalfLeft_ = false;
-  bool drawnHalfUp_ = false;
-  Rect shownOutline_;      // the pick outline now drawn in SubDisplayImage
-  QString progressName_;   // the file a running load or save names in its captions
+  QString progressName_;  // the file a running load or save names in its captions
 };
 
 }  // namespace zudizar

@@ -1,0 +1,352 @@
+#include "ui/main/canvas_modes.h"
+
+#include <QDateTime>
+#include <algorithm>
+
+#include "core/frames.h"
+#include "core/region.h"
+#include "core/transfer.h"
+#include "ui/app/app.h"
+#include "ui/common/canvas_view.h"
+#include "ui/common/document.h"
+#include "ui/main/main_window.h"
+
+namespace zudizar {
+
+namespace {
+
+constexpr std::uint8_t kOutlineColour = 248;
+const QString kPlayCaption = QStringLiteral("マウス左でマス移動、マウス右でマス回転です。");
+
+QString DurationText(qint64 ms) {
+  const qint64 seconds = ms / 1000;
+  if (seconds < 60) return QStringLiteral("%1秒").arg(seconds);
+  return QStringLiteral("%1分%2秒").arg(seconds / 60).arg(seconds % 60);
+}
+
+}  // namespace
+
+bool ModeFromNumber(int number, MainMode& mode) {
+  switch (number) {
+    case 0: case 1: case 2: case 3: case 4: case 5: case 8: case 20: case 21: case 22: case 23:
+      mode = static_cast<MainMode>(number);
+      return true;
+    default:
+      return false;
+  }
+}
+
+App& CanvasMode::app() const { return window_.app_; }
+Document& CanvasMode::document() const { return window_.document_; }
+CanvasView& CanvasMode::view() const { return *window_.view_; }
+const IndexedImage& CanvasMode::picture() const { return window_.document_.Picture(); }
+void CanvasMode::Caption(const QString& caption) const { window_.setWindowTitle(caption); }
+void CanvasMode::Solved(int moves, const QString& duration) const { window_.GameSolved(moves, duration); }
+
+// ---- selection for the edit palette ----
+
+SelectionMode::SelectionMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {
+  position_ = {view().ScrollX(), view().ScrollY()};
+}
+
+PressResult SelectionMode::Press(Qt::MouseButton button, Point p) {
+  if (button == Qt::RightButton) return PressResult::Cancel;
+  if (button != Qt::LeftButton) return PressResult::Stay;
+  tracking_ = true;
+  Track(view().Snap(p));
+  return PressResult::Stay;
+}
+
+void SelectionMode::Move(Point p) { Track(view().Snap(p)); }
+
+void SelectionMode::Release(Qt::MouseButton button, Point p) {
+  if (button != Qt::LeftButton) return;
+  Track(view().Snap(p));
+  tracking_ = false;
+}
+
+void SelectionMode::Track(Point p) {
+  const IndexedImage& source = picture();
+  if (!source.HasPixels()) return;
+  const IndexedImage& edit = app().EditPicture();
+  const int w = edit.ImageWidth(), h = edit.ImageHeight();
+  p.x = std::clamp(p.x, 0, source.ImageWidth() - 1);
+  p.y = std::clamp(p.y, 0, source.ImageHeight() - 1);
+  const int transparent = kind_ == MainMode::CopyToEditEdgeCut ? BackgroundColour(source) : kNoTransparent;
+  app().EditPreviewTransfer(p.x, p.y, transparent, source, h, w);
+  // The outline is drawn only without a frame.
+  view().SetOutline(view().Frame() == 0 ? Rect{p.x, p.y, w, h}.Intersect(ImageRect(source)) : Rect{});
+  position_ = p;
+  Caption(QStringLiteral("確定をマウスクリックして下さい"));
+}
+
+void SelectionMode::Confirm() {
+  const IndexedImage& edit = app().EditPicture();
+  const int w = edit.ImageWidth(), h = edit.ImageHeight();
+  IndexedImage& source = document().Picture();
+  const int transparent = TransferTransparent(ModeNumber(kind_), source);
+  app().EditCopyIn(position_.x, position_.y, transparent, source, h, w);
+  if (kind_ != MainMode::MoveToEdit) return;
+  // Exactly the region the edit palette took.
+  const Rect taken =
+      ClampTransfer(position_.x, position_.y, h, w, source.ImageWidth(), source.ImageHeight(), w, h);
+  FillClipped(source, taken, BackgroundColour(source));
+  window().MarkModified();
+}
+
+void SelectionMode::Leave(bool byUser) {
+  // No stale preview stays in the edit palette.
+  app().EditRestoreView();
+  if (byUser) app().EditSetTransferMode(kTransferNone);
+}
+
+// ---- paste from the edit palette ----
+
+PasteMode::PasteMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {
+  position_ = {view().ScrollX(), view().ScrollY()};
+}
+
+void PasteMode::Enter() {
+  PictureChanged();
+  ShowPreview(position_);
+}
+
+void PasteMode::PictureChanged() {
+  CreateImage(picture().ImageWidth(), picture().ImageHeight(), backup_);
+  CopyImage(backup_, picture(), kNoTransparent);
+  preview_ = {};
+}
+
+int PasteMode::Transparent() const {
+  return kind_ == MainMode::PasteFromEditEdgeCut ? BackgroundColour(app().EditPicture())
+                                                 : kNoTransparent;
+}
+
+PressResult PasteMode::Press(Qt::MouseButton button, Point p) {
+  if (button == Qt::RightButton) return PressResult::Cancel;
+  if (button != Qt::LeftButton) return PressResult::Stay;
+  tracking_ = true;
+  ShowPreview(view().Snap(p));
+  return PressResult::Stay;
+}
+
+void PasteMode::Move(Point p) { ShowPreview(view().Snap(p)); }
+
+void PasteMode::Release(Qt::MouseButton button, Point p) {
+  if (button != Qt::LeftButton) return;
+  ShowPreview(view().Snap(p));
+  tracking_ = false;
+}
+
+void PasteMode::ShowPreview(Point p) {
+  if (!picture().HasPixels() || !backup_.HasPixels()) return;
+  p.x = std::max(p.x, 0);
+  p.y = std::max(p.y, 0);
+  const IndexedImage& edit = app().EditPicture();
+  const int w = edit.ImageWidth(), h = edit.ImageHeight();
+  // The preview lives in the view, built over the picture as it was when the
+  // mode started, so every later composition keeps it and the grid is drawn
+  // once, over it.
+  IndexedImage& shown = view().View();
+  const Rect old = preview_;
+  CopyClipped(shown, {old.x, old.y}, backup_, old);
+  CopyRegion(shown, p.x, p.y, edit, 0, 0, w, h, Transparent());
+  // The area CopyRegion touches: its start is clamped onto the picture.
+  preview_ = Rect{std::min(p.x, shown.ImageWidth() - 1), std::min(p.y, shown.ImageHeight() - 1), w, h}.Intersect(
+      ImageRect(shown));
+  if (!preview_.Empty()) DrawRectOutline(shown, p.x, p.y, p.x + w - 1, p.y + h - 1, kOutlineColour);
+  view().Compose(old.Union(preview_));
+  position_ = p;
+}
+
+void PasteMode::PasteAt(Point p) {
+  position_ = {std::max(p.x, 0), std::max(p.y, 0)};
+  Confirm();
+}
+
+void PasteMode::Confirm() {
+  IndexedImage& target = document().Picture();
+  if (!target.HasPixels()) return;
+  const IndexedImage& edit = app().EditPicture();
+  CopyRegion(target, std::max(position_.x, 0), std::max(position_.y, 0), edit, 0, 0, edit.ImageWidth(),
+             edit.ImageHeight(), Transparent());
+  window().MarkModified();
+}
+
+// ---- cells ----
+
+CellMode::CellMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {}
+
+PressResult CellMode::Press(Qt::MouseButton button, Point p) {
+  if (button == Qt::RightButton) {
+    if (!tracking_) Turn(p);
+    return PressResult::Stay;
+  }
+  if (button != Qt::LeftButton) return PressResult::Stay;
+  const IndexedImage& source = picture();
+  const int frame = view().Frame();
+  if (frame == 0) {
+    // Without a frame the whole picture follows the pointer with its centre.
+    CreateImage(source.ImageWidth(), source.ImageHeight(), backup_);
+    CopyImage(backup_, source, kNoTransparent);
+    view().ShowShifted(backup_, p.x - source.ImageWidth() / 2, p.y - source.ImageHeight() / 2,
+                       BackgroundColour(source));
+    start_ = current_ = p;
+    tracking_ = true;
+    return PressResult::Stay;
+  }
+  const Point s = view().Snap(p);
+  TakeCell(carried_, source, CellRect(s, frame, source.ImageWidth(), source.ImageHeight()), BackgroundColour(source));
+  start_ = current_ = s;
+  tracking_ = true;
+  return PressResult::Stay;
+}
+
+void CellMode::Move(Point p) {
+  const IndexedImage& source = picture();
+  const int w = source.ImageWidth(), h = source.ImageHeight();
+  const int frame = view().Frame();
+  if (frame == 0) {
+    view().ShowShifted(backup_, p.x - w / 2, p.y - h / 2, BackgroundColour(source));
+    current_ = p;
+    return;
+  }
+  const Point s = view().Snap(p);
+  const Rect next = CellRect(s, frame, w, h);
+  const Rect old = CellRect(current_, frame, w, h);
+  if (next == old) return;
+  CopyClipped(view().View(), {old.x, old.y}, source, old);
+  PutCell(view().View(), next, carried_);
+  view().Compose(old);
+  view().Compose(next);
+  current_ = s;
+}
+
+void CellMode::Release(Qt::MouseButton button, Point p) {
+  if (button == Qt::LeftButton) Drop(p);
+}
+
+void CellMode::Drop(Point p) {
+  tracking_ = false;
+  IndexedImage& target = document().Picture();
+  const int w = target.ImageWidth(), h = target.ImageHeight();
+  const int frame = view().Frame();
+  if (frame == 0) {
+    const int dx = p.x - w / 2, dy = p.y - h / 2;
+    ShiftPicture(target, backup_, dx, dy, BackgroundColour(backup_));
+    FreeImage(backup_);
+    view().RestoreAll(target);
+    if (dx != 0 || dy != 0) window().MarkModified();
+    return;
+  }
+  const Point s = view().Snap(p);
+  const Rect cell = CellRect(s, frame, w, h);
+  const Rect start = CellRect(start_, frame, w, h);
+  const Rect shown = CellRect(current_, frame, w, h);
+  const bool moved = cell != start;
+  if (kind_ == MainMode::CellCopy) {
+    PutCell(target, cell, carried_);
+  } else if (kind_ == MainMode::CellMove) {
+    PutCell(target, cell, carried_);
+    if (moved) FillClipped(target, start, BackgroundColour(target));
+  } else if (moved) {
+    ExchangeCells(target, start, cell, BackgroundColour(target));
+  }
+  for (Rect r : {shown, start, cell}) view().Restore(target, r);
+  if (moved) {
+    window().MarkModified();
+    MoveMade();
+  }
+}
+
+void CellMode::Turn(Point p) {
+  const int frame = view().Frame();
+  if (frame == 0) return;
+  IndexedImage& target = document().Picture();
+  const Rect cell = CellRect(view().Snap(p), frame, target.ImageWidth(), target.ImageHeight());
+  if (!TurnCell(target, cell, 90, BackgroundColour(target))) return;
+  view().Restore(target, cell);
+  window().MarkModified();
+  MoveMade();
+}
+
+void CellMode::FramesChanged() {
+  // A drag cannot go on over a changed grid: it is dropped unchanged.
+  if (!tracking_) return;
+  tracking_ = false;
+  FreeImage(backup_);
+  view().RestoreAll(picture());
+}
+
+void CellMode::StartGame(IndexedImage solution) {
+  game_.solution = std::move(solution);
+  game_.active = game_.solution.HasPixels();
+  game_.moves = 0;
+  game_.startedMs = QDateTime::currentMSecsSinceEpoch();
+}
+
+void CellMode::MoveMade() {
+  if (kind_ != MainMode::CellExchange || !game_.active) return;
+  ++game_.moves;
+  Caption(kPlayCaption + QStringLiteral("　%1手").arg(game_.moves));
+  if (!SamePixels(picture(), game_.solution)) return;
+  const int moves = game_.moves;
+  const qint64 taken = QDateTime::currentMSecsSinceEpoch() - game_.startedMs;
+  game_ = {};
+  // The window ends the game as a confirm would; it keeps this object alive
+  // until the mouse handler that got here returns.
+  Solved(moves, DurationText(taken));
+}
+
+// ---- edit mode ----
+
+EditMode::EditMode(TForm1& window)
+    : CanvasMode(window), tools_(app().session().tools, &app().textStamper()) {
+  // The rubber bands and the move tool work on picture-sized copies.
+  for (IndexedImage* image : {&work_, &piece_}) {
+    CreateImage(picture().ImageWidth(), picture().ImageHeight(), *image);
+    CopyImage(*image, picture(), kNoTransparent);
+  }
+}
+
+ToolTarget EditMode::Target() { return {view().View(), work_, piece_}; }
+
+ToolInk EditMode::Ink() {
+  order_ = app().session().SwatchOrder();
+  return {app().session().LeftColour(), app().session().RightColour(), &order_};
+}
+
+void EditMode::Show(const ToolStep& step) {
+  switch (step.present) {
+    case Present::FromWork: view().ComposeFrom(work_, step.rect); break;
+    case Present::FromPicture: view().Compose(step.rect); break;
+    case Present::WholeView: view().ComposeAll(); break;
+    case Present::Nothing: break;
+  }
+  tracking_ = tools_.Dragging();
+  if (!step.committed) return;
+  CopyImage(document().Picture(), view().View(), kNoTransparent);
+  window().MarkModified();
+}
+
+PressResult EditMode::Press(Qt::MouseButton button, Point p) {
+  if (tracking_ || (button != Qt::LeftButton && button != Qt::RightButton)) return PressResult::Stay;
+  const ToolRow* row = FindTool(app().session().tools.DrawingTool());
+  // A tool that acts on the whole picture at once says so in the edit palette's caption.
+  const bool slow = row && row->joining == Joining::OnePoint;
+  if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("しばらくお待ち下さい"));
+  const ToolStep step = tools_.Press(Target(), Ink(), p, button == Qt::RightButton);
+  if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("編集ﾊﾟﾚｯﾄ ") + document().FileName());
+  Show(step);
+  return PressResult::Stay;
+}
+
+void EditMode::Move(Point p) { Show(tools_.Move(Target(), Ink(), p)); }
+
+void EditMode::Release(Qt::MouseButton button, Point p) {
+  // A gesture ends with the button that started it.
+  if ((button == Qt::RightButton) != tools_.RightDrag()) return;
+  Show(tools_.Release(Target(), Ink(), p));
+}
+
+}  // namespace zudizar

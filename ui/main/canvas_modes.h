@@ -1,0 +1,181 @@
+// The main canvas's modes as objects. The window forwards press, move and
+// release in picture pixels to the current mode; a mode draws its preview
+// into the view, owns its data only while it is active, and changes the
+// document once, on release or on confirm.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <qnamespace.h>
+#include <cstdint>
+
+#include "core/geometry.h"
+#include "core/indexed_image.h"
+#include "core/jigsaw.h"
+#include "core/tool_session.h"
+
+namespace zudizar {
+
+class App;
+class CanvasView;
+class Document;
+class TForm1;
+
+// The defined mode numbers, by name.
+enum class MainMode : int {
+  None = 0,
+  CopyToEdit = 1,
+  CopyToEditEdgeCut = 2,
+  MoveToEdit = 3,
+  PasteFromEdit = 4,
+  PasteFromEditEdgeCut = 5,
+  ExchangeWithSub = 8,
+  Edit = 20,
+  CellCopy = 21,
+  CellMove = 22,
+  CellExchange = 23,
+};
+
+// The one place where the defined numbers meet the names.
+constexpr int ModeNumber(MainMode mode) { return static_cast<int>(mode); }
+// A defined command number as a mode; false for a number that names none.
+bool ModeFromNumber(int number, MainMode& mode);
+
+// What a press asks of the window.
+enum class PressResult { Stay, Cancel };
+
+class CanvasMode {
+ public:
+  explicit CanvasMode(TForm1& window) : window_(window) {}
+  virtual ~CanvasMode() = default;
+  CanvasMode(const CanvasMode&) = delete;
+  CanvasMode& operator=(const CanvasMode&) = delete;
+
+  virtual MainMode Kind() const = 0;
+  // Called once the mode is current (its preview may appear now).
+  virtual void Enter() {}
+  virtual PressResult Press(Qt::MouseButton button, Point p) { return PressResult::Stay; }
+  virtual void Move(Point p) {}
+  virtual void Release(Qt::MouseButton button, Point p) {}
+  // The one commit of the mode's result (the confirm command).
+  virtual void Confirm() {}
+  // Leaves without committing; `byUser` for a right-click cancel.
+  virtual void Leave(bool byUser) {}
+  // The picture changed under the mode (a background fill).
+  virtual void PictureChanged() {}
+  // The frame or a half offset changed: a drag over the old grid is dropped.
+  virtual void FramesChanged() {}
+  // A gesture is running: moves reach the mode.
+  bool Tracking() const { return tracking_; }
+
+ protected:
+  App& app() const;
+  Document& document() const;
+  CanvasView& view() const;
+  TForm1& window() const { return window_; }
+  const IndexedImage& picture() const;
+  void Caption(const QString& caption) const;
+  // The jigsaw is solved: the window ends the game (and this mode).
+  void Solved(int moves, const QString& duration) const;
+  bool tracking_ = false;
+
+ private:
+  TForm1& window_;
+};
+
+// Modes 1-3: the pointer chooses the region the edit palette takes; the
+// confirm copies it there (and, for 3, clears it here).
+class SelectionMode : public CanvasMode {
+ public:
+  SelectionMode(TForm1& window, MainMode kind);
+  MainMode Kind() const override { return kind_; }
+  PressResult Press(Qt::MouseButton button, Point p) override;
+  void Move(Point p) override;
+  void Release(Qt::MouseButton button, Point p) override;
+  void Confirm() override;
+  void Leave(bool byUser) override;
+
+ private:
+  void Track(Point snapped);
+  MainMode kind_;
+  Point position_;
+};
+
+// Modes 4-5: the edit palette's picture follows the pointer as a preview in
+// the view; the confirm pastes it into the picture.
+class PasteMode : public CanvasMode {
+ public:
+  PasteMode(TForm1& window, MainMode kind);
+  MainMode Kind() const override { return kind_; }
+  void Enter() override;
+  PressResult Press(Qt::MouseButton button, Point p) override;
+  void Move(Point p) override;
+  void Release(Qt::MouseButton button, Point p) override;
+  void Confirm() override;
+  void PictureChanged() override;
+  // Pastes at a point without preview (the typed position).
+  void PasteAt(Point p);
+  // Moves the preview to a point (clamped at the top left).
+  void ShowPreview(Point p);
+
+ private:
+  int Transparent() const;
+  MainMode kind_;
+  Point position_;
+  IndexedImage backup_;  // the picture as it was when the preview started
+  Rect preview_;         // where the preview now lies in the view
+};
+
+// Modes 21-23: cells picked up, moved, exchanged and turned; without a frame
+// the whole picture shifts. Mode 23 carries the jigsaw game.
+class CellMode : public CanvasMode {
+ public:
+  CellMode(TForm1& window, MainMode kind);
+  MainMode Kind() const override { return kind_; }
+  PressResult Press(Qt::MouseButton button, Point p) override;
+  void Move(Point p) override;
+  void Release(Qt::MouseButton button, Point p) override;
+  void FramesChanged() override;
+  // Starts the game over the picture as it is now (the solution).
+  void StartGame(IndexedImage solution);
+  bool Playing() const { return game_.active; }
+
+ private:
+  void Drop(Point p);
+  void Turn(Point p);
+  void MoveMade();
+  MainMode kind_;
+  IndexedImage carried_;  // the picked cell
+  IndexedImage backup_;   // the picture when a whole-picture shift started
+  Point start_, current_;
+  struct Game {
+    bool active = false;
+    IndexedImage solution;
+    int moves = 0;
+    qint64 startedMs = 0;
+  } game_;
+};
+
+// Mode 20: the tools chosen in the edit palette draw on the main picture,
+// in a gesture of this mode's own. The view is the picture being drawn; a
+// step that commits copies it into the document.
+class EditMode : public CanvasMode {
+ public:
+  explicit EditMode(TForm1& window);
+  MainMode Kind() const override { return MainMode::Edit; }
+  PressResult Press(Qt::MouseButton button, Point p) override;
+  void Move(Point p) override;
+  void Release(Qt::MouseButton button, Point p) override;
+  void Leave(bool byUser) override { tools_.Cancel(); }
+
+ private:
+  ToolTarget Target();
+  ToolInk Ink();
+  void Show(const ToolStep& step);
+  ToolSession tools_;
+  IndexedImage work_;   // rubber bands and stamps before the release
+  IndexedImage piece_;  // what the move tool carries
+  SwatchArrangement order_{};
+};
+
+}  // namespace zudizar

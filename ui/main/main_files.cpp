@@ -1,0 +1,163 @@
+// The main canvas's file and palette commands.
+#include <QFileInfo>
+
+#include "formats/dispatch.h"
+#include "formats/jpeg/jpeg_samples.h"
+#include "palette/palette_load.h"
+#include "ui/app/app.h"
+#include "ui/common/canvas_view.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/file_progress.h"
+#include "ui/common/recent_files.h"
+#include "ui/main/main_window.h"
+
+namespace zudizar {
+
+void TForm1::MN_OPENClick() {
+  const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
+  if (!path) return;
+  OpenPictureFile(*path);
+}
+
+void TForm1::OpenPictureFile(const QString& path) {
+  if (!QFileInfo(path).isFile()) return;
+  // A picture that cannot be loaded keeps the file name and caption the canvas
+  // had, so that Save never writes over the file that failed.
+  const QString previousName = document_.FileName();
+  const QString previousTitle = windowTitle();
+  setWindowTitle(path);
+  SetBusy(true);
+  // Kept so that a picture that cannot be loaded leaves canvas and colours as they were.
+  const PaletteTable previousCurrent = SharedPalette.current;
+
+  Session& session = app_.session();
+  session.BlankCanvases();
+  WindowProgressSink sink(this, app_.dialogs());
+  LoadPaletteFromPicture(path.toStdString(), &sink);
+  session.ApplyMergedPalette();
+
+  IndexedImage loaded;
+  bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
+  if (ok) {
+    IndexedImage previous = std::move(document_.Picture());
+    document_.Replace(std::move(loaded));
+    ok = ShowNewPicture();
+    if (!ok) {
+      document_.Replace(std::move(previous));
+      sink.Notice(QStringLiteral("画像を表示するメモリがありません").toStdString(), kLoadFailedCaption,
+                  NoticeIcon::Error);
+    }
+  }
+  if (ok) {
+    document_.MarkSaved();
+    document_.SetFileName(path);
+    recent_->Add(path);
+  } else {
+    SharedPalette.pending = previousCurrent;
+    session.ApplyMergedPalette();
+    if (sink.notices == 0)
+      app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
+                                QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
+  }
+  SetBusy(false);
+  setWindowTitle(ok ? path : previousTitle);
+  if (!ok) document_.SetFileName(previousName);
+  view_->ComposeAll();
+}
+
+void TForm1::MN_FILEREOPENClick(int k) {
+  const QString path = recent_->Path(k);
+  if (path.isEmpty()) return;
+  OpenPictureFile(path);
+}
+
+void TForm1::MN_SAVEClick() {
+  if (document_.FileName().isEmpty()) {
+    MN_NEWSAVEClick();
+    return;
+  }
+  WindowProgressSink sink(this, app_.dialogs());
+  if (SavePictureFile(document_.FileName().toStdString(), document_.Picture(), &sink)) {
+    document_.MarkSaved();
+    setWindowTitle(document_.FileName() + QStringLiteral(" 保存終了 "));
+    return;
+  }
+  // A failed save keeps the modified flag and says so.
+  setWindowTitle(FileCaption());
+  if (sink.notices == 0)
+    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(document_.FileName()),
+                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
+}
+
+void TForm1::MN_NEWSAVEClick() {
+  const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
+  if (!chosen) return;
+  document_.SetFileName(WithSaveExtension(*chosen));
+  setWindowTitle(FileCaption());
+  MN_SAVEClick();
+}
+
+void TForm1::MN_NEWClick() {
+  SetBusy(true);
+  const QString previousName = document_.FileName();
+  int width = 0, height = 0;
+  if (app_.AskCanvasSize(width, height)) {
+    if (app_.dialogs().MessageBox(this, QStringLiteral("カラーパレットを変更しますか。"),
+                                  QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
+                                  BoxIcon::Question) == BoxAnswer::Ok) {
+      if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
+        document_.SetFileName(*path);
+        app_.session().BlankCanvases();
+        WindowProgressSink sink(this, app_.dialogs());
+        LoadPaletteFromPicture(path->toStdString(), &sink);
+        // Only the colours were wanted: no picture step will take the kept samples.
+        jpeg::ForgetSamples();
+        app_.session().ApplyMergedPalette();
+      }
+    }
+    IndexedImage blank;
+    if (CreateImage(width, height, blank)) {
+      FillImage(blank, 255);
+      IndexedImage previous = std::move(document_.Picture());
+      document_.Replace(std::move(blank));
+      if (ShowNewPicture()) {
+        document_.SetFileName({});
+        document_.MarkSaved();
+        if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"),
+                                      QStringLiteral("背景色選択"), BoxButtons::OkCancel,
+                                      BoxIcon::Question) == BoxAnswer::Ok) {
+          app_.session().SetBackground(BackgroundTarget::Main);
+          app_.ShowColourWindow();
+        }
+      } else {
+        document_.Replace(std::move(previous));
+        document_.SetFileName(previousName);
+        app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
+      }
+    } else {
+      document_.SetFileName(previousName);
+      app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
+    }
+  }
+  SetBusy(false);
+  view_->ComposeAll();
+}
+
+void TForm1::MN_ROREZURUClick() {
+  if (!app_.StartProgram(QStringLiteral("ROREZURU.EXE")))
+    app_.dialogs().MessageBox(this, QStringLiteral("ｶﾗｰﾊﾟﾚｯﾂ作成ﾂｰﾙを実行出来ませんでした"),
+                              QStringLiteral("呼び出しエラー"), BoxButtons::Ok, BoxIcon::Information);
+}
+
+void TForm1::MN_PALREINITClick() {
+  app_.session().BlankCanvases();
+  WindowProgressSink sink(this, app_.dialogs());
+  // Load, apply, load, apply: the second load rebuilds the display handle
+  // from the colours the first one made current.
+  for (int pass = 0; pass < 2; ++pass) {
+    LoadStartupPalette(&sink);
+    app_.session().ApplyPalette();
+  }
+}
+
+}  // namespace zudizar

@@ -1,7 +1,7 @@
 # Fails when an include points up the layer list (the windows may include the
 # App object's header, through which they reach each other), when a window's
-# folder includes another window's files other than the public window headers
-# that ui/app/app.cpp includes, or when the model layers include a Qt header.
+# folder includes any file of another window's folder (only ui/app knows every
+# window), or when the model layers include a Qt header.
 #
 # Layers, lowest first; a file may include only its own layer and those below.
 set(layer_folders base core formats palette ui/common WINDOW ui/app app)
@@ -27,14 +27,6 @@ function(folder_of path out)
     set(${out} "" PARENT_SCOPE)
   endif()
 endfunction()
-
-# The windows' public headers: what the App object includes of them.
-file(STRINGS ${SOURCE_DIR}/ui/app/app.cpp app_lines REGEX "^#include \"ui/")
-set(public_headers "")
-foreach(line ${app_lines})
-  string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
-  list(APPEND public_headers ${header})
-endforeach()
 
 set(offenders "")
 foreach(top base core formats palette ui app)
@@ -64,10 +56,7 @@ foreach(top base core formats palette ui app)
       elseif(to_rank GREATER from_rank)
         list(APPEND offenders "${f}: includes a higher layer: ${target}")
       elseif(to_rank EQUAL from_rank AND NOT to STREQUAL from)
-        list(FIND public_headers ${target} public)
-        if(public EQUAL -1)
-          list(APPEND offenders "${f}: includes another window's private file: ${target}")
-        endif()
+        list(APPEND offenders "${f}: includes another window's file: ${target}")
       endif()
     endforeach()
   endforeach()

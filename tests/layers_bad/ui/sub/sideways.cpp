@@ -1,2 +1,4 @@
-// Reaches into another window's private file: the layer check must refuse it.
+// Reaches into other windows' files, a private one and a window's own header:
+// the layer check must refuse both.
 #include "ui/edit/tool_table.h"
+#include "ui/edit/edit_window.h"

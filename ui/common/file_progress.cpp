@@ -13,13 +13,14 @@ void WindowProgressSink::FileProgress(int percent, int phase) {
   QCoreApplication::sendEvent(window_, &event);
 }
 
-void WindowProgressSink::Notice(const std::string& text, const std::string& caption, NoticeIcon icon) {
-  ++notices;
-  BoxIcon boxIcon = BoxIcon::Information;
-  if (icon == NoticeIcon::Warning) boxIcon = BoxIcon::Warning;
-  if (icon == NoticeIcon::Error) boxIcon = BoxIcon::Error;
-  dialogs_.MessageBox(window_, QString::fromStdString(text), QString::fromStdString(caption),
-                      BoxButtons::Ok, boxIcon);
+void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report) {
+  for (const FileMessage& message : report.messages) {
+    BoxIcon icon = BoxIcon::Information;
+    if (message.kind == MessageKind::Warning) icon = BoxIcon::Warning;
+    if (message.kind == MessageKind::Error) icon = BoxIcon::Error;
+    dialogs.MessageBox(window, QString::fromStdString(message.text), QString::fromStdString(message.caption),
+                       BoxButtons::Ok, icon);
+  }
 }
 
 QString WithSaveExtension(const QString& chosen) {

@@ -26,21 +26,19 @@ class FileProgressEvent : public QEvent {
   int phase_;
 };
 
-// Adapts a codec's progress and message boxes to one window, and counts the
-// boxes, so that a window adds its own failure box only when the codec showed
-// none.
+// Adapts a codec's progress to one window.
 class WindowProgressSink : public ProgressSink {
  public:
-  WindowProgressSink(QWidget* window, Dialogs& dialogs) : window_(window), dialogs_(dialogs) {}
+  explicit WindowProgressSink(QWidget* window) : window_(window) {}
   void FileProgress(int percent, int phase) override;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override;
-
-  int notices = 0;
 
  private:
   QWidget* window_;
-  Dialogs& dialogs_;
 };
+
+// Shows a report's messages in order as message boxes with an OK button
+// over `window`: information, warning and error icons by their kind.
+void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report);
 
 // The name Save as uses: a chosen name without an extension (and not ending
 // in a full stop) gains ".BMP".

@@ -16,7 +16,6 @@
 #include "base/trace.h"
 #include "core/region.h"
 #include "formats/dispatch.h"
-#include "formats/jpeg/jpeg_samples.h"
 #include "palette/palette_load.h"
 #include "ui/app/app.h"
 #include "ui/colour/colour_window.h"
@@ -174,8 +173,10 @@ void TForm1::FormCreate() {
   InitSharedPalette();
   LeftColour = 249;
   RightColour = 252;
-  WindowProgressSink sink(this, app_.dialogs());
-  LoadStartupPalette(&sink);
+  WindowProgressSink sink(this);
+  FileReport report;
+  LoadStartupPalette(&report, &sink);
+  ShowFileReport(this, app_.dialogs(), report);
   Palette = GetPendingPalette(PaletteCopy);
   SetCurrentPalette(PaletteCopy, Palette);
 
@@ -363,13 +364,20 @@ void TForm1::OpenPictureFile(const QString& path) {
   const PaletteTable previousCurrent = SharedPalette.current;
 
   BlankAllCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
-  LoadPaletteFromPicture(path.toStdString(), &sink);
+  WindowProgressSink sink(this);
+  // One read and one decode: the palette step's colours go on to the picture step.
+  OpenedPicture opened;
+  ReadPictureForOpen(path.toStdString(), opened);
+  FileReport paletteReport;
+  MergeOpenedColours(opened, &paletteReport, &sink);
+  ShowFileReport(this, app_.dialogs(), paletteReport);
   ApplyPalette();
   ApplyPalette();
 
   IndexedImage loaded;
-  const bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
+  FileReport pictureReport;
+  const bool ok = MapOpenedPicture(opened, loaded, &pictureReport, &sink) && loaded.HasPixels();
+  ShowFileReport(this, app_.dialogs(), pictureReport);
   if (ok) {
     PictureImage = std::move(loaded);
     for (IndexedImage* image : {&ViewImage, &DisplayImage, &BackupImage})
@@ -387,7 +395,7 @@ void TForm1::OpenPictureFile(const QString& path) {
     RealizeSharedPalette();
     ApplyPalette();
     DrawnFrameSize = 0;
-    if (sink.notices == 0)
+    if (paletteReport.Empty() && pictureReport.Empty())
       app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
                                 QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
   }
@@ -408,15 +416,18 @@ void TForm1::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this, app_.dialogs());
-  if (SavePictureFile(CurrentFileName.toStdString(), PictureImage, &sink)) {
+  WindowProgressSink sink(this);
+  FileReport report;
+  const bool saved = SavePictureFile(CurrentFileName.toStdString(), PictureImage, &report, &sink);
+  ShowFileReport(this, app_.dialogs(), report);
+  if (saved) {
     Modified = false;
     setWindowTitle(CurrentFileName + QStringLiteral(" 保存終了 "));
     return;
   }
   // A failed save keeps the modified flag and says so.
   setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + CurrentFileName);
-  if (sink.notices == 0)
+  if (report.Empty())
     app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(CurrentFileName),
                               QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }
@@ -441,10 +452,10 @@ void TForm1::MN_NEWClick() {
       if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
         CurrentFileName = *path;
         BlankAllCanvases();
-        WindowProgressSink sink(this, app_.dialogs());
-        LoadPaletteFromPicture(path->toStdString(), &sink);
-        // Only the colours were wanted: no picture step will take the kept samples.
-        jpeg::ForgetSamples();
+        WindowProgressSink sink(this);
+        FileReport report;
+        LoadPaletteFromPicture(path->toStdString(), &report, &sink);
+        ShowFileReport(this, app_.dialogs(), report);
         ApplyPalette();
         ApplyPalette();
       }
@@ -477,9 +488,11 @@ void TForm1::MN_ROREZURUClick() {
 
 void TForm1::MN_PALREINITClick() {
   BlankAllCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this);
   for (int pass = 0; pass < 2; ++pass) {
-    LoadStartupPalette(&sink);
+    FileReport report;
+    LoadStartupPalette(&report, &sink);
+    ShowFileReport(this, app_.dialogs(), report);
     ApplyPalette();
   }
 }

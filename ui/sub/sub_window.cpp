@@ -345,16 +345,16 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   const QString caption = windowTitle();
   Busy = true;
   progressName_ = path;
-  WindowProgressSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this);
+  FileReport report;
   IndexedImage loaded, view, display;
-  bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
+  bool ok = LoadPictureFile(path.toStdString(), loaded, &report, &sink) && loaded.HasPixels();
   if (ok) {
     ok = CreateImage(loaded.ImageWidth(), loaded.ImageHeight(), view) &&
          CreateImage(loaded.ImageWidth(), loaded.ImageHeight(), display);
-    if (!ok) {
-      sink.Notice("画像を表示するメモリがありません", "ﾌｧｲﾙのﾛｰﾄﾞ失敗", NoticeIcon::Error);
-    }
+    if (!ok) report.Add("画像を表示するメモリがありません", "ﾌｧｲﾙのﾛｰﾄﾞ失敗", MessageKind::Error);
   }
+  ShowFileReport(this, app_.dialogs(), report);
   progressName_.clear();
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.
@@ -372,7 +372,7 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
     Recent->Add(path);
   } else {
     setWindowTitle(caption);
-    if (sink.notices == 0)
+    if (report.Empty())
       app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
                                 QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
   }
@@ -390,13 +390,15 @@ void TTAVOSUBF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this);
+  FileReport report;
   progressName_ = FileName;
-  const bool saved = SavePictureFile(FileName.toStdString(), SubPictureImage, &sink);
+  const bool saved = SavePictureFile(FileName.toStdString(), SubPictureImage, &report, &sink);
   progressName_.clear();
   // Progress captions end with the window's name again.
   setWindowTitle(kSubCaptionPrefix + FileName);
-  if (!saved && sink.notices == 0)
+  ShowFileReport(this, app_.dialogs(), report);
+  if (!saved && report.Empty())
     app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(FileName),
                               QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }

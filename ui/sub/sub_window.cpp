@@ -394,10 +394,10 @@ void TTAVOSUBF::MN_SAVEClick() {
   FileReport report;
   progressName_ = FileName;
   const bool saved = SavePictureFile(FileName.toStdString(), SubPictureImage, &report, &sink);
+  ShowFileReport(this, app_.dialogs(), report);
   progressName_.clear();
   // Progress captions end with the window's name again.
   setWindowTitle(kSubCaptionPrefix + FileName);
-  ShowFileReport(this, app_.dialogs(), report);
   if (!saved && report.Empty())
     app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(FileName),
                               QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);

@@ -106,12 +106,6 @@ PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::ui
   return FormatByExtension(name);
 }
 
-PictureFormat ChoosePictureFormatOfFile(const std::string& name) {
-  std::uint8_t first[kSignatureBytes] = {};
-  const long long got = ReadFileBytes(name, first, 0, kSignatureBytes);
-  return ChoosePictureFormat(name, std::span<const std::uint8_t>(first, got > 0 ? static_cast<std::size_t>(got) : 0));
-}
-
 bool MapOpenedPicture(OpenedPicture& opened, IndexedImage& image, FileReport* report, ProgressSink* progress) {
   try {
     return Entry(opened.format).read(opened, image, report, progress);

@@ -32,9 +32,6 @@ PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::ui
 // How many first bytes ChoosePictureFormat looks at.
 inline constexpr std::size_t kSignatureBytes = 8;
 
-// Reads the first bytes of a file and chooses its reader.
-PictureFormat ChoosePictureFormatOfFile(const std::string& name);
-
 // The picture step of an open: decodes `opened` by its format onto the
 // shared palette (a JPEG's kept colours are taken out and mapped instead).
 // On failure the image is left as it was and `report` says why, as each

@@ -85,6 +85,36 @@ bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes, st
   return true;
 }
 
+FileReader::FileReader(const std::string& name) {
+  File file(std::fopen(name.c_str(), "rb"));
+  struct stat info {};
+  if (!file || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return;
+  size_ = static_cast<std::uint64_t>(info.st_size);
+  file_ = file.release();
+}
+
+FileReader::~FileReader() {
+  if (file_) std::fclose(file_);
+}
+
+bool FileReader::ReadMore(std::vector<std::uint8_t>& bytes, std::uint64_t count) {
+  if (!file_) return false;
+  const std::size_t before = bytes.size();
+  if (count > bytes.max_size() - before) return false;
+  try {
+    bytes.resize(before + static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const std::size_t got = count ? std::fread(bytes.data() + before, 1, static_cast<std::size_t>(count), file_) : 0;
+  if (std::ferror(file_)) {
+    bytes.resize(before);
+    return false;
+  }
+  bytes.resize(before + got);
+  return true;
+}
+
 namespace {
 
 constexpr int kMaxLinks = 40;

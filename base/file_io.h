@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <span>
 #include <string>
@@ -20,9 +21,35 @@ long long WriteFileBytes(const std::string& name, const void* source, long long 
 long long FileLength(const std::string& name);
 bool FileExists(const std::string& name);
 
+// The largest file read whole unless a caller sets a bound of its own.
+inline constexpr std::uint64_t kMaxWholeFileBytes = std::uint64_t{1} << 31;
+
 // Reads a whole file (refusing files above `limit` bytes); false when unreadable.
 bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes,
-                   std::uint64_t limit = std::uint64_t{1} << 31);
+                   std::uint64_t limit = kMaxWholeFileBytes);
+
+// One file opened for reading and read from its front through one handle,
+// so that a caller can look at the first bytes before it decides how many
+// more it reads, and every byte comes from the same file.
+class FileReader {
+ public:
+  // Opens `name` when it is a regular file.
+  explicit FileReader(const std::string& name);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  bool IsOpen() const { return file_ != nullptr; }
+  // The size when it was opened.
+  std::uint64_t Size() const { return size_; }
+  // Appends up to `count` further bytes to `bytes`, fewer at the end of the
+  // file. False, `bytes` as before, when reading fails or memory runs out.
+  bool ReadMore(std::vector<std::uint8_t>& bytes, std::uint64_t count);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::uint64_t size_ = 0;
+};
 
 // Why a file operation failed: the system's error number and the file.
 struct FileFailure {

@@ -6,6 +6,7 @@
 
 #include "base/byte_reader.h"
 #include "base/file_io.h"
+#include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -458,18 +459,23 @@ std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image) {
   return out;
 }
 
-bool ReadBmpFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  std::vector<std::uint8_t> bytes;
+bool ReadBmpOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
   std::string reason;
-  if (!ReadWholeFile(name, bytes))
+  if (!opened.readable)
     reason = kCannotRead;
-  else if (ReadBmpBytes(bytes, image, reason))
+  else if (ReadBmpBytes(opened.bytes, image, reason))
     return true;
-  ReportNotice(progress, name + "\n" + reason, kBmpLoadFailedCaption);
+  Report(report, opened.name + "\n" + reason, kBmpLoadFailedCaption);
   return false;
 }
 
-bool WriteBmpFile(const std::string& name, IndexedImage& image, ProgressSink*) {
+bool ReadBmpFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Bmp, opened);
+  return ReadBmpOpened(opened, image, report);
+}
+
+bool WriteBmpFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink*) {
   const std::vector<std::uint8_t> bytes = EncodeBmp(image);
   return !bytes.empty() && WriteFileSafely(name, bytes);
 }

@@ -67,10 +67,16 @@ bool ReadBmpBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
 // An 8-bit BMP file of the image; empty when the image has no pixels.
 std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image);
 
+struct OpenedPicture;
+
 // Reads a BMP file into `image`. On failure the image is left as it was and
-// one "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" box names the file and the reason.
-bool ReadBmpFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// one "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" message names the file and the reason.
+bool ReadBmpFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                 ProgressSink* progress = nullptr);
+// The same on a file already read (ReadPictureAs).
+bool ReadBmpOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report);
 // Writes `image` as an 8-bit BMP; a failed write leaves an existing file as it was.
-bool WriteBmpFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+bool WriteBmpFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                  ProgressSink* progress = nullptr);
 
 }  // namespace zudizar

@@ -16,8 +16,8 @@
 namespace zudizar {
 namespace {
 
-using Reader = bool (*)(const std::string&, IndexedImage&, ProgressSink*);
-using Writer = bool (*)(const std::string&, IndexedImage&, ProgressSink*);
+using Reader = bool (*)(OpenedPicture&, IndexedImage&, FileReport*, ProgressSink*);
+using Writer = bool (*)(const std::string&, IndexedImage&, FileReport*, ProgressSink*);
 using Signature = bool (*)(std::span<const std::uint8_t>);
 
 bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> prefix) {
@@ -37,6 +37,18 @@ bool IconSignature(std::span<const std::uint8_t> b) {
   return StartsWith(b, {0x00, 0x00, 0x01, 0x00}) && b.size() >= 6 && (b[4] | b[5]) != 0;
 }
 
+// The readers of a file already read, in one shape.
+bool ReadBmp(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
+  return ReadBmpOpened(o, image, report);
+}
+bool ReadMag(OpenedPicture& o, IndexedImage& image, FileReport*, ProgressSink*) { return ReadMagOpened(o, image); }
+bool ReadIcon(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
+  return ReadIconOpened(o, image, report);
+}
+bool ReadPng(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
+  return ReadPngOpened(o, image, report);
+}
+
 struct FormatEntry {
   PictureFormat format;
   std::array<const char*, 4> extensions;  // upper case, full stop included
@@ -47,11 +59,11 @@ struct FormatEntry {
 
 // BMP comes first: it is also the format of every unknown extension.
 constexpr FormatEntry kFormats[] = {
-    {PictureFormat::Bmp, {".BMP"}, BmpSignature, ReadBmpFile, WriteBmpFile},
-    {PictureFormat::Mag, {".MAG"}, MagSignature, ReadMagFile, WriteMagFile},
-    {PictureFormat::Jpeg, {".JPG", ".JPEG", ".JPE", ".JFIF"}, JpegSignature, ReadJpegFile, WriteJpegFile},
-    {PictureFormat::Icon, {".ICO"}, IconSignature, ReadIconFile, WriteIconFile},
-    {PictureFormat::Png, {".PNG"}, PngSignature, ReadPngFile, WritePngFile},
+    {PictureFormat::Bmp, {".BMP"}, BmpSignature, ReadBmp, WriteBmpFile},
+    {PictureFormat::Mag, {".MAG"}, MagSignature, ReadMag, WriteMagFile},
+    {PictureFormat::Jpeg, {".JPG", ".JPEG", ".JPE", ".JFIF"}, JpegSignature, ReadJpegOpened, WriteJpegFile},
+    {PictureFormat::Icon, {".ICO"}, IconSignature, ReadIcon, WriteIconFile},
+    {PictureFormat::Png, {".PNG"}, PngSignature, ReadPng, WritePngFile},
 };
 
 const FormatEntry& Entry(PictureFormat format) {
@@ -94,28 +106,29 @@ PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::ui
   return FormatByExtension(name);
 }
 
-PictureFormat ChoosePictureFormatOfFile(const std::string& name) {
-  std::uint8_t first[kSignatureBytes] = {};
-  const long long got = ReadFileBytes(name, first, 0, kSignatureBytes);
-  return ChoosePictureFormat(name, std::span<const std::uint8_t>(first, got > 0 ? static_cast<std::size_t>(got) : 0));
-}
-
-bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+bool MapOpenedPicture(OpenedPicture& opened, IndexedImage& image, FileReport* report, ProgressSink* progress) {
   try {
-    return Entry(ChoosePictureFormatOfFile(name)).read(name, image, progress);
+    return Entry(opened.format).read(opened, image, report, progress);
   } catch (const std::bad_alloc&) {
-    ReportNotice(progress, name + "\n" + kNoMemoryText, kLoadFailedCaption, NoticeIcon::Error);
+    opened.samples.reset();
+    ReportLoadWithoutMemory(report, opened.name);
     return false;
   }
 }
 
-bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+bool LoadPictureFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink* progress) {
+  OpenedPicture opened;
+  ReadPictureForOpen(name, opened);
+  return MapOpenedPicture(opened, image, report, progress);
+}
+
+bool SavePictureFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink* progress) {
   image.fileHeader.bfOffBits = kBmpHeaderArea;
   ClearLastFileFailure();
   try {
-    if (Entry(FormatByExtension(name)).write(name, image, progress)) return true;
+    if (Entry(FormatByExtension(name)).write(name, image, report, progress)) return true;
   } catch (const std::bad_alloc&) {
-    ReportSaveWithoutMemory(progress, name);
+    ReportSaveWithoutMemory(report, name);
     return false;
   }
   // Writers report their own refusals (an icon's size, its colours); what the
@@ -123,7 +136,7 @@ bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink*
   const FileFailure& failure = LastFileFailure();
   if (failure.error != 0) {
     const std::string reason = failure.error == ENOMEM ? std::string(kNoMemoryText) : failure.Reason();
-    ReportNotice(progress, name + kSaveFailedText + "\n" + reason, kSaveFailedCaption, NoticeIcon::Error);
+    Report(report, name + kSaveFailedText + "\n" + reason, kSaveFailedCaption, MessageKind::Error);
   }
   return false;
 }

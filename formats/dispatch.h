@@ -8,11 +8,10 @@
 #include <string_view>
 
 #include "core/indexed_image.h"
+#include "formats/opened_picture.h"
 #include "formats/progress.h"
 
 namespace zudizar {
-
-enum class PictureFormat { Bmp, Mag, Jpeg, Icon, Png };
 
 
 // The format a name's extension names (upper-cased, from the last full stop):
@@ -33,16 +32,22 @@ PictureFormat ChoosePictureFormat(std::string_view name, std::span<const std::ui
 // How many first bytes ChoosePictureFormat looks at.
 inline constexpr std::size_t kSignatureBytes = 8;
 
-// Reads the first bytes of a file and chooses its reader.
-PictureFormat ChoosePictureFormatOfFile(const std::string& name);
+// The picture step of an open: decodes `opened` by its format onto the
+// shared palette (a JPEG's kept colours are taken out and mapped instead).
+// On failure the image is left as it was and `report` says why, as each
+// format's reader does; running out of memory names the file.
+bool MapOpenedPicture(OpenedPicture& opened, IndexedImage& image, FileReport* report = nullptr,
+                      ProgressSink* progress = nullptr);
 
-// Reads by the file's format. Running out of memory is a failure with a box,
-// the image left as it was.
-bool LoadPictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// Reads and decodes by the file's format (ReadPictureForOpen, then
+// MapOpenedPicture).
+bool LoadPictureFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                     ProgressSink* progress = nullptr);
 // Writes by the extension's format. The old file is replaced only when the
 // new one is complete; a failed save leaves it untouched. When the file
-// system refuses the write, or memory runs out, a box names the file and the
-// reason (the system's message); LastFileFailure() keeps the error.
-bool SavePictureFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// system refuses the write, or memory runs out, a message names the file and
+// the reason (the system's message); LastFileFailure() keeps the error.
+bool SavePictureFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                     ProgressSink* progress = nullptr);
 
 }  // namespace zudizar

@@ -7,6 +7,7 @@
 #include "base/byte_reader.h"
 #include "base/file_io.h"
 #include "formats/mag.h"
+#include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -23,16 +24,15 @@ constexpr std::size_t RowBytes(int width, int bitsPerPixel) {
   return (static_cast<std::size_t>(width) * bitsPerPixel + 31) / 32 * 4;
 }
 
-// The most a reader ever looks at: the XOR bitmap of a 255 × 255 icon.
-constexpr std::size_t kMostBytesRead = kXorBitmapAt + 255 * RowBytes(255, 4);
+static_assert(kIconBytesRead == kXorBitmapAt + 255 * RowBytes(255, 4));
 
 
 }  // namespace
 
-bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress) {
+bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report) {
   if (bytes.size() < kDirectorySize) return false;
-  const auto refuse = [progress] {
-    ReportNotice(progress, kIconNot16ColoursText, kIconLoadFailedCaption, NoticeIcon::Information);
+  const auto refuse = [report] {
+    Report(report, kIconNot16ColoursText, kIconLoadFailedCaption, MessageKind::Information);
     return false;
   };
   // The information header is taken at offset 22 whatever the directory's
@@ -157,26 +157,29 @@ IconEncodeResult EncodeIcon(const IndexedImage& image, std::vector<std::uint8_t>
   return IconEncodeResult::Ok;
 }
 
-bool ReadIconFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  // Only the front of the file is ever looked at, so only that is read.
-  std::vector<std::uint8_t> bytes(kMostBytesRead);
-  const long long count = ReadFileBytes(name, bytes.data(), 0, static_cast<long long>(bytes.size()));
-  if (count < static_cast<long long>(kDirectorySize)) return false;
-  bytes.resize(static_cast<std::size_t>(count));
-  return DecodeIcon(bytes, image, progress);
+bool ReadIconOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
+  // Only the front of the file is ever looked at, so only that was read.
+  if (!opened.readable || opened.bytes.size() < kDirectorySize) return false;
+  return DecodeIcon(opened.bytes, image, report);
 }
 
-bool WriteIconFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+bool ReadIconFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Icon, opened);
+  return ReadIconOpened(opened, image, report);
+}
+
+bool WriteIconFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
   std::vector<std::uint8_t> bytes;
   switch (EncodeIcon(image, bytes)) {
     case IconEncodeResult::SizeViolation:
-      ReportNotice(progress, kIconSizeViolationText, kIconSaveFailedCaption, NoticeIcon::Information);
+      Report(report, kIconSizeViolationText, kIconSaveFailedCaption, MessageKind::Information);
       return false;
     case IconEncodeResult::TooManyColours:
-      ReportNotice(progress, kIconTooManyColoursText, kIconSaveFailedCaption, NoticeIcon::Information);
+      Report(report, kIconTooManyColoursText, kIconSaveFailedCaption, MessageKind::Information);
       return false;
     case IconEncodeResult::NoMemory:
-      ReportSaveWithoutMemory(progress, name);
+      ReportSaveWithoutMemory(report, name);
       return false;
     case IconEncodeResult::Ok:
       break;

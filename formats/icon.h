@@ -19,18 +19,27 @@ inline constexpr char kIconSaveFailedCaption[] = "アイコンのセーブ失敗
 inline constexpr char kIconSizeViolationText[] = "サイズ違反の為、ICONとして保存出来ません。";
 inline constexpr char kIconTooManyColoursText[] = "16色以上の為、ICONとして保存出来ません。";
 
-// The boxes go to `progress` (none when it is null). A failed read leaves the
-// image as it was; a successful one replaces it, on the shared palette.
-bool ReadIconFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+struct OpenedPicture;
+
+// The most of a file the reader looks at: the XOR bitmap of a 255 x 255 icon.
+inline constexpr std::size_t kIconBytesRead = 126 + 255 * 128;
+
+// The messages go to `report` (none when it is null). A failed read leaves
+// the image as it was; a successful one replaces it, on the shared palette.
+bool ReadIconFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                  ProgressSink* progress = nullptr);
+// The same on a file already read (ReadPictureAs).
+bool ReadIconOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report);
 // Works on a copy: the image keeps its pixels and colours; only its
 // bfOffBits becomes 1078 once the size and colour checks pass. A refused or
 // failed save leaves any old file untouched.
-bool WriteIconFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+bool WriteIconFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                   ProgressSink* progress = nullptr);
 
-bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress = nullptr);
+bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report = nullptr);
 
 enum class IconEncodeResult { Ok, SizeViolation, TooManyColours, NoMemory };
-// Encodes without showing anything; the caller shows the box for the result.
+// Encodes without reporting anything; the caller reports the result.
 IconEncodeResult EncodeIcon(const IndexedImage& image, std::vector<std::uint8_t>& bytes);
 
 }  // namespace zudizar

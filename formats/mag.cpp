@@ -7,6 +7,7 @@
 
 #include "base/byte_reader.h"
 #include "base/file_io.h"
+#include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -342,17 +343,21 @@ bool EncodeMag(const IndexedImage& image, std::vector<std::uint8_t>& bytes) {
   }
 }
 
-bool ReadMagFile(const std::string& name, IndexedImage& image, ProgressSink*) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes, kMaxMagFileBytes)) return false;
-  return DecodeMag(bytes, image);
+bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image) {
+  return opened.readable && DecodeMag(opened.bytes, image);
 }
 
-bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+bool ReadMagFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink*) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Mag, opened);
+  return ReadMagOpened(opened, image);
+}
+
+bool WriteMagFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
   std::vector<std::uint8_t> bytes;
   if (!EncodeMag(image, bytes)) {
     // A picture with pixels fails to encode only for want of memory.
-    if (image.HasPixels()) ReportSaveWithoutMemory(progress, name);
+    if (image.HasPixels()) ReportSaveWithoutMemory(report, name);
     return false;
   }
   return WriteFileSafely(name, bytes);

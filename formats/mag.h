@@ -17,8 +17,17 @@
 
 namespace zudizar {
 
-bool ReadMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
-bool WriteMagFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+struct OpenedPicture;
+
+// A file that cannot be read or decoded fails without a message.
+bool ReadMagFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                 ProgressSink* progress = nullptr);
+// The same on a file already read (ReadPictureAs).
+bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image);
+// Reports only running out of memory; the file system's refusals are
+// reported by SavePictureFile.
+bool WriteMagFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                  ProgressSink* progress = nullptr);
 
 // Nothing legitimate comes close: even an uncompressed 256-colour picture of
 // the largest allowed size needs about 350 MB.

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/file_io.h"
+#include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -268,18 +269,23 @@ std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   return out;
 }
 
-bool ReadPngFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  std::vector<std::uint8_t> bytes;
+bool ReadPngOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
   std::string reason;
-  if (!ReadWholeFile(name, bytes))
+  if (!opened.readable)
     reason = kCannotRead;
-  else if (ReadPngBytes(bytes, image, reason))
+  else if (ReadPngBytes(opened.bytes, image, reason))
     return true;
-  ReportNotice(progress, name + "\n" + reason, kPngLoadFailedCaption);
+  Report(report, opened.name + "\n" + reason, kPngLoadFailedCaption);
   return false;
 }
 
-bool WritePngFile(const std::string& name, IndexedImage& image, ProgressSink*) {
+bool ReadPngFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Png, opened);
+  return ReadPngOpened(opened, image, report);
+}
+
+bool WritePngFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink*) {
   const std::vector<std::uint8_t> bytes = EncodePng(image);
   return !bytes.empty() && WriteFileSafely(name, bytes);
 }

@@ -63,10 +63,16 @@ bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
 // the image has no pixels.
 std::vector<std::uint8_t> EncodePng(const IndexedImage& image);
 
+struct OpenedPicture;
+
 // Reads a PNG file into `image`. On failure the image is left as it was and
-// one "PNGのﾛｰﾄﾞ失敗" box names the file and the reason.
-bool ReadPngFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+// one "PNGのﾛｰﾄﾞ失敗" message names the file and the reason.
+bool ReadPngFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                 ProgressSink* progress = nullptr);
+// The same on a file already read (ReadPictureAs).
+bool ReadPngOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report);
 // Writes `image` as a palette PNG; a failed write leaves an existing file as it was.
-bool WritePngFile(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
+bool WritePngFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
+                  ProgressSink* progress = nullptr);
 
 }  // namespace zudizar

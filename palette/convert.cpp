@@ -1,30 +1,15 @@
 #include "palette/convert.h"
 
 #include <cerrno>
-#include <vector>
 
 #include "core/indexed_image.h"
 #include "formats/dispatch.h"
 #include "base/file_io.h"
-#include "formats/progress.h"
 #include "palette/palette_load.h"
 #include "core/shared_palette.h"
 
 namespace zudizar {
 namespace {
-
-// Collects the message boxes a reader or writer shows, to give their text as
-// the reason of a failure.
-class ConvertSink : public ProgressSink {
- public:
-  void Notice(const std::string& text, const std::string&, NoticeIcon) override {
-    std::string line = text;
-    for (auto& c : line)
-      if (c == '\n') c = ' ';
-    notices.push_back(line);
-  }
-  std::vector<std::string> notices;
-};
 
 // What the main window's ApplyPalette does to the shared tables.
 void ApplyPendingPalette() {
@@ -33,8 +18,13 @@ void ApplyPendingPalette() {
   SetCurrentPalette(table, std::move(handle));
 }
 
-std::string Reason(const ConvertSink& sink, std::size_t before, const std::string& fallback) {
-  return sink.notices.size() > before ? sink.notices.back() : fallback;
+// The last message of a step that failed, on one line, as the reason.
+std::string Reason(const FileReport& report, const std::string& fallback) {
+  if (report.Empty()) return fallback;
+  std::string line = report.messages.back().text;
+  for (auto& c : line)
+    if (c == '\n') c = ' ';
+  return line;
 }
 
 // Whether OUT's extension names a format the conversion writes; other names
@@ -64,28 +54,30 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
     error = in + ": no such file";
     return 1;
   }
-  ConvertSink sink;
   InitSharedPalette();
-  LoadStartupPalette(&sink);
+  LoadStartupPalette();
   ApplyPendingPalette();
 
-  LoadPaletteFromPicture(in, &sink);
+  // Opened as the main canvas opens: read and decoded once.
+  OpenedPicture opened;
+  ReadPictureForOpen(in, opened);
+  MergeOpenedColours(opened);
   ApplyPendingPalette();
   ApplyPendingPalette();
 
   IndexedImage image;
-  std::size_t before = sink.notices.size();
-  if (!LoadPictureFile(in, image, &sink) || !image.HasPixels()) {
-    error = Reason(sink, before, in + ": cannot be read as a picture");
+  FileReport loadReport;
+  if (!MapOpenedPicture(opened, image, &loadReport) || !image.HasPixels()) {
+    error = Reason(loadReport, in + ": cannot be read as a picture");
     return 1;
   }
-  before = sink.notices.size();
-  if (!SavePictureFile(out, image, &sink)) {
+  FileReport saveReport;
+  if (!SavePictureFile(out, image, &saveReport)) {
     const FileFailure& failure = LastFileFailure();
     if (failure.error != 0)
       error = out + ": cannot be written: " + (failure.error == ENOMEM ? "not enough memory" : failure.Reason());
     else
-      error = Reason(sink, before, out + ": cannot be written");
+      error = Reason(saveReport, out + ": cannot be written");
     return 1;
   }
   return 0;

@@ -8,10 +8,8 @@
 #include "formats/bmp.h"
 #include "formats/dispatch.h"
 #include "base/file_io.h"
-#include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_colours.h"
-#include "formats/jpeg/jpeg_samples.h"
 #include "formats/mag.h"
 #include "formats/png.h"
 #include "palette/quantise.h"
@@ -130,30 +128,27 @@ void MergeOrChoose(const PictureColourList& list, const ColourHistogram& histogr
   MergeColourList(chosen, pending, rule);
 }
 
-void LoadPaletteByBmpRule(const std::string& name, ProgressSink* progress) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes) || bytes.size() < 14) return;
+void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report) {
+  if (!opened.readable || opened.bytes.size() < 14) return;
   PictureColourList list;
   ColourHistogram histogram;
-  // A file the reader refuses changes nothing; the picture load that follows
-  // reports why, so the user sees one box, not two.
-  if (!GatherBmpColours(bytes, list, kMaxImagePixels, &histogram)) return;
-  if (list.cut)
-    ReportNotice(progress, kBmpColoursCutText, kBmpLoadFailedCaption, NoticeIcon::Information);
+  // A file the reader refuses changes nothing; the picture step that follows
+  // reports why, so the user sees one message, not two.
+  if (!GatherBmpColours(opened.bytes, list, kMaxImagePixels, &histogram)) return;
+  if (list.cut) Report(report, kBmpColoursCutText, kBmpLoadFailedCaption, MessageKind::Information);
   MergeOrChoose(list, histogram, kBmpRule);
   RealizeSharedPalette();
 }
 
 // A PNG: a palette picture offers its table like an 8-bit BMP, the other
 // kinds their distinct colours like a 24-bit BMP, each composited over white
-// as the picture load shows them. Nothing is shown: the box about cut
+// as the picture load shows them. Nothing is reported: the message about cut
 // colours belongs to BMP files.
-void LoadPaletteByPngRule(const std::string& name) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes)) return;
+void LoadPaletteByPngRule(const OpenedPicture& opened) {
+  if (!opened.readable) return;
   PngPicture picture;
   std::string reason;
-  if (!DecodePng(bytes, picture, reason)) return;
+  if (!DecodePng(opened.bytes, picture, reason)) return;
   PictureColourList list;
   ColourHistogram histogram;
   if (picture.palettised) {
@@ -253,11 +248,17 @@ PictureColourList RepresentativeColours(const ColourHistogram& histogram, const 
   return list;
 }
 
-bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
+namespace {
+
+// The JPEG rule on a file already read; the decoded colours stay in
+// `opened` for the picture step.
+bool MergeJpegColours(OpenedPicture& opened, ProgressSink* progress) {
+  opened.samples.reset();
+  if (!opened.readable) return false;
   jpeg::Gathered gathered;
   std::string reason;
-  // A refused file changes nothing; the picture load that follows says why.
-  if (!jpeg::GatherJpegFile(name, progress, gathered, reason)) return false;
+  // A refused file changes nothing; the picture step that follows says why.
+  if (!jpeg::GatherColours(opened.bytes, true, progress, gathered, reason, {}, false)) return false;
   PictureColourList list;
   for (std::size_t i = 0; i < gathered.selection.size() && i < 256; ++i) {
     const auto& e = gathered.selection[i];
@@ -268,50 +269,62 @@ bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
   list.cut = gathered.distinct > jpeg::kListColours;
   MergeOrChoose(list, gathered.histogram, kJpegMergeRule);
   RealizeSharedPalette();
+  opened.samples = std::move(gathered.samples);
   return true;
 }
 
-void LoadStartupPalette(ProgressSink* progress) {
+void MergeByFormat(OpenedPicture& opened, FileReport* report, ProgressSink* progress) {
+  switch (opened.format) {
+    case PictureFormat::Mag:
+      if (opened.readable) LoadPaletteFromMagBytes(opened.bytes);
+      break;
+    case PictureFormat::Jpeg:
+      MergeJpegColours(opened, progress);
+      break;
+    case PictureFormat::Icon:
+      // An icon is brought onto the palette as it is: nothing to merge. Its
+      // reader's messages are left to the picture step.
+      break;
+    case PictureFormat::Png:
+      LoadPaletteByPngRule(opened);
+      break;
+    case PictureFormat::Bmp:
+      LoadPaletteByBmpRule(opened, report);
+      break;
+  }
+}
+
+}  // namespace
+
+bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Jpeg, opened);
+  return MergeJpegColours(opened, progress);
+}
+
+void LoadStartupPalette(FileReport* report, ProgressSink* progress) {
   SharedPalette.pending = SharedPalette.current;
   std::string name = ReadSetting("INITBMP");
   if (name.empty()) name = ProgramFolder() + "TAVOCINI.BMP";
-  LoadPaletteFromPicture(name, progress);
-  jpeg::ForgetSamples();  // the start-up picture is read for its colours only
+  LoadPaletteFromPicture(name, report, progress);
   RealizeSharedPalette();
 }
 
-static void LoadPaletteByFormat(const std::string& name, ProgressSink* progress) {
-  switch (ChoosePictureFormatOfFile(name)) {
-    case PictureFormat::Mag:
-      LoadPaletteFromMag(name);
-      break;
-    case PictureFormat::Jpeg:
-      LoadPaletteFromJpeg(name, progress);
-      break;
-    case PictureFormat::Icon: {
-      // An icon is brought onto the palette as it is: nothing to merge. Its
-      // reader's boxes are left to the picture load that follows.
-      IndexedImage scratch;
-      ReadIconFile(name, scratch, nullptr);
-      break;
-    }
-    case PictureFormat::Png:
-      LoadPaletteByPngRule(name);
-      break;
-    case PictureFormat::Bmp:
-      LoadPaletteByBmpRule(name, progress);
-      break;
-  }
-}
-
-void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress) {
+void MergeOpenedColours(OpenedPicture& opened, FileReport* report, ProgressSink* progress) {
   try {
-    LoadPaletteByFormat(name, progress);
+    MergeByFormat(opened, report, progress);
   } catch (const std::bad_alloc&) {
     // The palette stays as it was.
     SharedPalette.pending = SharedPalette.current;
-    ReportNotice(progress, name + "\n" + kNoMemoryText, kLoadFailedCaption, NoticeIcon::Error);
+    opened.samples.reset();
+    ReportLoadWithoutMemory(report, opened.name);
   }
+}
+
+void LoadPaletteFromPicture(const std::string& name, FileReport* report, ProgressSink* progress) {
+  OpenedPicture opened;
+  ReadPictureForOpen(name, opened);
+  MergeOpenedColours(opened, report, progress);
 }
 
 void MergePictureColours(const IndexedImage& image) {
@@ -383,9 +396,8 @@ bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes) {
 }
 
 bool LoadPaletteFromMag(const std::string& name) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes, kMaxMagFileBytes)) return false;
-  return LoadPaletteFromMagBytes(bytes);
+  OpenedPicture opened;
+  return ReadPictureAs(name, PictureFormat::Mag, opened) && LoadPaletteFromMagBytes(opened.bytes);
 }
 
 }  // namespace zudizar

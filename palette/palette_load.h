@@ -12,18 +12,27 @@
 #include "core/indexed_image.h"
 #include "core/limits.h"
 #include "core/swatch_arrangement.h"
+#include "formats/opened_picture.h"
 #include "formats/progress.h"
 
 namespace zudizar {
 
 // Copies the current table into the pending one and merges the start-up
 // palette picture ("INITBMP", or TAVOCINI.BMP in the program folder).
-void LoadStartupPalette(ProgressSink* progress = nullptr);
-// Merges the colours of one picture file into the pending table by its
-// format's rule (the format chosen as LoadPictureFile chooses it), then
-// rebuilds the handle. The BMP rule shows its "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" box through
-// `progress` when a picture offers more than 256 colours.
-void LoadPaletteFromPicture(const std::string& name, ProgressSink* progress = nullptr);
+void LoadStartupPalette(FileReport* report = nullptr, ProgressSink* progress = nullptr);
+
+// The palette step of an open (between ReadPictureForOpen and
+// MapOpenedPicture): merges the picture's colours into the pending table by
+// its format's rule, then rebuilds the handle. A file that cannot be read or
+// decoded changes nothing and reports nothing (the picture step says why).
+// The BMP rule reports "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" when a picture offers more than
+// 256 colours; running out of memory leaves the pending table as the current
+// one and names the file. A JPEG's decoded colours are kept in `opened` for
+// the picture step when the picture is small enough.
+void MergeOpenedColours(OpenedPicture& opened, FileReport* report = nullptr, ProgressSink* progress = nullptr);
+// The palette step alone, for callers that want only the colours.
+void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullptr,
+                            ProgressSink* progress = nullptr);
 // The MAG rule: adds the colours an image uses that the palette lacks.
 void MergePictureColours(const IndexedImage& image);
 // The MAG palette rule for a file: decodes keeping the file's own colours and
@@ -75,8 +84,7 @@ PictureColourList RepresentativeColours(const ColourHistogram& histogram, const 
 // The JPEG palette rule: gathers the picture's colours and merges them into
 // the pending table (black, then the most frequent colours; colours chosen
 // for the whole picture when they do not fit), then rebuilds the handle.
-// The decoded picture is kept for the picture load that follows. False when
-// the file cannot be read or is refused; nothing changes then.
+// False when the file cannot be read or is refused; nothing changes then.
 bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress = nullptr);
 
 // The swatch arrangement file.

@@ -196,18 +196,6 @@ bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSin
   return true;
 }
 
-bool GatherJpegFile(const std::string& name, ProgressSink* progress, Gathered& gathered,
-                    std::string& reason) {
-  std::vector<std::uint8_t> buffer;
-  if (!ReadPaddedFile(name, buffer)) {
-    reason = "ﾌｧｲﾙを読み込めません。";
-    return false;
-  }
-  if (!GatherColours(buffer, true, progress, gathered, reason, {}, false)) return false;
-  KeepSamples(name, gathered.samples);
-  return true;
-}
-
 }  // namespace jpeg
 
 namespace {

@@ -93,9 +93,4 @@ bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSin
                    Gathered& gathered, std::string& reason, const DecodeOptions& options = {},
                    bool countAll = true);
 
-// Gathers the colours of a file and keeps its samples for the picture load
-// that follows. False, with the reason, when it cannot be read or is refused.
-bool GatherJpegFile(const std::string& name, ProgressSink* progress, Gathered& gathered,
-                    std::string& reason);
-
 }  // namespace zudizar::jpeg

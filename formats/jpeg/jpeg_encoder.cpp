@@ -385,7 +385,7 @@ std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTab
   return bytes;
 }
 
-bool WriteJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
+bool WriteJpegFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink* progress) {
   const std::vector<std::uint8_t> bytes = EncodeJpeg(image, SharedPalette.current, progress);
   if (bytes.empty()) return false;
   return WriteFileSafely(name, bytes);

@@ -1,14 +1,14 @@
 // ReadJpegFile: the decoding with a sink that maps every colour to the
 // nearest shared colour and writes it into the picture, or the mapping of
-// the colours the palette rule has just decoded.
+// the colours the palette step of the same open has decoded.
 #include <algorithm>
 #include <cstring>
 
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
-#include "formats/jpeg/jpeg_file.h"
 #include "formats/jpeg/jpeg_route.h"
 #include "formats/jpeg/jpeg_samples.h"
+#include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
 namespace zudizar {
@@ -83,21 +83,25 @@ bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
   return jpeg::DecodeRoutedPicture(bytes, false, image, progress, reason);
 }
 
-bool ReadJpegFile(const std::string& name, IndexedImage& image, ProgressSink* progress) {
-  std::string reason = "ﾌｧｲﾙを読み込めません。";
-  if (const auto samples = jpeg::TakeSamples(name)) {
+bool ReadJpegOpened(OpenedPicture& opened, IndexedImage& image, FileReport* report, ProgressSink* progress) {
+  // Taken out, so that they serve this one picture step only.
+  if (const auto samples = std::move(opened.samples)) {
     IndexedImage fresh;
     if (jpeg::MapSamples(*samples, fresh, progress)) {
       image = std::move(fresh);
       return true;
     }
   }
-  std::vector<std::uint8_t> buffer;
-  if (jpeg::ReadPaddedFile(name, buffer) &&
-      jpeg::DecodeRoutedPicture(buffer, true, image, progress, reason))
-    return true;
-  ReportNotice(progress, name + "\n" + reason, jpeg::kJpegLoadFailedCaption);
+  std::string reason = "ﾌｧｲﾙを読み込めません。";
+  if (opened.readable && jpeg::DecodeRoutedPicture(opened.bytes, true, image, progress, reason)) return true;
+  Report(report, opened.name + "\n" + reason, jpeg::kJpegLoadFailedCaption);
   return false;
+}
+
+bool ReadJpegFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink* progress) {
+  OpenedPicture opened;
+  ReadPictureAs(name, PictureFormat::Jpeg, opened);
+  return ReadJpegOpened(opened, image, report, progress);
 }
 
 }  // namespace zudizar

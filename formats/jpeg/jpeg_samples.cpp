@@ -1,59 +1,8 @@
 #include "formats/jpeg/jpeg_samples.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "formats/reduce.h"
 
 namespace zudizar::jpeg {
-namespace {
-
-struct FileStamp {
-  std::string name;
-  std::uintmax_t size = 0;
-  std::filesystem::file_time_type modified{};
-  bool operator==(const FileStamp&) const = default;
-};
-
-bool StampOf(const std::string& name, FileStamp& stamp) {
-  std::error_code error;
-  const std::filesystem::path path(name);
-  stamp.name = name;
-  stamp.size = std::filesystem::file_size(path, error);
-  if (error) return false;
-  stamp.modified = std::filesystem::last_write_time(path, error);
-  return !error;
-}
-
-struct Kept {
-  FileStamp stamp;
-  std::shared_ptr<const RgbSamples> samples;
-};
-
-Kept& KeptSamples() {
-  static Kept kept;
-  return kept;
-}
-
-}  // namespace
-
-void KeepSamples(const std::string& name, std::shared_ptr<const RgbSamples> samples) {
-  Kept& kept = KeptSamples();
-  kept = {};
-  if (samples && StampOf(name, kept.stamp)) kept.samples = std::move(samples);
-}
-
-std::shared_ptr<const RgbSamples> TakeSamples(const std::string& name) {
-  Kept& kept = KeptSamples();
-  if (!kept.samples) return nullptr;
-  FileStamp now;
-  std::shared_ptr<const RgbSamples> samples;
-  if (StampOf(name, now) && now == kept.stamp) samples = std::move(kept.samples);
-  kept = {};
-  return samples;
-}
-
-void ForgetSamples() { KeptSamples() = {}; }
 
 bool MapSamples(const RgbSamples& samples, IndexedImage& image, ProgressSink* progress) {
   if (CreateImage(samples.width, samples.height, image) != 1) return false;

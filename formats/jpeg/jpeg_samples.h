@@ -1,11 +1,10 @@
-// The decoded colours of the last JPEG whose colours the palette rule
-// gathered, kept for the picture load of the same file that follows, so
-// that opening a JPEG decodes it once.
+// The decoded colours of a JPEG whose colours the palette step gathered,
+// carried to the picture step of the same open (OpenedPicture), so that
+// opening a JPEG decodes it once.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "core/indexed_image.h"
@@ -29,17 +28,9 @@ struct RgbSamples {
   std::unique_ptr<std::uint8_t[]> red, green, blue;
 };
 
-// Larger pictures are decoded twice rather than held in memory.
+// Larger pictures are decoded again by the picture step rather than held in
+// memory between the two steps of an open.
 inline constexpr std::int64_t kMaxKeptPixels = std::int64_t{1} << 26;
-
-// Keeps the samples of file `name` as it is now (size and modification time).
-void KeepSamples(const std::string& name, std::shared_ptr<const RgbSamples> samples);
-// The kept samples of `name` when the file has not changed since, handed
-// over once; null otherwise.
-std::shared_ptr<const RgbSamples> TakeSamples(const std::string& name);
-
-// Lets go of any kept samples (when no picture load follows).
-void ForgetSamples();
 
 // Maps the samples to the nearest shared colours into a new picture; false
 // when it cannot be made. Progress with phase 1 by rows.

@@ -268,5 +268,31 @@ TEST(WriteFileSafely, AnInterruptedSaveLeavesNoTemporary) {
   EXPECT_TRUE(Holds(target, kOldText));
 }
 
+TEST(FileReader, ReadsTheFileInStepsThroughOneHandleAndRefusesWhatIsNoFile) {
+  TempFolder folder;
+  const std::string path = folder.File("表ソ.bin");
+  std::vector<std::uint8_t> content(3000);
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  ASSERT_TRUE(WriteFileSafely(path, content));
+  // Any split into steps gives the file's bytes in order, and nothing past its end.
+  for (const std::uint64_t first : {0u, 1u, 8u, 2999u, 3000u, 5000u}) {
+    SCOPED_TRACE(first);
+    FileReader file(path);
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.Size(), 3000u);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(file.ReadMore(bytes, first));
+    ASSERT_TRUE(file.ReadMore(bytes, 4000));
+    EXPECT_EQ(bytes, content);
+  }
+  for (const std::string& name : {folder.Path().string(), folder.File("none")}) {
+    FileReader file(name);
+    EXPECT_FALSE(file.IsOpen());
+    std::vector<std::uint8_t> bytes = {1, 2};
+    EXPECT_FALSE(file.ReadMore(bytes, 10));
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2}));
+  }
+}
+
 }  // namespace
 }  // namespace zudizar

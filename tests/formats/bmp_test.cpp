@@ -60,14 +60,6 @@ class CollectSink : public BmpPixelSink {
   std::vector<int> rowOrder, presentCounts;
 };
 
-class RecordingSink : public ProgressSink {
- public:
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon) override {
-    texts.push_back(text);
-    captions.push_back(caption);
-  }
-  std::vector<std::string> texts, captions;
-};
 
 bool Decode(const std::vector<std::uint8_t>& bytes, CollectSink& sink, std::string* why = nullptr) {
   std::string reason;
@@ -375,9 +367,9 @@ TEST_F(BmpTest, EveryTrueColourPixelGoesToItsNearestColourEvenBeyond256) {
   const std::string name = folder.File("photo.bmp");
   ASSERT_TRUE(WriteFileSafely(name, b.Build()));
   IndexedImage image;
-  RecordingSink boxes;
+  FileReport boxes;
   ASSERT_TRUE(ReadBmpFile(name, image, &boxes));
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(boxes.Empty());
   for (int y = 0; y < 15; ++y)
     for (int x = 0; x < 20; ++x) {
       const auto* p = rows[14 - y].data() + 3 * x;
@@ -451,17 +443,17 @@ TEST_F(BmpTest, AFailedReadKeepsTheImageAndShowsOneBoxNamingTheFile) {
   ASSERT_TRUE(WriteFileSafely(name, b.Build()));
   IndexedImage image;
   testing::MakeImage(image, {{1, 2}, {3, 4}});
-  RecordingSink boxes;
+  FileReport boxes;
   EXPECT_FALSE(ReadBmpFile(name, image, &boxes));
   EXPECT_EQ(testing::Pixels(image), (Grid{{1, 2}, {3, 4}}));
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_EQ(boxes.captions[0], kBmpLoadFailedCaption);
-  EXPECT_EQ(boxes.texts[0].rfind(name + "\n", 0), 0u) << boxes.texts[0];
-  EXPECT_NE(boxes.texts[0].find("圧縮"), std::string::npos) << boxes.texts[0];
+  ASSERT_EQ(boxes.messages.size(), 1u);
+  EXPECT_EQ(boxes.messages[0].caption, kBmpLoadFailedCaption);
+  EXPECT_EQ(boxes.messages[0].text.rfind(name + "\n", 0), 0u) << boxes.messages[0].text;
+  EXPECT_NE(boxes.messages[0].text.find("圧縮"), std::string::npos) << boxes.messages[0].text;
 
   // A missing file fails the same way.
   EXPECT_FALSE(ReadBmpFile(folder.File("なし.bmp"), image, &boxes));
-  EXPECT_EQ(boxes.texts.size(), 2u);
+  EXPECT_EQ(boxes.messages.size(), 2u);
   EXPECT_TRUE(image.HasPixels());
 }
 
@@ -593,18 +585,18 @@ TEST_F(BmpTest, CorpusFilesDecodeOrFailAsListed) {
     std::string reason;
     const bool ok = DecodeBmp(bytes, sink, reason);
     IndexedImage image;
-    RecordingSink boxes;
+    FileReport boxes;
     const bool read = ReadBmpFile(path, image, &boxes);
     ASSERT_EQ(ok, read);
     if (f.expected == "FAIL (box)") {
       EXPECT_FALSE(ok);
-      ASSERT_EQ(boxes.texts.size(), 1u);
-      EXPECT_EQ(boxes.texts[0].rfind(path, 0), 0u);
+      ASSERT_EQ(boxes.messages.size(), 1u);
+      EXPECT_EQ(boxes.messages[0].text.rfind(path, 0), 0u);
       ++failed;
       continue;
     }
     ASSERT_TRUE(ok) << reason;
-    EXPECT_TRUE(boxes.texts.empty());
+    EXPECT_TRUE(boxes.Empty());
     if (f.width) {
       EXPECT_EQ(image.ImageWidth(), f.width);
       EXPECT_EQ(image.ImageHeight(), f.height);

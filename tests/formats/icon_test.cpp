@@ -21,23 +21,11 @@ namespace {
 using testing::MakeImage;
 using testing::Pixels;
 
-struct Box {
-  std::string text, caption;
-  NoticeIcon icon;
-  bool operator==(const Box&) const = default;
-};
+using Box = FileMessage;
 
-class Recorder : public ProgressSink {
- public:
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override {
-    boxes.push_back({text, caption, icon});
-  }
-  std::vector<Box> boxes;
-};
-
-const Box kLoadFailed{"16色以外アイコンの為、処理出来ません。", "ｱｲｺﾝのﾛｰﾄﾞ失敗", NoticeIcon::Information};
-const Box kSizeViolation{"サイズ違反の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", NoticeIcon::Information};
-const Box kTooManyColours{"16色以上の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", NoticeIcon::Information};
+const Box kLoadFailed{"16色以外アイコンの為、処理出来ません。", "ｱｲｺﾝのﾛｰﾄﾞ失敗", MessageKind::Information};
+const Box kSizeViolation{"サイズ違反の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", MessageKind::Information};
+const Box kTooManyColours{"16色以上の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", MessageKind::Information};
 
 std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
@@ -65,9 +53,9 @@ TEST_F(IconTest, ThreeColourIconHasTheDefinedLayout) {
   image.fileHeader.bfOffBits = 5;
   const auto before = image.pixels;
   const auto table = image.colourTable;
-  Recorder boxes;
+  FileReport boxes;
   ASSERT_TRUE(WriteIconFile(folder.File("表.ico"), image, &boxes));
-  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(boxes.messages.empty());
   EXPECT_EQ(image.pixels, before);
   EXPECT_EQ(image.colourTable, table);
   EXPECT_EQ(image.fileHeader.bfOffBits, 1078u);
@@ -132,7 +120,7 @@ TEST_F(IconTest, RefusedSavesShowTheirBoxAndKeepTheOldFile) {
   ASSERT_TRUE(WriteIconFile(name, image));
   const auto old = ReadAll(name);
 
-  Recorder boxes;
+  FileReport boxes;
   for (const auto& [w, h] : std::vector<std::pair<int, int>>{{48, 48}, {16, 32}, {8, 8}}) {
     ASSERT_EQ(CreateImage(w, h, image), 1);
     image.fileHeader.bfOffBits = 5;
@@ -142,7 +130,7 @@ TEST_F(IconTest, RefusedSavesShowTheirBoxAndKeepTheOldFile) {
   ASSERT_EQ(CreateImage(32, 32, image), 1);
   for (int k = 0; k < 20; ++k) image.At(k, 3) = static_cast<std::uint8_t>(100 + k);
   EXPECT_FALSE(WriteIconFile(name, image, &boxes));
-  EXPECT_EQ(boxes.boxes, (std::vector<Box>{kSizeViolation, kSizeViolation, kSizeViolation, kTooManyColours}));
+  EXPECT_EQ(boxes.messages, (std::vector<Box>{kSizeViolation, kSizeViolation, kSizeViolation, kTooManyColours}));
   EXPECT_EQ(ReadAll(name), old);
   // Without a sink the save still fails, silently.
   EXPECT_FALSE(WriteIconFile(name, image, nullptr));
@@ -152,7 +140,7 @@ TEST_F(IconTest, RefusedSavesShowTheirBoxAndKeepTheOldFile) {
   EXPECT_TRUE(WriteIconFile(name, image, &boxes));
   image.At(20, 20) = 250;
   EXPECT_FALSE(WriteIconFile(name, image, &boxes));
-  EXPECT_EQ(boxes.boxes.back(), kTooManyColours);
+  EXPECT_EQ(boxes.messages.back(), kTooManyColours);
 }
 
 // A 4-bit icon assembled by hand: directory, information header, the given
@@ -190,7 +178,7 @@ TEST_F(IconTest, ReaderTakesRowsOfWholeWordsAndTheFilesColours) {
 TEST_F(IconTest, UnreadableIconsFailAndKeepTheImage) {
   IndexedImage image;
   MakeImage(image, {{1, 2}, {3, 4}});
-  Recorder boxes;
+  FileReport boxes;
   const auto good = HandIcon(8, 8, 4, std::vector<std::vector<int>>(8, std::vector<int>(8, 3)));
   auto bad = good;
   bad[36] = 8;
@@ -199,9 +187,9 @@ TEST_F(IconTest, UnreadableIconsFailAndKeepTheImage) {
   bad[6] = 0;  // 256 wide in the published format
   EXPECT_FALSE(DecodeIcon(bad, image, &boxes));
   EXPECT_FALSE(DecodeIcon(std::span(good).first(61), image, &boxes));
-  EXPECT_EQ(boxes.boxes, (std::vector<Box>{kLoadFailed, kLoadFailed, kLoadFailed}));
+  EXPECT_EQ(boxes.messages, (std::vector<Box>{kLoadFailed, kLoadFailed, kLoadFailed}));
   EXPECT_FALSE(DecodeIcon(std::span(good).first(21), image, &boxes));
-  EXPECT_EQ(boxes.boxes.size(), 3u);  // too short for a directory: no box
+  EXPECT_EQ(boxes.messages.size(), 3u);  // too short for a directory: no box
   EXPECT_FALSE(DecodeIcon(bad, image, nullptr));
   EXPECT_EQ(Pixels(image), (std::vector<std::vector<int>>{{1, 2}, {3, 4}}));
   EXPECT_FALSE(ReadIconFile("/nonexistent/x.ico", image, &boxes));
@@ -222,9 +210,9 @@ TEST_F(IconTest, CorpusIconsGiveTheDocumentedResults) {
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile((folder / (name + ".ico")).string(), bytes));
     IndexedImage image;
-    Recorder boxes;
+    FileReport boxes;
     ASSERT_TRUE(DecodeIcon(bytes, image, &boxes));
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.messages.empty());
     const int w = bytes[6], h = bytes[7];
     ASSERT_EQ(image.ImageWidth(), w);
     ASSERT_EQ(image.ImageHeight(), h);
@@ -254,9 +242,9 @@ TEST_F(IconTest, CorpusIconsGiveTheDocumentedResults) {
         "winfile_wfdir_2entries", "imagers_multiple_entries_with_different_bit_depth"}) {
     SCOPED_TRACE(name);
     IndexedImage image;
-    Recorder boxes;
+    FileReport boxes;
     EXPECT_FALSE(ReadIconFile((folder / (name + ".ico")).string(), image, &boxes));
-    EXPECT_EQ(boxes.boxes, std::vector<Box>{kLoadFailed});
+    EXPECT_EQ(boxes.messages, std::vector<Box>{kLoadFailed});
     EXPECT_FALSE(image.HasPixels());
   }
 

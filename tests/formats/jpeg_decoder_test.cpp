@@ -181,7 +181,7 @@ TEST_F(JpegDecoderTest, ProgressFollowsTheMcuRowsOfBothPasses) {
   testing::WriteBytes(path, EncodedTestPicture(16, 40));
   testing::ProgressRecorder recorder;
   IndexedImage image;
-  ASSERT_TRUE(ReadJpegFile(path, image, &recorder));
+  ASSERT_TRUE(ReadJpegFile(path, image, nullptr, &recorder));
   EXPECT_EQ(recorder.calls, five);
 }
 
@@ -273,15 +273,6 @@ TEST_F(JpegDecoderTest, AMarkerInsideTheScanIsLoggedInEachPass) {
   EXPECT_EQ(d.traces.size(), 2u);
 }
 
-// Collects the boxes a load shows.
-struct NoticeRecorder : ProgressSink {
-  std::vector<std::string> texts, captions;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon) override {
-    texts.push_back(text);
-    captions.push_back(caption);
-  }
-};
-
 TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) {
   ZUDIZAR_REQUIRE_CORPUS("jpeg");
   // The baseline rules alone would log these and decode them wrongly: a
@@ -323,20 +314,20 @@ TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) 
     }
     IndexedImage image;
     ASSERT_EQ(CreateImage(4, 4, image), 1);
-    NoticeRecorder boxes;
+    FileReport boxes;
     const std::string path = (testing::CorpusDir() / "jpeg" / c.file).string();
     EXPECT_EQ(ReadJpegFile(path, image, &boxes), c.outcome != kRefused);
     switch (c.outcome) {
       case kDecodes:
         EXPECT_TRUE(image.HasPixels());
-        EXPECT_TRUE(boxes.texts.empty());
+        EXPECT_TRUE(boxes.Empty());
         break;
       case kRefused:  // the picture stays as it was, and the box says why
         EXPECT_EQ(image.ImageWidth(), 4);
-        ASSERT_EQ(boxes.texts.size(), 1u);
-        EXPECT_EQ(boxes.captions[0], "JPEGのﾛｰﾄﾞ失敗");
-        EXPECT_NE(boxes.texts[0].find(path), std::string::npos);
-        EXPECT_NE(boxes.texts[0].find(c.reason), std::string::npos) << boxes.texts[0];
+        ASSERT_EQ(boxes.messages.size(), 1u);
+        EXPECT_EQ(boxes.messages[0].caption, "JPEGのﾛｰﾄﾞ失敗");
+        EXPECT_NE(boxes.messages[0].text.find(path), std::string::npos);
+        EXPECT_NE(boxes.messages[0].text.find(c.reason), std::string::npos) << boxes.messages[0].text;
         break;
       case kNoPixels:
         EXPECT_FALSE(image.HasPixels());
@@ -455,9 +446,9 @@ TEST_F(JpegDecoderTest, CorpusCrashFilesSurvive) {
   for (const auto& file : files) {
     // Either read, with or without pixels, or refused with the reason.
     IndexedImage image;
-    NoticeRecorder boxes;
+    FileReport boxes;
     if (!ReadJpegFile(file.string(), image, &boxes)) {
-      EXPECT_EQ(boxes.texts.size(), 1u) << file;
+      EXPECT_EQ(boxes.messages.size(), 1u) << file;
     } else if (image.HasPixels()) {
       EXPECT_EQ(image.pixels.size(), static_cast<std::size_t>(image.ImageWidth()) * image.ImageHeight());
     }

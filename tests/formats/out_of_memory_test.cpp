@@ -40,11 +40,6 @@ namespace {
 
 using testing::Slurp;
 
-struct Notices : ProgressSink {
-  void Notice(const std::string& text, const std::string&, NoticeIcon) override { texts.push_back(text); }
-  std::vector<std::string> texts;
-};
-
 class OutOfMemoryTest : public testing::PaletteReset {};
 
 TEST_F(OutOfMemoryTest, EveryWriterAndReaderFailsWithAMessageAndKeepsTheOldFile) {
@@ -63,7 +58,7 @@ TEST_F(OutOfMemoryTest, EveryWriterAndReaderFailsWithAMessageAndKeepsTheOldFile)
     bool finished = false;
     long n = 0;
     for (; n < 100000 && !finished; ++n) {
-      Notices notices;
+      FileReport notices;
       allocationsLeft = n;
       const bool saved = SavePictureFile(path, picture, &notices);
       finished = allocationsLeft.exchange(-1) >= 0;  // nothing failed: every allocation point was tried
@@ -72,8 +67,8 @@ TEST_F(OutOfMemoryTest, EveryWriterAndReaderFailsWithAMessageAndKeepsTheOldFile)
       const std::string now = Slurp(path);
       EXPECT_TRUE(now == Slurp(reference) || (!saved && now == old)) << "allocation " << n;
       if (!saved) {
-        ASSERT_FALSE(notices.texts.empty()) << "allocation " << n;
-        EXPECT_NE(notices.texts.back().find(path), std::string::npos);
+        ASSERT_FALSE(notices.Empty()) << "allocation " << n;
+        EXPECT_NE(notices.messages.back().text.find(path), std::string::npos);
       }
       if (now != old) ASSERT_TRUE(WriteFileSafely(path, std::vector<std::uint8_t>(old.begin(), old.end())));
       // The file and the reference: no temporary is left.

@@ -59,13 +59,6 @@ std::vector<std::uint8_t> RgbaOf(const PngPicture& p) {
   return out;
 }
 
-struct Boxes : ProgressSink {
-  std::vector<std::string> texts, captions;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon) override {
-    texts.push_back(text);
-    captions.push_back(caption);
-  }
-};
 
 class PngTest : public testing::PaletteReset {};
 
@@ -89,12 +82,12 @@ TEST_F(PngTest, CorpusDecodesToTheReferenceOrFailsWithAReason) {
       // The file entry keeps the picture and shows one box naming the file.
       IndexedImage image;
       ASSERT_EQ(CreateImage(3, 2, image), 1);
-      Boxes boxes;
+      FileReport boxes;
       EXPECT_FALSE(ReadPngFile(path, image, &boxes));
       EXPECT_EQ(image.ImageWidth(), 3);
-      ASSERT_EQ(boxes.texts.size(), 1u);
-      EXPECT_EQ(boxes.captions[0], kPngLoadFailedCaption);
-      EXPECT_EQ(boxes.texts[0].rfind(path, 0), 0u);
+      ASSERT_EQ(boxes.messages.size(), 1u);
+      EXPECT_EQ(boxes.messages[0].caption, kPngLoadFailedCaption);
+      EXPECT_EQ(boxes.messages[0].text.rfind(path, 0), 0u);
       continue;
     }
     ASSERT_TRUE(ok) << reason;

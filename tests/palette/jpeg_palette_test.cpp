@@ -1,6 +1,5 @@
 // The JPEG palette rule: a picture whose colours fit keeps the defined
-// merge, a photo gets colours chosen for the whole picture, and the picture
-// load that follows maps the decoded colours instead of decoding again.
+// merge, a photo gets colours chosen for the whole picture.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -62,27 +61,6 @@ TEST_F(JpegPaletteTest, FewColoursAreMergedByTheDefinedRule) {
   if (std::filesystem::exists(testing::CorpusDir() / "jpeg"))
     EXPECT_FALSE(LoadPaletteFromJpeg((testing::CorpusDir() / "jpeg" / "ljt_testorig12_12bit.jpg").string()));
   EXPECT_EQ(SharedPalette.pending, before);
-}
-
-TEST_F(JpegPaletteTest, ThePictureLoadAfterThePaletteRuleDoesNotDecodeAgain) {
-  std::vector<std::string> files = {folder_.File("a.jpg")};
-  testing::WriteBytes(files[0], testing::EncodedTestPicture(45, 29));
-  if (std::filesystem::exists(testing::CorpusDir() / "jpeg"))
-    for (const char* name : {"ljt_testorig.jpg", "ljt_testimgp_progressive.jpg"})
-      files.push_back((testing::CorpusDir() / "jpeg" / name).string());
-  for (const auto& path : files) {
-    SCOPED_TRACE(path);
-    ASSERT_TRUE(LoadPaletteFromJpeg(path));
-    ApplyPending();
-    IndexedImage once, again;
-    testing::ProgressRecorder progress;
-    ASSERT_TRUE(ReadJpegFile(path, once, &progress));
-    // Only the mapping ran: no preview pass.
-    for (const auto& [percent, phase] : progress.calls) EXPECT_EQ(phase, 1);
-    ASSERT_TRUE(ReadJpegFile(path, again));  // the kept colours are used once
-    EXPECT_EQ(once.pixels, again.pixels);
-    EXPECT_EQ(once.ImageWidth(), again.ImageWidth());
-  }
 }
 
 TEST_F(JpegPaletteTest, APhotoKeepsItsColours) {

@@ -14,16 +14,6 @@ namespace {
 using testing::BmpBuilder;
 using Colour = std::array<std::uint8_t, 3>;
 
-class RecordingSink : public ProgressSink {
- public:
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override {
-    texts.push_back(text);
-    captions.push_back(caption);
-    icons.push_back(icon);
-  }
-  std::vector<std::string> texts, captions;
-  std::vector<NoticeIcon> icons;
-};
 
 // Distinct colours that are none of the reserved ones (all have red 1..).
 Colour Distinct(int k) {
@@ -121,21 +111,21 @@ TEST_F(PaletteLoadTest, MoreThan256ColoursShowTheBoxAndKeepTheLastInEntry255) {
   for (int k = 0; k < 255; ++k) ASSERT_TRUE(Holds(list.colours[k], Distinct(k))) << k;
   EXPECT_TRUE(Holds(list.colours[255], Distinct(260)));
 
-  RecordingSink boxes;
+  FileReport boxes;
   LoadPaletteFromPicture(Write("photo.bmp", bytes), &boxes);
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_EQ(boxes.texts[0], kBmpColoursCutText);
-  EXPECT_EQ(boxes.captions[0], kBmpLoadFailedCaption);
-  EXPECT_EQ(boxes.icons[0], NoticeIcon::Information);
+  ASSERT_EQ(boxes.messages.size(), 1u);
+  EXPECT_EQ(boxes.messages[0].text, kBmpColoursCutText);
+  EXPECT_EQ(boxes.messages[0].caption, kBmpLoadFailedCaption);
+  EXPECT_EQ(boxes.messages[0].kind, MessageKind::Information);
   // Too many for the free entries: colours chosen for the whole picture, so
   // the last colours of the file are as near to the palette as the first.
   for (int k : {0, 150, 299}) EXPECT_LE(DistanceToPending(Distinct(k)), 1) << k;
 
   // 256 colours exactly: no cut, no box.
   colours.resize(256);
-  RecordingSink quiet;
+  FileReport quiet;
   LoadPaletteFromPicture(Write("256.bmp", TrueColour(colours).Build()), &quiet);
-  EXPECT_TRUE(quiet.texts.empty());
+  EXPECT_TRUE(quiet.Empty());
 }
 
 TEST_F(PaletteLoadTest, SixteenBitColoursFollowTheTwentyFourBitRule) {
@@ -156,7 +146,7 @@ TEST_F(PaletteLoadTest, SixteenBitColoursFollowTheTwentyFourBitRule) {
 
 TEST_F(PaletteLoadTest, UnreadableRefusedAndIconFilesChangeNothing) {
   const PaletteHandle handle = SharedPalette.handle;
-  RecordingSink boxes;
+  FileReport boxes;
   LoadPaletteFromPicture(folder_.File("missing.bmp"), &boxes);
   LoadPaletteFromPicture(Write("short.bmp", {'B', 'M', 1, 2}), &boxes);
   BmpBuilder jpegInside;
@@ -164,7 +154,7 @@ TEST_F(PaletteLoadTest, UnreadableRefusedAndIconFilesChangeNothing) {
   jpegInside.compression = 4;
   jpegInside.pixels = {1, 2, 3, 4};
   LoadPaletteFromPicture(Write("refused.bmp", jpegInside.Build()), &boxes);
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(boxes.Empty());
   EXPECT_EQ(SharedPalette.pending, DefaultPalette);
 
   // An icon is read for nothing: neither the pending table nor the handle change.

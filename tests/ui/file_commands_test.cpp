@@ -97,6 +97,59 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
   EXPECT_FALSE(main.Busy());
 }
 
+TEST_F(FileCommandsTest, OpenShowsTheReadersMessagesAndItsOwnOnlyWhenTheyAreSilent) {
+  // A 24-bit BMP of 300 colours opens after the palette step's message.
+  std::string many = "BM";
+  many.resize(54 + 900, '\0');
+  const auto put32 = [&many](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) many[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  put32(2, static_cast<std::uint32_t>(many.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, 300);
+  put32(22, 1);
+  many[26] = 1;
+  many[28] = 24;
+  for (int k = 0; k < 300; ++k) {
+    many[54 + 3 * k] = static_cast<char>(k);
+    many[55 + 3 * k] = static_cast<char>(k / 256 + 1);
+    many[56 + 3 * k] = 77;
+  }
+  const std::string manyPath = folder.File("多い.BMP");
+  WriteText(manyPath, many);
+  const std::string badBmp = folder.File("bad.BMP");
+  WriteText(badBmp, "BM not a bitmap");
+  const std::string badMag = folder.File("bad.MAG");
+  WriteText(badMag, "not a picture at all");
+  StartApp();
+  TForm1& main = app->main();
+  const std::size_t before = dialogs.Boxes().size();
+
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  main.OpenPictureFile(QString::fromStdString(manyPath));
+  EXPECT_EQ(main.PictureImage().ImageWidth(), 300);
+  ASSERT_EQ(dialogs.Boxes().size(), before + 1);
+  EXPECT_EQ(dialogs.Boxes()[before + 0].text, QStringLiteral("256色以上ﾋﾞｯﾄﾏｯﾌﾟの為、256色以上をｶｯﾄしました。"));
+  EXPECT_EQ(dialogs.Boxes()[before + 0].caption, QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗"));
+  EXPECT_EQ(dialogs.Boxes()[before + 0].icon, BoxIcon::Information);
+
+  // The reader said why: no second box.
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  main.OpenPictureFile(QString::fromStdString(badBmp));
+  ASSERT_EQ(dialogs.Boxes().size(), before + 2);
+  EXPECT_EQ(dialogs.Boxes()[before + 1].caption, QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗"));
+  EXPECT_TRUE(dialogs.Boxes()[before + 1].text.startsWith(QString::fromStdString(badBmp) + QLatin1Char('\n')));
+
+  // The MAG reader is silent: the window says it could not open the file.
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  main.OpenPictureFile(QString::fromStdString(badMag));
+  ASSERT_EQ(dialogs.Boxes().size(), before + 3);
+  EXPECT_EQ(dialogs.Boxes()[before + 2].text, QString::fromStdString(badMag) + QStringLiteral(" を開けませんでした。"));
+  EXPECT_EQ(dialogs.Boxes()[before + 2].caption, QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"));
+  EXPECT_EQ(dialogs.Boxes()[before + 2].icon, BoxIcon::Information);
+}
+
 TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {
   const std::string a = WritePicture("A.BMP", 16, 4);
   const std::string b = WritePicture("B.BMP", 8, 8);

@@ -11,8 +11,6 @@ class QWidget;
 
 namespace zudizar {
 
-class Dialogs;
-
 inline constexpr QEvent::Type WM_FILEPROGRESS = static_cast<QEvent::Type>(1883);
 
 class FileProgressEvent : public QEvent {
@@ -26,30 +24,14 @@ class FileProgressEvent : public QEvent {
   int phase_;
 };
 
-// Adapts a codec's progress and message boxes to one window, and counts the
-// boxes, so that a window adds its own failure box only when the codec showed
-// none.
+// Adapts a codec's progress to one window.
 class WindowProgressSink : public ProgressSink {
  public:
-  WindowProgressSink(QWidget* window, Dialogs& dialogs) : window_(window), dialogs_(dialogs) {}
+  explicit WindowProgressSink(QWidget* window) : window_(window) {}
   void FileProgress(int percent, int phase) override;
-  void Notice(const std::string& text, const std::string& caption, NoticeIcon icon) override;
-
-  int notices = 0;
 
  private:
   QWidget* window_;
-  Dialogs& dialogs_;
 };
-
-// The file dialogs' filters of the main and sub canvases.
-inline const QString kPictureOpenFilter =
-    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ALL (*)");
-inline const QString kPictureSaveFilter =
-    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
-
-// The name Save as uses: a chosen name without an extension (and not ending
-// in a full stop) gains ".BMP".
-QString WithSaveExtension(const QString& chosen);
 
 }  // namespace zudizar

@@ -9,6 +9,7 @@
 #include "formats/dispatch.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
@@ -69,14 +70,16 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
   Busy = true;
   IndexedImage loaded;
-  WindowProgressSink sink(this, app_.dialogs());
-  const bool ok = LoadPictureFile(name.toStdString(), loaded, &sink) && loaded.HasPixels() &&
+  WindowProgressSink sink(this);
+  FileReport report;
+  const bool ok = LoadPictureFile(name.toStdString(), loaded, &report, &sink) && loaded.HasPixels() &&
                   loaded.ImageWidth() > 0 && loaded.ImageHeight() > 0;
+  ShowFileReport(this, app_.dialogs(), report);
   Busy = false;
   if (!ok) {
     FileName = previousName;
     setWindowTitle(previousCaption);
-    if (sink.notices == 0)
+    if (report.Empty())
       app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(name),
                                 QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
     OverlayShownFor = 0;
@@ -124,10 +127,12 @@ void TTAVOEDTF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this, app_.dialogs());
-  const bool ok = SavePictureFile(FileName.toStdString(), EditImage, &sink);
+  WindowProgressSink sink(this);
+  FileReport report;
+  const bool ok = SavePictureFile(FileName.toStdString(), EditImage, &report, &sink);
+  ShowFileReport(this, app_.dialogs(), report);
   ShowFileCaption();
-  if (!ok && sink.notices == 0)
+  if (!ok && report.Empty())
     app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(FileName),
                               QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }

@@ -2,11 +2,12 @@
 #include <QFileInfo>
 
 #include "formats/dispatch.h"
-#include "formats/jpeg/jpeg_samples.h"
+#include "formats/opened_picture.h"
 #include "palette/palette_load.h"
 #include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/recent_files.h"
 #include "ui/main/main_window.h"
@@ -23,7 +24,6 @@ void TForm1::OpenPictureFile(const QString& path) {
   if (!QFileInfo(path).isFile()) return;
   // A picture that cannot be loaded keeps the file name and caption the canvas
   // had, so that Save never writes over the file that failed.
-  const QString previousName = document_.FileName();
   const QString previousTitle = windowTitle();
   setWindowTitle(path);
   SetBusy(true);
@@ -32,21 +32,30 @@ void TForm1::OpenPictureFile(const QString& path) {
 
   Session& session = app_.session();
   session.BlankCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
-  LoadPaletteFromPicture(path.toStdString(), &sink);
+  WindowProgressSink sink(this);
+  // One read and one decode: the palette step's colours go on to the picture step.
+  OpenedPicture opened;
+  ReadPictureForOpen(path.toStdString(), opened);
+  FileReport paletteReport;
+  MergeOpenedColours(opened, &paletteReport, &sink);
+  ShowFileReport(this, app_.dialogs(), paletteReport);
   session.ApplyMergedPalette();
 
   IndexedImage loaded;
-  bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
+  FileReport pictureReport;
+  bool ok = MapOpenedPicture(opened, loaded, &pictureReport, &sink) && loaded.HasPixels();
+  ShowFileReport(this, app_.dialogs(), pictureReport);
+  const bool told = !paletteReport.Empty() || !pictureReport.Empty();
   if (ok) {
     IndexedImage previous = std::move(document_.Picture());
     document_.Replace(std::move(loaded));
     ok = ShowNewPicture();
     if (!ok) {
       document_.Replace(std::move(previous));
-      sink.Notice(QStringLiteral("画像を表示するメモリがありません").toStdString(), kLoadFailedCaption,
-                  NoticeIcon::Error);
+      ShowNoMemoryToShow(this, app_.dialogs());
     }
+  } else if (!told) {
+    ShowLoadFailure(this, app_.dialogs(), path);
   }
   if (ok) {
     document_.MarkSaved();
@@ -55,13 +64,9 @@ void TForm1::OpenPictureFile(const QString& path) {
   } else {
     SharedPalette.pending = previousCurrent;
     session.ApplyMergedPalette();
-    if (sink.notices == 0)
-      app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
-                                QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
   }
   SetBusy(false);
   setWindowTitle(ok ? path : previousTitle);
-  if (!ok) document_.SetFileName(previousName);
   view_->ComposeAll();
 }
 
@@ -76,23 +81,19 @@ void TForm1::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this, app_.dialogs());
-  if (SavePictureFile(document_.FileName().toStdString(), document_.Picture(), &sink)) {
+  if (WritePicture(this, app_.dialogs(), document_.FileName(), document_.Picture())) {
     document_.MarkSaved();
     setWindowTitle(document_.FileName() + QStringLiteral(" 保存終了 "));
     return;
   }
-  // A failed save keeps the modified flag and says so.
+  // A failed save keeps the modified flag and has said why.
   setWindowTitle(FileCaption());
-  if (sink.notices == 0)
-    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(document_.FileName()),
-                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }
 
 void TForm1::MN_NEWSAVEClick() {
-  const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
-  if (!chosen) return;
-  document_.SetFileName(WithSaveExtension(*chosen));
+  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
+  if (!path) return;
+  document_.SetFileName(*path);
   setWindowTitle(FileCaption());
   MN_SAVEClick();
 }
@@ -108,10 +109,10 @@ void TForm1::MN_NEWClick() {
       if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
         document_.SetFileName(*path);
         app_.session().BlankCanvases();
-        WindowProgressSink sink(this, app_.dialogs());
-        LoadPaletteFromPicture(path->toStdString(), &sink);
-        // Only the colours were wanted: no picture step will take the kept samples.
-        jpeg::ForgetSamples();
+        WindowProgressSink sink(this);
+        FileReport report;
+        LoadPaletteFromPicture(path->toStdString(), &report, &sink);
+        ShowFileReport(this, app_.dialogs(), report);
         app_.session().ApplyMergedPalette();
       }
     }
@@ -151,11 +152,13 @@ void TForm1::MN_ROREZURUClick() {
 
 void TForm1::MN_PALREINITClick() {
   app_.session().BlankCanvases();
-  WindowProgressSink sink(this, app_.dialogs());
+  WindowProgressSink sink(this);
   // Load, apply, load, apply: the second load rebuilds the display handle
   // from the colours the first one made current.
   for (int pass = 0; pass < 2; ++pass) {
-    LoadStartupPalette(&sink);
+    FileReport report;
+    LoadStartupPalette(&report, &sink);
+    ShowFileReport(this, app_.dialogs(), report);
     app_.session().ApplyPalette();
   }
 }

@@ -21,6 +21,7 @@
 #include "ui/main/about_box.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
@@ -191,8 +192,10 @@ void TForm1::FormCreate() {
   InitSharedPalette();
   app_.session().SetLeftColour(249);
   app_.session().SetRightColour(252);
-  WindowProgressSink sink(this, app_.dialogs());
-  LoadStartupPalette(&sink);
+  WindowProgressSink sink(this);
+  FileReport report;
+  LoadStartupPalette(&report, &sink);
+  ShowFileReport(this, app_.dialogs(), report);
   app_.session().ApplyPalette();
 
   RestoreWindowGeometry(*this, "CutLeft", "CutTop", "CutWidth", "CutHeight");

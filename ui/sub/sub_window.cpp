@@ -19,6 +19,7 @@
 #include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
@@ -284,19 +285,18 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   busy_ = true;
   view_->SetBusy(true);
   progressName_ = path;
-  WindowProgressSink sink(this, app_.dialogs());
   IndexedImage loaded;
-  bool ok = LoadPictureFile(path.toStdString(), loaded, &sink) && loaded.HasPixels();
+  bool ok = ReadPicture(this, app_.dialogs(), path, loaded);
+  progressName_.clear();
   if (ok) {
     IndexedImage previous = std::move(document_.Picture());
     document_.Replace(std::move(loaded));
     ok = ShowNewPicture();
     if (!ok) {
       document_.Replace(std::move(previous));
-      sink.Notice("画像を表示するメモリがありません", kLoadFailedCaption, NoticeIcon::Error);
+      ShowNoMemoryToShow(this, app_.dialogs());
     }
   }
-  progressName_.clear();
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.
     document_.SetFileName(path);
@@ -304,9 +304,6 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
     recent_->Add(path);
   } else {
     setWindowTitle(caption);
-    if (sink.notices == 0)
-      app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(path),
-                                QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
   }
   busy_ = false;
   view_->SetBusy(false);
@@ -323,22 +320,18 @@ void TTAVOSUBF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this, app_.dialogs());
   progressName_ = document_.FileName();
-  const bool saved = SavePictureFile(document_.FileName().toStdString(), document_.Picture(), &sink);
+  const bool saved = WritePicture(this, app_.dialogs(), document_.FileName(), document_.Picture());
   progressName_.clear();
   // Progress captions end with the window's name again.
   setWindowTitle(kSubCaptionPrefix + document_.FileName());
   if (saved) document_.MarkSaved();
-  if (!saved && sink.notices == 0)
-    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(document_.FileName()),
-                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }
 
 void TTAVOSUBF::MN_NEWSAVEClick() {
-  const auto chosen = app_.dialogs().SaveFileName(this, kPictureSaveFilter);
-  if (!chosen || chosen->isEmpty()) return;
-  document_.SetFileName(WithSaveExtension(*chosen));
+  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
+  if (!path) return;
+  document_.SetFileName(*path);
   setWindowTitle(kSubCaptionPrefix + document_.FileName());
   MN_SAVEClick();
 }

@@ -1,0 +1,50 @@
+// What went wrong in a load or save, as the messages the user is to see:
+// codecs and palette rules record them in order, and the caller shows them
+// (the windows as message boxes, the command line as text).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zudizar {
+
+enum class MessageKind { Information, Warning, Error };
+
+struct FileMessage {
+  std::string text;
+  std::string caption;
+  MessageKind kind = MessageKind::Information;
+  bool operator==(const FileMessage&) const = default;
+};
+
+// The messages of one step, in the order they arose.
+struct FileReport {
+  std::vector<FileMessage> messages;
+
+  bool Empty() const { return messages.empty(); }
+  void Add(std::string text, std::string caption, MessageKind kind = MessageKind::Information) {
+    messages.push_back({std::move(text), std::move(caption), kind});
+  }
+};
+
+// The messages of a load or save that failed for want of memory or of the
+// file system: the file's name, then the reason.
+inline constexpr const char* kLoadFailedCaption = "ﾌｧｲﾙのﾛｰﾄﾞ失敗";
+inline constexpr const char* kSaveFailedCaption = "保存エラー";
+inline constexpr const char* kSaveFailedText = " に保存できませんでした。";
+inline constexpr const char* kNoMemoryText = "ﾒﾓﾘｰが足りません。";
+
+// Null-safe helpers for codecs: callers that want no messages pass no report.
+inline void Report(FileReport* report, std::string text, std::string caption,
+                   MessageKind kind = MessageKind::Information) {
+  if (report) report->Add(std::move(text), std::move(caption), kind);
+}
+inline void ReportLoadWithoutMemory(FileReport* report, const std::string& name) {
+  Report(report, name + "\n" + kNoMemoryText, kLoadFailedCaption, MessageKind::Error);
+}
+inline void ReportSaveWithoutMemory(FileReport* report, const std::string& name) {
+  Report(report, name + kSaveFailedText + "\n" + kNoMemoryText, kSaveFailedCaption, MessageKind::Error);
+}
+
+}  // namespace zudizar

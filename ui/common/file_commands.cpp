@@ -1,0 +1,68 @@
+#include "ui/common/file_commands.h"
+
+#include <QFileInfo>
+
+#include "formats/dispatch.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/file_progress.h"
+
+namespace zudizar {
+
+void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report) {
+  for (const FileMessage& message : report.messages) {
+    BoxIcon icon = BoxIcon::Information;
+    if (message.kind == MessageKind::Warning) icon = BoxIcon::Warning;
+    if (message.kind == MessageKind::Error) icon = BoxIcon::Error;
+    dialogs.MessageBox(window, QString::fromStdString(message.text), QString::fromStdString(message.caption),
+                       BoxButtons::Ok, icon);
+  }
+}
+
+QString WithSaveExtension(const QString& chosen) {
+  const QFileInfo info(chosen);
+  if (!info.suffix().isEmpty() || info.fileName().endsWith(QLatin1Char('.'))) return chosen;
+  return info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
+}
+
+std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter) {
+  const auto chosen = dialogs.SaveFileName(window, filter);
+  if (!chosen || chosen->isEmpty()) return std::nullopt;
+  return WithSaveExtension(*chosen);
+}
+
+void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path) {
+  dialogs.MessageBox(window, QStringLiteral("%1 を開けませんでした。").arg(path), QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"),
+                     BoxButtons::Ok, BoxIcon::Information);
+}
+
+void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs) {
+  dialogs.MessageBox(window, QStringLiteral("画像を表示するメモリがありません"), QString::fromUtf8(kLoadFailedCaption),
+                     BoxButtons::Ok, BoxIcon::Error);
+}
+
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture) {
+  WindowProgressSink sink(window);
+  FileReport report;
+  IndexedImage loaded;
+  const bool ok = LoadPictureFile(path.toStdString(), loaded, &report, &sink) && loaded.HasPixels();
+  ShowFileReport(window, dialogs, report);
+  if (!ok) {
+    if (report.Empty()) ShowLoadFailure(window, dialogs, path);
+    return false;
+  }
+  picture = std::move(loaded);
+  return true;
+}
+
+bool WritePicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture) {
+  WindowProgressSink sink(window);
+  FileReport report;
+  const bool ok = SavePictureFile(path.toStdString(), picture, &report, &sink);
+  ShowFileReport(window, dialogs, report);
+  if (!ok && report.Empty())
+    dialogs.MessageBox(window, QStringLiteral("%1 に保存できませんでした。").arg(path), QStringLiteral("保存エラー"),
+                       BoxButtons::Ok, BoxIcon::Error);
+  return ok;
+}
+
+}  // namespace zudizar

@@ -1,0 +1,52 @@
+// The steps every canvas's file commands share: asking for a name, reading
+// and writing a picture with progress, and telling the user what went wrong.
+// Readers and writers return their messages; only these show them, so each
+// failure is told once, by the reader's own words or else by the canvas's.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "core/indexed_image.h"
+#include "formats/file_report.h"
+
+class QWidget;
+
+namespace zudizar {
+
+class Dialogs;
+
+// The file dialogs' filters of the main and sub canvases.
+inline const QString kPictureOpenFilter =
+    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ALL (*)");
+inline const QString kPictureSaveFilter =
+    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
+
+// Shows a report's messages in order as message boxes with an OK button
+// over `window`: information, warning and error icons by their kind.
+void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report);
+
+// The name Save as uses: a chosen name without an extension (and not ending
+// in a full stop) gains ".BMP".
+QString WithSaveExtension(const QString& chosen);
+
+// The name chosen in the save dialog, with its extension; nothing when the
+// user cancelled or chose no name.
+std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter);
+
+// Reads `path` mapped to the shared palette, progress going to `window`.
+// On failure the reader's messages are shown, or "… を開けませんでした。"
+// when it gave none, and `picture` is left as it was.
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture);
+
+// Writes `picture` to `path` by its extension (the writer records the header
+// it wrote in the picture). On failure the writer's messages are shown, or
+// "… に保存できませんでした。" when it gave none.
+bool WritePicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture);
+
+// The box of a load that failed without a reader's message.
+void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path);
+// The box of a picture that was read but cannot be shown for want of memory.
+void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs);
+
+}  // namespace zudizar

@@ -16,7 +16,8 @@
 
 #include "core/indexed_image.h"
 #include "ui/app/app.h"
-#include "ui/common/dialogs.h"
+#include "support/ui/scripted_dialogs.h"
+#include "support/ui/window_probe.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
@@ -46,7 +47,7 @@ struct Bench {
   void Canvas(int w, int h) {
     TForm1& main = app->main();
     main.CanvasCommand(0);
-    IndexedImage& sub = app->sub().SubPictureImage();
+    IndexedImage& sub = WindowProbe::Doc(app->sub()).Picture();
     CreateImage(w, h, sub);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) sub.At(x, y) = static_cast<std::uint8_t>((x / 7 + y / 5) % 240);

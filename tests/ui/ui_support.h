@@ -13,24 +13,11 @@
 #include "base/settings.h"
 #include "support/test_support.h"
 #include "ui/app/app.h"
-#include "ui/common/dialogs.h"
+#include "support/ui/scripted_dialogs.h"
+#include "support/ui/window_probe.h"
 #include "ui/common/canvas_view.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
-
-namespace zudizar {
-
-// Sets a canvas's document up the way a test needs it (a file name, a few
-// pixels) without a file command.
-class WindowProbe {
- public:
-  static Document& Doc(TForm1& window) { return window.document_; }
-  static Document& Doc(TTAVOSUBF& window) { return window.document_; }
-  // As a running load or save does.
-  static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }
-};
-
-}  // namespace zudizar
 
 namespace zudizar::testing {
 

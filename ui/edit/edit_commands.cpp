@@ -88,25 +88,25 @@ void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
 
 void TTAVOEDTF::MN_EDITSHIFTLEFTClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Left);
+  ShiftOnePixel(EditImage, WorkImage, ShiftDirection::Left);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTRIGHTClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Right);
+  ShiftOnePixel(EditImage, WorkImage, ShiftDirection::Right);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTUPClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Up);
+  ShiftOnePixel(EditImage, WorkImage, ShiftDirection::Up);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTDOWNClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Down);
+  ShiftOnePixel(EditImage, WorkImage, ShiftDirection::Down);
   RepaintView();
 }
 

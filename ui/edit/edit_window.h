@@ -27,7 +27,7 @@ class RecentFileList;
 
 // The edit palette: the magnifying pixel editor for a picture of at most
 // 256 × 240 pixels. Split over several files: edit_window.cpp (creation,
-// layout, palette), edit_view.cpp (views, composing and presenting),
+// layout, palette), edit_display.cpp (views, composing and presenting),
 // edit_menu.cpp (the menu table), edit_files.cpp (file commands),
 // edit_tools.cpp (tools, pens, mouse), edit_commands.cpp (whole-picture
 // commands and undo), edit_glyphs.cpp (button glyphs).
@@ -88,7 +88,7 @@ class TTAVOEDTF : public QMainWindow {
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
   void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
 
-  // Views (edit_view.cpp).
+  // Views (edit_display.cpp).
   void SetScrollRanges(int width, int height);
   // Composes the visible part of EditImage with its overlay and presents it.
   void RepaintView();

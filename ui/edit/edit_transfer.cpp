@@ -41,9 +41,12 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
       handler();
     });
   };
-  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(1); });
-  add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true, [this] { SetTransferMode(2); });
-  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
+  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true,
+      [this] { SetTransferMode(kCopyFromMain); });
+  add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true,
+      [this] { SetTransferMode(kCopyFromMainEdgeCut); });
+  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true,
+      [this] { SetTransferMode(kCutFromMain); });
   add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
     CheckTransferItems("MN_SETTOCOPY");
     app_.MainCanvasCommand(kCopyToMain);
@@ -52,8 +55,10 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
     CheckTransferItems("MN_SETTOCOPYR");
     app_.MainCanvasCommand(kCopyToMainEdgeCut);
   });
-  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
-  add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
+  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true,
+      [this] { SetTransferMode(kCopyFromSub); });
+  add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true,
+      [this] { SetTransferMode(kCopyFromSubEdgeCut); });
   add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.MainPasteAtTypedPosition(false); });
   add("MN_MAINTOCOPYR", QStringLiteral("ﾒｲﾝへ複写位置指定縁"), "Shift+F6", false,
       [this] { app_.MainPasteAtTypedPosition(true); });

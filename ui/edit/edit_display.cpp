@@ -7,67 +7,68 @@
 #include <algorithm>
 
 #include "core/region.h"
+#include "ui/common/reentry.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
 
 namespace zudizar {
 
 EditView TTAVOEDTF::CurrentView() const {
-  return ComputeEditView(EditImage.ImageWidth(), EditImage.ImageHeight(), MagnifiedImage.ImageWidth(),
-                         MagnifiedImage.ImageHeight(), Zoom, ScrollBarX->value(), ScrollBarY->value());
+  return ComputeEditView(EditImage().ImageWidth(), EditImage().ImageHeight(), display_.magnified.ImageWidth(),
+                         display_.magnified.ImageHeight(), display_.zoom, ui_.ScrollBarX->value(),
+                         ui_.ScrollBarY->value());
 }
 
 void TTAVOEDTF::SetScrollRanges(int width, int height) {
-  const int areaWidth = PaintBox1->AreaWidth(), areaHeight = PaintBox1->AreaHeight();
+  const int areaWidth = ui_.PaintBox1->AreaWidth(), areaHeight = ui_.PaintBox1->AreaHeight();
   // The new range may move a bar; the caller repaints once afterwards.
-  const QSignalBlocker blockX(ScrollBarX), blockY(ScrollBarY);
-  ScrollBarX->setMaximum(ScrollMaximum(areaWidth, width, Zoom));
-  ScrollBarX->setVisible(areaWidth < width * Zoom);
-  ScrollBarY->setMaximum(ScrollMaximum(areaHeight, height, Zoom));
-  ScrollBarY->setVisible(areaHeight < height * Zoom);
-  FillImage(MagnifiedImage, 7);
-  FillImage(ScreenImage, 7);
+  const QSignalBlocker blockX(ui_.ScrollBarX), blockY(ui_.ScrollBarY);
+  ui_.ScrollBarX->setMaximum(ScrollMaximum(areaWidth, width, display_.zoom));
+  ui_.ScrollBarX->setVisible(areaWidth < width * display_.zoom);
+  ui_.ScrollBarY->setMaximum(ScrollMaximum(areaHeight, height, display_.zoom));
+  ui_.ScrollBarY->setVisible(areaHeight < height * display_.zoom);
+  FillImage(display_.magnified, 7);
+  FillImage(display_.screen, 7);
 }
 
 void TTAVOEDTF::RepaintView() {
-  if (!MagnifiedImage.HasPixels() || !EditImage.HasPixels() || Busy || !PaintEnabled) return;
-  PaintEnabled = false;
-  blanked_ = false;
+  if (!display_.magnified.HasPixels() || !Picture().HasPixels() || busy_) return;
+  const ReentryGuard hold(viewHeld_);
+  if (!hold.Entered()) return;
+  display_.blanked = false;
   const EditView view = CurrentView();
-  IndexedImage& target = ViewMode != 0 ? MagnifiedImage : ScreenImage;
-  MagnifyRegion(target, 0, 0, EditImage, view.PictureArea(), view.zoom);
-  if (ViewMode != 0) {
-    OverlayShownFor = 0;
-    DrawOverlay(ViewMode);
+  IndexedImage& target = display_.viewMode != 0 ? display_.magnified : display_.screen;
+  MagnifyRegion(target, 0, 0, Picture(), view.PictureArea(), view.zoom);
+  if (display_.viewMode != 0) {
+    display_.overlayShownFor = 0;
+    DrawOverlay(display_.viewMode);
   } else {
-    PresentScreenRect({0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()});
+    PresentScreenRect({0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()});
   }
-  PaintEnabled = true;
 }
 
 void TTAVOEDTF::DrawOverlay(int mode) {
-  if (inOverlay_) return;
-  inOverlay_ = true;
-  if (mode != OverlayShownFor) {
-    OverlayShownFor = mode;
-    CopyImage(ScreenImage, MagnifiedImage, kNoTransparent);
+  const ReentryGuard guard(inOverlay_);
+  if (!guard.Entered()) return;
+  if (mode != display_.overlayShownFor) {
+    display_.overlayShownFor = mode;
+    CopyImage(display_.screen, display_.magnified, kNoTransparent);
     if (Action(QStringLiteral("MN_VIEWGRID"))->isChecked())
-      DrawFrameGrid(ScreenImage, 0, 0, GridSpacing(mode), 7, EditImage.ImageWidth() * Zoom,
-                    EditImage.ImageHeight() * Zoom);
+      DrawFrameGrid(display_.screen, 0, 0, GridSpacing(mode), 7, Picture().ImageWidth() * display_.zoom,
+                    Picture().ImageHeight() * display_.zoom);
   }
-  PresentScreenRect({0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()});
-  inOverlay_ = false;
+  PresentScreenRect({0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()});
 }
 
 void TTAVOEDTF::PresentScreenRect(const Rect& rect) {
-  if (!rect.Empty()) PaintBox1->update(rect.x, rect.y, rect.width, rect.height);
+  if (!rect.Empty()) ui_.PaintBox1->update(rect.x, rect.y, rect.width, rect.height);
 }
 
 void TTAVOEDTF::PresentPictureRect(const Rect& rect, const IndexedImage& source) {
-  if (Busy || !MagnifiedImage.HasPixels() || !ScreenImage.HasPixels()) return;
-  const bool grid = ViewMode != 0 && Action(QStringLiteral("MN_VIEWGRID"))->isChecked();
-  PresentScreenRect(zudizar::PresentPictureRect(CurrentView(), ViewMode, grid, source, rect, MagnifiedImage,
-                                                ScreenImage));
+  if (busy_ || !display_.magnified.HasPixels() || !display_.screen.HasPixels()) return;
+  const bool grid = display_.viewMode != 0 && Action(QStringLiteral("MN_VIEWGRID"))->isChecked();
+  PresentScreenRect(zudizar::PresentPictureRect(CurrentView(), display_.viewMode, grid, source, rect,
+                                                display_.magnified, display_.screen));
 }
 
 void TTAVOEDTF::ScrollBarXChange() { RepaintView(); }
@@ -84,30 +85,30 @@ void TTAVOEDTF::StopAwaitingDisplayStart() {
 
 void TTAVOEDTF::MN_VIEW1Click() {
   StopAwaitingDisplayStart();
-  Zoom = 1;
-  ViewMode = 0;
+  display_.zoom = 1;
+  display_.viewMode = 0;
   Action(QStringLiteral("MN_VIEW1"))->setChecked(true);
   for (const char* name : {"MN_VIEW4", "MN_VIEW8", "MN_VIEWCENTER", "MN_VIEWGRID"})
     Action(QString::fromLatin1(name))->setChecked(false);
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_VIEWCENTERClick() {
   StopAwaitingDisplayStart();
-  Zoom = 1;
-  ViewMode = 1;
+  display_.zoom = 1;
+  display_.viewMode = 1;
   for (const char* name : {"MN_VIEW1", "MN_VIEW4", "MN_VIEW8"}) Action(QString::fromLatin1(name))->setChecked(false);
   Action(QStringLiteral("MN_VIEWCENTER"))->setChecked(true);
   Action(QStringLiteral("MN_VIEWGRID"))->setChecked(true);
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_VIEWGRIDClick() {
   QAction* grid = Action(QStringLiteral("MN_VIEWGRID"));
   grid->setChecked(!grid->isChecked());
-  OverlayShownFor = 0;
+  display_.overlayShownFor = 0;
   RepaintView();
 }
 
@@ -115,72 +116,76 @@ void TTAVOEDTF::SetMagnification(int zoom) {
   for (const char* name : {"MN_VIEW1", "MN_VIEW4", "MN_VIEW8", "MN_VIEWCENTER"})
     Action(QString::fromLatin1(name))->setChecked(false);
   Action(zoom == 4 ? QStringLiteral("MN_VIEW4") : QStringLiteral("MN_VIEW8"))->setChecked(true);
-  const int w = EditImage.ImageWidth(), h = EditImage.ImageHeight();
-  if (MagnifiedImage.ImageWidth() >= 8 * w || MagnifiedImage.ImageHeight() >= 8 * h || ViewMode != 0) {
+  const int w = Picture().ImageWidth(), h = Picture().ImageHeight();
+  if (display_.magnified.ImageWidth() >= 8 * w || display_.magnified.ImageHeight() >= 8 * h || display_.viewMode != 0) {
     StopAwaitingDisplayStart();
-    Zoom = zoom;
-    ViewMode = zoom;
+    display_.zoom = zoom;
+    display_.viewMode = zoom;
     SetScrollRanges(w, h);
-    OverlayShownFor = 0;
+    display_.overlayShownFor = 0;
     RepaintView();
     return;
   }
   // Ask for the display start: the picture at 1:1 with a frame of what the
   // magnified view will show.
-  CopyImage(MagnifiedImage, EditImage, kNoTransparent);
-  CopyImage(ScreenImage, EditImage, kNoTransparent);
-  PresentScreenRect({0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()});
+  CopyImage(display_.magnified, Picture(), kNoTransparent);
+  CopyImage(display_.screen, Picture(), kNoTransparent);
+  PresentScreenRect({0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()});
   ToolSettings& tools = Settings();
   if (!tools.AwaitingDisplayStart()) tools.savedTool = tools.tool;
   tools.tool = zoom == 4 ? kToolStartFrame4 : kToolStartFrame8;
   SettingsChanged();
-  PendingZoom = zoom;
-  StartFramePosition = {0, 0};
+  display_.pendingZoom = zoom;
+  display_.startFramePosition = {0, 0};
   DrawStartFrame(0, 0);
   setWindowTitle(QStringLiteral("表示開始位置をｸﾘｯｸして下さい"));
 }
 
 void TTAVOEDTF::DrawStartFrame(int x, int y) {
-  if (ViewMode == 0 && EditImage.HasPixels()) {
+  if (display_.viewMode == 0 && Picture().HasPixels()) {
     setWindowTitle(QStringLiteral("%1x%2").arg(x).arg(y));
-    StartFrameSize = {MagnifiedImage.ImageWidth() / PendingZoom, MagnifiedImage.ImageHeight() / PendingZoom};
-    x = std::clamp(x, 0, EditImage.ImageWidth() - 1);
-    y = std::clamp(y, 0, EditImage.ImageHeight() - 1);
-    const Rect old{StartFramePosition.x, StartFramePosition.y, StartFrameSize.x, StartFrameSize.y};
-    CopyRegion(ScreenImage, old.x, old.y, MagnifiedImage, old.x, old.y, old.width, old.height, kNoTransparent);
-    DrawRectOutline(ScreenImage, x, y, x + StartFrameSize.x - 1, y + StartFrameSize.y - 1, 7);
-    const Rect frame{x, y, StartFrameSize.x, StartFrameSize.y};
-    PresentScreenRect(old.Union(frame).Intersect({0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()}));
+    IndexedImage& screen = display_.screen;
+    const IndexedImage& magnified = display_.magnified;
+    Point& size = display_.startFrameSize;
+    size = {magnified.ImageWidth() / display_.pendingZoom, magnified.ImageHeight() / display_.pendingZoom};
+    x = std::clamp(x, 0, Picture().ImageWidth() - 1);
+    y = std::clamp(y, 0, Picture().ImageHeight() - 1);
+    const Rect old{display_.startFramePosition.x, display_.startFramePosition.y, size.x, size.y};
+    CopyRegion(screen, old.x, old.y, magnified, old.x, old.y, old.width, old.height, kNoTransparent);
+    DrawRectOutline(screen, x, y, x + size.x - 1, y + size.y - 1, 7);
+    const Rect frame{x, y, size.x, size.y};
+    PresentScreenRect(old.Union(frame).Intersect({0, 0, screen.ImageWidth(), screen.ImageHeight()}));
   }
-  StartFramePosition = {x, y};
+  display_.startFramePosition = {x, y};
 }
 
 void TTAVOEDTF::FinishStartFrame(int x, int y) {
   Settings().tool = Settings().savedTool;
   SettingsChanged();
-  Zoom = PendingZoom;
-  ViewMode = PendingZoom;
-  PaintEnabled = false;
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
+  display_.zoom = display_.pendingZoom;
+  display_.viewMode = display_.pendingZoom;
   {
-    const QSignalBlocker blockX(ScrollBarX), blockY(ScrollBarY);
-    ScrollBarX->setValue(std::clamp(x / 2, 0, ScrollBarX->maximum()));
-    ScrollBarY->setValue(std::clamp(y / 2, 0, ScrollBarY->maximum()));
+    // One composition, once the bars stand where the click asked.
+    const ReentryGuard hold(viewHeld_);
+    SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+    const QSignalBlocker blockX(ui_.ScrollBarX), blockY(ui_.ScrollBarY);
+    ui_.ScrollBarX->setValue(std::clamp(x / 2, 0, ui_.ScrollBarX->maximum()));
+    ui_.ScrollBarY->setValue(std::clamp(y / 2, 0, ui_.ScrollBarY->maximum()));
   }
-  PaintEnabled = true;
-  OverlayShownFor = 0;
+  display_.overlayShownFor = 0;
   RepaintView();
   ShowFileCaption();
 }
 
 void TTAVOEDTF::RestoreView() {
-  Busy = true;
-  PaintEnabled = false;
-  PaintBox1->SetAreaSize(MagnifiedImage.ImageWidth(), MagnifiedImage.ImageHeight());
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
-  PaintEnabled = true;
-  Busy = false;
-  OverlayShownFor = 0;
+  busy_ = true;
+  {
+    const ReentryGuard hold(viewHeld_);
+    ui_.PaintBox1->SetAreaSize(display_.magnified.ImageWidth(), display_.magnified.ImageHeight());
+    SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+  }
+  busy_ = false;
+  display_.overlayShownFor = 0;
   RepaintView();
 }
 

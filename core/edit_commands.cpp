@@ -71,7 +71,7 @@ void MirrorTopToBottom(IndexedImage& picture, IndexedImage& work) {
   CopyRegion(picture, 0, c, work, 0, c, w, c, kNoTransparent);
 }
 
-void ShiftPicture(IndexedImage& picture, IndexedImage& work, ShiftDirection direction) {
+void ShiftOnePixel(IndexedImage& picture, IndexedImage& work, ShiftDirection direction) {
   if (!ReadyWork(picture, work)) return;
   const int w = picture.ImageWidth(), h = picture.ImageHeight();
   const bool fromBottomRight = direction == ShiftDirection::Left || direction == ShiftDirection::Up;

@@ -20,9 +20,9 @@ void MirrorLeftToRight(IndexedImage& picture, IndexedImage& work);
 void MirrorTopToBottom(IndexedImage& picture, IndexedImage& work);
 
 enum class ShiftDirection { Left, Right, Up, Down };
-// One pixel; the vacated column or row takes the colour of the bottom-right
-// pixel (left, up) or of the top-left pixel (right, down).
-void ShiftPicture(IndexedImage& picture, IndexedImage& work, ShiftDirection direction);
+// Moves the picture one pixel; the vacated column or row takes the colour
+// of the bottom-right pixel (left, up) or of the top-left pixel (right, down).
+void ShiftOnePixel(IndexedImage& picture, IndexedImage& work, ShiftDirection direction);
 
 // Lays the picture over a silhouette of itself, offset one pixel right and
 // up (upperRight) or right and down, in `colour`; the background is the

@@ -295,8 +295,8 @@ TEST(EditCommandsTest, TransformsGiveTheirPixels) {
   const Case rows[] = {
       {"mirror 5", [&](IndexedImage& i) { MirrorLeftToRight(i, work); }, {1, 2, 3, 4, 5}, {1, 2, 3, 2, 5}},
       {"mirror 4", [&](IndexedImage& i) { MirrorLeftToRight(i, work); }, {1, 2, 3, 4}, {1, 2, 2, 1}},
-      {"shift left", [&](IndexedImage& i) { ShiftPicture(i, work, ShiftDirection::Left); }, {1, 2, 3, 4}, {2, 3, 4, 4}},
-      {"shift right", [&](IndexedImage& i) { ShiftPicture(i, work, ShiftDirection::Right); }, {1, 2, 3, 4}, {1, 1, 2, 3}},
+      {"shift left", [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Left); }, {1, 2, 3, 4}, {2, 3, 4, 4}},
+      {"shift right", [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Right); }, {1, 2, 3, 4}, {1, 1, 2, 3}},
       {"flip", [&](IndexedImage& i) { FlipPictureLeftRight(i, work); }, {1, 2, 3, 4}, {4, 3, 2, 1}},
   };
   for (const Case& k : rows) {

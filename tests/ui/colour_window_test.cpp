@@ -193,7 +193,7 @@ TEST_F(ColourWindowTest, OkFillsTheSubAndEditCanvases) {
   app->session().SetBackground(static_cast<BackgroundTarget>(3));
   colour().RadioButton1->setChecked(true);
   colour().OK_BTN->click();
-  const IndexedImage& edit = app->edit().EditImage;
+  const IndexedImage& edit = app->edit().EditImage();
   // 31 positions from 30 to 60 across 256 columns: column x shows 30 + 31x div 256.
   for (int x : {0, 8, 9, 100, 255}) EXPECT_EQ(edit.At(x, 120), 30 + 31 * x / 256) << x;
   EXPECT_EQ(edit.At(255, 0), 60);
@@ -219,7 +219,7 @@ TEST_F(ColourWindowTest, DoubleClickEditsAFreeEntryForEveryCanvasAndRefusesReser
   const ColourTableEntry edited{3, 2, 1, 0};
   EXPECT_EQ(main().PictureImage().colourTable[100], edited);
   EXPECT_EQ(main().DisplayImage().colourTable[100], edited);
-  EXPECT_EQ(app->edit().EditImage.colourTable[100], edited);
+  EXPECT_EQ(app->edit().EditImage().colourTable[100], edited);
   EXPECT_EQ(app->sub().SubViewImage().colourTable[100], edited);
   EXPECT_EQ(c.PaletteDisplayImage.colourTable[100], edited);
   EXPECT_EQ((*SharedPalette.handle)[100], (PaletteEntry{1, 2, 3, 0}));

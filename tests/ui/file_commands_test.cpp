@@ -57,7 +57,7 @@ TEST_F(FileCommandsTest, OpenLoadsThePictureWithItsColoursAndListsIt) {
   EXPECT_EQ(main.PictureImage().At(0, 7), 249);
   EXPECT_EQ(main.ViewImage().At(1, 0), 10);
   EXPECT_EQ(main.ViewImage().colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
-  EXPECT_EQ(app->edit().EditImage.colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
+  EXPECT_EQ(app->edit().EditImage().colourTable[10], (ColourTableEntry{0x56, 0x34, 0x12, 0}));
   // The canvas shows it.
   EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(0, 0), QColor(0x12, 0x34, 0x56));
 }

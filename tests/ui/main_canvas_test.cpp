@@ -59,10 +59,10 @@ class MainCanvasTest : public AppTest {
   QAction* EditItem(const char* name) { return edit().findChild<QAction*>(QString::fromLatin1(name)); }
   // The edit palette's picture, made w × h and filled with one colour.
   void EditPicture(int w, int h, std::uint8_t colour) {
-    for (IndexedImage* image : {&edit().EditImage, &edit().UndoImage, &edit().WorkImage, &edit().StampImage}) {
-      CreateImage(w, h, *image);
-      FillImage(*image, colour);
-    }
+    IndexedImage& picture = WindowProbe::Doc(edit()).Picture();
+    CreateImage(w, h, picture);
+    FillImage(picture, colour);
+    WindowProbe::ShowNewPicture(edit());
   }
 
   IndexedImage before;
@@ -178,11 +178,11 @@ TEST_F(MainCanvasTest, CutToTheEditPaletteWithCaptionsAndUndo) {
   // The outline in the display; the edit palette previews without changing its picture.
   EXPECT_EQ(main().DisplayImage().At(10, 20), 248);
   EXPECT_EQ(main().DisplayImage().At(59, 59), 248);
-  EXPECT_EQ(edit().ScreenImage.At(1, 1), before.At(11, 21));
-  EXPECT_EQ(edit().EditImage.At(1, 1), 3);
+  EXPECT_EQ(edit().ScreenImage().At(1, 1), before.At(11, 21));
+  EXPECT_EQ(edit().EditImage().At(1, 1), 3);
   main().Action(QStringLiteral("MN_REAL"))->trigger();
   EXPECT_EQ(main().windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ "));
-  EXPECT_EQ(Block(edit().EditImage, {0, 0, 50, 40}), Block(before, {10, 20, 50, 40}));
+  EXPECT_EQ(Block(edit().EditImage(), {0, 0, 50, 40}), Block(before, {10, 20, 50, 40}));
   // The main picture keeps its background where the piece was taken.
   const std::uint8_t background = BackgroundColour(before);
   EXPECT_EQ(Block(main().PictureImage(), {10, 20, 50, 40}), std::vector<int>(50 * 40, background));
@@ -191,7 +191,7 @@ TEST_F(MainCanvasTest, CutToTheEditPaletteWithCaptionsAndUndo) {
   EXPECT_FALSE(Item("MN_EDITTOMOVE")->isChecked());
   EXPECT_TRUE(main().Modified());
   // The undo copy is the picture from before the transfer.
-  EXPECT_EQ(edit().UndoImage.pixels, std::vector<std::uint8_t>(50 * 40, 3));
+  EXPECT_EQ(edit().UndoImage().pixels, std::vector<std::uint8_t>(50 * 40, 3));
 }
 
 TEST_F(MainCanvasTest, CopyFromTheCornerTakesWhatExistsAndCancelTakesNothing) {
@@ -199,9 +199,9 @@ TEST_F(MainCanvasTest, CopyFromTheCornerTakesWhatExistsAndCancelTakesNothing) {
   edit().SetTransferMode(1);
   main().PaintBox1MouseDown(Qt::LeftButton, 630, 390);
   main().PaintBox1DblClick();
-  EXPECT_EQ(Block(edit().EditImage, {0, 0, 10, 10}), Block(before, {630, 390, 10, 10}));
-  EXPECT_EQ(edit().EditImage.At(10, 0), 3);
-  EXPECT_EQ(edit().EditImage.At(0, 10), 3);
+  EXPECT_EQ(Block(edit().EditImage(), {0, 0, 10, 10}), Block(before, {630, 390, 10, 10}));
+  EXPECT_EQ(edit().EditImage().At(10, 0), 3);
+  EXPECT_EQ(edit().EditImage().At(0, 10), 3);
   EXPECT_TRUE(SamePixels(main().PictureImage(), before));
 
   // Edge cut from the sub palette's rule: corners 5/7/7/9 skip 7.
@@ -216,9 +216,9 @@ TEST_F(MainCanvasTest, CopyFromTheCornerTakesWhatExistsAndCancelTakesNothing) {
   edit().SetTransferMode(2);
   main().PaintBox1MouseDown(Qt::LeftButton, 0, 0);
   main().CanvasCommand(0);
-  EXPECT_EQ(edit().EditImage.At(0, 0), 5);
-  EXPECT_EQ(edit().EditImage.At(1, 0), 3);
-  EXPECT_EQ(edit().EditImage.At(2, 0), 5);
+  EXPECT_EQ(edit().EditImage().At(0, 0), 5);
+  EXPECT_EQ(edit().EditImage().At(1, 0), 3);
+  EXPECT_EQ(edit().EditImage().At(2, 0), 5);
 
   // A right click cancels: nothing copied, mode 0, a fresh undo copy.
   EditPicture(4, 4, 3);
@@ -226,8 +226,8 @@ TEST_F(MainCanvasTest, CopyFromTheCornerTakesWhatExistsAndCancelTakesNothing) {
   main().PaintBox1MouseDown(Qt::LeftButton, 0, 0);
   main().PaintBox1MouseDown(Qt::RightButton, 0, 0);
   EXPECT_EQ(main().Mode(), 0);
-  EXPECT_EQ(edit().EditImage.pixels, std::vector<std::uint8_t>(16, 3));
-  EXPECT_EQ(edit().UndoImage.pixels, std::vector<std::uint8_t>(16, 3));
+  EXPECT_EQ(edit().EditImage().pixels, std::vector<std::uint8_t>(16, 3));
+  EXPECT_EQ(edit().UndoImage().pixels, std::vector<std::uint8_t>(16, 3));
 }
 
 TEST_F(MainCanvasTest, PastePreviewSurvivesExposesAndNeverReachesThePicture) {
@@ -266,7 +266,7 @@ TEST_F(MainCanvasTest, PastePreviewSurvivesExposesAndNeverReachesThePicture) {
 
   // Confirmed edge cut: the edit picture's background stays out.
   EditPicture(20, 10, 249);
-  FillRect(edit().EditImage, 5, 5, 2, 2, 250);
+  FillRect(WindowProbe::Doc(edit()).Picture(), 5, 5, 2, 2, 250);
   main().CanvasCommand(5);
   main().PaintBox1MouseDown(Qt::LeftButton, 100, 100);  // snaps to (96, 96)
   main().PaintBox1MouseUp(Qt::LeftButton, 100, 100);
@@ -326,19 +326,19 @@ TEST_F(MainCanvasTest, EditModeCommitsExactlyWhatAGestureLeavesOnThePicture) {
   EXPECT_TRUE(SamePixels(main().PictureImage(), before));
   EXPECT_TRUE(main().Modified());
   // The edit palette's own gesture and the main canvas's do not share a drag.
-  QTest::mousePress(edit().PaintBox1, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mousePress(edit().PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_TRUE(edit().Dragging());
   main().PaintBox1MouseDown(Qt::LeftButton, 200, 200);
   main().PaintBox1MouseUp(Qt::LeftButton, 200, 200);
   EXPECT_EQ(main().PictureImage().At(200, 200), 249);
   EXPECT_TRUE(edit().Dragging());
-  QTest::mouseRelease(edit().PaintBox1, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseRelease(edit().PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(edit().Dragging());
 }
 
 TEST_F(MainCanvasTest, PasteAtATypedPositionClipsAtTheRightEdge) {
   EditPicture(20, 10, 249);
-  edit().EditImage.At(0, 0) = 250;
+  WindowProbe::Doc(edit()).Picture().At(0, 0) = 250;
   main().CanvasCommand(22);
   dialogs.QueueExec([](QDialog& dialog) {
     auto& position = static_cast<TITISITEF&>(dialog);

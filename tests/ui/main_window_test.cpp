@@ -51,8 +51,8 @@ TEST_F(MainWindowTest, FirstStartUsesDesignValues) {
   for (auto p : main.ViewImage().pixels) ASSERT_EQ(p, 255);
   EXPECT_EQ(app->session().LeftColour(), 249);
   EXPECT_EQ(app->session().RightColour(), 252);
-  EXPECT_EQ(app->edit().EditImage.ImageWidth(), 256);
-  EXPECT_EQ(app->edit().EditImage.ImageHeight(), 240);
+  EXPECT_EQ(app->edit().EditImage().ImageWidth(), 256);
+  EXPECT_EQ(app->edit().EditImage().ImageHeight(), 240);
   EXPECT_EQ(main.Mode(), 0);
   EXPECT_EQ(SharedPalette.current, DefaultPalette);
   // The settings file and section are fixed from the program file.
@@ -81,8 +81,8 @@ TEST_F(MainWindowTest, WindowsAreCreatedWithTheirCaptionsAndSizes) {
   EXPECT_EQ(app->textInput().pos(), QPoint(200, 64));
   ASSERT_TRUE(app->sub().SubPictureImage().HasPixels());
   EXPECT_EQ(app->sub().SubPictureImage().pixels.front(), 255);
-  EXPECT_EQ(app->edit().EditImage.ImageWidth(), 256);
-  EXPECT_EQ(app->edit().EditImage.ImageHeight(), 240);
+  EXPECT_EQ(app->edit().EditImage().ImageWidth(), 256);
+  EXPECT_EQ(app->edit().EditImage().ImageHeight(), 240);
 }
 
 struct MenuRow {
@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries)
   // Whatever a user can see or save follows the free entries and keeps the reserved ones.
   const IndexedImage* shown[] = {&main.PictureImage(),         &main.ViewImage(),          &main.DisplayImage(),
                                  &app->sub().SubPictureImage(), &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
-                                 &app->edit().EditImage,        &app->colour().SwatchGridImage};
+                                 &app->edit().EditImage(),        &app->colour().SwatchGridImage};
   for (const IndexedImage* image : shown) {
     for (int i = 0; i < 256; ++i) {
       const bool free = i >= 10 && i <= 245;

@@ -231,7 +231,7 @@ TEST_F(SubWindowTest, ClientSizeIsKeptAsOneMeasure) {
 TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAlone) {
   StartApp();
   TTAVOEDTF& edit = app->edit();
-  FillImage(edit.EditImage, 7);
+  FillImage(WindowProbe::Doc(edit).Picture(), 7);
   FillRect(WindowProbe::Doc(sub()).Picture(), 100, 50, 256, 240, 249);
   FillRect(WindowProbe::Doc(sub()).Picture(), 100, 50, 2, 2, 255);
   // Edge cut from the menu: the sub picture's white corners stay out.
@@ -240,25 +240,25 @@ TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAl
   EXPECT_EQ(sub().windowTitle(), kSubPickPrompt);
   sub().PaintBox1MouseDown(Qt::LeftButton, 100, 50);
   sub().PaintBox1MouseUp(Qt::LeftButton, 100, 50);
-  EXPECT_EQ(edit.EditImage.At(0, 0), 7);  // only a preview so far
+  EXPECT_EQ(edit.EditImage().At(0, 0), 7);  // only a preview so far
   sub().Action(QStringLiteral("MN_REAL"))->trigger();
-  EXPECT_EQ(edit.EditImage.At(0, 0), 7);
-  EXPECT_EQ(edit.EditImage.At(5, 5), 249);
+  EXPECT_EQ(edit.EditImage().At(0, 0), 7);
+  EXPECT_EQ(edit.EditImage().At(5, 5), 249);
   EXPECT_EQ(sub().TransferMode(), 0);
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ "));
   // A right click while picking copies nothing.
-  FillImage(edit.EditImage, 7);
+  FillImage(WindowProbe::Doc(edit).Picture(), 7);
   SubItem("MN_EDITCOPY")->trigger();
   sub().PaintBox1MouseDown(Qt::LeftButton, 100, 50);
   sub().PaintBox1MouseDown(Qt::RightButton, 100, 50);
   sub().PaintBox1DblClick();
-  EXPECT_EQ(edit.EditImage.At(5, 5), 7);
+  EXPECT_EQ(edit.EditImage().At(5, 5), 7);
   EXPECT_EQ(sub().TransferMode(), 0);
   // Through the edit palette's own item, and confirmed before any click:
   // the piece at the view's top-left.
   edit.SetTransferMode(6);
   sub().StartSubTransfer(0);
-  EXPECT_EQ(edit.EditImage.At(0, 0), 255);
+  EXPECT_EQ(edit.EditImage().At(0, 0), 255);
 }
 
 TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {

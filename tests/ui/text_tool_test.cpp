@@ -21,7 +21,7 @@ class TextToolTest : public testing::AppTest {
   QAction* EditItem(const char* name) { return edit().Action(QString::fromLatin1(name)); }
   int Count(std::uint8_t index) {
     int n = 0;
-    for (std::uint8_t p : edit().EditImage.pixels) n += p == index;
+    for (std::uint8_t p : edit().EditImage().pixels) n += p == index;
     return n;
   }
 };
@@ -34,14 +34,14 @@ TEST_F(TextToolTest, TheButtonClearsTheTextAndTheMenuKeepsIt) {
   EXPECT_EQ(app->textInput().Edit1->text(), QStringLiteral("貼り絵"));
   EXPECT_TRUE(app->textInput().isVisible());
   EXPECT_TRUE(EditItem("MN_EDITMOJI")->isChecked());
-  edit().BTN_MOJI->click();
+  edit().findChild<QToolButton*>(QStringLiteral("BTN_MOJI"))->click();
   EXPECT_TRUE(app->session().tools.text.text.empty());
   EXPECT_TRUE(app->textInput().Edit1->text().isEmpty());
 }
 
 TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
   StartApp();
-  FillImage(edit().EditImage, 255);
+  FillImage(WindowProbe::Doc(edit()).Picture(), 255);
   app->session().tools.text.font = DescribeFont(DefinedFont(QStringLiteral("ＭＳ ゴシック"), -16));
   edit().MN_EDITMOJIClick();
   app->textInput().Edit1->setText(QStringLiteral("文字"));
@@ -52,18 +52,18 @@ TEST_F(TextToolTest, StampsAtAFixedPlaceOrWhereTheMouseIsReleased) {
   edit().PaintBox1MouseUp(Qt::LeftButton, 3, 3);
   const int letters = Count(left);
   EXPECT_GT(letters, 0);
-  EXPECT_EQ(edit().EditImage.At(5, 5), 255);
+  EXPECT_EQ(edit().EditImage().At(5, 5), 255);
   EXPECT_EQ(letters + Count(255), 256 * 240);
   // Free placement: a preview while dragging, the stamp on release.
   EditItem("MN_KOTEICANCEL")->trigger();
-  FillImage(edit().EditImage, 255);
+  FillImage(WindowProbe::Doc(edit()).Picture(), 255);
   edit().PaintBox1MouseDown(Qt::LeftButton, 10, 10);
   edit().PaintBox1MouseMove(Qt::LeftButton, 40, 30);
   EXPECT_EQ(Count(left), 0);
   edit().PaintBox1MouseUp(Qt::LeftButton, 40, 30);
   EXPECT_EQ(Count(left), letters);
   for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 256; ++x) ASSERT_EQ(edit().EditImage.At(x, y), 255);
+    for (int x = 0; x < 256; ++x) ASSERT_EQ(edit().EditImage().At(x, y), 255);
 }
 
 TEST_F(TextToolTest, StampsOnTheMainCanvasInEditMode) {

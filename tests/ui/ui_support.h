@@ -16,6 +16,7 @@
 #include "support/ui/scripted_dialogs.h"
 #include "support/ui/window_probe.h"
 #include "ui/common/canvas_view.h"
+#include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
 

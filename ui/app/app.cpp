@@ -146,7 +146,7 @@ void App::FillBackground(bool horizontal) {
   }
 }
 
-const IndexedImage& App::EditPicture() { return edit_->EditImage; }
+const IndexedImage& App::EditPicture() { return edit_->EditImage(); }
 
 void App::EditSetTransferMode(int mode) { edit_->SetTransferMode(mode); }
 

@@ -8,122 +8,122 @@
 
 namespace zudizar {
 
-void TTAVOEDTF::Checkpoint() { TakeCheckpoint(UndoImage, EditImage); }
+void TTAVOEDTF::Checkpoint() { TakeCheckpoint(undo_, Picture()); }
 
 void TTAVOEDTF::MN_EDITROLEClick() {
   Checkpoint();
-  RotatePictureQuarter(EditImage, WorkImage);
+  RotatePictureQuarter(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSAYUClick() {
   Checkpoint();
-  FlipPictureLeftRight(EditImage, WorkImage);
+  FlipPictureLeftRight(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITUPDOWNClick() {
   Checkpoint();
-  FlipPictureUpDown(EditImage, WorkImage);
+  FlipPictureUpDown(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITHOSYOKUClick() {
   Checkpoint();
-  InvertImageColours(EditImage);
+  InvertImageColours(Picture());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSAYUCOPYClick() {
   Checkpoint();
-  MirrorLeftToRight(EditImage, WorkImage);
+  MirrorLeftToRight(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITUPDOWNCOPYClick() {
   Checkpoint();
-  MirrorTopToBottom(EditImage, WorkImage);
+  MirrorTopToBottom(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSAUPClick() {
   Checkpoint();
-  MirrorLeftToRight(EditImage, WorkImage);
-  MirrorTopToBottom(EditImage, WorkImage);
+  MirrorLeftToRight(Picture(), work_);
+  MirrorTopToBottom(Picture(), work_);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITKAKUDAIClick() {
-  if (!EditImage.HasPixels()) return;
-  if (!CanEnlarge(EditImage)) {
-    setWindowTitle(QStringLiteral("%1x%2").arg(EditImage.ImageWidth()).arg(EditImage.ImageHeight()));
+  if (!Picture().HasPixels()) return;
+  if (!CanEnlarge(Picture())) {
+    setWindowTitle(QStringLiteral("%1x%2").arg(Picture().ImageWidth()).arg(Picture().ImageHeight()));
     app_.dialogs().MessageBox(this, QStringLiteral("サイズが大きい為、拡大出来ません。"), QStringLiteral("メッセージ"),
                               BoxButtons::Ok, BoxIcon::Information);
     return;
   }
-  FillImage(MagnifiedImage, 7);
-  if (!EnlargePicture(EditImage, WorkImage)) return;
+  FillImage(display_.magnified, 7);
+  if (!EnlargePicture(Picture(), work_)) return;
   RecreatePictureBuffers();
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
   Checkpoint();
 }
 
 void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
-  if (!EditImage.HasPixels()) return;
-  if (!CanShrink(EditImage)) {
-    setWindowTitle(QStringLiteral("%1x%2").arg(EditImage.ImageWidth()).arg(EditImage.ImageHeight()));
+  if (!Picture().HasPixels()) return;
+  if (!CanShrink(Picture())) {
+    setWindowTitle(QStringLiteral("%1x%2").arg(Picture().ImageWidth()).arg(Picture().ImageHeight()));
     app_.dialogs().MessageBox(this, QStringLiteral("サイズが小さい為、縮小出来ません。"), QStringLiteral("メッセージ"),
                               BoxButtons::Ok, BoxIcon::Information);
     return;
   }
-  FillImage(MagnifiedImage, 7);
-  CopyImage(ScreenImage, MagnifiedImage, kNoTransparent);
-  if (!ShrinkPicture(EditImage, WorkImage)) return;
+  FillImage(display_.magnified, 7);
+  CopyImage(display_.screen, display_.magnified, kNoTransparent);
+  if (!ShrinkPicture(Picture(), work_)) return;
   RecreatePictureBuffers();
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
   Checkpoint();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTLEFTClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Left);
+  ShiftOnePixel(Picture(), work_, ShiftDirection::Left);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTRIGHTClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Right);
+  ShiftOnePixel(Picture(), work_, ShiftDirection::Right);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTUPClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Up);
+  ShiftOnePixel(Picture(), work_, ShiftDirection::Up);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTDOWNClick() {
   Checkpoint();
-  ShiftPicture(EditImage, WorkImage, ShiftDirection::Down);
+  ShiftOnePixel(Picture(), work_, ShiftDirection::Down);
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSHTURClick() {
   Checkpoint();
-  ShadowCopy(EditImage, WorkImage, true, app_.session().RightColour());
+  ShadowCopy(Picture(), work_, true, app_.session().RightColour());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITSFTDRClick() {
   Checkpoint();
-  ShadowCopy(EditImage, WorkImage, false, app_.session().RightColour());
+  ShadowCopy(Picture(), work_, false, app_.session().RightColour());
   RepaintView();
 }
 
 void TTAVOEDTF::MN_EDITUNDOClick() {
-  RestoreCheckpoint(EditImage, UndoImage);
+  RestoreCheckpoint(Picture(), undo_);
   RepaintView();
 }
 

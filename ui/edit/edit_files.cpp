@@ -10,8 +10,8 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
-#include "ui/common/file_progress.h"
 #include "ui/common/recent_files.h"
+#include "ui/common/reentry.h"
 #include "ui/edit/edit_window.h"
 
 namespace zudizar {
@@ -25,28 +25,28 @@ const QString kEditSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.I
 }  // namespace
 
 void TTAVOEDTF::MN_NEWClick() {
-  Busy = true;
+  busy_ = true;
   int chosenWidth = 0, chosenHeight = 0;
   if (app_.AskCanvasSize(chosenWidth, chosenHeight)) {
-    FileName.clear();
+    document_.SetFileName(QString());
     const int w = std::max(std::min(chosenWidth, kPictureWidth), 24);
     const int h = std::max(std::min(chosenHeight, kPictureHeight), 24);
-    CreateImage(w, h, EditImage);
-    EditImage.colourTable = MagnifiedImage.colourTable;
-    FreeImage(UndoImage);
+    CreateImage(w, h, Picture());
+    Picture().colourTable = display_.magnified.colourTable;
+    FreeImage(undo_);
     RecreatePictureBuffers();
-    FillImage(EditImage, 255);
-    CopyImage(MagnifiedImage, EditImage, kNoTransparent);
+    FillImage(Picture(), 255);
+    CopyImage(display_.magnified, Picture(), kNoTransparent);
     SetScrollRanges(w, h);
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                   BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
       app_.session().SetBackground(BackgroundTarget::Edit);
       app_.ShowColourWindow();
     }
-    TakeCheckpoint(UndoImage, EditImage);
+    TakeCheckpoint(undo_, Picture());
   }
-  Busy = false;
-  OverlayShownFor = 0;
+  busy_ = false;
+  display_.overlayShownFor = 0;
   RepaintView();
 }
 
@@ -56,7 +56,7 @@ void TTAVOEDTF::MN_OPENClick() {
 }
 
 void TTAVOEDTF::MN_FILEREOPENClick(int k) {
-  const QString path = Recent->Path(k);
+  const QString path = recent_->Path(k);
   if (!path.isEmpty()) OpenEditFile(path);
 }
 
@@ -64,49 +64,42 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   if (!QFileInfo(name).isFile()) return;
   // The picture, name and caption stay as they were until the load succeeds,
   // so a later save can never replace the file that failed to load.
-  const QString previousName = FileName;
+  const QString previousName = FileName();
   const QString previousCaption = windowTitle();
-  FileName = name;  // the progress captions name the file being loaded
+  document_.SetFileName(name);  // the progress captions name the file being loaded
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
-  Busy = true;
+  busy_ = true;
   IndexedImage loaded;
-  WindowProgressSink sink(this);
-  FileReport report;
-  const bool ok = LoadPictureFile(name.toStdString(), loaded, &report, &sink) && loaded.HasPixels() &&
-                  loaded.ImageWidth() > 0 && loaded.ImageHeight() > 0;
-  ShowFileReport(this, app_.dialogs(), report);
-  Busy = false;
+  const bool ok = ReadPicture(this, app_.dialogs(), name, loaded);
+  busy_ = false;
   if (!ok) {
-    FileName = previousName;
+    document_.SetFileName(previousName);
     setWindowTitle(previousCaption);
-    if (report.Empty())
-      app_.dialogs().MessageBox(this, QStringLiteral("%1 を開けませんでした。").arg(name),
-                                QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"), BoxButtons::Ok, BoxIcon::Information);
-    OverlayShownFor = 0;
+    display_.overlayShownFor = 0;
     RepaintView();
     return;
   }
-  Recent->Add(name);
-  EditImage = std::move(loaded);
-  LoadColourTableFromShared(EditImage);
-  FitEditSize(EditImage);
-  Busy = true;
-  FreeImage(UndoImage);
+  recent_->Add(name);
+  document_.Replace(std::move(loaded));
+  LoadColourTableFromShared(Picture());
+  FitEditSize(Picture());
+  busy_ = true;
+  FreeImage(undo_);
   RecreatePictureBuffers();
-  TakeCheckpoint(UndoImage, EditImage);
-  SetScrollRanges(EditImage.ImageWidth(), EditImage.ImageHeight());
-  Busy = false;
+  TakeCheckpoint(undo_, Picture());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+  busy_ = false;
   ShowFileCaption();
-  OverlayShownFor = 0;
+  display_.overlayShownFor = 0;
   RepaintView();
 }
 
 void TTAVOEDTF::FitEditSize(IndexedImage& image) {
-  if (inFitEditSize_ || !image.HasPixels()) return;
+  const ReentryGuard guard(inFitEditSize_);
+  if (!guard.Entered() || !image.HasPixels()) return;
   const int w0 = image.ImageWidth(), h0 = image.ImageHeight();
   if (w0 <= kPictureWidth && h0 <= kPictureHeight) return;
-  inFitEditSize_ = true;
-  Busy = true;
+  busy_ = true;
   const int w = std::min(w0, kPictureWidth), h = std::min(h0, kPictureHeight);
   app_.dialogs().MessageBox(this,
                             QStringLiteral("サイズの調整で %1x%2から%3x%4になります").arg(w0).arg(h0).arg(w).arg(h),
@@ -118,30 +111,22 @@ void TTAVOEDTF::FitEditSize(IndexedImage& image) {
     CopyRegion(cut, 0, 0, image, 0, 0, w, h, kNoTransparent);
     image = std::move(cut);
   }
-  Busy = false;
-  inFitEditSize_ = false;
+  busy_ = false;
 }
 
 void TTAVOEDTF::MN_SAVEClick() {
-  if (FileName.isEmpty()) {
+  if (FileName().isEmpty()) {
     MN_NEWSAVEClick();
     return;
   }
-  WindowProgressSink sink(this);
-  FileReport report;
-  const bool ok = SavePictureFile(FileName.toStdString(), EditImage, &report, &sink);
-  ShowFileReport(this, app_.dialogs(), report);
+  WritePicture(this, app_.dialogs(), FileName(), Picture());
   ShowFileCaption();
-  if (!ok && report.Empty())
-    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(FileName),
-                              QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }
 
 void TTAVOEDTF::MN_NEWSAVEClick() {
-  const auto chosen = app_.dialogs().SaveFileName(this, kEditSaveFilter);
-  if (!chosen) return;
-  const QString path = WithSaveExtension(*chosen);
-  FileName = path;
+  const auto path = AskSaveName(this, app_.dialogs(), kEditSaveFilter);
+  if (!path) return;
+  document_.SetFileName(*path);
   ShowFileCaption();
   MN_SAVEClick();
 }

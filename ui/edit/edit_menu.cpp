@@ -61,14 +61,15 @@ void TTAVOEDTF::BuildMenu() {
   on(add(file, "MN_NEW", QStringLiteral("新規作成(&N)"), "F2"), [this] { MN_NEWClick(); });
   on(add(file, "MN_OPEN", QStringLiteral("開く(&O)"), "F5"), [this] { MN_OPENClick(); });
   QMenu* reopen = submenu(file, "MN_FILEREOPEN", QStringLiteral("開き直す(&R)"));
-  Recent = new RecentFileList(this, reopen, "Ename");
-  Recent->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
+  recent_ = new RecentFileList(this, reopen, "Ename");
+  recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
   on(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   on(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
   separator(file, "MN_DUMMY1");
   on(add(file, "MN_HIDE", QStringLiteral("閉じる(&C)"), "F3"), [this] { MN_HIDEClick(); });
 
-  MN_OPTION = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
+  // Holds the edit, transfer, colour, pen and text menus.
+  QMenu* MN_OPTION = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
   MN_OPTION->setObjectName(QStringLiteral("MN_OPTION"));
   QMenu* edit = submenu(MN_OPTION, "MN_EDIT", QStringLiteral("編集(&E)"));
   checkable(add(edit, "MN_EDITFREE", QStringLiteral("自由線(&F)"), "Ctrl+F"), [this] { MN_EDITFREEClick(); }, true);

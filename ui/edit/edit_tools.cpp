@@ -11,6 +11,7 @@
 #include "core/region.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/reentry.h"
 #include "ui/edit/edit_glyphs.h"
 #include "ui/edit/edit_window.h"
 #include "ui/edit/text_input.h"
@@ -41,8 +42,8 @@ ToolSettings& TTAVOEDTF::Settings() { return app_.session().tools; }
 void TTAVOEDTF::SettingsChanged() { emit app_.session().toolsChanged(); }
 
 void TTAVOEDTF::BuildButtons(QWidget* panel) {
-  toolGroup_ = new QButtonGroup(this);
-  toolGroup_->setExclusive(true);
+  auto* toolGroup = new QButtonGroup(this);
+  toolGroup->setExclusive(true);
   auto make = [&](QToolButton*& button, const char* name, EditGlyph glyph, int x, int y, const QString& tip,
                   bool tool) {
     button = new QToolButton(panel);
@@ -54,33 +55,33 @@ void TTAVOEDTF::BuildButtons(QWidget* panel) {
     if (!tip.isEmpty()) button->setToolTip(tip);
     if (tool) {
       button->setCheckable(true);
-      toolGroup_->addButton(button);
+      toolGroup->addButton(button);
     }
   };
-  make(BTN_FREE, "BTN_FREE", EditGlyph::Free, 0, 0, QStringLiteral("自由線"), true);
-  make(BTN_LINE, "BTN_LINE", EditGlyph::Line, 32, 0, QStringLiteral("直線"), true);
-  make(BTN_ANGLE, "BTN_ANGLE", EditGlyph::Rectangle, 64, 0, QStringLiteral("長方形"), true);
-  make(BTN_FUL, "BTN_FUL", EditGlyph::Fill, 96, 0, QStringLiteral("塗りつぶし"), true);
-  make(BTN_ERAS, "BTN_ERAS", EditGlyph::Eraser, 128, 0, QStringLiteral("消しゴム"), true);
-  make(BTN_MOVE, "BTN_MOVE", EditGlyph::Move, 160, 0, QStringLiteral("移動"), true);
-  make(BTN_MOJI, "BTN_MOJI", EditGlyph::Text, 0, 32, QStringLiteral("文字"), true);
-  make(BTN_FONTSET, "BTN_FONTSET", EditGlyph::Font, 32, 32, QStringLiteral("ﾌｫﾝﾄ設定"), false);
-  make(SpeedButton9, "SpeedButton9", EditGlyph::Spray, 64, 32, QStringLiteral("ｽﾌﾟﾚｲ"), true);
-  make(SpeedButton10, "SpeedButton10", EditGlyph::None, 96, 32, QString(), false);
-  make(SpeedButton11, "SpeedButton11", EditGlyph::Undo, 128, 32, QStringLiteral("ｱﾝﾄﾞｩ"), false);
-  make(BTN_COLORDEF, "BTN_COLORDEF", EditGlyph::Colours, 160, 32, QStringLiteral("ﾏｳｽ色設定"), false);
-  BTN_FREE->setChecked(true);
-  connect(BTN_FREE, &QToolButton::clicked, this, [this] { MN_EDITFREEClick(); });
-  connect(BTN_LINE, &QToolButton::clicked, this, [this] { MN_EDITLINEClick(); });
-  connect(BTN_ANGLE, &QToolButton::clicked, this, [this] { MN_EDITANGLEClick(); });
-  connect(BTN_FUL, &QToolButton::clicked, this, [this] { MN_EDITFULClick(); });
-  connect(BTN_ERAS, &QToolButton::clicked, this, [this] { MN_EDITERASClick(); });
-  connect(BTN_MOVE, &QToolButton::clicked, this, [this] { MN_EDITMOVEClick(); });
-  connect(BTN_MOJI, &QToolButton::clicked, this, [this] { BTN_MOJIClick(); });
-  connect(SpeedButton9, &QToolButton::clicked, this, [this] { MN_EDITSPRAYClick(); });
-  connect(BTN_FONTSET, &QToolButton::clicked, this, [this] { MN_EDITFONTClick(); });
-  connect(SpeedButton11, &QToolButton::clicked, this, [this] { MN_EDITUNDOClick(); });
-  connect(BTN_COLORDEF, &QToolButton::clicked, this, [this] { MN_COLORSETClick(); });
+  make(ui_.BTN_FREE, "BTN_FREE", EditGlyph::Free, 0, 0, QStringLiteral("自由線"), true);
+  make(ui_.BTN_LINE, "BTN_LINE", EditGlyph::Line, 32, 0, QStringLiteral("直線"), true);
+  make(ui_.BTN_ANGLE, "BTN_ANGLE", EditGlyph::Rectangle, 64, 0, QStringLiteral("長方形"), true);
+  make(ui_.BTN_FUL, "BTN_FUL", EditGlyph::Fill, 96, 0, QStringLiteral("塗りつぶし"), true);
+  make(ui_.BTN_ERAS, "BTN_ERAS", EditGlyph::Eraser, 128, 0, QStringLiteral("消しゴム"), true);
+  make(ui_.BTN_MOVE, "BTN_MOVE", EditGlyph::Move, 160, 0, QStringLiteral("移動"), true);
+  make(ui_.BTN_MOJI, "BTN_MOJI", EditGlyph::Text, 0, 32, QStringLiteral("文字"), true);
+  make(ui_.BTN_FONTSET, "BTN_FONTSET", EditGlyph::Font, 32, 32, QStringLiteral("ﾌｫﾝﾄ設定"), false);
+  make(ui_.SpeedButton9, "SpeedButton9", EditGlyph::Spray, 64, 32, QStringLiteral("ｽﾌﾟﾚｲ"), true);
+  make(ui_.SpeedButton10, "SpeedButton10", EditGlyph::None, 96, 32, QString(), false);
+  make(ui_.SpeedButton11, "SpeedButton11", EditGlyph::Undo, 128, 32, QStringLiteral("ｱﾝﾄﾞｩ"), false);
+  make(ui_.BTN_COLORDEF, "BTN_COLORDEF", EditGlyph::Colours, 160, 32, QStringLiteral("ﾏｳｽ色設定"), false);
+  ui_.BTN_FREE->setChecked(true);
+  connect(ui_.BTN_FREE, &QToolButton::clicked, this, [this] { MN_EDITFREEClick(); });
+  connect(ui_.BTN_LINE, &QToolButton::clicked, this, [this] { MN_EDITLINEClick(); });
+  connect(ui_.BTN_ANGLE, &QToolButton::clicked, this, [this] { MN_EDITANGLEClick(); });
+  connect(ui_.BTN_FUL, &QToolButton::clicked, this, [this] { MN_EDITFULClick(); });
+  connect(ui_.BTN_ERAS, &QToolButton::clicked, this, [this] { MN_EDITERASClick(); });
+  connect(ui_.BTN_MOVE, &QToolButton::clicked, this, [this] { MN_EDITMOVEClick(); });
+  connect(ui_.BTN_MOJI, &QToolButton::clicked, this, [this] { BTN_MOJIClick(); });
+  connect(ui_.SpeedButton9, &QToolButton::clicked, this, [this] { MN_EDITSPRAYClick(); });
+  connect(ui_.BTN_FONTSET, &QToolButton::clicked, this, [this] { MN_EDITFONTClick(); });
+  connect(ui_.SpeedButton11, &QToolButton::clicked, this, [this] { MN_EDITUNDOClick(); });
+  connect(ui_.BTN_COLORDEF, &QToolButton::clicked, this, [this] { MN_COLORSETClick(); });
 }
 
 void TTAVOEDTF::SelectTool(int tool) {
@@ -160,26 +161,26 @@ ToolInk TTAVOEDTF::Ink() {
 
 void TTAVOEDTF::ShowToolStep(const ToolStep& step) {
   switch (step.present) {
-    case Present::FromWork: PresentPictureRect(step.rect, WorkImage); break;
-    case Present::FromPicture: PresentPictureRect(step.rect, EditImage); break;
+    case Present::FromWork: PresentPictureRect(step.rect, work_); break;
+    case Present::FromPicture: PresentPictureRect(step.rect, Picture()); break;
     case Present::WholeView: RepaintView(); break;
     case Present::Nothing: break;
   }
 }
 
 void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
-  if (inMouseDown_ || Busy) return;
-  inMouseDown_ = true;
+  const ReentryGuard guard(inMouseDown_);
+  if (!guard.Entered() || busy_) return;
   const bool right = button == Qt::RightButton;
   const int tool = Settings().tool;
   if (Settings().AwaitingDisplayStart()) {
     // The display start: the view is 1:1 here, so paint-area points are picture points.
     framing_ = true;
     DrawStartFrame(x, y);
-  } else if (!Dragging() && EditImage.HasPixels()) {
+  } else if (!Dragging() && Picture().HasPixels()) {
     const Point p = CurrentView().ToPicture(x, y);
-    const bool inside = Rect{0, 0, EditImage.ImageWidth(), EditImage.ImageHeight()}.Contains(p);
-    if (tool == kToolMove && ViewMode == 1) {
+    const bool inside = Rect{0, 0, Picture().ImageWidth(), Picture().ImageHeight()}.Contains(p);
+    if (tool == kToolMove && display_.viewMode == 1) {
       MoveInCentreView(button, p, 0);
     } else if (tool == kToolMove && right) {
       if (inside) MN_EDITROLEClick();
@@ -191,19 +192,17 @@ void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
       if (slow) ShowFileCaption();
     }
   }
-  inMouseDown_ = false;
 }
 
 void TTAVOEDTF::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
-  if (inMouseMove_ || !Dragging() || Busy) return;
-  inMouseMove_ = true;
+  const ReentryGuard guard(inMouseMove_);
+  if (!guard.Entered() || !Dragging() || busy_) return;
   if (framing_)
     DrawStartFrame(x, y);
   else if (moveInCentreView_)
     MoveInCentreView(Qt::LeftButton, CurrentView().ToPicture(x, y), 1);
   else
     ShowToolStep(tools_.Move(Target(), Ink(), CurrentView().ToPicture(x, y)));
-  inMouseMove_ = false;
 }
 
 void TTAVOEDTF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
@@ -220,23 +219,23 @@ void TTAVOEDTF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
 // The move tool in the centre-line view works on the four quarters.
 // phase 0 press, 1 move, 2 release.
 void TTAVOEDTF::MoveInCentreView(Qt::MouseButton button, Point p, int phase) {
-  const bool inside = Rect{0, 0, EditImage.ImageWidth(), EditImage.ImageHeight()}.Contains(p);
-  const Rect q = QuarterUnder(EditImage, p);
+  const bool inside = Rect{0, 0, Picture().ImageWidth(), Picture().ImageHeight()}.Contains(p);
+  const Rect q = QuarterUnder(Picture(), p);
   auto showStampOver = [&] {
-    CopyImage(MagnifiedImage, EditImage, kNoTransparent);
-    CopyRegion(MagnifiedImage, q.x, q.y, StampImage, 0, 0, q.width, q.height, kNoTransparent);
-    OverlayShownFor = 0;
+    CopyImage(display_.magnified, Picture(), kNoTransparent);
+    CopyRegion(display_.magnified, q.x, q.y, stamp_, 0, 0, q.width, q.height, kNoTransparent);
+    display_.overlayShownFor = 0;
     DrawOverlay(1);
   };
   if (phase == 0) {
     if (!inside) return;
     if (button == Qt::RightButton) {
-      TurnQuarter(EditImage, WorkImage, q);
-      OverlayShownFor = 0;
+      TurnQuarter(Picture(), work_, q);
+      display_.overlayShownFor = 0;
       RepaintView();
       return;
     }
-    CopyRegion(StampImage, 0, 0, EditImage, q.x, q.y, q.width, q.height, kNoTransparent);
+    CopyRegion(stamp_, 0, 0, Picture(), q.x, q.y, q.width, q.height, kNoTransparent);
     showStampOver();
     moveInCentreView_ = true;
   } else if (phase == 1) {
@@ -244,8 +243,8 @@ void TTAVOEDTF::MoveInCentreView(Qt::MouseButton button, Point p, int phase) {
   } else {
     moveInCentreView_ = false;
     // The source quarter keeps its content; a release outside commits nothing.
-    if (inside) CopyRegion(EditImage, q.x, q.y, StampImage, 0, 0, q.width, q.height, kNoTransparent);
-    OverlayShownFor = 0;
+    if (inside) CopyRegion(Picture(), q.x, q.y, stamp_, 0, 0, q.width, q.height, kNoTransparent);
+    display_.overlayShownFor = 0;
     RepaintView();
   }
 }

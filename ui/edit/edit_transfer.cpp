@@ -3,11 +3,12 @@
 #include <QAction>
 #include <QMenu>
 
+#include "core/edit_view.h"
 #include "core/region.h"
 #include "core/transfer.h"
 #include "ui/app/app.h"
-#include "core/edit_view.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/reentry.h"
 #include "ui/edit/edit_window.h"
 
 namespace zudizar {
@@ -41,9 +42,12 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
       handler();
     });
   };
-  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(1); });
-  add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true, [this] { SetTransferMode(2); });
-  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(3); });
+  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true,
+      [this] { SetTransferMode(kCopyFromMain); });
+  add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true,
+      [this] { SetTransferMode(kCopyFromMainEdgeCut); });
+  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true,
+      [this] { SetTransferMode(kCutFromMain); });
   add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
     CheckTransferItems("MN_SETTOCOPY");
     app_.MainCanvasCommand(kCopyToMain);
@@ -52,9 +56,12 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
     CheckTransferItems("MN_SETTOCOPYR");
     app_.MainCanvasCommand(kCopyToMainEdgeCut);
   });
-  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(6); });
-  add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true, [this] { SetTransferMode(7); });
-  add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false, [this] { app_.MainPasteAtTypedPosition(false); });
+  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true,
+      [this] { SetTransferMode(kCopyFromSub); });
+  add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true,
+      [this] { SetTransferMode(kCopyFromSubEdgeCut); });
+  add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false,
+      [this] { app_.MainPasteAtTypedPosition(false); });
   add("MN_MAINTOCOPYR", QStringLiteral("ﾒｲﾝへ複写位置指定縁"), "Shift+F6", false,
       [this] { app_.MainPasteAtTypedPosition(true); });
   return menu;
@@ -67,7 +74,7 @@ void TTAVOEDTF::CheckTransferItems(const char* checked) {
 }
 
 void TTAVOEDTF::SetTransferMode(int mode) {
-  CopyImage(UndoImage, EditImage, kNoTransparent);
+  CopyImage(undo_, Picture(), kNoTransparent);
   if (mode == kCopyFromMain || mode == kCopyFromMainEdgeCut || mode == kCutFromMain) {
     // The main canvas numbers its selection modes as the transfers.
     app_.MainCanvasCommand(mode);
@@ -83,42 +90,41 @@ void TTAVOEDTF::SetTransferMode(int mode) {
 
 void TTAVOEDTF::PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
   const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
-                               EditImage.ImageWidth(), EditImage.ImageHeight());
-  if (r.Empty() || !ScreenImage.HasPixels()) return;
-  const Rect screen{0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()};
-  if (ViewMode == 0) {
-    CopyImage(ScreenImage, EditImage, kNoTransparent);
-    CopyRegion(ScreenImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
+                               Picture().ImageWidth(), Picture().ImageHeight());
+  if (r.Empty() || !display_.screen.HasPixels()) return;
+  const Rect screen{0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()};
+  if (display_.viewMode == 0) {
+    CopyImage(display_.screen, Picture(), kNoTransparent);
+    CopyRegion(display_.screen, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
   } else {
     // The whole view at its magnification, the candidate over the visible part
     // of the picture rectangle (0, 0, w, h), then the grid.
     const EditView view = CurrentView();
-    MagnifyRegion(ScreenImage, 0, 0, EditImage, view.PictureArea(), view.zoom);
+    MagnifyRegion(display_.screen, 0, 0, Picture(), view.PictureArea(), view.zoom);
     const Rect shown = Rect{0, 0, r.width, r.height}.Intersect(view.PictureArea());
     if (!shown.Empty()) {
       const Rect target = view.ToScreen(shown).Intersect(screen);
-      StretchRegion(ScreenImage, target.x, target.y, target.width, target.height, source, r.x + shown.x,
+      StretchRegion(display_.screen, target.x, target.y, target.width, target.height, source, r.x + shown.x,
                     r.y + shown.y, target.width / view.zoom, target.height / view.zoom, transparent);
     }
     if (Action(QStringLiteral("MN_VIEWGRID"))->isChecked())
-      DrawFrameGrid(ScreenImage, 0, 0, GridSpacing(ViewMode), 7, EditImage.ImageWidth() * Zoom,
-                    EditImage.ImageHeight() * Zoom);
+      DrawFrameGrid(display_.screen, 0, 0, GridSpacing(display_.viewMode), 7, Picture().ImageWidth() * display_.zoom,
+                    Picture().ImageHeight() * display_.zoom);
     // The next view composition starts afresh from the picture.
-    OverlayShownFor = 0;
+    display_.overlayShownFor = 0;
   }
   PresentScreenRect(screen);
 }
 
 void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
-  if (copyingIntoEdit_) return;
-  copyingIntoEdit_ = true;
-  Busy = true;
+  const ReentryGuard guard(copyingIntoEdit_);
+  if (!guard.Entered()) return;
+  busy_ = true;
   const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
-                               EditImage.ImageWidth(), EditImage.ImageHeight());
-  if (!r.Empty()) CopyRegion(EditImage, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
-  Busy = false;
-  copyingIntoEdit_ = false;
-  OverlayShownFor = 0;
+                               Picture().ImageWidth(), Picture().ImageHeight());
+  if (!r.Empty()) CopyRegion(Picture(), 0, 0, source, r.x, r.y, r.width, r.height, transparent);
+  busy_ = false;
+  display_.overlayShownFor = 0;
   RepaintView();
 }
 

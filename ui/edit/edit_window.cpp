@@ -44,15 +44,15 @@ TTAVOEDTF::TTAVOEDTF(App& app)
   });
   connect(&session, &Session::coloursChanged, this, [this] {
     if (!isVisible()) return;
-    PaintBox_LEFT->update();
-    PaintBox_RIGHT->update();
+    ui_.PaintBox_LEFT->update();
+    ui_.PaintBox_RIGHT->update();
   });
   FormCreate();
 }
 
 void TTAVOEDTF::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal,
                                const SwatchArrangement& order) {
-  zudizar::FillBackground(EditImage, WorkImage, left, right, horizontal, order);
+  zudizar::FillBackground(Picture(), work_, left, right, horizontal, order);
   RepaintView();
 }
 
@@ -66,110 +66,105 @@ void TTAVOEDTF::BuildLayout() {
   // The paint area and its scroll bars at fixed places, as designed.
   auto* area = new QWidget(central);
   area->setFixedSize(kPictureWidth + 20, kPictureHeight + 20);
-  PaintBox1 = new PaintBox(area);
-  PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-  PaintBox1->move(0, 0);
-  PaintBox1->SetAreaSize(kPictureWidth, kPictureHeight);
-  PaintBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
-  PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
-  PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
-  PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
-  ScrollBarY = new QScrollBar(Qt::Vertical, area);
-  ScrollBarY->setObjectName(QStringLiteral("ScrollBarY"));
-  ScrollBarY->setGeometry(kPictureWidth, 0, 20, kPictureHeight);
-  ScrollBarX = new QScrollBar(Qt::Horizontal, area);
-  ScrollBarX->setObjectName(QStringLiteral("ScrollBarX"));
-  ScrollBarX->setGeometry(0, kPictureHeight, kPictureWidth, 20);
-  for (QScrollBar* bar : {ScrollBarX, ScrollBarY}) {
+  ui_.PaintBox1 = new PaintBox(area);
+  ui_.PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+  ui_.PaintBox1->move(0, 0);
+  ui_.PaintBox1->SetAreaSize(kPictureWidth, kPictureHeight);
+  ui_.PaintBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
+  ui_.PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
+  ui_.PaintBox1->onMouseMove = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseMove(b, x, y); };
+  ui_.PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+  ui_.ScrollBarY = new QScrollBar(Qt::Vertical, area);
+  ui_.ScrollBarY->setObjectName(QStringLiteral("ScrollBarY"));
+  ui_.ScrollBarY->setGeometry(kPictureWidth, 0, 20, kPictureHeight);
+  ui_.ScrollBarX = new QScrollBar(Qt::Horizontal, area);
+  ui_.ScrollBarX->setObjectName(QStringLiteral("ScrollBarX"));
+  ui_.ScrollBarX->setGeometry(0, kPictureHeight, kPictureWidth, 20);
+  for (QScrollBar* bar : {ui_.ScrollBarX, ui_.ScrollBarY}) {
     bar->setRange(0, 0);
     bar->setSingleStep(1);
     bar->setPageStep(8);
     bar->hide();
   }
-  connect(ScrollBarX, &QScrollBar::valueChanged, this, [this] { ScrollBarXChange(); });
-  connect(ScrollBarY, &QScrollBar::valueChanged, this, [this] { ScrollBarYChange(); });
+  connect(ui_.ScrollBarX, &QScrollBar::valueChanged, this, [this] { ScrollBarXChange(); });
+  connect(ui_.ScrollBarY, &QScrollBar::valueChanged, this, [this] { ScrollBarYChange(); });
   layout->addWidget(area);
   layout->addStretch(1);
 
-  Panel1 = new QWidget(central);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFixedHeight(66);
-  Label1 = new QLabel(QStringLiteral("左"), Panel1);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->move(208, 0);
-  Label2 = new QLabel(QStringLiteral("右"), Panel1);
-  Label2->setObjectName(QStringLiteral("Label2"));
-  Label2->move(248, 0);
-  PaintBox_LEFT = new PaintBox(Panel1);
-  PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
-  PaintBox_LEFT->move(200, 24);
-  PaintBox_LEFT->SetAreaSize(32, 32);
-  PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
-    PaintSwatch(p, LeftSwatchImage, app_.session().LeftColour());
+  ui_.Panel1 = new QWidget(central);
+  ui_.Panel1->setObjectName(QStringLiteral("Panel1"));
+  ui_.Panel1->setFixedHeight(66);
+  ui_.Label1 = new QLabel(QStringLiteral("左"), ui_.Panel1);
+  ui_.Label1->setObjectName(QStringLiteral("Label1"));
+  ui_.Label1->move(208, 0);
+  ui_.Label2 = new QLabel(QStringLiteral("右"), ui_.Panel1);
+  ui_.Label2->setObjectName(QStringLiteral("Label2"));
+  ui_.Label2->move(248, 0);
+  ui_.PaintBox_LEFT = new PaintBox(ui_.Panel1);
+  ui_.PaintBox_LEFT->setObjectName(QStringLiteral("PaintBox_LEFT"));
+  ui_.PaintBox_LEFT->move(200, 24);
+  ui_.PaintBox_LEFT->SetAreaSize(32, 32);
+  ui_.PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
+    PaintSwatch(p, display_.leftSwatch, app_.session().LeftColour());
   };
-  PaintBox_RIGHT = new PaintBox(Panel1);
-  PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
-  PaintBox_RIGHT->move(240, 24);
-  PaintBox_RIGHT->SetAreaSize(32, 32);
-  PaintBox_RIGHT->onPaint = [this](QPainter& p, const QRect&) {
-    PaintSwatch(p, RightSwatchImage, app_.session().RightColour());
+  ui_.PaintBox_RIGHT = new PaintBox(ui_.Panel1);
+  ui_.PaintBox_RIGHT->setObjectName(QStringLiteral("PaintBox_RIGHT"));
+  ui_.PaintBox_RIGHT->move(240, 24);
+  ui_.PaintBox_RIGHT->SetAreaSize(32, 32);
+  ui_.PaintBox_RIGHT->onPaint = [this](QPainter& p, const QRect&) {
+    PaintSwatch(p, display_.rightSwatch, app_.session().RightColour());
   };
-  BuildButtons(Panel1);
-  layout->addWidget(Panel1);
+  BuildButtons(ui_.Panel1);
+  layout->addWidget(ui_.Panel1);
   setCentralWidget(central);
 }
 
 void TTAVOEDTF::FormCreate() {
   RestoreWindowPosition(*this, "EDTLeft", "EDTTop");
-  FileName.clear();
-  Recent->Load();
-  ViewMode = 0;
-  Zoom = 1;
-  OverlayShownFor = 0;
+  document_.SetFileName(QString());
+  recent_->Load();
+  display_.viewMode = 0;
+  display_.zoom = 1;
+  display_.overlayShownFor = 0;
   ToolSettings& tools = Settings();
   tools.tool = tools.savedTool = kToolFree;
   tools.penCode = 3;
   tools.text.fixedPlace = kTextFree;
   tools.text.text.clear();
   SettingsChanged();
-  Busy = false;
-  PaintEnabled = true;
-  StartFramePosition = StartFrameSize = {};
+  busy_ = false;
+  viewHeld_ = false;
+  display_.startFramePosition = display_.startFrameSize = {};
   tools_.Cancel();
   framing_ = moveInCentreView_ = false;
   // The paint area in whole multiples of 16.
-  const int areaWidth = PaintBox1->AreaWidth() / 16 * 16, areaHeight = PaintBox1->AreaHeight() / 16 * 16;
-  PictureWidth = areaWidth;
-  PictureHeight = areaHeight;
-  CreateImage(areaWidth, areaHeight, MagnifiedImage);
-  CreateImage(areaWidth, areaHeight, ScreenImage);
-  for (IndexedImage* image : {&EditImage, &UndoImage, &StampImage, &WorkImage})
-    CreateImage(PictureWidth, PictureHeight, *image);
-  TextBitmap = QImage(PictureWidth, PictureHeight, QImage::Format_RGB32);
-  TextBitmap.fill(Qt::black);
-  CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), LeftSwatchImage);
-  CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), RightSwatchImage);
-  FillImage(EditImage, 255);
-  CopyImage(UndoImage, EditImage, kNoTransparent);
-  CopyImage(MagnifiedImage, EditImage, kNoTransparent);
-  SetScrollRanges(PictureWidth, PictureHeight);
+  const int areaWidth = ui_.PaintBox1->AreaWidth() / 16 * 16, areaHeight = ui_.PaintBox1->AreaHeight() / 16 * 16;
+  CreateImage(areaWidth, areaHeight, display_.magnified);
+  CreateImage(areaWidth, areaHeight, display_.screen);
+  for (IndexedImage* image : {&Picture(), &undo_, &stamp_, &work_})
+    CreateImage(areaWidth, areaHeight, *image);
+  CreateImage(ui_.PaintBox_LEFT->AreaWidth(), ui_.PaintBox_LEFT->AreaHeight(), display_.leftSwatch);
+  CreateImage(ui_.PaintBox_RIGHT->AreaWidth(), ui_.PaintBox_RIGHT->AreaHeight(), display_.rightSwatch);
+  FillImage(Picture(), 255);
+  CopyImage(undo_, Picture(), kNoTransparent);
+  CopyImage(display_.magnified, Picture(), kNoTransparent);
+  SetScrollRanges(areaWidth, areaHeight);
   RepaintView();
 }
 
 void TTAVOEDTF::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  Busy = true;
+  busy_ = true;
   try {
     SaveWindowPosition(*this, "EDTLeft", "EDTTop");
-    Recent->Save();
+    recent_->Save();
   } catch (const SettingsWriteError& error) {
     app_.ShowSettingsError(error);
     return;
   }
-  TextBitmap = QImage();
-  for (IndexedImage* image : {&EditImage, &UndoImage, &WorkImage, &StampImage, &MagnifiedImage,
-                              &ScreenImage, &LeftSwatchImage, &RightSwatchImage})
+  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified,
+                              &display_.screen, &display_.leftSwatch, &display_.rightSwatch})
     FreeImage(*image);
 }
 
@@ -184,11 +179,12 @@ void TTAVOEDTF::FormHide() {
 
 void TTAVOEDTF::FormResize() {
   // The screen buffer follows the paint area; what it showed is composed anew.
-  if (!ScreenImage.HasPixels() || !MagnifiedImage.HasPixels()) return;
-  if (ScreenImage.ImageWidth() != PaintBox1->AreaWidth() || ScreenImage.ImageHeight() != PaintBox1->AreaHeight()) {
-    CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), ScreenImage);
-    ScreenImage.colourTable = MagnifiedImage.colourTable;
-    OverlayShownFor = 0;
+  if (!display_.screen.HasPixels() || !display_.magnified.HasPixels()) return;
+  const int areaWidth = ui_.PaintBox1->AreaWidth(), areaHeight = ui_.PaintBox1->AreaHeight();
+  if (display_.screen.ImageWidth() != areaWidth || display_.screen.ImageHeight() != areaHeight) {
+    CreateImage(areaWidth, areaHeight, display_.screen);
+    display_.screen.colourTable = display_.magnified.colourTable;
+    display_.overlayShownFor = 0;
     RepaintView();
   }
 }
@@ -213,50 +209,50 @@ bool TTAVOEDTF::event(QEvent* event) {
   if (event->type() == WM_FILEPROGRESS) {
     const auto* progress = static_cast<FileProgressEvent*>(event);
     const QString phase = progress->Phase() != 0 ? QStringLiteral("Conv ") : QStringLiteral("Prev ");
-    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + FileName);
+    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + FileName());
     // Loads run on this thread: let the caption reach the screen now.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   return QMainWindow::event(event);
 }
 
-void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName); }
+void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName()); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&EditImage, &UndoImage, &WorkImage, &StampImage, &MagnifiedImage,
-                              &ScreenImage, &LeftSwatchImage, &RightSwatchImage})
+  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified,
+                              &display_.screen, &display_.leftSwatch, &display_.rightSwatch})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
   // The blank screen is replaced by the picture in its new colours; the area
   // beside a small picture gets its grey back too.
-  if (blanked_) FillImage(ScreenImage, 7);
-  blanked_ = false;
-  OverlayShownFor = 0;
+  if (display_.blanked) FillImage(display_.screen, 7);
+  display_.blanked = false;
+  display_.overlayShownFor = 0;
   RepaintView();
-  PaintBox1->update();
+  ui_.PaintBox1->update();
   RepaintSwatches();
 }
 
 void TTAVOEDTF::BlankForPaletteChange() {
-  FillImage(ScreenImage, 255);
+  FillImage(display_.screen, 255);
   // Until the new palette arrives every area shows the blank screen buffer.
-  blanked_ = true;
-  OverlayShownFor = 0;
-  for (PaintBox* box : {PaintBox1, PaintBox_LEFT, PaintBox_RIGHT}) box->repaint();
+  display_.blanked = true;
+  display_.overlayShownFor = 0;
+  for (PaintBox* box : {ui_.PaintBox1, ui_.PaintBox_LEFT, ui_.PaintBox_RIGHT}) box->repaint();
 }
 
 void TTAVOEDTF::PaintBox1Paint(QPainter& painter, const QRect& exposed) {
   // Presents only: the screen buffer already holds what the user sees.
-  if (!ScreenImage.HasPixels()) return;
-  const QRect r = exposed.intersected(QRect(0, 0, ScreenImage.ImageWidth(), ScreenImage.ImageHeight()));
+  if (!display_.screen.HasPixels()) return;
+  const QRect r = exposed.intersected(QRect(0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()));
   if (r.isEmpty()) return;
-  DrawImageRegion(ScreenImage, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
-                  PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
+  DrawImageRegion(display_.screen, painter, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
+                  ui_.PaintBox1->AreaWidth(), ui_.PaintBox1->AreaHeight());
 }
 
 void TTAVOEDTF::PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour) {
-  if (blanked_) {
-    DrawImageRegion(ScreenImage, painter, 0, 0, 0, 0, 32, 32, 32, 32);
+  if (display_.blanked) {
+    DrawImageRegion(display_.screen, painter, 0, 0, 0, 0, 32, 32, 32, 32);
     return;
   }
   if (!swatch.HasPixels()) return;
@@ -265,20 +261,25 @@ void TTAVOEDTF::PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour)
 }
 
 void TTAVOEDTF::RepaintSwatches() {
-  PaintBox_LEFT->update();
-  PaintBox_RIGHT->update();
+  ui_.PaintBox_LEFT->update();
+  ui_.PaintBox_RIGHT->update();
 }
 
 void TTAVOEDTF::RecreatePictureBuffers() {
   // Work, stamp and undo buffers follow the picture's size and colours.
-  const int w = EditImage.ImageWidth(), h = EditImage.ImageHeight();
-  for (IndexedImage* image : {&WorkImage, &StampImage, &UndoImage}) {
+  const int w = Picture().ImageWidth(), h = Picture().ImageHeight();
+  for (IndexedImage* image : {&work_, &stamp_, &undo_}) {
     if (image->HasPixels() && image->ImageWidth() == w && image->ImageHeight() == h) continue;
     CreateImage(w, h, *image);
-    image->colourTable = EditImage.colourTable;
+    image->colourTable = Picture().colourTable;
   }
-  PictureWidth = w;
-  PictureHeight = h;
+}
+
+void TTAVOEDTF::ShowNewPicture() {
+  RecreatePictureBuffers();
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+  display_.overlayShownFor = 0;
+  RepaintView();
 }
 
 }  // namespace zudizar

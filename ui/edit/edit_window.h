@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
@@ -10,9 +9,9 @@
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
 #include "core/tool_session.h"
+#include "ui/common/document.h"
 
 class QAction;
-class QButtonGroup;
 class QLabel;
 class QMenu;
 class QScrollBar;
@@ -27,10 +26,11 @@ class RecentFileList;
 
 // The edit palette: the magnifying pixel editor for a picture of at most
 // 256 × 240 pixels. Split over several files: edit_window.cpp (creation,
-// layout, palette), edit_view.cpp (views, composing and presenting),
+// layout, palette), edit_display.cpp (views, composing and presenting),
 // edit_menu.cpp (the menu table), edit_files.cpp (file commands),
 // edit_tools.cpp (tools, pens, mouse), edit_commands.cpp (whole-picture
-// commands and undo), edit_glyphs.cpp (button glyphs).
+// commands and undo), edit_transfer.cpp (transfers with the main and sub
+// palettes), edit_glyphs.cpp (button glyphs).
 class TTAVOEDTF : public QMainWindow {
   Q_OBJECT
  public:
@@ -39,40 +39,24 @@ class TTAVOEDTF : public QMainWindow {
   static constexpr int kPictureWidth = 256;
   static constexpr int kPictureHeight = 240;
 
-  IndexedImage EditImage;        // the document: the only buffer loaded and saved
-  IndexedImage UndoImage;        // the single undo copy
-  IndexedImage WorkImage;        // a tool's rubber-band preview, a command's intermediate result
-  IndexedImage StampImage;       // what the move tool carries, the rendered text stamp
-  IndexedImage MagnifiedImage;   // the visible part of the picture at the current zoom
-  IndexedImage ScreenImage;      // the screen buffer: MagnifiedImage plus grid and rubber bands
-  IndexedImage LeftSwatchImage, RightSwatchImage;  // the two drawing colours shown below the tools
-  QImage TextBitmap;  // rasterises the text tool's text; keeps its creation size
-
-  QString FileName;
-  int PictureWidth = kPictureWidth;
-  int PictureHeight = kPictureHeight;
-  int ViewMode = 0;  // 0 standard, 1 centre lines, 4 or 8 magnified
-  int Zoom = 1;
-  int PendingZoom = 4;
-  int OverlayShownFor = 0;
-  bool Busy = false;
-  bool PaintEnabled = true;
-  Point StartFramePosition;
-  Point StartFrameSize;
-
-  PaintBox* PaintBox1 = nullptr;
-  PaintBox* PaintBox_LEFT = nullptr;
-  PaintBox* PaintBox_RIGHT = nullptr;
-  QScrollBar* ScrollBarX = nullptr;
-  QScrollBar* ScrollBarY = nullptr;
-  QWidget* Panel1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QToolButton *BTN_FREE = nullptr, *BTN_LINE = nullptr, *BTN_ANGLE = nullptr, *BTN_FUL = nullptr,
-              *BTN_ERAS = nullptr, *BTN_MOVE = nullptr, *BTN_MOJI = nullptr, *SpeedButton9 = nullptr,
-              *BTN_FONTSET = nullptr, *SpeedButton10 = nullptr, *SpeedButton11 = nullptr,
-              *BTN_COLORDEF = nullptr;
-  RecentFileList* Recent = nullptr;
+  // The buffers, read-only: the document's picture (the only buffer loaded
+  // and saved), the single undo copy, a tool's preview or a command's
+  // intermediate result, what the move tool carries or the text stamp, the
+  // visible part of the picture at the current zoom, and the screen buffer
+  // (the magnified part plus grid and rubber bands).
+  const IndexedImage& EditImage() const { return document_.Picture(); }
+  const IndexedImage& UndoImage() const { return undo_; }
+  const IndexedImage& WorkImage() const { return work_; }
+  const IndexedImage& StampImage() const { return stamp_; }
+  const IndexedImage& MagnifiedImage() const { return display_.magnified; }
+  const IndexedImage& ScreenImage() const { return display_.screen; }
+  const QString& FileName() const { return document_.FileName(); }
+  // 0 standard, 1 centre lines, 4 or 8 magnified; the zoom of the view.
+  int ViewMode() const { return display_.viewMode; }
+  int Zoom() const { return display_.zoom; }
+  bool Busy() const { return busy_; }
+  PaintBox* PaintBox1() const { return ui_.PaintBox1; }
+  RecentFileList* Recent() const { return recent_; }
 
   // The menu item of that name (MN_NEW, MN_PENA8, …), or null.
   QAction* Action(const QString& name) const;
@@ -88,15 +72,15 @@ class TTAVOEDTF : public QMainWindow {
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
   void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
 
-  // Views (edit_view.cpp).
+  // Views (edit_display.cpp).
   void SetScrollRanges(int width, int height);
-  // Composes the visible part of EditImage with its overlay and presents it.
+  // Composes the visible part of the picture with its overlay and presents it.
   void RepaintView();
   void DrawOverlay(int mode);
   void DrawStartFrame(int x, int y);
   void RestoreView();
-  // Shows a changed rectangle of a picture-sized buffer (EditImage, or
-  // WorkImage for a preview) at the current magnification.
+  // Shows a changed rectangle of a picture-sized buffer (the picture, or the
+  // work buffer for a preview) at the current magnification.
   void PresentPictureRect(const Rect& rect, const IndexedImage& source);
   // The view of the picture as it is now shown.
   EditView CurrentView() const;
@@ -173,23 +157,17 @@ class TTAVOEDTF : public QMainWindow {
   // The caption "編集ﾊﾟﾚｯﾄ " + file name.
   void ShowFileCaption();
 
-  // ---- Transfers with the main and sub palettes (edit_transfer.cpp) ----
- public:
+  // Transfers with the main and sub palettes (edit_transfer.cpp).
   // The MN_SET menu: its nine transfer items with their keys.
   QMenu* CreateTransferMenu();
-  // Takes the undo copy and starts a transfer into this palette (1, 2, 3 from
-  // the main palette, 6, 7 from the sub palette); 0 only takes the undo copy.
+  // Takes the undo copy and starts a transfer into this palette (kCopyFromMain,
+  // kCopyFromMainEdgeCut, kCutFromMain, kCopyFromSub, kCopyFromSubEdgeCut);
+  // kTransferNone only takes the undo copy.
   void SetTransferMode(int mode);
-  // Shows what the region at (x, y) of the source would give; EditImage stays.
+  // Shows what the region at (x, y) of the source would give; the picture stays.
   void PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width);
-  // Takes the region at (x, y) of the source into EditImage at (0, 0).
+  // Takes the region at (x, y) of the source into the picture at (0, 0).
   void CopyIntoEdit(int x, int y, int transparent, const IndexedImage& source, int height, int width);
-
- private:
-  void CheckTransferItems(const char* checked);
-  bool copyingIntoEdit_ = false;
-  // ---- end of transfers ----
- public:
 
  protected:
   bool event(QEvent* event) override;
@@ -198,6 +176,35 @@ class TTAVOEDTF : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // What the paint area and the swatches show, and how.
+  struct Display {
+    int viewMode = 0;         // as ViewMode()
+    int zoom = 1;
+    int pendingZoom = 4;      // the zoom a display-start click switches to
+    int overlayShownFor = 0;  // the view mode whose grid the screen buffer holds; 0 none
+    Point startFramePosition;  // the display-start frame, in picture pixels
+    Point startFrameSize;
+    IndexedImage magnified;  // MagnifiedImage
+    IndexedImage screen;     // ScreenImage
+    IndexedImage leftSwatch, rightSwatch;  // the two drawing colours below the tools
+    bool blanked = false;  // every area shows the blank screen until the new palette arrives
+  };
+  // The defined components, under their defined object names.
+  struct Widgets {
+    PaintBox* PaintBox1 = nullptr;
+    PaintBox* PaintBox_LEFT = nullptr;
+    PaintBox* PaintBox_RIGHT = nullptr;
+    QScrollBar* ScrollBarX = nullptr;
+    QScrollBar* ScrollBarY = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QToolButton *BTN_FREE = nullptr, *BTN_LINE = nullptr, *BTN_ANGLE = nullptr, *BTN_FUL = nullptr,
+                *BTN_ERAS = nullptr, *BTN_MOVE = nullptr, *BTN_MOJI = nullptr, *SpeedButton9 = nullptr,
+                *BTN_FONTSET = nullptr, *SpeedButton10 = nullptr, *SpeedButton11 = nullptr,
+                *BTN_COLORDEF = nullptr;
+  };
+
   void BuildLayout();
   void BuildMenu();                  // edit_menu.cpp
   void BuildButtons(QWidget* panel);  // edit_tools.cpp
@@ -207,27 +214,42 @@ class TTAVOEDTF : public QMainWindow {
   void FinishStartFrame(int x, int y);
   void PresentScreenRect(const Rect& rect);
   void RecreatePictureBuffers();
+  // Shows a picture whose size or pixels changed outside a command: the
+  // other buffers follow its size and the view shows it afresh.
+  void ShowNewPicture();
   void MoveInCentreView(Qt::MouseButton button, Point p, int phase);
-  ToolTarget Target() { return {EditImage, WorkImage, StampImage}; }
+  void CheckTransferItems(const char* checked);
+  IndexedImage& Picture() { return document_.Picture(); }
+  ToolTarget Target() { return {Picture(), work_, stamp_}; }
   ToolInk Ink();
   // The tool settings all drawing canvases share, and their change signal.
   ToolSettings& Settings();
   void SettingsChanged();
   void ShowToolStep(const ToolStep& step);
 
+  // Test support sets the picture up directly (a size, a few pixels).
+  friend class WindowProbe;
   App& app_;
+  // The picture and its file name; this palette keeps no modified flag.
+  Document document_;
+  IndexedImage undo_;   // UndoImage
+  IndexedImage work_;   // WorkImage
+  IndexedImage stamp_;  // StampImage
+  Display display_;
+  Widgets ui_;
+  RecentFileList* recent_ = nullptr;
+  ToolSession tools_;
+  SwatchArrangement order_{};  // the swatch order a gradient gesture took at its start
+  bool busy_ = false;          // a file command or a copy runs: no repaints, no mouse
+  bool viewHeld_ = false;      // the view is being set up or composed: no repaint now
   bool destroyed_ = false;
-  bool blanked_ = false;
   bool inMouseDown_ = false;
   bool inMouseMove_ = false;
   bool inOverlay_ = false;
   bool inFitEditSize_ = false;
+  bool copyingIntoEdit_ = false;
   bool moveInCentreView_ = false;
   bool framing_ = false;  // the display-start frame follows the mouse
-  ToolSession tools_;
-  QMenu* MN_OPTION = nullptr;      // holds the edit, transfer, colour, pen and text menus
-  QButtonGroup* toolGroup_ = nullptr;
-  SwatchArrangement order_{};
 };
 
 }  // namespace zudizar

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/common/document.h"
+#include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
 
@@ -13,6 +14,10 @@ class WindowProbe {
  public:
   static Document& Doc(TForm1& window) { return window.document_; }
   static Document& Doc(TTAVOSUBF& window) { return window.document_; }
+  static Document& Doc(TTAVOEDTF& window) { return window.document_; }
+  // After a test gave the edit picture a new size: the palette's other
+  // buffers follow it and the view shows it.
+  static void ShowNewPicture(TTAVOEDTF& window) { window.ShowNewPicture(); }
   // As a running load or save does.
   static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }
 };

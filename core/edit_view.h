@@ -45,7 +45,12 @@ void MagnifyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage
 void DrawGridOver(IndexedImage& image, int spacing, int areaWidth, int areaHeight, const Rect& clip);
 
 // The grid spacing of a view mode: 4 or 8, 1 (centre lines) for mode 1.
-inline int GridSpacing(int viewMode) { return viewMode == 1 ? 1 : viewMode; }
+// The edit palette's view modes: the standard 1:1 view, the centre-line view,
+// and the magnified views, numbered by their zoom (4 or 8).
+inline constexpr int kViewStandard = 0;
+inline constexpr int kViewCentreLines = 1;
+
+inline int GridSpacing(int viewMode) { return viewMode == kViewCentreLines ? 1 : viewMode; }
 
 // Shows a changed picture rectangle: its visible part is magnified from
 // `source` into `magnified` (view mode ≠ 0) and from there, with the grid

@@ -37,29 +37,8 @@ class SubWindowTest : public testing::AppTest {
   }
 };
 
-TEST_F(SubWindowTest, MenuHasEveryCaptionAndKey) {
+TEST_F(SubWindowTest, MenuStartsWithoutAFrameAndListsRecentFiles) {
   StartApp();
-  const struct {
-    const char* name;
-    const char* caption;
-    const char* key;
-  } rows[] = {
-      {"MN_NEW", "新規作成(&N)", "F2"},          {"MN_OPEN", "開く(&O)", "F5"},
-      {"MN_SAVE", "上書き保存(&S)", "F9"},       {"MN_NEWSAVE", "名前を付けて保存(&A)", "F10"},
-      {"MN_EDITCOPY", "編集ﾊﾟﾚｯﾄへ複写(&S)", "Ctrl+S"}, {"MN_EDITCOPYR", "編集ﾊﾟﾚｯﾄへ複写(&O)縁ｶｯﾄ", "Ctrl+O"},
-      {"MN_MAINCOPY", "ﾒｲﾝﾊﾟﾚｯﾄと交換(&X)", "Ctrl+X"}, {"MN_HIDE", "閉じる(&C)", "F3"},
-      {"MN_MODERELEASE", "取り消し", ""},         {"MN_MODE24", "24x24枠", ""},
-      {"MN_MODE192", "192x192枠", ""},           {"MN_MODECENTER", "中心線", ""},
-      {"MN_MODEHALFLEFT", "1/2左", ""},          {"MN_MODEHALFUP", "1/2上", ""},
-      {"MN_REAL", "確定(&R)", "Ctrl+R"},         {"MN_TITLE", "サブパレット", ""},
-      {"MN_FILEREOPEN", "開き直す(&R)", ""},
-  };
-  for (const auto& row : rows) {
-    QAction* item = SubItem(row.name);
-    ASSERT_NE(item, nullptr) << row.name;
-    EXPECT_EQ(item->text(), QString::fromUtf8(row.caption)) << row.name;
-    EXPECT_EQ(item->shortcut(), QKeySequence(QString::fromLatin1(row.key))) << row.name;
-  }
   EXPECT_TRUE(SubItem("MN_MODERELEASE")->isChecked());
   EXPECT_EQ(SubItem("MN_FILEREOPEN7")->text(), QStringLiteral("(&7)"));
 }

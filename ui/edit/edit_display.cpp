@@ -37,9 +37,9 @@ void TTAVOEDTF::RepaintView() {
   if (!hold.Entered()) return;
   display_.blanked = false;
   const EditView view = CurrentView();
-  IndexedImage& target = display_.viewMode != 0 ? display_.magnified : display_.screen;
+  IndexedImage& target = display_.viewMode != kViewStandard ? display_.magnified : display_.screen;
   MagnifyRegion(target, 0, 0, Picture(), view.PictureArea(), view.zoom);
-  if (display_.viewMode != 0) {
+  if (display_.viewMode != kViewStandard) {
     display_.overlayShownFor = 0;
     DrawOverlay(display_.viewMode);
   } else {
@@ -66,7 +66,7 @@ void TTAVOEDTF::PresentScreenRect(const Rect& rect) {
 
 void TTAVOEDTF::PresentPictureRect(const Rect& rect, const IndexedImage& source) {
   if (busy_ || !display_.magnified.HasPixels() || !display_.screen.HasPixels()) return;
-  const bool grid = display_.viewMode != 0 && Action(QStringLiteral("MN_VIEWGRID"))->isChecked();
+  const bool grid = display_.viewMode != kViewStandard && Action(QStringLiteral("MN_VIEWGRID"))->isChecked();
   PresentScreenRect(zudizar::PresentPictureRect(CurrentView(), display_.viewMode, grid, source, rect,
                                                 display_.magnified, display_.screen));
 }
@@ -86,7 +86,7 @@ void TTAVOEDTF::StopAwaitingDisplayStart() {
 void TTAVOEDTF::MN_VIEW1Click() {
   StopAwaitingDisplayStart();
   display_.zoom = 1;
-  display_.viewMode = 0;
+  display_.viewMode = kViewStandard;
   Action(QStringLiteral("MN_VIEW1"))->setChecked(true);
   for (const char* name : {"MN_VIEW4", "MN_VIEW8", "MN_VIEWCENTER", "MN_VIEWGRID"})
     Action(QString::fromLatin1(name))->setChecked(false);
@@ -97,7 +97,7 @@ void TTAVOEDTF::MN_VIEW1Click() {
 void TTAVOEDTF::MN_VIEWCENTERClick() {
   StopAwaitingDisplayStart();
   display_.zoom = 1;
-  display_.viewMode = 1;
+  display_.viewMode = kViewCentreLines;
   for (const char* name : {"MN_VIEW1", "MN_VIEW4", "MN_VIEW8"}) Action(QString::fromLatin1(name))->setChecked(false);
   Action(QStringLiteral("MN_VIEWCENTER"))->setChecked(true);
   Action(QStringLiteral("MN_VIEWGRID"))->setChecked(true);
@@ -117,7 +117,7 @@ void TTAVOEDTF::SetMagnification(int zoom) {
     Action(QString::fromLatin1(name))->setChecked(false);
   Action(zoom == 4 ? QStringLiteral("MN_VIEW4") : QStringLiteral("MN_VIEW8"))->setChecked(true);
   const int w = Picture().ImageWidth(), h = Picture().ImageHeight();
-  if (display_.magnified.ImageWidth() >= 8 * w || display_.magnified.ImageHeight() >= 8 * h || display_.viewMode != 0) {
+  if (display_.magnified.ImageWidth() >= 8 * w || display_.magnified.ImageHeight() >= 8 * h || display_.viewMode != kViewStandard) {
     StopAwaitingDisplayStart();
     display_.zoom = zoom;
     display_.viewMode = zoom;
@@ -142,7 +142,7 @@ void TTAVOEDTF::SetMagnification(int zoom) {
 }
 
 void TTAVOEDTF::DrawStartFrame(int x, int y) {
-  if (display_.viewMode == 0 && Picture().HasPixels()) {
+  if (display_.viewMode == kViewStandard && Picture().HasPixels()) {
     setWindowTitle(QStringLiteral("%1x%2").arg(x).arg(y));
     IndexedImage& screen = display_.screen;
     const IndexedImage& magnified = display_.magnified;

@@ -180,7 +180,7 @@ void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
   } else if (!Dragging() && Picture().HasPixels()) {
     const Point p = CurrentView().ToPicture(x, y);
     const bool inside = Rect{0, 0, Picture().ImageWidth(), Picture().ImageHeight()}.Contains(p);
-    if (tool == kToolMove && display_.viewMode == 1) {
+    if (tool == kToolMove && display_.viewMode == kViewCentreLines) {
       MoveInCentreView(button, p, 0);
     } else if (tool == kToolMove && right) {
       if (inside) MN_EDITROLEClick();

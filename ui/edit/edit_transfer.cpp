@@ -93,7 +93,7 @@ void TTAVOEDTF::PreviewTransfer(int x, int y, int transparent, const IndexedImag
                                Picture().ImageWidth(), Picture().ImageHeight());
   if (r.Empty() || !display_.screen.HasPixels()) return;
   const Rect screen{0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()};
-  if (display_.viewMode == 0) {
+  if (display_.viewMode == kViewStandard) {
     CopyImage(display_.screen, Picture(), kNoTransparent);
     CopyRegion(display_.screen, 0, 0, source, r.x, r.y, r.width, r.height, transparent);
   } else {

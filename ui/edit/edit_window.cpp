@@ -123,7 +123,7 @@ void TTAVOEDTF::FormCreate() {
   RestoreWindowPosition(*this, "EDTLeft", "EDTTop");
   document_.SetFileName(QString());
   recent_->Load();
-  display_.viewMode = 0;
+  display_.viewMode = kViewStandard;
   display_.zoom = 1;
   display_.overlayShownFor = 0;
   ToolSettings& tools = Settings();

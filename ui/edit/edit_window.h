@@ -178,7 +178,7 @@ class TTAVOEDTF : public QMainWindow {
  private:
   // What the paint area and the swatches show, and how.
   struct Display {
-    int viewMode = 0;         // as ViewMode()
+    int viewMode = kViewStandard;  // as ViewMode()
     int zoom = 1;
     int pendingZoom = 4;      // the zoom a display-start click switches to
     int overlayShownFor = 0;  // the view mode whose grid the screen buffer holds; 0 none

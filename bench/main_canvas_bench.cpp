@@ -106,8 +106,8 @@ void RunSizes(benchmark::State& state, const std::function<void(TForm1&)>& start
 
 void BM_PastePreviewDrag(benchmark::State& state) {
   Bench& b = Shared();
-  CreateImage(256, 240, b.app->edit().EditImage);
-  FillImage(b.app->edit().EditImage, 249);
+  CreateImage(256, 240, WindowProbe::Doc(b.app->edit()).Picture());
+  FillImage(WindowProbe::Doc(b.app->edit()).Picture(), 249);
   RunSizes(
       state,
       [](TForm1& main) {
@@ -122,7 +122,7 @@ BENCHMARK(BM_PastePreviewDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_SelectionDrag(benchmark::State& state) {
   Bench& b = Shared();
-  CreateImage(256, 240, b.app->edit().EditImage);
+  CreateImage(256, 240, WindowProbe::Doc(b.app->edit()).Picture());
   RunSizes(
       state,
       [](TForm1& main) {

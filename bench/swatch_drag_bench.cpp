@@ -92,7 +92,7 @@ struct Figures {
 
 void DragMoves(benchmark::State& state, bool presentAll) {
   TPALETTEF& colour = Window::Get().app->colour();
-  PaintBox& box = *colour.PaintBox1();
+  PaintBox& box = *colour.PaintBox1;
   colour.PaintBox1MouseDown(Qt::LeftButton, 8, 8);
   std::int64_t i = 0;
   const auto start = std::chrono::steady_clock::now();

@@ -21,4 +21,12 @@ void AddMenuSeparator(QWidget* owner, QMenu* menu, const char* name);
 // so the handlers decide the marks, whether called from the menu or directly.
 void ConnectHandlerOwnsMark(QObject* context, QAction* action, std::function<void()> handler);
 
+// The fixed-frame items of a canvas ("取り消し", the seven sizes, "中心線",
+// then the two half offsets): `setFrame` gets 0 (none), 1 (centre lines) or
+// the cell size, `toggleHalf` true for the left offset, false for the upper.
+void AddFrameItems(QWidget* owner, QMenu* menu, std::function<void(int)> setFrame,
+                   std::function<void(bool)> toggleHalf);
+// Marks the item of `frame` and the half offsets that are on.
+void ReflectFrameItems(const QWidget& owner, int frame, bool halfLeft, bool halfUp);
+
 }  // namespace zudizar

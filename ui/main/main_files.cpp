@@ -47,13 +47,8 @@ void TForm1::OpenPictureFile(const QString& path) {
   ShowFileReport(this, app_.dialogs(), pictureReport);
   const bool told = !paletteReport.Empty() || !pictureReport.Empty();
   if (ok) {
-    IndexedImage previous = std::move(document_.Picture());
-    document_.Replace(std::move(loaded));
-    ok = ShowNewPicture();
-    if (!ok) {
-      document_.Replace(std::move(previous));
-      ShowNoMemoryToShow(this, app_.dialogs());
-    }
+    ok = TakePicture(std::move(loaded));
+    if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   } else if (!told) {
     ShowLoadFailure(this, app_.dialogs(), path);
   }
@@ -119,9 +114,7 @@ void TForm1::MN_NEWClick() {
     IndexedImage blank;
     if (CreateImage(width, height, blank)) {
       FillImage(blank, 255);
-      IndexedImage previous = std::move(document_.Picture());
-      document_.Replace(std::move(blank));
-      if (ShowNewPicture()) {
+      if (TakePicture(std::move(blank))) {
         document_.SetFileName({});
         document_.MarkSaved();
         if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"),
@@ -131,7 +124,6 @@ void TForm1::MN_NEWClick() {
           app_.ShowColourWindow();
         }
       } else {
-        document_.Replace(std::move(previous));
         document_.SetFileName(previousName);
         app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
       }

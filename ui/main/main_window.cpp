@@ -33,7 +33,6 @@ namespace zudizar {
 
 namespace {
 
-constexpr int kFrameSizes[] = {24, 32, 48, 64, 96, 128, 192};
 
 // The item each mode checks; the others are unchecked.
 struct ModeItem {
@@ -144,15 +143,7 @@ void TForm1::BuildMenu() {
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
-  checkable(frames, "MN_MODERELEASE", QStringLiteral("取り消し"), nullptr, [this] { SetFrame(0); });
-  for (int size : kFrameSizes) {
-    const QByteArray name = "MN_MODE" + QByteArray::number(size);
-    checkable(frames, name.constData(), QStringLiteral("%1x%1枠").arg(size), nullptr, [this, size] { SetFrame(size); });
-  }
-  checkable(frames, "MN_MODECENTER", QStringLiteral("中心線"), nullptr, [this] { SetFrame(1); });
-  separator(frames, "MN_DUMMY2");
-  checkable(frames, "MN_MODEHALFLEFT", QStringLiteral("1/2左"), nullptr, [this] { ToggleHalfOffset(true); });
-  checkable(frames, "MN_MODEHALFUP", QStringLiteral("1/2上"), nullptr, [this] { ToggleHalfOffset(false); });
+  AddFrameItems(this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));
@@ -203,10 +194,9 @@ void TForm1::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  document_.Replace(std::move(blank));
+  TakePicture(std::move(blank));
   document_.SetFileName({});
   document_.MarkSaved();
-  view_->ShowPicture(document_.Picture());
   app_.session().SetBackground(BackgroundTarget::None);
 }
 
@@ -309,14 +299,7 @@ void TForm1::MN_ENDClick() { close(); }
 
 // ---- fixed frames ----
 
-void TForm1::ReflectFrame() {
-  const int frame = view_->Frame();
-  Action(QStringLiteral("MN_MODERELEASE"))->setChecked(frame == 0);
-  for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(frame == s);
-  Action(QStringLiteral("MN_MODECENTER"))->setChecked(frame == 1);
-  Action(QStringLiteral("MN_MODEHALFLEFT"))->setChecked(view_->HalfLeft());
-  Action(QStringLiteral("MN_MODEHALFUP"))->setChecked(view_->HalfUp());
-}
+void TForm1::ReflectFrame() { ReflectFrameItems(*this, view_->Frame(), view_->HalfLeft(), view_->HalfUp()); }
 
 void TForm1::SetFrame(int size) {
   if (mode_) mode_->FramesChanged();
@@ -465,8 +448,9 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
 
 // ---- the exchange with the sub canvas ----
 
-bool TForm1::ShowNewPicture() {
-  if (!view_->ShowPicture(document_.Picture())) return false;
+bool TForm1::TakePicture(IndexedImage picture) {
+  if (!view_->ShowPicture(picture)) return false;
+  document_.Replace(std::move(picture));
   // Nothing picked, drawn or previewed on the old picture goes on over the
   // new one; the mode itself stays, afresh.
   if (mode_) {
@@ -479,13 +463,9 @@ bool TForm1::ShowNewPicture() {
 
 bool TForm1::ReceivePicture(IndexedImage picture) {
   if (!picture.HasPixels()) return false;
-  IndexedImage previous = std::move(document_.Picture());
-  document_.Replace(std::move(picture));
-  if (!ShowNewPicture()) {
-    document_.Replace(std::move(previous));
-    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません")
-                       .arg(document_.Picture().ImageWidth())
-                       .arg(document_.Picture().ImageHeight()));
+  const int width = picture.ImageWidth(), height = picture.ImageHeight();
+  if (!TakePicture(std::move(picture))) {
+    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
     return false;
   }
   document_.MarkModified();

@@ -115,8 +115,10 @@ class TForm1 : public QMainWindow {
   void ReflectFrame();
   // Leaves the current mode (dropping what it holds) and enters `kind`.
   void EnterMode(MainMode kind);
-  // Shows a new picture: view buffers, scroll, and no mode data of the old one.
-  bool ShowNewPicture();
+  // Makes `picture` the document's and shows it afresh (the mode stays, with
+  // none of the old picture's data). False, and nothing changed, when there
+  // is no memory to show it.
+  bool TakePicture(IndexedImage picture);
   void ExchangeWithSub();
   QString FileCaption() const;
   std::unique_ptr<CanvasMode> MakeMode(MainMode kind);

@@ -31,7 +31,6 @@ namespace zudizar {
 
 namespace {
 
-constexpr int kFrameSizes[] = {24, 32, 48, 64, 96, 128, 192};
 const QString kPickConfirmPrompt = QStringLiteral("確定をマウスクリックして下さい");
 // The sub canvas's half offsets stop one pixel short of the main canvas's.
 constexpr int kHalfShortfall = 1;
@@ -103,15 +102,7 @@ void TTAVOSUBF::BuildMenu() {
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
-  checkable(frames, "MN_MODERELEASE", QStringLiteral("取り消し"), nullptr, [this] { SetFrame(0); });
-  for (int size : kFrameSizes) {
-    const QByteArray name = "MN_MODE" + QByteArray::number(size);
-    checkable(frames, name.constData(), QStringLiteral("%1x%1枠").arg(size), nullptr, [this, size] { SetFrame(size); });
-  }
-  checkable(frames, "MN_MODECENTER", QStringLiteral("中心線"), nullptr, [this] { SetFrame(1); });
-  separator(frames, "MN_DUMMY2");
-  checkable(frames, "MN_MODEHALFLEFT", QStringLiteral("1/2左"), nullptr, [this] { ToggleHalfOffset(true); });
-  checkable(frames, "MN_MODEHALFUP", QStringLiteral("1/2上"), nullptr, [this] { ToggleHalfOffset(false); });
+  AddFrameItems(this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
 
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
@@ -136,8 +127,7 @@ void TTAVOSUBF::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  document_.Replace(std::move(blank));
-  view_->ShowPicture(document_.Picture());
+  TakePicture(std::move(blank));
   transferMode_ = kTransferNone;
   pick_ = {0, 0, 1, 1};
 }
@@ -192,8 +182,9 @@ bool TTAVOSUBF::event(QEvent* event) {
 
 // ---- pictures ----
 
-bool TTAVOSUBF::ShowNewPicture() {
-  if (!view_->ShowPicture(document_.Picture())) return false;
+bool TTAVOSUBF::TakePicture(IndexedImage picture) {
+  if (!view_->ShowPicture(picture)) return false;
+  document_.Replace(std::move(picture));
   return true;
 }
 
@@ -204,9 +195,7 @@ void TTAVOSUBF::ReceiveMainPicture(const IndexedImage& picture) {
   IndexedImage copy;
   if (CreateImage(picture.ImageWidth(), picture.ImageHeight(), copy)) {
     CopyImage(copy, picture, kNoTransparent);
-    IndexedImage previous = std::move(document_.Picture());
-    document_.Replace(std::move(copy));
-    if (!ShowNewPicture()) document_.Replace(std::move(previous));
+    TakePicture(std::move(copy));
   }
   UncheckTransferItems();
   transferMode_ = kTransferNone;
@@ -220,14 +209,7 @@ void TTAVOSUBF::FillBackground(std::uint8_t colour) {
 
 // ---- frames ----
 
-void TTAVOSUBF::ReflectFrame() {
-  const int frame = view_->Frame();
-  Action(QStringLiteral("MN_MODERELEASE"))->setChecked(frame == 0);
-  for (int s : kFrameSizes) Action(QStringLiteral("MN_MODE%1").arg(s))->setChecked(frame == s);
-  Action(QStringLiteral("MN_MODECENTER"))->setChecked(frame == 1);
-  Action(QStringLiteral("MN_MODEHALFLEFT"))->setChecked(view_->HalfLeft());
-  Action(QStringLiteral("MN_MODEHALFUP"))->setChecked(view_->HalfUp());
-}
+void TTAVOSUBF::ReflectFrame() { ReflectFrameItems(*this, view_->Frame(), view_->HalfLeft(), view_->HalfUp()); }
 
 void TTAVOSUBF::SetFrame(int size) {
   view_->SetFrame(size);
@@ -249,14 +231,10 @@ void TTAVOSUBF::MN_NEWClick() {
   // A size the picture limits refuse counts as Cancel: the picture stays.
   if (app_.AskCanvasSize(width, height) && ImageSizeAllowed(width, height)) {
     IndexedImage picture;
-    IndexedImage previous;
     bool ok = CreateImage(width, height, picture);
     if (ok) {
       FillImage(picture, 255);
-      previous = std::move(document_.Picture());
-      document_.Replace(std::move(picture));
-      ok = ShowNewPicture();
-      if (!ok) document_.Replace(std::move(previous));
+      ok = TakePicture(std::move(picture));
     }
     if (ok) {
       document_.SetFileName({});
@@ -289,13 +267,8 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   bool ok = ReadPicture(this, app_.dialogs(), path, loaded);
   progressName_.clear();
   if (ok) {
-    IndexedImage previous = std::move(document_.Picture());
-    document_.Replace(std::move(loaded));
-    ok = ShowNewPicture();
-    if (!ok) {
-      document_.Replace(std::move(previous));
-      ShowNoMemoryToShow(this, app_.dialogs());
-    }
+    ok = TakePicture(std::move(loaded));
+    if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   }
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.

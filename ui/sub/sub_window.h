@@ -88,8 +88,9 @@ class TTAVOSUBF : public QMainWindow {
   void CancelTransfer();
   void EndTransfer();
   void UncheckTransferItems();
-  // Shows the document's picture afresh; false (nothing changed) without memory.
-  bool ShowNewPicture();
+  // Makes `picture` the document's and shows it afresh; false, and nothing
+  // changed, when there is no memory to show it.
+  bool TakePicture(IndexedImage picture);
 
   // Test support sets a document up directly (a name, a few pixels).
   friend class WindowProbe;

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/file_io.h"
-#include "palette/convert.h"
 #include "base/settings.h"
+#include "palette/convert.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/program_folder.h"

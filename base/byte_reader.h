@@ -19,7 +19,13 @@ class ByteReader {
   std::size_t Remaining() const { return position_ < bytes_.size() ? bytes_.size() - position_ : 0; }
   bool Truncated() const { return truncated_; }
   void Seek(std::size_t position) { position_ = position; }
-  void Skip(std::size_t count) { position_ = count > Remaining() ? bytes_.size() + 1 : position_ + count; if (position_ > bytes_.size()) { position_ = bytes_.size(); truncated_ = true; } }
+  void Skip(std::size_t count) {
+    position_ = count > Remaining() ? bytes_.size() + 1 : position_ + count;
+    if (position_ > bytes_.size()) {
+      position_ = bytes_.size();
+      truncated_ = true;
+    }
+  }
 
   std::uint8_t u8() {
     if (position_ >= bytes_.size()) {

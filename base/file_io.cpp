@@ -36,8 +36,7 @@ long long ReadFileBytes(const std::string& name, void* destination, long long of
   if (!file) return -1;
   if (offset < 0 || std::fseek(file.get(), offset, SEEK_SET) != 0) return -1;
   if (count <= 0) return 0;
-  return static_cast<long long>(
-      std::fread(destination, 1, static_cast<std::size_t>(count), file.get()));
+  return static_cast<long long>(std::fread(destination, 1, static_cast<std::size_t>(count), file.get()));
 }
 
 long long WriteFileBytes(const std::string& name, const void* source, long long offset, long long count) {

@@ -25,8 +25,7 @@ bool FileExists(const std::string& name);
 inline constexpr std::uint64_t kMaxWholeFileBytes = std::uint64_t{1} << 31;
 
 // Reads a whole file (refusing files above `limit` bytes); false when unreadable.
-bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes,
-                   std::uint64_t limit = kMaxWholeFileBytes);
+bool ReadWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes, std::uint64_t limit = kMaxWholeFileBytes);
 
 // One file opened for reading and read from its front through one handle,
 // so that a caller can look at the first bytes before it decides how many

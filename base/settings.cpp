@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <span>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -177,8 +177,7 @@ void FixSettingsLocation() {
 const std::string& SettingsPath() { return Location().path; }
 const std::string& SettingsSection() { return Location().section; }
 
-std::string ProfileGetString(std::string_view fileText, std::string_view section,
-                             std::string_view key) {
+std::string ProfileGetString(std::string_view fileText, std::string_view section, std::string_view key) {
   bool inSection = false;
   for (const auto raw : SplitLines(fileText)) {
     const LineInfo info = ClassifyLine(raw);
@@ -189,8 +188,7 @@ std::string ProfileGetString(std::string_view fileText, std::string_view section
     if (inSection && info.isKey && EqualNoCase(info.keyName, key)) {
       std::string_view value = info.value;
       // A value in matching quotes is taken without them, as profile readers do.
-      if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-          value.back() == value.front())
+      if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
       return CutCharacters(value, kSettingValueLimit);
     }
@@ -198,8 +196,8 @@ std::string ProfileGetString(std::string_view fileText, std::string_view section
   return {};
 }
 
-std::string ProfileSetString(std::string_view fileText, std::string_view section,
-                             std::string_view key, std::string_view value) {
+std::string ProfileSetString(std::string_view fileText, std::string_view section, std::string_view key,
+                             std::string_view value) {
   std::vector<std::string> lines;
   for (const auto raw : SplitLines(fileText)) lines.emplace_back(raw);
   const bool crlf = fileText.find("\r\n") != std::string_view::npos;
@@ -277,10 +275,10 @@ void WriteSetting(const std::string& key, const std::string& text) {
     }
     // Without advisory locks (some network file systems) the write goes on unlocked.
     if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP) throw refuse();
-    struct stat held {}, named {};
+    struct stat held = {};
+    struct stat named = {};
     if (::fstat(fd, &held) != 0) throw refuse();
-    if (::stat(target.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev)
-      continue;
+    if (::stat(target.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) continue;
     // A file that exists but cannot be read is never replaced by one that
     // holds this key alone.
     std::string old;

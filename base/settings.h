@@ -51,9 +51,8 @@ void WriteSetting(const std::string& key, const std::string& text);
 int ReadIntSetting(const std::string& key, int designValue);
 
 // Pure profile text operations, used by the two calls above and by the fuzzer.
-std::string ProfileGetString(std::string_view fileText, std::string_view section,
-                             std::string_view key);
-std::string ProfileSetString(std::string_view fileText, std::string_view section,
-                             std::string_view key, std::string_view value);
+std::string ProfileGetString(std::string_view fileText, std::string_view section, std::string_view key);
+std::string ProfileSetString(std::string_view fileText, std::string_view section, std::string_view key,
+                             std::string_view value);
 
 }  // namespace zudizar

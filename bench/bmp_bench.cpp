@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/bmp.h"
 #include "base/file_io.h"
+#include "formats/bmp.h"
 #include "formats/reduce.h"
 
 using namespace zudizar;
@@ -63,7 +63,8 @@ const Photo& Files() {
     // The palette an Open of it would give: the default one with 236 of its colours.
     p.palette = DefaultPalette;
     for (int i = 10; i < 246; ++i) {
-      const std::size_t at = 54 + (static_cast<std::size_t>(i) * 7919 * 131) % (static_cast<std::size_t>(kSide) * kSide) * 3;
+      const std::size_t at =
+          54 + (static_cast<std::size_t>(i) * 7919 * 131) % (static_cast<std::size_t>(kSide) * kSide) * 3;
       p.palette[i] = {file[at + 2], file[at + 1], file[at], 0};
     }
     WriteFileSafely(p.truecolour, file);

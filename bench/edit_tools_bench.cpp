@@ -51,9 +51,9 @@ void BM_FreeLineStep8x(benchmark::State& state) {
     const ToolStep step = session.Move(target, ink, DragPoint(k++));
     benchmark::DoNotOptimize(PresentPictureRect(view, 8, true, b.picture, step.rect, b.magnified, b.screen));
   }
-  state.counters["us_per_step"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-                                                     benchmark::Counter::kIs1000);
+  state.counters["us_per_step"] =
+      benchmark::Counter(static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
 BENCHMARK(BM_FreeLineStep8x)->Unit(benchmark::kMicrosecond);
 

@@ -7,10 +7,10 @@
 // the same maze turned, so every run is a single pixel.
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 #include <utility>
@@ -141,8 +141,7 @@ double RunFill(benchmark::State& state, const char* what, Fill fill) {
     state.SetIterationTime(s);
   }
   maze.image.pixels = maze.pristine;
-  const double nsPerPixel =
-      seconds * 1e9 / static_cast<double>(state.iterations()) / static_cast<double>(maze.filled);
+  const double nsPerPixel = seconds * 1e9 / static_cast<double>(state.iterations()) / static_cast<double>(maze.filled);
   state.counters["filled_px"] = static_cast<double>(maze.filled);
   state.counters["ns_per_px"] = nsPerPixel;
   Results()[Key(what, side, orientation)] = nsPerPixel;

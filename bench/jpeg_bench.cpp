@@ -21,9 +21,9 @@
 
 #include <jpeglib.h>
 
+#include "core/shared_palette.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/reduce.h"
-#include "core/shared_palette.h"
 
 using namespace zudizar;
 
@@ -38,8 +38,8 @@ std::map<std::string, double>& Timings() { return timings; }
 
 void Record(benchmark::State& state, const std::string& name, double seconds) {
   if (state.iterations() > 0) Timings()[name] = seconds / static_cast<double>(state.iterations());
-  state.counters["MP/s"] = benchmark::Counter(static_cast<double>(kSide) * kSide / 1e6 * state.iterations(),
-                                              benchmark::Counter::kIsRate);
+  state.counters["MP/s"] =
+      benchmark::Counter(static_cast<double>(kSide) * kSide / 1e6 * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 // A picture with what photographs have: smooth shading, textures of several
@@ -78,8 +78,7 @@ std::vector<std::uint8_t> PhotoLikeRgb() {
   return rgb;
 }
 
-std::vector<std::uint8_t> LibjpegEncode(const std::uint8_t* rgb, int quality, int hSampling,
-                                        int vSampling) {
+std::vector<std::uint8_t> LibjpegEncode(const std::uint8_t* rgb, int quality, int hSampling, int vSampling) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr error;
   cinfo.err = jpeg_std_error(&error);
@@ -141,9 +140,7 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // libjpeg-turbo's decode of the kSide x kSide file to RGB rows.
 void LibjpegDecodeToRgb(const std::string& path, std::vector<std::uint8_t>& rgb) {
@@ -284,8 +281,8 @@ struct Summary {
     auto& t = Timings();
     auto ratio = [&](const char* ours, const char* reference) {
       if (!t.count(ours) || !t.count(reference)) return;
-      std::printf("%-38s %8.1f ms = %5.2f x %s (%.1f ms)\n", ours, t[ours] * 1e3,
-                  t[ours] / t[reference], reference, t[reference] * 1e3);
+      std::printf("%-38s %8.1f ms = %5.2f x %s (%.1f ms)\n", ours, t[ours] * 1e3, t[ours] / t[reference], reference,
+                  t[reference] * 1e3);
     };
     std::printf("\n");
     ratio("ReadJpegFile", "libjpeg-turbo decode to RGB");

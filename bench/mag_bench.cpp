@@ -4,8 +4,8 @@
 // multiple of it ("x_copy").
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <vector>
 

@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "core/indexed_image.h"
-#include "ui/app/app.h"
 #include "support/ui/scripted_dialogs.h"
 #include "support/ui/window_probe.h"
+#include "ui/app/app.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"

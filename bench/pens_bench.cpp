@@ -100,8 +100,8 @@ void BM_StrokeErase(benchmark::State& state) {
     StrokeErase(image, kX1, kY1, kX2, kY2, 2, 1, code);
     benchmark::DoNotOptimize(image.pixels.data());
   }
-  state.counters["ns_per_stamp"] = benchmark::Counter(
-      2 * kStamps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_stamp"] =
+      benchmark::Counter(2 * kStamps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Times the reference once for the ratio, outside the benchmark's own loop.

@@ -2,9 +2,9 @@
 // against the plain scan of 256 entries, in the same run.
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <unordered_set>
 #include <vector>
@@ -163,8 +163,8 @@ void BM_NearestMapManyWarm(benchmark::State& state) {
   for (std::size_t i = 0; i < pixels; ++i) wrong += many[i] != one[i];
   state.SetItemsProcessed(state.iterations() * static_cast<long>(pixels));
   state.counters["mismatches"] = static_cast<double>(wrong);
-  state.counters["speedup_vs_one_by_one"] = oneByOne * static_cast<double>(pixels) /
-                                            static_cast<double>(one.size()) / perIteration;
+  state.counters["speedup_vs_one_by_one"] =
+      oneByOne * static_cast<double>(pixels) / static_cast<double>(one.size()) / perIteration;
   state.SetLabel(state.range(0) ? "photo palette" : "default palette");
 }
 BENCHMARK(BM_NearestMapManyWarm)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -36,7 +36,6 @@ void BM_PickStep(benchmark::State& state) {
     previous = next;
     ++step;
   }
-
 }
 BENCHMARK(BM_PickStep)->Args({640, 400})->Args({4096, 4096})->Unit(benchmark::kMicrosecond);
 

@@ -85,8 +85,8 @@ struct Figures {
   double move = 0, full = 0;
   ~Figures() {
     if (move > 0 && full > 0)
-      std::printf("per mouse move: %.1f us presenting the union, %.1f us presenting the grid, ratio %.2f\n",
-                  move, full, move / full);
+      std::printf("per mouse move: %.1f us presenting the union, %.1f us presenting the grid, ratio %.2f\n", move, full,
+                  move / full);
   }
 } figures;
 

@@ -47,8 +47,7 @@ class ColourHistogram {
     return out;
   }
   // Rows of colours given as three planes.
-  void AddPlanes(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                 std::size_t count) {
+  void AddPlanes(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) Add(red[i], green[i], blue[i]);
   }
 

@@ -13,8 +13,7 @@ namespace {
 // picture's size when it cannot.
 bool ReadyWork(const IndexedImage& picture, IndexedImage& work) {
   if (!picture.HasPixels()) return false;
-  if (!work.HasPixels() || work.ImageWidth() != picture.ImageWidth() ||
-      work.ImageHeight() != picture.ImageHeight())
+  if (!work.HasPixels() || work.ImageWidth() != picture.ImageWidth() || work.ImageHeight() != picture.ImageHeight())
     if (!CreateImage(picture.ImageWidth(), picture.ImageHeight(), work)) return false;
   return CopyImage(work, picture, kNoTransparent) == 1;
 }
@@ -118,16 +117,13 @@ bool ShrinkPicture(IndexedImage& picture, IndexedImage& work) {
 
 void TakeCheckpoint(IndexedImage& undo, const IndexedImage& picture) {
   if (!picture.HasPixels()) return;
-  if (!undo.HasPixels() || undo.ImageWidth() != picture.ImageWidth() ||
-      undo.ImageHeight() != picture.ImageHeight()) {
+  if (!undo.HasPixels() || undo.ImageWidth() != picture.ImageWidth() || undo.ImageHeight() != picture.ImageHeight()) {
     if (!CreateImage(picture.ImageWidth(), picture.ImageHeight(), undo)) return;
     undo.colourTable = picture.colourTable;
   }
   CopyImage(undo, picture, kNoTransparent);
 }
 
-void RestoreCheckpoint(IndexedImage& picture, const IndexedImage& undo) {
-  CopyImage(picture, undo, kNoTransparent);
-}
+void RestoreCheckpoint(IndexedImage& picture, const IndexedImage& undo) { CopyImage(picture, undo, kNoTransparent); }
 
 }  // namespace zudizar

@@ -15,9 +15,7 @@ Rect Bounds(const IndexedImage& image) {
 }
 }  // namespace
 
-Point EditView::ToPicture(int x, int y) const {
-  return {FloorDiv(x, zoom) + originX, FloorDiv(y, zoom) + originY};
-}
+Point EditView::ToPicture(int x, int y) const { return {FloorDiv(x, zoom) + originX, FloorDiv(y, zoom) + originY}; }
 
 Rect EditView::ToScreen(const Rect& r) const {
   return {(r.x - originX) * zoom, (r.y - originY) * zoom, r.width * zoom, r.height * zoom};
@@ -28,8 +26,8 @@ int ScrollMaximum(int areaSide, int pictureSide, int zoom) {
   return ((pictureSide * zoom - areaSide) / zoom + 1) / 2;
 }
 
-EditView ComputeEditView(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight, int zoom,
-                         int scrollX, int scrollY) {
+EditView ComputeEditView(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight, int zoom, int scrollX,
+                         int scrollY) {
   EditView view;
   view.zoom = std::max(zoom, 1);
   view.shownWidth = std::min(pictureWidth * view.zoom, view.zoom * (areaWidth / view.zoom));
@@ -79,8 +77,8 @@ void DrawGridOver(IndexedImage& image, int spacing, int areaWidth, int areaHeigh
   DrawFrameGridRect(image, 0, 0, spacing, 7, areaWidth, areaHeight, clip);
 }
 
-Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const IndexedImage& source,
-                        const Rect& rect, IndexedImage& magnified, IndexedImage& screen) {
+Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const IndexedImage& source, const Rect& rect,
+                        IndexedImage& magnified, IndexedImage& screen) {
   const Rect visible = rect.Intersect(view.PictureArea()).Intersect(Bounds(source));
   if (visible.Empty()) return {};
   const Rect onScreen = view.ToScreen(visible).Intersect(Bounds(screen));
@@ -91,8 +89,8 @@ Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const Ind
     return onScreen;
   }
   MagnifyRegion(magnified, dx, dy, source, visible, view.zoom);
-  CopyRegion(screen, onScreen.x, onScreen.y, magnified, onScreen.x, onScreen.y, onScreen.width,
-             onScreen.height, kNoTransparent);
+  CopyRegion(screen, onScreen.x, onScreen.y, magnified, onScreen.x, onScreen.y, onScreen.width, onScreen.height,
+             kNoTransparent);
   if (grid) {
     const int pw = source.ImageWidth(), ph = source.ImageHeight();
     DrawGridOver(screen, GridSpacing(viewMode), pw * view.zoom, ph * view.zoom, onScreen);

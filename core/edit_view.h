@@ -12,7 +12,7 @@ namespace zudizar {
 // the view by two picture pixels.
 struct EditView {
   int zoom = 1;
-  int originX = 0, originY = 0;  // first picture column and row shown
+  int originX = 0, originY = 0;         // first picture column and row shown
   int shownWidth = 0, shownHeight = 0;  // screen pixels covered (D × G)
 
   // The picture rectangle the view shows.
@@ -31,13 +31,12 @@ int ScrollMaximum(int areaSide, int pictureSide, int zoom);
 // The view of a W × H picture in an areaWidth × areaHeight buffer at a zoom
 // with the two scroll positions. The origin never passes the picture's last
 // column or row, and never goes below 0.
-EditView ComputeEditView(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight, int zoom,
-                         int scrollX, int scrollY);
+EditView ComputeEditView(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight, int zoom, int scrollX,
+                         int scrollY);
 
 // Copies the source rectangle into the destination at (dx, dy), each pixel
 // becoming a zoom × zoom block (zoom 1 is a plain copy). Clipped to both images.
-void MagnifyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, Rect source_rect,
-                   int zoom);
+void MagnifyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, Rect source_rect, int zoom);
 
 // The view's grid (index 7, 248 where a horizontal line meets 7), drawn only
 // over `clip`, with the same pixels as DrawFrameGrid(image, 0, 0, spacing, 7,
@@ -57,7 +56,7 @@ inline int GridSpacing(int viewMode) { return viewMode == kViewCentreLines ? 1 :
 // when `grid` is set, into `screen`; in the standard view straight into
 // `screen`. Returns the screen rectangle that changed (empty when the
 // rectangle is not in view).
-Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const IndexedImage& source,
-                        const Rect& rect, IndexedImage& magnified, IndexedImage& screen);
+Rect PresentPictureRect(const EditView& view, int viewMode, bool grid, const IndexedImage& source, const Rect& rect,
+                        IndexedImage& magnified, IndexedImage& screen);
 
 }  // namespace zudizar

@@ -60,8 +60,8 @@ void TakeCell(IndexedImage& piece, const IndexedImage& picture, Rect cell, std::
 }
 
 void PutCell(IndexedImage& picture, Rect cell, const IndexedImage& piece) {
-  CopyClipped(picture, {cell.x, cell.y}, piece, {0, 0, std::min(cell.width, piece.ImageWidth()),
-                                                    std::min(cell.height, piece.ImageHeight())});
+  CopyClipped(picture, {cell.x, cell.y}, piece,
+              {0, 0, std::min(cell.width, piece.ImageWidth()), std::min(cell.height, piece.ImageHeight())});
 }
 
 void ExchangeCells(IndexedImage& picture, Rect a, Rect b, std::uint8_t background) {
@@ -83,8 +83,7 @@ bool TurnCell(IndexedImage& picture, Rect cell, int angle, std::uint8_t backgrou
   return true;
 }
 
-void ShiftPicture(IndexedImage& destination, const IndexedImage& source, int dx, int dy,
-                  std::uint8_t background) {
+void ShiftPicture(IndexedImage& destination, const IndexedImage& source, int dx, int dy, std::uint8_t background) {
   if (!detail::HasUsableBlock(destination) || !detail::HasUsableBlock(source)) return;
   const int w = destination.ImageWidth(), h = destination.ImageHeight();
   if (source.ImageWidth() != w || source.ImageHeight() != h) return;
@@ -104,8 +103,8 @@ void ShiftPicture(IndexedImage& destination, const IndexedImage& source, int dx,
   }
 }
 
-void DrawFrameGridRect(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour,
-                       int areaWidth, int areaHeight, Rect clip) {
+void DrawFrameGridRect(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour, int areaWidth,
+                       int areaHeight, Rect clip) {
   if (!detail::HasUsableBlock(image) || spacing == 0) return;
   if (spacing < 0) spacing = 4;
   const int rowsCovered = std::min(areaHeight, image.ImageHeight());

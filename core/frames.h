@@ -58,13 +58,12 @@ bool TurnCell(IndexedImage& picture, Rect cell, int angle, std::uint8_t backgrou
 
 // destination := source displaced by (dx, dy), the uncovered part in
 // `background`; both images of one size. One pass over the destination.
-void ShiftPicture(IndexedImage& destination, const IndexedImage& source, int dx, int dy,
-                  std::uint8_t background);
+void ShiftPicture(IndexedImage& destination, const IndexedImage& source, int dx, int dy, std::uint8_t background);
 
 // DrawFrameGrid limited to the rectangle `clip`: the pixels inside it end up
 // exactly as a DrawFrameGrid over the whole image would leave them, and no
 // pixel outside it is touched.
-void DrawFrameGridRect(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour,
-                       int areaWidth, int areaHeight, Rect clip);
+void DrawFrameGridRect(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour, int areaWidth,
+                       int areaHeight, Rect clip);
 
 }  // namespace zudizar

@@ -29,9 +29,7 @@ struct Rect {
   constexpr int Right() const { return x + width; }    // one past the last column
   constexpr int Bottom() const { return y + height; }  // one past the last row
   constexpr bool Empty() const { return width <= 0 || height <= 0; }
-  constexpr bool Contains(Point p) const {
-    return p.x >= x && p.x < Right() && p.y >= y && p.y < Bottom();
-  }
+  constexpr bool Contains(Point p) const { return p.x >= x && p.x < Right() && p.y >= y && p.y < Bottom(); }
   constexpr Rect Intersect(const Rect& o) const {
     const int l = std::max(x, o.x), t = std::max(y, o.y);
     const int r = std::min(Right(), o.Right()), b = std::min(Bottom(), o.Bottom());

@@ -70,12 +70,12 @@ struct IndexedImage {
 
   // Unchecked: row y counted from the top; the block is stored bottom-up.
   std::uint8_t* Row(int y) {
-    return pixels.data() + static_cast<std::size_t>(infoHeader.biHeight - 1 - y) *
-                               static_cast<std::size_t>(infoHeader.biWidth);
+    return pixels.data() +
+           static_cast<std::size_t>(infoHeader.biHeight - 1 - y) * static_cast<std::size_t>(infoHeader.biWidth);
   }
   const std::uint8_t* Row(int y) const {
-    return pixels.data() + static_cast<std::size_t>(infoHeader.biHeight - 1 - y) *
-                               static_cast<std::size_t>(infoHeader.biWidth);
+    return pixels.data() +
+           static_cast<std::size_t>(infoHeader.biHeight - 1 - y) * static_cast<std::size_t>(infoHeader.biWidth);
   }
   std::uint8_t& At(int x, int y) { return Row(y)[x]; }
   std::uint8_t At(int x, int y) const { return Row(y)[x]; }

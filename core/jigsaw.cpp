@@ -24,7 +24,8 @@ JigsawRandom SeededJigsawRandom(std::uint64_t seed) {
 
 JigsawRandom ClockJigsawRandom() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return SeededJigsawRandom(static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+  return SeededJigsawRandom(
+      static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
 }
 
 JigsawGrid JigsawGrid::Over(int frame, int width, int height) {

@@ -22,15 +22,14 @@ constexpr int kDisc32[] = {12, 9, 8, 6, 5, 4, 3, 3, 2, 1, 1, 1, 0, 0, 0, 0,
 struct LargeSize {
   int n;
   const int* insets;
-  int rowFirst, rowLast;    // rows of the horizontal bar
+  int rowFirst, rowLast;        // rows of the horizontal bar
   int columnFirst, columnLast;  // columns of the vertical bar (differ from the rows at n = 4)
-  int bandLow, bandHigh;    // u − t range of the diagonal band
+  int bandLow, bandHigh;        // u − t range of the diagonal band
 };
 
 constexpr LargeSize kLargeSizes[] = {
-    {4, kDisc4, 2, 2, 1, 1, 0, 1},       {8, kDisc8, 3, 4, 3, 4, -1, 1},
-    {16, kDisc16, 6, 9, 6, 9, -1, 1},    {24, kDisc24, 9, 14, 9, 14, -2, 2},
-    {32, kDisc32, 12, 19, 12, 19, -3, 3},
+    {4, kDisc4, 2, 2, 1, 1, 0, 1},      {8, kDisc8, 3, 4, 3, 4, -1, 1},       {16, kDisc16, 6, 9, 6, 9, -1, 1},
+    {24, kDisc24, 9, 14, 9, 14, -2, 2}, {32, kDisc32, 12, 19, 12, 19, -3, 3},
 };
 
 struct Pen {
@@ -226,19 +225,17 @@ void StampPen(IndexedImage& image, int x, int y, std::uint8_t colour, std::uint8
   StampAt(image, x, y, penCode, SetOp{colour});
 }
 
-void ErasePen(IndexedImage& image, int x, int y, std::uint8_t oldColour, std::uint8_t newColour,
-              std::uint8_t penCode) {
+void ErasePen(IndexedImage& image, int x, int y, std::uint8_t oldColour, std::uint8_t newColour, std::uint8_t penCode) {
   if (oldColour == newColour) return;
   StampAt(image, x, y, penCode, EraseOp{oldColour, newColour});
 }
 
-void StrokePen(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t colour,
-               std::uint8_t penCode) {
+void StrokePen(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t colour, std::uint8_t penCode) {
   StrokeWith(image, x1, y1, x2, y2, penCode, SetOp{colour});
 }
 
-void StrokeErase(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t oldColour,
-                 std::uint8_t newColour, std::uint8_t penCode) {
+void StrokeErase(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t oldColour, std::uint8_t newColour,
+                 std::uint8_t penCode) {
   if (oldColour == newColour) return;
   StrokeWith(image, x1, y1, x2, y2, penCode, EraseOp{oldColour, newColour});
 }

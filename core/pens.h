@@ -39,17 +39,15 @@ PenBox PenFootprintBox(std::uint8_t penCode);
 void StampPen(IndexedImage& image, int x, int y, std::uint8_t colour, std::uint8_t penCode);
 
 // Within the pen's pixels around (x, y), pixels of oldColour become newColour.
-void ErasePen(IndexedImage& image, int x, int y, std::uint8_t oldColour, std::uint8_t newColour,
-              std::uint8_t penCode);
+void ErasePen(IndexedImage& image, int x, int y, std::uint8_t oldColour, std::uint8_t newColour, std::uint8_t penCode);
 
 // StampPen at every step of the line from the lower end point (the larger y;
 // (x2, y2) when both are level) to the other, end points clamped into the
 // image, one stamp per column or row along the longer axis.
-void StrokePen(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t colour,
-               std::uint8_t penCode);
+void StrokePen(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t colour, std::uint8_t penCode);
 
 // ErasePen at every step of the same line.
-void StrokeErase(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t oldColour,
-                 std::uint8_t newColour, std::uint8_t penCode);
+void StrokeErase(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t oldColour, std::uint8_t newColour,
+                 std::uint8_t penCode);
 
 }  // namespace zudizar

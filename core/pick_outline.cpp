@@ -23,15 +23,16 @@ std::array<Rect, 4> OutlineEdges(const Rect& area) {
           Rect{area.x, area.y, 1, area.height}, Rect{area.Right() - 1, area.y, 1, area.height}};
 }
 
-Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect& previous,
-                     const Rect& next, std::uint8_t colour) {
+Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect& previous, const Rect& next,
+                     std::uint8_t colour) {
   if (!display.HasPixels()) return {};
   const int width = display.ImageWidth();
   const int height = display.ImageHeight();
   const Rect old = OutlineArea(previous, width, height);
   if (!old.Empty()) {
     // Only the four edges were drawn: restoring them restores the outline.
-    for (const Rect& e : OutlineEdges(old)) CopyRegion(display, e.x, e.y, view, e.x, e.y, e.width, e.height, kNoTransparent);
+    for (const Rect& e : OutlineEdges(old))
+      CopyRegion(display, e.x, e.y, view, e.x, e.y, e.width, e.height, kNoTransparent);
   }
   const Rect now = OutlineArea(next, width, height);
   if (!now.Empty()) DrawRectOutline(display, now.x, now.y, now.Right() - 1, now.Bottom() - 1, colour);

@@ -26,7 +26,7 @@ std::array<Rect, 4> OutlineEdges(const Rect& area);
 // one is drawn in `colour`. An empty `previous` restores nothing, an empty
 // `next` draws nothing. Returns the rectangle covering both outlines, the
 // only part of the display that changed.
-Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect& previous,
-                     const Rect& next, std::uint8_t colour);
+Rect MovePickOutline(IndexedImage& display, const IndexedImage& view, const Rect& previous, const Rect& next,
+                     std::uint8_t colour);
 
 }  // namespace zudizar

@@ -159,9 +159,7 @@ struct ByValue {
   int RunStart(const std::uint8_t* row, std::size_t, int x, int begin) const {
     return SkipEqualBackward(row, x, begin, from);
   }
-  int NextAccepted(const std::uint8_t* row, std::size_t, int x, int end) const {
-    return FindEqual(row, x, end, from);
-  }
+  int NextAccepted(const std::uint8_t* row, std::size_t, int x, int end) const { return FindEqual(row, x, end, from); }
 };
 
 // Plain recolouring; the new colour differs from v.
@@ -258,21 +256,23 @@ struct MarkedGradientRegion {
   int RunEnd(const std::uint8_t* row, std::size_t offset, int x, int end) const {
     if (x >= end || !Accepts(row, offset, x)) return x;
     const int sameColour = SkipEqual(row, x + 1, end, from);
-    return static_cast<int>(FirstMark(offset + static_cast<std::size_t>(x) + 1,
-                                      offset + static_cast<std::size_t>(sameColour), false) - offset);
+    return static_cast<int>(
+        FirstMark(offset + static_cast<std::size_t>(x) + 1, offset + static_cast<std::size_t>(sameColour), false) -
+        offset);
   }
   int RunStart(const std::uint8_t* row, std::size_t offset, int x, int begin) const {
     if (x <= begin || !Accepts(row, offset, x - 1)) return x;
     const int sameColour = SkipEqualBackward(row, x - 1, begin, from);
-    return static_cast<int>(AfterLastMark(offset + static_cast<std::size_t>(sameColour),
-                                          offset + static_cast<std::size_t>(x) - 1) - offset);
+    return static_cast<int>(
+        AfterLastMark(offset + static_cast<std::size_t>(sameColour), offset + static_cast<std::size_t>(x) - 1) -
+        offset);
   }
   int NextAccepted(const std::uint8_t* row, std::size_t offset, int x, int end) const {
     for (;;) {
       x = FindEqual(row, x, end, from);
       if (x >= end || !Marked(offset + static_cast<std::size_t>(x))) return x;
-      x = static_cast<int>(FirstMark(offset + static_cast<std::size_t>(x), offset + static_cast<std::size_t>(end), true) -
-                           offset);
+      x = static_cast<int>(
+          FirstMark(offset + static_cast<std::size_t>(x), offset + static_cast<std::size_t>(end), true) - offset);
     }
   }
   void Paint(std::uint8_t* row, std::size_t offset, int y, int a, int b) const {
@@ -338,8 +338,8 @@ void FloodFill(IndexedImage& image, int x, int y, std::uint8_t colour) {
   SolidFill(image, x, y, colour, extent);
 }
 
-void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int& left, int& bottom,
-                     int& right, int& top) {
+void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int& left, int& bottom, int& right,
+                     int& top) {
   Extent extent{};
   if (!SolidFill(image, x, y, colour, extent)) return;
   left = extent.left;
@@ -348,8 +348,8 @@ void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int
   top = extent.top;
 }
 
-void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour,
-                  int xFrom, int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement) {
+void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour, int xFrom,
+                  int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement) {
   if (!HasUsableBlock(image)) return;
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();

@@ -23,8 +23,8 @@ void FloodFill(IndexedImage& image, int x, int y, std::uint8_t colour);
 // As FloodFill, and reports the bounding box of the filled pixels (bottom is
 // the largest y, top the smallest). The outputs are left untouched when
 // nothing is filled.
-void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int& left, int& bottom,
-                     int& right, int& top);
+void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int& left, int& bottom, int& right,
+                     int& top);
 
 // Fills the region of the start pixel's colour v with colours stepped along
 // the arrangement from the position of startColour (L) to that of endColour
@@ -37,7 +37,7 @@ void FloodFillExtent(IndexedImage& image, int x, int y, std::uint8_t colour, int
 // pixel receives v. Nothing happens when L equals v. Positions outside the
 // arrangement (only reachable with an extent that does not hold the region)
 // are clamped to its ends, and a divisor of 0 counts as no step on that axis.
-void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour,
-                  int xFrom, int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement);
+void GradientFill(IndexedImage& image, int x, int y, std::uint8_t startColour, std::uint8_t endColour, int xFrom,
+                  int yFrom, int xTo, int yTo, const SwatchArrangement& arrangement);
 
 }  // namespace zudizar

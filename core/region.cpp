@@ -23,8 +23,7 @@ class SourceRows {
   SourceRows(const IndexedImage& source, const IndexedImage& destination)
       : width_(source.ImageWidth()), height_(source.ImageHeight()) {
     if (&source == &destination) {
-      snapshot_.assign(source.pixels.begin(),
-                       source.pixels.begin() + static_cast<std::ptrdiff_t>(Bytes()));
+      snapshot_.assign(source.pixels.begin(), source.pixels.begin() + static_cast<std::ptrdiff_t>(Bytes()));
       base_ = snapshot_.data();
     } else {
       base_ = source.pixels.data();
@@ -87,8 +86,8 @@ struct Turn {
 
 }  // namespace
 
-int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, int sx, int sy,
-               int width, int height, int transparent) {
+int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, int sx, int sy, int width,
+               int height, int transparent) {
   if (!HasUsableBlock(destination) || !HasUsableBlock(source)) return 0;
   const Range cols = ClipColumns(dx, std::int64_t{dx} + width - 1, destination.ImageWidth());
   const Range rows = ClipRows(dy, std::int64_t{dy} + height - 1, destination.ImageHeight());
@@ -101,13 +100,12 @@ int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& so
   const int columns = std::min(cols.Count(), in.Width() - firstColumn);
   const int count = std::min(rows.Count(), in.Height() - firstRow);
   for (int r = 0; r < count; ++r)
-    CopyPixels(destination.Row(rows.first + r) + cols.first, in.Row(firstRow + r) + firstColumn, columns,
-               transparent);
+    CopyPixels(destination.Row(rows.first + r) + cols.first, in.Row(firstRow + r) + firstColumn, columns, transparent);
   return 1;
 }
 
-int StretchRegion(IndexedImage& destination, int dx, int dy, int dwidth, int dheight,
-                  const IndexedImage& source, int sx, int sy, int swidth, int sheight, int transparent) {
+int StretchRegion(IndexedImage& destination, int dx, int dy, int dwidth, int dheight, const IndexedImage& source,
+                  int sx, int sy, int swidth, int sheight, int transparent) {
   if (!HasUsableBlock(destination) || !HasUsableBlock(source)) return 0;
   // A mirrored rectangle reaches from dx + dwidth − 1 to dx.
   const std::int64_t colA = dwidth >= 0 ? std::int64_t{dx} : std::int64_t{dx} + dwidth - 1;
@@ -157,8 +155,8 @@ int StretchRegion(IndexedImage& destination, int dx, int dy, int dwidth, int dhe
 int RotateImage(IndexedImage& destination, const IndexedImage& source, int angle) {
   if (!HasUsableBlock(destination) || !HasUsableBlock(source)) return 0;
   // Unequal or oblong images: turn the largest top-left square both hold.
-  const int n = std::min({destination.ImageWidth(), destination.ImageHeight(), source.ImageWidth(),
-                          source.ImageHeight()});
+  const int n =
+      std::min({destination.ImageWidth(), destination.ImageHeight(), source.ImageWidth(), source.ImageHeight()});
   const SourceRows in(source, destination);
   const Turn turn{n, angle};
   // Tiles keep both the rows read and the rows written in cache for the
@@ -223,8 +221,8 @@ std::uint8_t BackgroundColour(const IndexedImage& image) {
   return tl;
 }
 
-void DrawFrameGrid(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour,
-                   int areaWidth, int areaHeight) {
+void DrawFrameGrid(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour, int areaWidth,
+                   int areaHeight) {
   if (!HasUsableBlock(image)) return;
   if (spacing < 0) spacing = 4;
   const int rowsCovered = std::min(areaHeight, image.ImageHeight());

@@ -20,8 +20,8 @@ namespace zudizar {
 // The source start is clamped into the source image and the copy stops at the
 // source's right and bottom edges. Source pixels equal to `transparent` are
 // not copied (256: every pixel is).
-int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, int sx, int sy,
-               int width, int height, int transparent);
+int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& source, int sx, int sy, int width,
+               int height, int transparent);
 
 // Nearest-neighbour scaling of the source rectangle onto the destination
 // rectangle. A negative dwidth mirrors left–right and covers the columns
@@ -29,8 +29,8 @@ int CopyRegion(IndexedImage& destination, int dx, int dy, const IndexedImage& so
 // mirrored full copy of a W × H image is (dx = W, dwidth = −W). The scale is
 // taken between the clipped destination and the source rectangle clamped into
 // the source image; rows are picked counting upward from the bottom rows.
-int StretchRegion(IndexedImage& destination, int dx, int dy, int dwidth, int dheight,
-                  const IndexedImage& source, int sx, int sy, int swidth, int sheight, int transparent);
+int StretchRegion(IndexedImage& destination, int dx, int dy, int dwidth, int dheight, const IndexedImage& source,
+                  int sx, int sy, int swidth, int sheight, int transparent);
 
 // Quarter turns of a square picture: 90 counter-clockwise, 180, 270 clockwise,
 // any other angle a plain copy; every pixel of the square is written. When the
@@ -56,7 +56,7 @@ std::uint8_t BackgroundColour(const IndexedImage& image);
 // yOffset, never on the first or last covered row). Spacing 1 draws the two
 // centre lines, a negative spacing counts as 4, spacing 0 draws nothing. On a
 // horizontal line a pixel that already has the colour becomes 255 − colour.
-void DrawFrameGrid(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour,
-                   int areaWidth, int areaHeight);
+void DrawFrameGrid(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour, int areaWidth,
+                   int areaHeight);
 
 }  // namespace zudizar

@@ -9,8 +9,7 @@ namespace zudizar {
 
 namespace {
 std::uint64_t NanosecondClock() {
-  return static_cast<std::uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 }  // namespace
 

@@ -10,8 +10,8 @@ namespace zudizar {
 
 void DrawSwatchGrid(IndexedImage& grid, const SwatchArrangement& arrangement) {
   for (int p = 0; p < 256; ++p)
-    FillRect(grid, (p % kSwatchColumns) * kSwatchSide, (p / kSwatchColumns) * kSwatchSide, kSwatchSide,
-             kSwatchSide, SwatchColour(arrangement, p));
+    FillRect(grid, (p % kSwatchColumns) * kSwatchSide, (p / kSwatchColumns) * kSwatchSide, kSwatchSide, kSwatchSide,
+             SwatchColour(arrangement, p));
 }
 
 ColourRing StartLeftRing(std::uint8_t current) { return {{current, 250, 251, 255, 248, 1, 2, 3}, 0}; }
@@ -27,8 +27,8 @@ Point DragImageCorner(int x, int y, int areaWidth, int areaHeight) {
   return {axis(x, areaWidth), axis(y, areaHeight)};
 }
 
-Rect MoveSwatchDrag(IndexedImage& display, const IndexedImage& grid, const IndexedImage& swatch,
-                    Point& dragPoint, int x, int y) {
+Rect MoveSwatchDrag(IndexedImage& display, const IndexedImage& grid, const IndexedImage& swatch, Point& dragPoint,
+                    int x, int y) {
   if (!display.HasPixels()) return {};
   const Point corner = DragImageCorner(x, y, display.ImageWidth(), display.ImageHeight());
   CopyRegion(display, dragPoint.x, dragPoint.y, grid, dragPoint.x, dragPoint.y, kSwatchSide, kSwatchSide,
@@ -49,8 +49,8 @@ bool DropSwatch(SwatchArrangement& arrangement, int source, Point dragPoint, int
   return true;
 }
 
-void FillBackground(IndexedImage& picture, IndexedImage& spare, std::uint8_t left, std::uint8_t right,
-                    bool horizontal, const SwatchArrangement& arrangement) {
+void FillBackground(IndexedImage& picture, IndexedImage& spare, std::uint8_t left, std::uint8_t right, bool horizontal,
+                    const SwatchArrangement& arrangement) {
   FillImage(picture, left);
   if (left == right || !picture.HasPixels()) return;
   // The gradient covers the region of R at the top-left; on the uniform
@@ -60,10 +60,12 @@ void FillBackground(IndexedImage& picture, IndexedImage& spare, std::uint8_t lef
   int xLeft = 0, bottom = picture.ImageHeight() - 1, xRight = picture.ImageWidth() - 1, top = 0;
   FloodFillExtent(picture, 0, 0, left, xLeft, bottom, xRight, top);
   // A spare of another size cannot hold the whole picture: refill instead.
-  const bool spareHoldsAll = spare.HasPixels() && spare.ImageWidth() == picture.ImageWidth() &&
-                             spare.ImageHeight() == picture.ImageHeight();
-  if (spareHoldsAll) CopyImage(picture, spare, kNoTransparent);
-  else FillImage(picture, right);
+  const bool spareHoldsAll =
+      spare.HasPixels() && spare.ImageWidth() == picture.ImageWidth() && spare.ImageHeight() == picture.ImageHeight();
+  if (spareHoldsAll)
+    CopyImage(picture, spare, kNoTransparent);
+  else
+    FillImage(picture, right);
   if (horizontal)
     GradientFill(picture, 0, 0, left, right, xLeft, bottom, xRight, bottom, arrangement);
   else

@@ -63,8 +63,8 @@ Point DragImageCorner(int x, int y, int areaWidth, int areaHeight);
 // `dragPoint` from `grid` and draws `swatch` at the new corner for (x, y);
 // `dragPoint` becomes that corner. Returns the rectangle to present: the one
 // covering the old and the new area, cut to the display.
-Rect MoveSwatchDrag(IndexedImage& display, const IndexedImage& grid, const IndexedImage& swatch,
-                    Point& dragPoint, int x, int y);
+Rect MoveSwatchDrag(IndexedImage& display, const IndexedImage& grid, const IndexedImage& swatch, Point& dragPoint,
+                    int x, int y);
 
 // The drop of a swatch dragged from `source` and released at (x, y): when the
 // release point differs from `dragPoint` and lies on the grid, the two
@@ -76,7 +76,7 @@ bool DropSwatch(SwatchArrangement& arrangement, int source, Point dragPoint, int
 // horizontal with L at the left edge, else vertical with L at the bottom row.
 // The spare buffer (the owner's scratch picture) ends holding the picture
 // filled with R.
-void FillBackground(IndexedImage& picture, IndexedImage& spare, std::uint8_t left, std::uint8_t right,
-                    bool horizontal, const SwatchArrangement& arrangement);
+void FillBackground(IndexedImage& picture, IndexedImage& spare, std::uint8_t left, std::uint8_t right, bool horizontal,
+                    const SwatchArrangement& arrangement);
 
 }  // namespace zudizar

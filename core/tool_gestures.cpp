@@ -35,8 +35,8 @@ void PlaceCentred(IndexedImage& picture, const IndexedImage& stamp, Point p) {
   const int width = w - std::abs(p.x - cx);
   const int height = h - std::abs(p.y - cy);
   if (width <= 0 || height <= 0) return;
-  CopyRegion(picture, std::max(0, p.x - cx), std::max(0, p.y - cy), stamp, std::max(0, cx - p.x),
-             std::max(0, cy - p.y), width, height, kNoTransparent);
+  CopyRegion(picture, std::max(0, p.x - cx), std::max(0, p.y - cy), stamp, std::max(0, cx - p.x), std::max(0, cy - p.y),
+             width, height, kNoTransparent);
 }
 
 Rect QuarterUnder(const IndexedImage& picture, Point p) {

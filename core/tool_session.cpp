@@ -96,9 +96,7 @@ constexpr ToolRow kToolTable[] = {
     {kToolGradientHorizontal, Joining::OnePoint, Draws::WholePicture, MarkGradientHorizontal},
 };
 
-Present PresentOf(Draws draws) {
-  return draws == Draws::WholePicture ? Present::WholeView : Present::FromPicture;
-}
+Present PresentOf(Draws draws) { return draws == Draws::WholePicture ? Present::WholeView : Present::FromPicture; }
 
 // Puts the preview's area of the work buffer back from the picture.
 void RestoreBand(const ToolTarget& t, const Rect& band) {

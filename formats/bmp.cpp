@@ -69,15 +69,19 @@ struct Layout {
 
 bool IsKnownHeaderSize(std::uint32_t size) {
   switch (size) {
-    case 12: case 16: case 40: case 52: case 56: case 64: case 108: case 124:
-      return true;
-    default:
-      return false;
+    case 12:
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124: return true;
+    default: return false;
   }
 }
 
-bool ParseHeader(std::span<const std::uint8_t> bytes, std::int64_t maxPixels, Layout& layout,
-                 std::string& reason) {
+bool ParseHeader(std::span<const std::uint8_t> bytes, std::int64_t maxPixels, Layout& layout, std::string& reason) {
   if (bytes.size() < 18 || bytes[0] != 'B' || bytes[1] != 'M') {
     reason = kNotBitmap;
     return false;
@@ -111,11 +115,13 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, std::int64_t maxPixels, La
   }
 
   switch (p.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
-      break;
-    default:
-      reason = std::string(kBadBitCount) + "(" + std::to_string(p.bitCount) + "ﾋﾞｯﾄ)";
-      return false;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default: reason = std::string(kBadBitCount) + "(" + std::to_string(p.bitCount) + "ﾋﾞｯﾄ)"; return false;
   }
   p.palettised = p.bitCount <= 8;
 
@@ -123,8 +129,7 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, std::int64_t maxPixels, La
   // header; neither is decoded.
   const std::uint32_t c = p.compression;
   const bool os2v2 = headerSize == 64;
-  const bool accepted = c == kBiRgb || (c == kBiRle8 && p.bitCount == 8) ||
-                        (c == kBiRle4 && p.bitCount == 4) ||
+  const bool accepted = c == kBiRgb || (c == kBiRle8 && p.bitCount == 8) || (c == kBiRle4 && p.bitCount == 4) ||
                         (c == kBiBitFields && !os2v2 && (p.bitCount == 16 || p.bitCount == 32));
   if (!accepted) {
     reason = WithNumber(kBadCompression, "圧縮 ", c);
@@ -197,15 +202,13 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, std::int64_t maxPixels, La
 }
 
 // Uncompressed 1-, 4- and 8-bit rows.
-void DecodeIndexRows(std::span<const std::uint8_t> data, const Layout& layout,
-                     std::vector<std::uint8_t>& block) {
+void DecodeIndexRows(std::span<const std::uint8_t> data, const Layout& layout, std::vector<std::uint8_t>& block) {
   const BmpPicture& p = layout.picture;
   const std::size_t w = static_cast<std::size_t>(p.width);
   for (int row = 0; row < p.height; ++row) {
     const std::uint64_t start = static_cast<std::uint64_t>(row) * layout.stride;
     if (start >= data.size()) break;
-    const std::size_t available =
-        static_cast<std::size_t>(std::min<std::uint64_t>(layout.stride, data.size() - start));
+    const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(layout.stride, data.size() - start));
     const std::uint8_t* src = data.data() + start;
     const int y = p.topDown ? p.height - 1 - row : row;
     std::uint8_t* dst = block.data() + static_cast<std::size_t>(y) * w;
@@ -217,8 +220,7 @@ void DecodeIndexRows(std::span<const std::uint8_t> data, const Layout& layout,
         dst[x] = static_cast<std::uint8_t>((x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
     } else {
       const std::size_t n = std::min(w, available * 8);
-      for (std::size_t x = 0; x < n; ++x)
-        dst[x] = static_cast<std::uint8_t>((src[x >> 3] >> (7 - (x & 7))) & 1);
+      for (std::size_t x = 0; x < n; ++x) dst[x] = static_cast<std::uint8_t>((src[x >> 3] >> (7 - (x & 7))) & 1);
     }
   }
 }
@@ -226,8 +228,7 @@ void DecodeIndexRows(std::span<const std::uint8_t> data, const Layout& layout,
 // RLE8 and RLE4. Runs past a row end are clipped; decoding ends at
 // end-of-bitmap, at the end of the data, or below the last row. Every command
 // consumes input, so it always ends.
-void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout,
-               std::vector<std::uint8_t>& block) {
+void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout, std::vector<std::uint8_t>& block) {
   const BmpPicture& p = layout.picture;
   const bool four = p.bitCount == 4;
   const int w = p.width;
@@ -248,8 +249,7 @@ void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout,
     if (count > 0) {
       const int end = std::min(w, x + count);
       if (four) {
-        const std::uint8_t pair[2] = {static_cast<std::uint8_t>(value >> 4),
-                                      static_cast<std::uint8_t>(value & 0x0F)};
+        const std::uint8_t pair[2] = {static_cast<std::uint8_t>(value >> 4), static_cast<std::uint8_t>(value & 0x0F)};
         for (int i = x; i < end; ++i) line[i] = pair[(i - x) & 1];
       } else {
         for (int i = x; i < end; ++i) line[i] = value;
@@ -279,8 +279,7 @@ void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout,
         const std::size_t byte = four ? static_cast<std::size_t>(i / 2) : static_cast<std::size_t>(i);
         if (byte >= present) break;
         if (x + i >= w) break;
-        line[x + i] = four ? static_cast<std::uint8_t>((i & 1) ? src[byte] & 0x0F : src[byte] >> 4)
-                           : src[byte];
+        line[x + i] = four ? static_cast<std::uint8_t>((i & 1) ? src[byte] & 0x0F : src[byte] >> 4) : src[byte];
       }
       x = std::min(w, x + n);
       pos += std::min(bytesUsed + (bytesUsed & 1), size - pos);
@@ -299,9 +298,8 @@ void DecodeColourRows(std::span<const std::uint8_t> data, const Layout& layout, 
     const int y = p.topDown ? p.height - 1 - row : row;
     const std::uint64_t start = static_cast<std::uint64_t>(row) * layout.stride;
     const std::size_t available =
-        start >= data.size()
-            ? 0
-            : static_cast<std::size_t>(std::min<std::uint64_t>(layout.stride, data.size() - start));
+        start >= data.size() ? 0
+                             : static_cast<std::size_t>(std::min<std::uint64_t>(layout.stride, data.size() - start));
     const std::size_t present = std::min(w, available / bytesPerPixel);
     const std::uint8_t* src = data.data() + (present ? start : 0);
     if (p.bitCount == 24 && present == w) {
@@ -314,10 +312,9 @@ void DecodeColourRows(std::span<const std::uint8_t> data, const Layout& layout, 
     } else {
       for (std::size_t x = 0; x < present; ++x) {
         const std::uint8_t* s = src + x * bytesPerPixel;
-        const std::uint32_t v = bytesPerPixel == 2
-                                    ? static_cast<std::uint32_t>(s[0] | (s[1] << 8))
-                                    : static_cast<std::uint32_t>(s[0] | (s[1] << 8) | (s[2] << 16)) |
-                                          (static_cast<std::uint32_t>(s[3]) << 24);
+        const std::uint32_t v = bytesPerPixel == 2 ? static_cast<std::uint32_t>(s[0] | (s[1] << 8))
+                                                   : static_cast<std::uint32_t>(s[0] | (s[1] << 8) | (s[2] << 16)) |
+                                                         (static_cast<std::uint32_t>(s[3]) << 24);
         dst[3 * x] = blue.Get(v);
         dst[3 * x + 1] = green.Get(v);
         dst[3 * x + 2] = red.Get(v);
@@ -335,8 +332,7 @@ class ImageSink : public BmpPixelSink {
   explicit ImageSink(IndexedImage& image) : image_(image) {}
 
   bool Begin(const BmpPicture& picture) override {
-    const std::uint32_t n = static_cast<std::uint32_t>(picture.width) *
-                            static_cast<std::uint32_t>(picture.height);
+    const std::uint32_t n = static_cast<std::uint32_t>(picture.width) * static_cast<std::uint32_t>(picture.height);
     image_.fileHeader = BitmapFileHeader{};
     image_.infoHeader = BitmapInfoHeader{};
     image_.fileHeader.bfSize = kBmpHeaderArea + n;
@@ -368,11 +364,9 @@ class ImageSink : public BmpPixelSink {
   bool palettised_ = false;
 };
 
-
 }  // namespace
 
-bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::string& reason,
-               std::int64_t maxPixels) {
+bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::string& reason, std::int64_t maxPixels) {
   Layout layout;
   if (!ParseHeader(bytes, maxPixels, layout, reason)) return false;
   const BmpPicture& p = layout.picture;

@@ -29,13 +29,13 @@ inline constexpr const char* kBmpColoursCutText = "256色以上ﾋﾞｯﾄﾏ�
 // What the header of a decodable file says.
 struct BmpPicture {
   int width = 0;
-  int height = 0;            // always positive
+  int height = 0;  // always positive
   int bitCount = 0;
   std::uint32_t compression = 0;
   std::uint32_t headerSize = 0;
-  bool topDown = false;      // the file stores the top row first
-  bool palettised = false;   // 1, 4 or 8 bits per pixel
-  int tableEntries = 0;      // entries read from the file's table
+  bool topDown = false;                       // the file stores the top row first
+  bool palettised = false;                    // 1, 4 or 8 bits per pixel
+  int tableEntries = 0;                       // entries read from the file's table
   std::array<ColourTableEntry, 256> table{};  // entries the file lacks are black
 };
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "formats/bmp.h"
 #include "base/file_io.h"
+#include "formats/bmp.h"
 #include "formats/icon.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/mag.h"
@@ -25,9 +25,7 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::
 }
 
 bool BmpSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {'B', 'M'}); }
-bool MagSignature(std::span<const std::uint8_t> b) {
-  return StartsWith(b, {'M', 'A', 'K', 'I', '0', '2', ' ', ' '});
-}
+bool MagSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {'M', 'A', 'K', 'I', '0', '2', ' ', ' '}); }
 bool JpegSignature(std::span<const std::uint8_t> b) { return StartsWith(b, {0xFF, 0xD8, 0xFF}); }
 bool PngSignature(std::span<const std::uint8_t> b) {
   return StartsWith(b, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});

@@ -13,7 +13,6 @@
 
 namespace zudizar {
 
-
 // The format a name's extension names (upper-cased, from the last full stop):
 // ".MAG"; ".JPG", ".JPEG", ".JPE", ".JFIF"; ".ICO"; ".PNG"; anything else, or
 // none, BMP.

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <new>
 
-#include "core/limits.h"
 #include "base/byte_reader.h"
 #include "base/file_io.h"
+#include "core/limits.h"
 #include "formats/mag.h"
 #include "formats/opened_picture.h"
 #include "formats/reduce.h"
@@ -25,7 +25,6 @@ constexpr std::size_t RowBytes(int width, int bitsPerPixel) {
 }
 
 static_assert(kIconBytesRead == kXorBitmapAt + 255 * RowBytes(255, 4));
-
 
 }  // namespace
 
@@ -178,11 +177,8 @@ bool WriteIconFile(const std::string& name, IndexedImage& image, FileReport* rep
     case IconEncodeResult::TooManyColours:
       Report(report, kIconTooManyColoursText, kIconSaveFailedCaption, MessageKind::Information);
       return false;
-    case IconEncodeResult::NoMemory:
-      ReportSaveWithoutMemory(report, name);
-      return false;
-    case IconEncodeResult::Ok:
-      break;
+    case IconEncodeResult::NoMemory: ReportSaveWithoutMemory(report, name); return false;
+    case IconEncodeResult::Ok: break;
   }
   image.fileHeader.bfOffBits = kBmpHeaderArea;
   return WriteFileSafely(name, bytes);

@@ -159,7 +159,6 @@ void DecodeUnits(const MagHeader& header, std::span<const std::uint8_t> bytes, b
   }
 }
 
-
 }  // namespace
 
 bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options) {

@@ -44,8 +44,7 @@ struct MagDecodeOptions {
 // it is replaced by a picture 4F (256 colours) or 8F pixels wide, the
 // picture's own pixels starting at column x1 mod 4 (or mod 8), with x1 and y1
 // in its origin fields.
-bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image,
-               const MagDecodeOptions& options = {});
+bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options = {});
 
 // Encodes a work copy of `image` (the image itself is not changed): the
 // 16-colour layout for 1-15 distinct pixel values, 256 colours otherwise.

@@ -22,15 +22,11 @@ struct ReadBound {
 
 ReadBound BoundOf(PictureFormat format) {
   switch (format) {
-    case PictureFormat::Mag:
-      return {kMaxMagFileBytes};
-    case PictureFormat::Jpeg:
-      return {static_cast<std::uint64_t>(jpeg::kMaxFileBytes), false, jpeg::kTailBytes};
-    case PictureFormat::Icon:
-      return {kIconBytesRead, true};
+    case PictureFormat::Mag: return {kMaxMagFileBytes};
+    case PictureFormat::Jpeg: return {static_cast<std::uint64_t>(jpeg::kMaxFileBytes), false, jpeg::kTailBytes};
+    case PictureFormat::Icon: return {kIconBytesRead, true};
     case PictureFormat::Bmp:
-    case PictureFormat::Png:
-      break;
+    case PictureFormat::Png: break;
   }
   return {kMaxWholeFileBytes};
 }

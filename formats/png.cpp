@@ -31,9 +31,7 @@ struct ContextFree {
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
 
-std::string WithCode(const char* text, int error) {
-  return std::string(text) + "(" + spng_strerror(error) + ")";
-}
+std::string WithCode(const char* text, int error) { return std::string(text) + "(" + spng_strerror(error) + ")"; }
 
 std::string SizeText(const char* text, std::uint32_t w, std::uint32_t h) {
   return std::string(text) + "(" + std::to_string(w) + " x " + std::to_string(h) + ")";
@@ -76,8 +74,9 @@ std::vector<std::uint8_t> WithoutAncillaryChunks(std::span<const std::uint8_t> b
     const bool critical = (type[0] & 0x20) == 0;
     const bool keep = critical || std::memcmp(type, "tRNS", 4) == 0;
     const std::size_t whole = static_cast<std::size_t>(length) + 12;
-    if (keep) out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p),
-                         bytes.begin() + static_cast<std::ptrdiff_t>(p + whole));
+    if (keep)
+      out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(p + whole));
     p += whole;
   }
   out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p), bytes.end());
@@ -86,8 +85,7 @@ std::vector<std::uint8_t> WithoutAncillaryChunks(std::span<const std::uint8_t> b
 
 }  // namespace
 
-bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::string& reason,
-               std::int64_t maxPixels) {
+bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::string& reason, std::int64_t maxPixels) {
   std::vector<std::uint8_t> bytes;
   try {
     bytes = WithoutAncillaryChunks(file);
@@ -106,8 +104,7 @@ bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::str
 
   spng_ihdr ihdr{};
   int error = spng_get_ihdr(ctx.get(), &ihdr);
-  if (error == SPNG_EWIDTH || error == SPNG_EHEIGHT || error == SPNG_EUSER_WIDTH ||
-      error == SPNG_EUSER_HEIGHT) {
+  if (error == SPNG_EWIDTH || error == SPNG_EHEIGHT || error == SPNG_EUSER_WIDTH || error == SPNG_EUSER_HEIGHT) {
     reason = kTooLarge;
     return false;
   }
@@ -119,8 +116,7 @@ bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::str
     reason = SizeText(kBadSize, ihdr.width, ihdr.height);
     return false;
   }
-  if (!ImageSizeAllowed(ihdr.width, ihdr.height) ||
-      static_cast<std::int64_t>(ihdr.width) * ihdr.height > maxPixels) {
+  if (!ImageSizeAllowed(ihdr.width, ihdr.height) || static_cast<std::int64_t>(ihdr.width) * ihdr.height > maxPixels) {
     reason = SizeText(kTooLarge, ihdr.width, ihdr.height);
     return false;
   }
@@ -172,8 +168,7 @@ bool DecodePng(std::span<const std::uint8_t> file, PngPicture& picture, std::str
         return false;
       }
       out.rgba.resize(size);
-      if ((error = spng_decode_image(ctx.get(), out.rgba.data(), out.rgba.size(), SPNG_FMT_RGBA8,
-                                     SPNG_DECODE_TRNS))) {
+      if ((error = spng_decode_image(ctx.get(), out.rgba.data(), out.rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS))) {
         reason = WithCode(kBroken, error);
         return false;
       }
@@ -210,8 +205,7 @@ bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
       fresh.colourTable[i] = {c.blue, c.green, c.red, 0};
     }
     for (int y = 0; y < picture.height; ++y)
-      std::memcpy(fresh.Row(y), picture.indices.data() + static_cast<std::size_t>(y) * w,
-                  static_cast<std::size_t>(w));
+      std::memcpy(fresh.Row(y), picture.indices.data() + static_cast<std::size_t>(y) * w, static_cast<std::size_t>(w));
     RemapToSharedPalette(fresh);
   } else {
     // Like a 24-bit BMP: each pixel to its nearest shared colour.
@@ -241,8 +235,7 @@ std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
   if (!ctx) return {};
   spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
-  spng_ihdr ihdr{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 8,
-                 SPNG_COLOR_TYPE_INDEXED, 0, 0, 0};
+  spng_ihdr ihdr{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 8, SPNG_COLOR_TYPE_INDEXED, 0, 0, 0};
   spng_set_ihdr(ctx.get(), &ihdr);
   spng_plte plte{};
   plte.n_entries = 256;
@@ -255,8 +248,7 @@ std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   std::vector<std::uint8_t> rows(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
   for (int y = 0; y < h; ++y)
     std::memcpy(rows.data() + static_cast<std::size_t>(y) * w, image.Row(y), static_cast<std::size_t>(w));
-  if (spng_encode_image(ctx.get(), rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE))
-    return {};
+  if (spng_encode_image(ctx.get(), rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)) return {};
   std::size_t length = 0;
   int error = 0;
   void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);

@@ -33,10 +33,10 @@ struct PngPicture {
   int width = 0;
   int height = 0;
   bool palettised = false;
-  int tableEntries = 0;              // entries PLTE gave
-  std::array<Rgba, 256> table{};     // palette: PLTE with tRNS alpha; the rest opaque black
-  std::vector<std::uint8_t> indices; // palette: width x height, top row first
-  std::vector<std::uint8_t> rgba;    // other kinds: 4 bytes a pixel, top row first
+  int tableEntries = 0;               // entries PLTE gave
+  std::array<Rgba, 256> table{};      // palette: PLTE with tRNS alpha; the rest opaque black
+  std::vector<std::uint8_t> indices;  // palette: width x height, top row first
+  std::vector<std::uint8_t> rgba;     // other kinds: 4 bytes a pixel, top row first
 };
 
 // Decodes a PNG held in memory. False, with the reason as the program shows
@@ -48,9 +48,7 @@ bool DecodePng(std::span<const std::uint8_t> bytes, PngPicture& picture, std::st
 // A colour composited over white.
 inline Rgba OverWhite(Rgba c) {
   if (c.alpha == 255) return c;
-  const auto mix = [a = c.alpha](int v) {
-    return static_cast<std::uint8_t>((v * a + 255 * (255 - a) + 127) / 255);
-  };
+  const auto mix = [a = c.alpha](int v) { return static_cast<std::uint8_t>((v * a + 255 * (255 - a) + 127) / 255); };
   return {mix(c.red), mix(c.green), mix(c.blue), 255};
 }
 

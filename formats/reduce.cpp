@@ -49,37 +49,32 @@ bool HasAvx2() {
 // block row, all filled with the block), and the wanted byte is shifted
 // down. Returns how many colours it mapped: it stops before a group with an
 // unfilled block, which the caller maps one by one.
-__attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red,
-                                                     const std::uint8_t* green,
-                                                     const std::uint8_t* blue, int count,
-                                                     const std::uint32_t* filled,
-                                                     const std::uint8_t* answers,
-                                                     std::uint8_t* out) {
+__attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red, const std::uint8_t* green,
+                                                    const std::uint8_t* blue, int count, const std::uint32_t* filled,
+                                                    const std::uint8_t* answers, std::uint8_t* out) {
   const __m256i three = _mm256_set1_epi32(3);
   const __m256i low31 = _mm256_set1_epi32(31);
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
-  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                            0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
+                                            -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   int done = 0;
   for (; done + 8 <= count; done += 8) {
     const __m256i r = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(red + done)));
     const __m256i g = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(green + done)));
     const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(blue + done)));
     const __m256i block = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12),
-                        _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),
+        _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12), _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),
         _mm256_srli_epi32(b, 2));
-    const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(filled),
-                                                 _mm256_srli_epi32(block, 5), 4);
+    const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(filled), _mm256_srli_epi32(block, 5), 4);
     const __m256i bits = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(block, low31)), one);
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(bits, one)) != -1) break;
-    const __m256i row = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(block, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
-        _mm256_slli_epi32(_mm256_and_si256(g, three), 2));
+    const __m256i row =
+        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(block, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
+                        _mm256_slli_epi32(_mm256_and_si256(g, three), 2));
     const __m256i four = _mm256_i32gather_epi32(reinterpret_cast<const int*>(answers), row, 1);
-    const __m256i answer = _mm256_and_si256(
-        _mm256_srlv_epi32(four, _mm256_slli_epi32(_mm256_and_si256(b, three), 3)), byteMask);
+    const __m256i answer =
+        _mm256_and_si256(_mm256_srlv_epi32(four, _mm256_slli_epi32(_mm256_and_si256(b, three), 3)), byteMask);
     const __m256i packed = _mm256_shuffle_epi8(answer, lowBytes);
     const std::uint32_t lo = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(packed));
     const std::uint32_t hi = static_cast<std::uint32_t>(_mm256_extract_epi32(packed, 4));
@@ -92,8 +87,7 @@ __attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red,
 
 }  // namespace
 
-int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green,
-                        std::uint8_t blue) {
+int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
   int best = 0;
   int minimum = 768;
   for (int i = 0; i < 256; ++i) {
@@ -128,8 +122,7 @@ void NearestColourMap::Rebuild(const PaletteTable& table) {
   for (int i = 0; i < 256; ++i) {
     bool seen = false;
     for (int j = 0; j < i && !seen; ++j)
-      seen = table[j].red == table[i].red && table[j].green == table[i].green &&
-             table[j].blue == table[i].blue;
+      seen = table[j].red == table[i].red && table[j].green == table[i].green && table[j].blue == table[i].blue;
     if (!seen) unique[uniqueCount++] = static_cast<std::uint8_t>(i);
   }
 
@@ -201,10 +194,8 @@ void NearestColourMap::FillBlock(std::uint32_t block) const {
   int count = 0;
   for (const std::uint8_t* p = first; p != last; ++p, ++count) {
     const PaletteEntry& e = table_[*p];
-    least[count] = AxisMin(e.red, r0, r0 + 3) + AxisMin(e.green, g0, g0 + 3) +
-                   AxisMin(e.blue, b0, b0 + 3);
-    bound = std::min(bound, AxisMax(e.red, r0, r0 + 3) + AxisMax(e.green, g0, g0 + 3) +
-                                AxisMax(e.blue, b0, b0 + 3));
+    least[count] = AxisMin(e.red, r0, r0 + 3) + AxisMin(e.green, g0, g0 + 3) + AxisMin(e.blue, b0, b0 + 3);
+    bound = std::min(bound, AxisMax(e.red, r0, r0 + 3) + AxisMax(e.green, g0, g0 + 3) + AxisMax(e.blue, b0, b0 + 3));
     kept[count] = *p;
   }
   int n = 0;
@@ -246,14 +237,13 @@ void NearestColourMap::FillBlock(std::uint32_t block) const {
   filled_[block >> 5] |= std::uint32_t{1} << (block & 31);
 }
 
-void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* green,
-                                   const std::uint8_t* blue, int count, std::uint8_t* out) const {
+void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                                   int count, std::uint8_t* out) const {
   int i = 0;
 #ifdef ZUDIZAR_REDUCE_X86
   if (HasAvx2()) {
     while (i < count) {
-      i += NearestManyAvx2(red + i, green + i, blue + i, count - i, filled_.get(), answers_.get(),
-                           out + i);
+      i += NearestManyAvx2(red + i, green + i, blue + i, count - i, filled_.get(), answers_.get(), out + i);
       // A group with an unfilled block (or the last few colours) one by one.
       const int end = std::min(count, i + 8);
       for (; i < end; ++i) out[i] = static_cast<std::uint8_t>(Nearest(red[i], green[i], blue[i]));
@@ -283,8 +273,7 @@ int NearestSharedColour(ColourTableEntry& colour) {
   const NearestColourMap& map = CurrentNearestColourMap();
   const int best = map.Nearest(colour.red, colour.green, colour.blue);
   const PaletteEntry& e = map.Table()[best];
-  if (e.red != colour.red || e.green != colour.green || e.blue != colour.blue)
-    colour = {e.blue, e.green, e.red, 0};
+  if (e.red != colour.red || e.green != colour.green || e.blue != colour.blue) colour = {e.blue, e.green, e.red, 0};
   return best;
 }
 

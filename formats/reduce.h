@@ -37,8 +37,7 @@ class NearestColourMap {
 
   int Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
     const std::uint32_t block = (static_cast<std::uint32_t>(red >> 2) << 12) |
-                                (static_cast<std::uint32_t>(green >> 2) << 6) |
-                                static_cast<std::uint32_t>(blue >> 2);
+                                (static_cast<std::uint32_t>(green >> 2) << 6) | static_cast<std::uint32_t>(blue >> 2);
     if (!((filled_[block >> 5] >> (block & 31)) & 1)) [[unlikely]]
       FillBlock(block);
     return answers_[(block << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
@@ -47,8 +46,8 @@ class NearestColourMap {
   // The answers of Nearest() for `count` colours given as three planes, into
   // out[0 .. count). Faster than one call per colour where the processor
   // has AVX2: eight colours at once.
-  void NearestMany(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                   int count, std::uint8_t* out) const;
+  void NearestMany(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue, int count,
+                   std::uint8_t* out) const;
 
  private:
   void FillBlock(std::uint32_t block) const;
@@ -72,8 +71,7 @@ class NearestColourMap {
 const NearestColourMap& CurrentNearestColourMap();
 
 // The defined plain scan of 256 entries, kept as the reference.
-int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green,
-                        std::uint8_t blue);
+int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 // Index of the current shared colour nearest to `colour` (blue, green, red,
 // 0); `colour` is replaced by that entry's colour (fourth byte 0), unless the

@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The image's table is the shared palette, which has no repeated colour:
   // written and read again, every pixel keeps its index.
   IndexedImage back;
-  if (!ReadBmpBytes(EncodeBmp(image), back, reason, kFuzzPixelCap) || back.pixels != image.pixels)
-    __builtin_trap();
+  if (!ReadBmpBytes(EncodeBmp(image), back, reason, kFuzzPixelCap) || back.pixels != image.pixels) __builtin_trap();
   volatile unsigned keep = sum;
   (void)keep;
   return 0;

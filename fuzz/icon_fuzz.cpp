@@ -10,8 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zudizar::IndexedImage image;
   if (!zudizar::DecodeIcon(std::span(data, size), image, nullptr)) return 0;
   const int w = image.ImageWidth(), h = image.ImageHeight();
-  if (w < 1 || w > 255 || h < 1 || h > 255 || image.pixels.size() != static_cast<std::size_t>(w) * h)
-    __builtin_trap();
+  if (w < 1 || w > 255 || h < 1 || h > 255 || image.pixels.size() != static_cast<std::size_t>(w) * h) __builtin_trap();
   unsigned sum = 0;
   for (const std::uint8_t p : image.pixels) sum += p;
   for (const auto& c : image.colourTable) sum += c.blue + c.green + c.red;

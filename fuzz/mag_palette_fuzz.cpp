@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
+#include "core/shared_palette.h"
 #include "formats/mag.h"
 #include "palette/palette_load.h"
-#include "core/shared_palette.h"
 
 static volatile unsigned sink;
 

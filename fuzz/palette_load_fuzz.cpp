@@ -8,10 +8,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zudizar;
   PictureColourList list;
-  if (!GatherBmpColours(std::span<const std::uint8_t>(data, size), list, std::int64_t{1} << 22))
-    return 0;
+  if (!GatherBmpColours(std::span<const std::uint8_t>(data, size), list, std::int64_t{1} << 22)) return 0;
   unsigned sum = list.cut;
-  for (int i = 0; i < 256; ++i) sum += list.colours[i].red + list.colours[i].green + list.colours[i].blue + list.used[i];
+  for (int i = 0; i < 256; ++i)
+    sum += list.colours[i].red + list.colours[i].green + list.colours[i].blue + list.used[i];
   PaletteTable pending = DefaultPalette;
   MergeColourList(list, pending, MergeRule{});
   for (int i = 0; i < 256; ++i) {

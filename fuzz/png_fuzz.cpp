@@ -24,7 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The shared palette has no repeated colour: written and read again, every
   // pixel keeps its index.
   IndexedImage back;
-  if (!ReadPngBytes(EncodePng(image), back, reason, kFuzzPixelCap) || back.pixels != image.pixels)
-    __builtin_trap();
+  if (!ReadPngBytes(EncodePng(image), back, reason, kFuzzPixelCap) || back.pixels != image.pixels) __builtin_trap();
   return 0;
 }

@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
-#include "core/indexed_image.h"
-#include "formats/dispatch.h"
 #include "base/file_io.h"
-#include "palette/palette_load.h"
+#include "core/indexed_image.h"
 #include "core/shared_palette.h"
+#include "formats/dispatch.h"
+#include "palette/palette_load.h"
 
 namespace zudizar {
 namespace {

@@ -5,16 +5,16 @@
 #include <new>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/settings.h"
+#include "core/shared_palette.h"
 #include "formats/bmp.h"
 #include "formats/dispatch.h"
-#include "base/file_io.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_colours.h"
 #include "formats/mag.h"
 #include "formats/png.h"
 #include "palette/quantise.h"
-#include "base/settings.h"
-#include "core/shared_palette.h"
 
 namespace zudizar {
 namespace {
@@ -70,8 +70,8 @@ class ColourGatherer {
 
 // Adds a palette picture's index counts to a histogram, each index counting
 // as its table colour.
-void AddIndexCounts(const std::array<std::uint64_t, 256>& counts,
-                    const std::array<PaletteEntry, 256>& colours, ColourHistogram* histogram) {
+void AddIndexCounts(const std::array<std::uint64_t, 256>& counts, const std::array<PaletteEntry, 256>& colours,
+                    ColourHistogram* histogram) {
   if (!histogram) return;
   for (int i = 0; i < 256; ++i)
     if (counts[i]) histogram->Add(colours[i].red, colours[i].green, colours[i].blue, counts[i]);
@@ -175,8 +175,7 @@ void LoadPaletteByPngRule(const OpenedPicture& opened) {
 
 bool ParseInt32(std::string_view text, std::int32_t& value) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-    text.remove_suffix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
@@ -185,8 +184,8 @@ bool ParseInt32(std::string_view text, std::int32_t& value) {
 
 }  // namespace
 
-bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list,
-                      std::int64_t maxPixels, ColourHistogram* histogram) {
+bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& list, std::int64_t maxPixels,
+                      ColourHistogram* histogram) {
   PictureColourList gathered;
   ColourListSink sink(gathered, histogram);
   std::string reason;
@@ -278,19 +277,13 @@ void MergeByFormat(OpenedPicture& opened, FileReport* report, ProgressSink* prog
     case PictureFormat::Mag:
       if (opened.readable) LoadPaletteFromMagBytes(opened.bytes);
       break;
-    case PictureFormat::Jpeg:
-      MergeJpegColours(opened, progress);
-      break;
+    case PictureFormat::Jpeg: MergeJpegColours(opened, progress); break;
     case PictureFormat::Icon:
       // An icon is brought onto the palette as it is: nothing to merge. Its
       // reader's messages are left to the picture step.
       break;
-    case PictureFormat::Png:
-      LoadPaletteByPngRule(opened);
-      break;
-    case PictureFormat::Bmp:
-      LoadPaletteByBmpRule(opened, report);
-      break;
+    case PictureFormat::Png: LoadPaletteByPngRule(opened); break;
+    case PictureFormat::Bmp: LoadPaletteByBmpRule(opened, report); break;
   }
 }
 
@@ -331,9 +324,8 @@ void MergePictureColours(const IndexedImage& image) {
   SharedPalette.pending = SharedPalette.current;
   PictureColourList list;
   if (image.HasPixels()) {
-    const std::size_t n = std::min(image.pixels.size(),
-                                   static_cast<std::size_t>(std::max(image.ImageWidth(), 0)) *
-                                       static_cast<std::size_t>(std::max(image.ImageHeight(), 0)));
+    const std::size_t n = std::min(image.pixels.size(), static_cast<std::size_t>(std::max(image.ImageWidth(), 0)) *
+                                                            static_cast<std::size_t>(std::max(image.ImageHeight(), 0)));
     for (std::size_t i = 0; i < n; ++i) list.used[image.pixels[i]] = true;
   }
   for (int i = 0; i < 256; ++i) {
@@ -377,8 +369,7 @@ std::string FormatSwatchArrangement(const SwatchArrangement& arrangement) {
 void ReadSwatchArrangement(const std::string& path, SwatchArrangement& arrangement) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, std::uint64_t{16} << 20)) return;
-  ParseSwatchArrangement(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), arrangement);
+  ParseSwatchArrangement(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), arrangement);
 }
 
 bool WriteSwatchArrangement(const std::string& path, const SwatchArrangement& arrangement) {

@@ -31,8 +31,7 @@ void LoadStartupPalette(FileReport* report = nullptr, ProgressSink* progress = n
 // the picture step when the picture is small enough.
 void MergeOpenedColours(OpenedPicture& opened, FileReport* report = nullptr, ProgressSink* progress = nullptr);
 // The palette step alone, for callers that want only the colours.
-void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullptr,
-                            ProgressSink* progress = nullptr);
+void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullptr, ProgressSink* progress = nullptr);
 // The MAG rule: adds the colours an image uses that the palette lacks.
 void MergePictureColours(const IndexedImage& image);
 // The MAG palette rule for a file: decodes keeping the file's own colours and

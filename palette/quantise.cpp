@@ -60,8 +60,7 @@ std::pair<Box, Box> Split(std::vector<Bin>& bins, const Box& box) {
   double bestError = -1, bestLeft = 0, bestRight = 0;
   for (int k = box.begin + 1; k < box.end; ++k) {
     left.Add(bins[k - 1]);
-    Sums right{total.w - left.w, total.r - left.r, total.g - left.g, total.b - left.b,
-               total.squares - left.squares};
+    Sums right{total.w - left.w, total.r - left.r, total.g - left.g, total.b - left.b, total.squares - left.squares};
     const double l = left.Error(), r = right.Error();
     if (bestError < 0 || l + r < bestError) {
       bestError = l + r;
@@ -115,7 +114,8 @@ std::vector<PaletteEntry> ChooseRepresentativeColours(const ColourHistogram& his
   std::vector<Bin> bins;
   if (histogram.Exact()) {
     for (const auto& [colour, n] : histogram.ExactColours())
-      bins.push_back({static_cast<double>(n), double(colour >> 16), double((colour >> 8) & 0xFF), double(colour & 0xFF)});
+      bins.push_back(
+          {static_cast<double>(n), double(colour >> 16), double((colour >> 8) & 0xFF), double(colour & 0xFF)});
   } else {
     for (const auto& cell : histogram.Cells()) {
       if (cell.count == 0) continue;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/indexed_image.h"
-#include "formats/progress.h"
 #include "core/shared_palette.h"
+#include "formats/progress.h"
 
 namespace zudizar {
 
@@ -30,8 +30,7 @@ bool ReadJpegFile(const std::string& name, IndexedImage& image, FileReport* repo
 // The same on a file already read (ReadPictureAs). When the palette step
 // kept the decoded colours in `opened`, they are taken out and mapped, by
 // rows with phase 1, instead of decoding again.
-bool ReadJpegOpened(OpenedPicture& opened, IndexedImage& image, FileReport* report,
-                    ProgressSink* progress = nullptr);
+bool ReadJpegOpened(OpenedPicture& opened, IndexedImage& image, FileReport* report, ProgressSink* progress = nullptr);
 
 // Decodes the file for its colours only: `image` gets no pixels; its colour
 // table holds black, then up to 255 gathered colours by descending count,
@@ -47,10 +46,8 @@ bool WriteJpegFile(const std::string& name, IndexedImage& image, FileReport* rep
                    ProgressSink* progress = nullptr);
 
 // The same work on bytes in memory.
-bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
-                     ProgressSink* progress = nullptr);
-bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
-                       ProgressSink* progress = nullptr);
+bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress = nullptr);
+bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress = nullptr);
 // The whole file; empty when the image has no pixels.
 std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTable& palette,
                                      ProgressSink* progress = nullptr);

@@ -27,10 +27,10 @@ void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaT
 
 // Converts the luminance block whose top-left lies at (ox, oy) in the MCU.
 // Its pixel (x, y) takes chroma sample ((ox + x) >> hShift, (oy + y) >> vShift).
-void ConvertBlockReference(const std::int16_t luminance[64], const ChromaTerms& terms, int ox,
-                           int oy, int hShift, int vShift, BlockPixels& out);
-void ConvertBlock(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy,
-                  int hShift, int vShift, BlockPixels& out);
+void ConvertBlockReference(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift,
+                           int vShift, BlockPixels& out);
+void ConvertBlock(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift, int vShift,
+                  BlockPixels& out);
 // Greyscale: red = green = blue.
 void ConvertGreyBlock(const std::int16_t luminance[64], BlockPixels& out);
 

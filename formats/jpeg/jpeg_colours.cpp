@@ -43,9 +43,7 @@ class ColourSink final : public PixelSink {
     return true;
   }
   bool PreviewWanted() const override { return Counting(); }
-  void PreviewBlock(int, int, int, int, Rgb colour) override {
-    Offer(colour.red, colour.green, colour.blue);
-  }
+  void PreviewBlock(int, int, int, int, Rgb colour) override { Offer(colour.red, colour.green, colour.blue); }
   void Block(int x, int y, int width, int height, const BlockPixels& pixels) override {
     RgbSamples* samples = gathered_.samples.get();
     const bool counting = Counting();
@@ -62,8 +60,8 @@ class ColourSink final : public PixelSink {
           gathered_.histogram.Add(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
       }
       if (samples) {
-        const std::size_t at = static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) +
-                               static_cast<std::size_t>(x);
+        const std::size_t at =
+            static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) + static_cast<std::size_t>(x);
         std::memcpy(samples->red.get() + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
         std::memcpy(samples->green.get() + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
         std::memcpy(samples->blue.get() + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
@@ -116,8 +114,7 @@ void ColourCounter::Add(int index) {
     for (int dg = -1; dg <= 1; ++dg)
       for (int db = -1; db <= 1; ++db) {
         const int nr = r + dr, ng = g + dg, nb = b + db;
-        if (nr < 0 || ng < 0 || nb < 0 || nr >= kCellsPerSide || ng >= kCellsPerSide || nb >= kCellsPerSide)
-          continue;
+        if (nr < 0 || ng < 0 || nb < 0 || nr >= kCellsPerSide || ng >= kCellsPerSide || nb >= kCellsPerSide) continue;
         const int cell = (nr * kCellsPerSide + ng) * kCellsPerSide + nb;
         // At most one entry per cell, so at most 27 around any cell.
         candidates_[static_cast<std::size_t>(cell) * kNeighbours + candidateCount_[cell]++] = candidate;
@@ -144,8 +141,7 @@ int ColourCounter::EntryOf(std::uint8_t red, std::uint8_t green, std::uint8_t bl
     remembered_.resize(remembered_.size() + 512, 0);
     slot = static_cast<std::uint32_t>(remembered_.size() / 512);
   }
-  std::uint16_t& known =
-      remembered_[(slot - 1) * 512 + ((red & 7u) << 6 | (green & 7u) << 3 | (blue & 7u))];
+  std::uint16_t& known = remembered_[(slot - 1) * 512 + ((red & 7u) << 6 | (green & 7u) << 3 | (blue & 7u))];
   if (known != 0) return known - 1;
   int index = FindFirstMatch(red, green, blue);
   if (index < 0) {
@@ -180,8 +176,8 @@ std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
   return list;
 }
 
-bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress,
-                   Gathered& gathered, std::string& reason, const DecodeOptions& options, bool countAll) {
+bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress, Gathered& gathered,
+                   std::string& reason, const DecodeOptions& options, bool countAll) {
   ColourCounter counter;
   gathered = Gathered();
   ColourSink sink(counter, gathered, countAll);
@@ -202,15 +198,13 @@ namespace {
 
 void StoreSelection(const std::vector<jpeg::ColourCounter::Entry>& list, IndexedImage& image) {
   image.colourTable.fill({});
-  for (std::size_t i = 0; i < list.size(); ++i)
-    image.colourTable[i] = {list[i].blue, list[i].green, list[i].red, 0};
+  for (std::size_t i = 0; i < list.size(); ++i) image.colourTable[i] = {list[i].blue, list[i].green, list[i].red, 0};
   image.infoHeader.biClrUsed = static_cast<std::uint32_t>(list.size());
 }
 
 }  // namespace
 
-bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image,
-                       ProgressSink* progress) {
+bool GatherJpegColours(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress) {
   FreeImage(image);
   jpeg::Gathered gathered;
   std::string reason;

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/colour_histogram.h"
@@ -74,8 +74,8 @@ class ColourCounter {
 // What a decode for the colours yields.
 struct Gathered {
   std::vector<ColourCounter::Entry> selection;  // black, then up to 255 colours
-  int distinct = 0;  // entries the counter holds besides black (see GatherColours)
-  ColourHistogram histogram;  // every pixel of the picture
+  int distinct = 0;                             // entries the counter holds besides black (see GatherColours)
+  ColourHistogram histogram;                    // every pixel of the picture
   // The picture's colours, when it is small enough to keep and every pixel
   // came from the last scan's full pass.
   std::shared_ptr<RgbSamples> samples;
@@ -89,8 +89,7 @@ inline constexpr int kListColours = 255;
 // counter holds more colours than the list takes (`distinct` is then just
 // above kListColours): the selection is then of no use. False, with the
 // reason, when the file is refused.
-bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress,
-                   Gathered& gathered, std::string& reason, const DecodeOptions& options = {},
-                   bool countAll = true);
+bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress, Gathered& gathered,
+                   std::string& reason, const DecodeOptions& options = {}, bool countAll = true);
 
 }  // namespace zudizar::jpeg

@@ -41,28 +41,21 @@ struct Layout {
 Layout LayoutFor(int blockCount) {
   Layout l;
   switch (blockCount) {
-    case 1:
-      l = {true, true, 8, 8, 1, {0}, {0}, 0, 0, 0, 0};
-      break;
-    case 3:
-      l = {true, false, 8, 8, 1, {0}, {0}, 0, 0, 1, 2};
-      break;
+    case 1: l = {true, true, 8, 8, 1, {0}, {0}, 0, 0, 0, 0}; break;
+    case 3: l = {true, false, 8, 8, 1, {0}, {0}, 0, 0, 1, 2}; break;
     case 4:  // always two luminance blocks side by side
       l = {true, false, 16, 8, 2, {0, 8}, {0, 0}, 1, 0, 2, 3};
       break;
-    case 6:
-      l = {true, false, 16, 16, 4, {0, 8, 0, 8}, {0, 0, 8, 8}, 1, 1, 4, 5};
-      break;
-    default:
-      break;
+    case 6: l = {true, false, 16, 16, 4, {0, 8, 0, 8}, {0, 0, 8, 8}, 1, 1, 4, 5}; break;
+    default: break;
   }
   return l;
 }
 
 class ScanDecoder {
  public:
-  ScanDecoder(DecoderState& state, ByteSource& source, PixelSink& sink, ProgressSink* progress,
-              const TraceSink& trace, const ScanSetup& scan)
+  ScanDecoder(DecoderState& state, ByteSource& source, PixelSink& sink, ProgressSink* progress, const TraceSink& trace,
+              const ScanSetup& scan)
       : state_(state),
         source_(source),
         sink_(sink),
@@ -146,10 +139,8 @@ class ScanDecoder {
       if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
       const Rgb colour =
           layout_.grey ? PreviewGrey(coefficients_[j][0])
-                       : PreviewColour(coefficients_[j][0], coefficients_[layout_.cb][0],
-                                       coefficients_[layout_.cr][0]);
-      sink_.PreviewBlock(x, y, std::min(8, state_.frameWidth - x),
-                         std::min(8, state_.frameHeight - y), colour);
+                       : PreviewColour(coefficients_[j][0], coefficients_[layout_.cb][0], coefficients_[layout_.cr][0]);
+      sink_.PreviewBlock(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y), colour);
     }
   }
 
@@ -176,10 +167,8 @@ class ScanDecoder {
       if (layout_.grey)
         ConvertGreyBlock(coefficients_[j], pixels_);
       else
-        ConvertBlock(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift,
-                     layout_.vShift, pixels_);
-      sink_.Block(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y),
-                  pixels_);
+        ConvertBlock(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift, layout_.vShift, pixels_);
+      sink_.Block(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y), pixels_);
     }
   }
 
@@ -199,8 +188,7 @@ class ScanDecoder {
 };
 
 bool IsFrameMarker(int code) {
-  return (code >= 0xC0 && code <= 0xC3) || (code >= 0xC5 && code <= 0xCB) ||
-         (code >= 0xCD && code <= 0xCF);
+  return (code >= 0xC0 && code <= 0xC3) || (code >= 0xC5 && code <= 0xCB) || (code >= 0xCD && code <= 0xCF);
 }
 
 }  // namespace
@@ -233,9 +221,7 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
       const int width = state.frameWidth;
       const int height = state.frameHeight;
       // A frame that cannot become a picture ends decoding.
-      if (!ImageSizeAllowed(width, height) ||
-          static_cast<std::int64_t>(width) * height > options.maxPixels)
-        return;
+      if (!ImageSizeAllowed(width, height) || static_cast<std::int64_t>(width) * height > options.maxPixels) return;
       if (!sink.StartImage(width, height)) return;
       ScanDecoder decoder(state, source, sink, progress, trace, scan);
       decoder.RunPass<true>();

@@ -47,7 +47,7 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
 
 // Decodes into `image`, each colour mapped to the nearest shared colour.
 // `padded`: whether the last kTailBytes bytes of `bytes` are the zero tail.
-void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
-                   ProgressSink* progress, const DecodeOptions& options = {});
+void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
+                   const DecodeOptions& options = {});
 
 }  // namespace zudizar::jpeg

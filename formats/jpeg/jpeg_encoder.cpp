@@ -107,16 +107,14 @@ std::uint64_t QuantiseBlockScalar(const std::int16_t* block, const QuantTable& t
 }
 
 #ifdef ZUDIZAR_JPEG_X86
-__attribute__((target("avx2"))) std::uint64_t QuantiseBlockAvx2(const std::int16_t* block,
-                                                                 const QuantTable& table,
-                                                                 std::int16_t* out) {
+__attribute__((target("avx2"))) std::uint64_t QuantiseBlockAvx2(const std::int16_t* block, const QuantTable& table,
+                                                                std::int16_t* out) {
   __m256i packed[4];
   for (int i = 0; i < 64; i += 16) {
     __m256i halves[2];
     for (int h = 0; h < 2; ++h) {
       const int at = i + 8 * h;
-      const __m256i a =
-          _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at)));
+      const __m256i a = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at)));
       const __m256i half = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.half + at));
       const __m256i reciprocal = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.reciprocal + at));
       const __m256i magnitude = _mm256_srli_epi32(_mm256_add_epi32(_mm256_abs_epi32(a), half), 4);
@@ -130,8 +128,7 @@ __attribute__((target("avx2"))) std::uint64_t QuantiseBlockAvx2(const std::int16
   std::uint64_t zeros = 0;
   for (int j = 0; j < 2; ++j) {
     const __m256i bytes = _mm256_permute4x64_epi64(
-        _mm256_packs_epi16(_mm256_cmpeq_epi16(packed[2 * j], zero), _mm256_cmpeq_epi16(packed[2 * j + 1], zero)),
-        0xD8);
+        _mm256_packs_epi16(_mm256_cmpeq_epi16(packed[2 * j], zero), _mm256_cmpeq_epi16(packed[2 * j + 1], zero)), 0xD8);
     zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes))) << (32 * j);
   }
   return ~zeros;
@@ -145,7 +142,9 @@ std::uint64_t QuantiseBlock(const std::int16_t* block, const QuantTable& table, 
   return QuantiseBlockScalar(block, table, out);
 }
 
-inline int BitLength(int magnitude) { return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude)); }
+inline int BitLength(int magnitude) {
+  return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude));
+}
 
 // Packs bits MSB first, stuffing a 0x00 after every 0xFF byte; when
 // counting it only advances the length.
@@ -231,8 +230,8 @@ const Tables& FixedTables() {
 // difference, then runs of zeros and values in zig-zag order, found through
 // the mask of non-zero coefficients.
 template <bool kCount>
-void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTable& quant,
-                 int& previousDc, const HuffmanCodes& dc, const HuffmanCodes& ac) {
+void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTable& quant, int& previousDc,
+                 const HuffmanCodes& dc, const HuffmanCodes& ac) {
   alignas(32) std::int16_t z[64];
   const std::uint64_t natural = QuantiseBlock(block, quant, z);
   const ZigZagMasks& zigzag = ZigZag();
@@ -264,8 +263,8 @@ void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTabl
 template <bool kCount>
 void WriteHeaders(Writer<kCount>& out, int width, int height) {
   // SOI and a JFIF 1.01 APP0 segment: no units, density 1 x 1, no thumbnail.
-  out.Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00,
-             0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
+  out.Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46,
+             0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
   out.Bytes({0xFF, 0xDB});
   out.Word(2 + 65 * 2);
   out.Byte(0);
@@ -338,8 +337,7 @@ SampleTable MakeSampleTable(const PaletteTable& palette) {
   return table;
 }
 
-void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY,
-               EncoderMcu& mcu) {
+void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY, EncoderMcu& mcu) {
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();
   const int x0 = mcuX * 16;
@@ -371,8 +369,7 @@ int Quantise(int coefficient, int value) {
 
 }  // namespace jpeg
 
-std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTable& palette,
-                                     ProgressSink* progress) {
+std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTable& palette, ProgressSink* progress) {
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();
   if (!image.HasPixels() || width < 1 || height < 1 ||

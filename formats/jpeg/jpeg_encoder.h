@@ -28,8 +28,7 @@ struct EncoderMcu {
 };
 // The MCU at column mcuX, row mcuY; positions beyond the right or bottom
 // edge repeat the last column or row.
-void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY,
-               EncoderMcu& mcu);
+void GatherMcu(const IndexedImage& image, const SampleTable& samples, int mcuX, int mcuY, EncoderMcu& mcu);
 
 // A transformed coefficient (4 fraction bits) quantised by a table value Q
 // (1..255), that is divided by 16 Q and rounded half away from zero.

@@ -5,8 +5,7 @@
 
 namespace zudizar::jpeg {
 
-void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16],
-                         const std::uint8_t* values, int count) {
+void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16], const std::uint8_t* values, int count) {
   tableByte = byte;
   std::copy(codeCounts, codeCounts + 16, counts.begin());
   symbolCount = count;
@@ -46,8 +45,7 @@ void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16],
       const int size = symbol & 15;
       if (size != 0 && length + size <= kLookBits) {
         const int bits = static_cast<int>(prefix >> (kLookBits - length - size)) & ((1 << size) - 1);
-        fast[prefix] = {static_cast<std::int16_t>(Extend(bits, size)),
-                        static_cast<std::uint8_t>(symbol >> 4),
+        fast[prefix] = {static_cast<std::int16_t>(Extend(bits, size)), static_cast<std::uint8_t>(symbol >> 4),
                         static_cast<std::uint8_t>(length + size)};
       }
       break;
@@ -85,8 +83,7 @@ void HuffmanTable::Build(std::uint8_t byte, const std::uint8_t codeCounts[16],
 int HuffmanTable::DecodeLong(std::uint32_t top16) const {
   for (int length = kLookBits + 1; length <= 16; ++length) {
     const auto code = static_cast<std::int32_t>(top16 >> (16 - length));
-    if (code <= maxCode[length])
-      return (length << 8) | SymbolAt(valuePointer[length] + code - minCode[length]);
+    if (code <= maxCode[length]) return (length << 8) | SymbolAt(valuePointer[length] + code - minCode[length]);
   }
   return 16 << 8;
 }

@@ -59,8 +59,7 @@ struct HuffmanTable {
   };
   std::array<Skip, 1 << kLookBits> skip{};
 
-  void Build(std::uint8_t tableByte, const std::uint8_t counts[16], const std::uint8_t* symbols,
-             int symbolCount);
+  void Build(std::uint8_t tableByte, const std::uint8_t counts[16], const std::uint8_t* symbols, int symbolCount);
   int SymbolAt(std::int32_t index) const {
     return index >= 0 && index < kMaxSymbols && index < symbolCount ? symbols[index] : 0;
   }
@@ -163,8 +162,8 @@ struct BlockTables {
 // index of the last AC coefficient stored (0: none). A coefficient index
 // beyond 63 ends the block.
 template <bool kPreview>
-inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count,
-                         std::int16_t (*blocks)[64], std::uint8_t* last) {
+inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count, std::int16_t (*blocks)[64],
+                         std::uint8_t* last) {
   // Plain locals, so that the compiler keeps them in registers.
   const BitReader::State start = reader.Current();
   std::uint64_t acc = start.acc;

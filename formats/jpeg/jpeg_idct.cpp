@@ -48,15 +48,13 @@ void Pass(std::int16_t* p, int stride) {
 #define AVX2 __attribute__((target("avx2")))
 
 AVX2 inline __m256i Mv(__m256i x, int c) {
-  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)),
-                                     _mm256_set1_epi32(32768));
+  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(32768));
   // Truncation toward zero: negative numerators get 65535 before the shift.
   const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 16);
   return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 16);
 }
 AVX2 inline __m256i Nv(__m256i x, int c) {
-  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)),
-                                     _mm256_set1_epi32(16384));
+  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(16384));
   const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 17);
   return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 15);
 }

@@ -38,8 +38,7 @@ void HeaderParser::ReadFrame() {
     const int v = sampling & 15;
     if (h < 1 || h > 2) Report(trace_, Trace::kHorizontalFactor, std::to_string(h));
     if (v < 1 || v > 2) Report(trace_, Trace::kVerticalFactor, std::to_string(v));
-    if (table > 3 || !state_.quant[table].defined)
-      Report(trace_, Trace::kUndefinedQuantTable, Hex2(table));
+    if (table > 3 || !state_.quant[table].defined) Report(trace_, Trace::kUndefinedQuantTable, Hex2(table));
     if (i < kComponentSlots) state_.slots[i] = {id, h, v, table, true, 0};
   }
 }

@@ -56,8 +56,8 @@ class PictureSink final : public jpeg::PixelSink {
 
 namespace jpeg {
 
-void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
-                   ProgressSink* progress, const DecodeOptions& options) {
+void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
+                   const DecodeOptions& options) {
   FreeImage(image);
   PictureSink sink(image);
   if (padded)
@@ -66,8 +66,8 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
     Decode(bytes, sink, progress, options);
 }
 
-bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
-                         ProgressSink* progress, std::string& reason, const DecodeOptions& options) {
+bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
+                         std::string& reason, const DecodeOptions& options) {
   IndexedImage fresh;
   PictureSink sink(fresh);
   if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
@@ -77,8 +77,7 @@ bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, Index
 
 }  // namespace jpeg
 
-bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image,
-                     ProgressSink* progress) {
+bool DecodeJpegImage(std::span<const std::uint8_t> bytes, IndexedImage& image, ProgressSink* progress) {
   std::string reason;
   return jpeg::DecodeRoutedPicture(bytes, false, image, progress, reason);
 }

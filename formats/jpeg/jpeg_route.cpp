@@ -1,7 +1,7 @@
 #include "formats/jpeg/jpeg_route.h"
 
-#include <cstdio>  // jpeglib.h needs FILE
 #include <jpeglib.h>
+#include <cstdio>  // jpeglib.h needs FILE
 
 #include <algorithm>
 #include <csetjmp>
@@ -20,9 +20,7 @@ constexpr const char* kTooLarge = "画像が大きすぎます。";
 constexpr const char* kNoMemory = "ﾒﾓﾘｰが足りません。";
 constexpr const char* kLibraryRefused = "JPEGﾌｧｲﾙが壊れているか、対応していない形式です。";
 
-bool IsFrame(int code) {
-  return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
-}
+bool IsFrame(int code) { return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC; }
 bool IsLossless(int code) { return code == 0xC3 || code == 0xC7 || code == 0xCB || code == 0xCF; }
 
 // What the headers before the first scan say.
@@ -96,8 +94,7 @@ void ReadSegment(int code, const std::uint8_t* s, std::size_t n, Headers& h) {
 bool SamplingOwnDecodes(const Headers& h) {
   if (h.count == 1) return h.h[0] == 1 && h.v[0] == 1;
   if (h.count != 3) return false;
-  const bool luminance = (h.h[0] == 1 && h.v[0] == 1) || (h.h[0] == 2 && h.v[0] == 1) ||
-                         (h.h[0] == 2 && h.v[0] == 2);
+  const bool luminance = (h.h[0] == 1 && h.v[0] == 1) || (h.h[0] == 2 && h.v[0] == 1) || (h.h[0] == 2 && h.v[0] == 2);
   return luminance && h.h[1] == 1 && h.v[1] == 1 && h.h[2] == 1 && h.v[2] == 1;
 }
 
@@ -257,17 +254,14 @@ bool DecodeWithLibrary(std::span<const std::uint8_t> bytes, PixelSink& sink, Pro
   return ok;
 }
 
-bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& sink,
-                  ProgressSink* progress, std::string& reason, const DecodeOptions& options) {
+bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& sink, ProgressSink* progress,
+                  std::string& reason, const DecodeOptions& options) {
   const std::span<const std::uint8_t> file =
       padded ? bytes.first(bytes.size() >= kTailBytes ? bytes.size() - kTailBytes : 0) : bytes;
   switch (ChooseDecoder(file, reason)) {
-    case Route::Refuse:
-      return false;
-    case Route::Library:
-      return DecodeWithLibrary(file, sink, progress, reason, options.maxPixels);
-    case Route::Own:
-      break;
+    case Route::Refuse: return false;
+    case Route::Library: return DecodeWithLibrary(file, sink, progress, reason, options.maxPixels);
+    case Route::Own: break;
   }
   if (padded)
     DecodePadded(bytes, sink, progress, options);

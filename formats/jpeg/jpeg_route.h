@@ -29,13 +29,13 @@ bool DecodeWithLibrary(std::span<const std::uint8_t> bytes, PixelSink& sink, Pro
 // Routes and decodes. `padded`: the last kTailBytes bytes of `bytes` are the
 // zero tail. False, with the reason, when the file is refused; the own
 // decoder never fails.
-bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& sink,
-                  ProgressSink* progress, std::string& reason, const DecodeOptions& options = {});
+bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& sink, ProgressSink* progress,
+                  std::string& reason, const DecodeOptions& options = {});
 
 // The same into a new picture, each colour mapped to the nearest shared
 // colour, that replaces `image` on success.
-bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image,
-                         ProgressSink* progress, std::string& reason, const DecodeOptions& options = {});
+bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
+                         std::string& reason, const DecodeOptions& options = {});
 
 // The failure box of a JPEG file that cannot be read.
 inline constexpr const char* kJpegLoadFailedCaption = "JPEGのﾛｰﾄﾞ失敗";

@@ -40,7 +40,8 @@ std::set<std::string> Names(const std::filesystem::path& folder) {
 
 void Put(const std::string& path, const std::string& text) {
   FileFailure failure;
-  ASSERT_TRUE(WriteFileSafely(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), failure))
+  ASSERT_TRUE(
+      WriteFileSafely(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), failure))
       << failure.Reason();
 }
 
@@ -145,9 +146,8 @@ TEST(WriteFileSafely, EveryFaultKeepsTheOldFileOrCompletesTheNewOneAndLeavesNoTe
     }
     EXPECT_TRUE(Holds(victim, "precious"));
     auto after = Names(folder.Path());
-    if (c.fault == Fault::PlantLink) after.erase(std::find_if(after.begin(), after.end(), [&](const std::string& n) {
-      return !before.count(n);
-    }));
+    if (c.fault == Fault::PlantLink)
+      after.erase(std::find_if(after.begin(), after.end(), [&](const std::string& n) { return !before.count(n); }));
     EXPECT_EQ(after, before);
   }
 }

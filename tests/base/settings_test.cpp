@@ -126,9 +126,7 @@ class UnreadableFileSystem : public FileSystem {
 
 TEST_F(SettingsFileTest, NothingReplacesAFileThatCannotBeReadOrAValueWithALineBreak) {
   const std::string original = "[PASTEE]\nINITBMP=start.bmp\nCutLeft=5\n";
-  {
-    std::ofstream(SettingsPath(), std::ios::binary) << original;
-  }
+  { std::ofstream(SettingsPath(), std::ios::binary) << original; }
   const std::string message = SettingsPath() + " に書き込めません";
   const auto refused = [&](const std::string& key, const std::string& value) {
     try {

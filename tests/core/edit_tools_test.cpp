@@ -258,8 +258,7 @@ TEST(EditViewTest, PartialPresentsMatchAWholeRecompose) {
     DrawFrameGrid(wholeScreen, 0, 0, zoom, 7, 37 * zoom, 29 * zoom);
     // The same view built from small rectangles, each with its grid.
     for (int y = 0; y < 29; y += 3)
-      for (int x = 0; x < 37; x += 5)
-        PresentPictureRect(view, zoom, true, picture, {x, y, 5, 3}, magnified, screen);
+      for (int x = 0; x < 37; x += 5) PresentPictureRect(view, zoom, true, picture, {x, y, 5, 3}, magnified, screen);
     EXPECT_EQ(screen.pixels, wholeScreen.pixels) << zoom;
   }
   // Centre lines over a rectangle only.
@@ -295,14 +294,21 @@ TEST(EditCommandsTest, TransformsGiveTheirPixels) {
   const Case rows[] = {
       {"mirror 5", [&](IndexedImage& i) { MirrorLeftToRight(i, work); }, {1, 2, 3, 4, 5}, {1, 2, 3, 2, 5}},
       {"mirror 4", [&](IndexedImage& i) { MirrorLeftToRight(i, work); }, {1, 2, 3, 4}, {1, 2, 2, 1}},
-      {"shift left", [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Left); }, {1, 2, 3, 4}, {2, 3, 4, 4}},
-      {"shift right", [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Right); }, {1, 2, 3, 4}, {1, 1, 2, 3}},
+      {"shift left",
+       [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Left); },
+       {1, 2, 3, 4},
+       {2, 3, 4, 4}},
+      {"shift right",
+       [&](IndexedImage& i) { ShiftOnePixel(i, work, ShiftDirection::Right); },
+       {1, 2, 3, 4},
+       {1, 1, 2, 3}},
       {"flip", [&](IndexedImage& i) { FlipPictureLeftRight(i, work); }, {1, 2, 3, 4}, {4, 3, 2, 1}},
   };
   for (const Case& k : rows) {
     IndexedImage image;
     CreateImage(static_cast<int>(k.before.size()), 1, image);
-    for (std::size_t x = 0; x < k.before.size(); ++x) image.At(static_cast<int>(x), 0) = static_cast<std::uint8_t>(k.before[x]);
+    for (std::size_t x = 0; x < k.before.size(); ++x)
+      image.At(static_cast<int>(x), 0) = static_cast<std::uint8_t>(k.before[x]);
     k.command(image);
     EXPECT_EQ(RowOf(image, 0), k.after) << k.name;
   }

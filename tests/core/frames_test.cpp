@@ -46,12 +46,11 @@ TEST(FramesTest, SnappingFollowsFrameAndHalfOffsets) {
     bool left, up;
     Point in, out;
   } cases[] = {
-      {32, false, false, {70, 10}, {64, 0}},  {32, true, false, {70, 10}, {48, 0}},
-      {32, true, true, {70, 10}, {48, -16}},   {0, true, true, {70, 10}, {70, 10}},
-      {1, false, false, {70, 10}, {70, 10}},   {48, false, false, {-10, 47}, {0, 0}},
+      {32, false, false, {70, 10}, {64, 0}}, {32, true, false, {70, 10}, {48, 0}},
+      {32, true, true, {70, 10}, {48, -16}}, {0, true, true, {70, 10}, {70, 10}},
+      {1, false, false, {70, 10}, {70, 10}}, {48, false, false, {-10, 47}, {0, 0}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(SnapPoint(c.in, c.frame, c.left, c.up), c.out) << c.frame << c.left << c.up;
+  for (const Case& c : cases) EXPECT_EQ(SnapPoint(c.in, c.frame, c.left, c.up), c.out) << c.frame << c.left << c.up;
   EXPECT_EQ(CellRect({400, 10}, 1, 640, 401), (Rect{320, 0, 320, 200}));
   EXPECT_EQ(CellRect({-16, 8}, 32, 640, 400), (Rect{-16, 8, 32, 32}));
 }
@@ -100,8 +99,8 @@ TEST(FramesTest, GridOverARectangleMatchesTheWholeGrid) {
       DrawFrameGrid(whole, offset, offset, spacing, 248, 101, 77);
       // Grids drawn piece by piece over disjoint rectangles give the same picture.
       for (int top = 0; top < 77; top += 11)
-        for (int left = 0; left < 101; left += 17) DrawFrameGridRect(part, offset, offset, spacing, 248, 101, 77,
-                                                                    {left, top, 17, 11});
+        for (int left = 0; left < 101; left += 17)
+          DrawFrameGridRect(part, offset, offset, spacing, 248, 101, 77, {left, top, 17, 11});
       EXPECT_EQ(Pixels(part), Pixels(whole)) << spacing << " " << offset;
     }
   }

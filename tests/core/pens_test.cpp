@@ -96,13 +96,9 @@ TEST_F(PensTest, VerticalFourCoversTheColumnOfThePoint) {
 
 TEST_F(PensTest, RoundFourAtTheCornerSetsFivePixels) {
   IndexedImage image;
-  MakeImage(image, {{0, 0, 0, 0},
-                    {0, 0, 0, 0},
-                    {0, 0, 0, 0}});
+  MakeImage(image, {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}});
   StampPen(image, 0, 0, 1, 2);
-  EXPECT_EQ(Pixels(image), (Grid{{1, 1, 1, 0},
-                                 {1, 1, 0, 0},
-                                 {0, 0, 0, 0}}));
+  EXPECT_EQ(Pixels(image), (Grid{{1, 1, 1, 0}, {1, 1, 0, 0}, {0, 0, 0, 0}}));
   // A point outside the picture is clamped first: the same stamp.
   IndexedImage other;
   MakeImage(other, Pixels(image));
@@ -114,38 +110,20 @@ TEST_F(PensTest, RoundFourAtTheCornerSetsFivePixels) {
 TEST_F(PensTest, SmallPens) {
   const auto stamp = [](int x, int y, std::uint8_t code) {
     IndexedImage image;
-    MakeImage(image, {{0, 0, 0},
-                      {0, 0, 0},
-                      {0, 0, 0}});
+    MakeImage(image, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     StampPen(image, x, y, 1, code);
     return Pixels(image);
   };
-  EXPECT_EQ(stamp(1, 1, 0), (Grid{{0, 0, 0},
-                                  {0, 1, 0},
-                                  {0, 0, 0}}));
-  EXPECT_EQ(stamp(1, 1, 1), (Grid{{0, 1, 1},
-                                  {0, 1, 1},
-                                  {0, 0, 0}}));
-  EXPECT_EQ(stamp(1, 1, 17), (Grid{{0, 0, 0},
-                                   {0, 1, 1},
-                                   {0, 0, 0}}));
-  EXPECT_EQ(stamp(1, 1, 33), (Grid{{0, 1, 0},
-                                   {0, 1, 1},
-                                   {0, 0, 0}}));
+  EXPECT_EQ(stamp(1, 1, 0), (Grid{{0, 0, 0}, {0, 1, 0}, {0, 0, 0}}));
+  EXPECT_EQ(stamp(1, 1, 1), (Grid{{0, 1, 1}, {0, 1, 1}, {0, 0, 0}}));
+  EXPECT_EQ(stamp(1, 1, 17), (Grid{{0, 0, 0}, {0, 1, 1}, {0, 0, 0}}));
+  EXPECT_EQ(stamp(1, 1, 33), (Grid{{0, 1, 0}, {0, 1, 1}, {0, 0, 0}}));
   // The diagonal pen leaves the pixel under the pointer alone.
-  EXPECT_EQ(stamp(1, 1, 49), (Grid{{0, 1, 0},
-                                   {0, 0, 1},
-                                   {0, 0, 0}}));
+  EXPECT_EQ(stamp(1, 1, 49), (Grid{{0, 1, 0}, {0, 0, 1}, {0, 0, 0}}));
   // Right of the last column and above the top row are left out.
-  EXPECT_EQ(stamp(2, 0, 1), (Grid{{0, 0, 1},
-                                  {0, 0, 0},
-                                  {0, 0, 0}}));
-  EXPECT_EQ(stamp(2, 0, 49), (Grid{{0, 0, 0},
-                                   {0, 0, 0},
-                                   {0, 0, 0}}));
-  EXPECT_EQ(stamp(5, 5, 33), (Grid{{0, 0, 0},
-                                   {0, 0, 1},
-                                   {0, 0, 1}}));
+  EXPECT_EQ(stamp(2, 0, 1), (Grid{{0, 0, 1}, {0, 0, 0}, {0, 0, 0}}));
+  EXPECT_EQ(stamp(2, 0, 49), (Grid{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}));
+  EXPECT_EQ(stamp(5, 5, 33), (Grid{{0, 0, 0}, {0, 0, 1}, {0, 0, 1}}));
 }
 
 TEST_F(PensTest, CodesOutsideTheTableDrawNothing) {
@@ -164,15 +142,9 @@ TEST_F(PensTest, CodesOutsideTheTableDrawNothing) {
 
 TEST_F(PensTest, EraseChangesOnlyTheOldColourWithinTheFootprint) {
   IndexedImage image;
-  MakeImage(image, {{1, 2, 1, 2, 1},
-                    {2, 1, 2, 1, 2},
-                    {1, 2, 1, 2, 1},
-                    {2, 1, 2, 1, 2}});
+  MakeImage(image, {{1, 2, 1, 2, 1}, {2, 1, 2, 1, 2}, {1, 2, 1, 2, 1}, {2, 1, 2, 1, 2}});
   ErasePen(image, 1, 2, 1, 7, 2);  // round 4: rows 0 … 3, columns 0 … 3
-  EXPECT_EQ(Pixels(image), (Grid{{1, 2, 7, 2, 1},
-                                 {2, 7, 2, 7, 2},
-                                 {7, 2, 7, 2, 1},
-                                 {2, 7, 2, 1, 2}}));
+  EXPECT_EQ(Pixels(image), (Grid{{1, 2, 7, 2, 1}, {2, 7, 2, 7, 2}, {7, 2, 7, 2, 1}, {2, 7, 2, 1, 2}}));
   const Grid before = Pixels(image);
   ErasePen(image, 1, 2, 2, 2, 22);
   StrokeErase(image, 0, 0, 4, 3, 2, 2, 6);

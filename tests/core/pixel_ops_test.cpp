@@ -55,16 +55,14 @@ Grid RandomGrid(std::mt19937& rng, int maxSide, int colours, bool sparse = false
 
 TEST_F(PixelOpsTest, ReadAndWriteClampIntoThePicture) {
   IndexedImage image;
-  MakeImage(image, {{1, 2, 3},
-                    {4, 5, 6}});
+  MakeImage(image, {{1, 2, 3}, {4, 5, 6}});
   EXPECT_EQ(ReadPixel(image, -5, -5), 1);
   EXPECT_EQ(ReadPixel(image, 3 + 3, 2 + 3), 6);
   EXPECT_EQ(ReadPixel(image, 1, -1), 2);
   EXPECT_EQ(ReadPixel(image, -1, 1), 4);
   WritePixel(image, 99, -99, 9);
   WritePixel(image, -1, 1, 8);
-  EXPECT_EQ(Pixels(image), (Grid{{1, 2, 9},
-                                 {8, 5, 6}}));
+  EXPECT_EQ(Pixels(image), (Grid{{1, 2, 9}, {8, 5, 6}}));
 
   IndexedImage empty;
   EXPECT_EQ(ReadPixel(empty, 0, 0), 0);
@@ -76,37 +74,26 @@ TEST_F(PixelOpsTest, ReadAndWriteClampIntoThePicture) {
 
 TEST_F(PixelOpsTest, FloodFillTakesTheFourConnectedRegionOnly) {
   IndexedImage image;
-  MakeImage(image, {{0, 0, 1, 0, 0},
-                    {1, 0, 1, 1, 0},
-                    {0, 1, 0, 1, 0},
-                    {0, 0, 1, 0, 0}});
+  MakeImage(image, {{0, 0, 1, 0, 0}, {1, 0, 1, 1, 0}, {0, 1, 0, 1, 0}, {0, 0, 1, 0, 0}});
   int left = -1, bottom = -1, right = -1, top = -1;
   FloodFillExtent(image, 0, 0, 7, left, bottom, right, top);
   // (2, 2) touches the region only diagonally and stays.
-  EXPECT_EQ(Pixels(image), (Grid{{7, 7, 1, 0, 0},
-                                 {1, 7, 1, 1, 0},
-                                 {0, 1, 0, 1, 0},
-                                 {0, 0, 1, 0, 0}}));
+  EXPECT_EQ(Pixels(image), (Grid{{7, 7, 1, 0, 0}, {1, 7, 1, 1, 0}, {0, 1, 0, 1, 0}, {0, 0, 1, 0, 0}}));
   EXPECT_EQ((std::vector{left, bottom, right, top}), (std::vector{0, 1, 1, 0}));
 
   // A start outside the picture is clamped: (9, 9) is the bottom-right pixel.
   FloodFillExtent(image, 9, 9, 5, left, bottom, right, top);
-  EXPECT_EQ(Pixels(image), (Grid{{7, 7, 1, 5, 5},
-                                 {1, 7, 1, 1, 5},
-                                 {0, 1, 0, 1, 5},
-                                 {0, 0, 1, 5, 5}}));
+  EXPECT_EQ(Pixels(image), (Grid{{7, 7, 1, 5, 5}, {1, 7, 1, 1, 5}, {0, 1, 0, 1, 5}, {0, 0, 1, 5, 5}}));
   EXPECT_EQ((std::vector{left, bottom, right, top}), (std::vector{3, 3, 4, 0}));
 }
 
 TEST_F(PixelOpsTest, FillWithTheStartColourChangesNothingAndKeepsTheOutputs) {
   IndexedImage image;
-  MakeImage(image, {{3, 3},
-                    {3, 4}});
+  MakeImage(image, {{3, 3}, {3, 4}});
   int left = -1, bottom = -2, right = -3, top = -4;
   FloodFillExtent(image, 0, 0, 3, left, bottom, right, top);
   FloodFill(image, 1, 1, 4);
-  EXPECT_EQ(Pixels(image), (Grid{{3, 3},
-                                 {3, 4}}));
+  EXPECT_EQ(Pixels(image), (Grid{{3, 3}, {3, 4}}));
   EXPECT_EQ((std::vector{left, bottom, right, top}), (std::vector{-1, -2, -3, -4}));
 }
 
@@ -181,29 +168,14 @@ TEST_F(PixelOpsTest, VerticalGradientRunsFromBottomToTopThroughTheArrangement) {
   order[5] = 42;
   order[40] = 3;
   IndexedImage image;
-  MakeImage(image, {{0, 0, 9},
-                    {0, 0, 9},
-                    {0, 0, 9},
-                    {0, 0, 9},
-                    {0, 0, 9},
-                    {0, 0, 9}});
+  MakeImage(image, {{0, 0, 9}, {0, 0, 9}, {0, 0, 9}, {0, 0, 9}, {0, 0, 9}, {0, 0, 9}});
   GradientFill(image, 0, 0, 40, 42, 0, 5, 0, 0, order);
-  EXPECT_EQ(Pixels(image), (Grid{{42, 42, 9},
-                                 {42, 42, 9},
-                                 {41, 41, 9},
-                                 {41, 41, 9},
-                                 {40, 40, 9},
-                                 {40, 40, 9}}));
+  EXPECT_EQ(Pixels(image), (Grid{{42, 42, 9}, {42, 42, 9}, {41, 41, 9}, {41, 41, 9}, {40, 40, 9}, {40, 40, 9}}));
 
   // Backwards through the arrangement: from 42 to 40, a negative w.
   FillRect(image, 0, 0, 2, 6, 0);
   GradientFill(image, 1, 3, 42, 40, 0, 5, 0, 0, order);
-  EXPECT_EQ(Pixels(image), (Grid{{40, 40, 9},
-                                 {40, 40, 9},
-                                 {41, 41, 9},
-                                 {41, 41, 9},
-                                 {42, 42, 9},
-                                 {42, 42, 9}}));
+  EXPECT_EQ(Pixels(image), (Grid{{40, 40, 9}, {40, 40, 9}, {41, 41, 9}, {41, 41, 9}, {42, 42, 9}, {42, 42, 9}}));
 
   // Start colour equal to the region's colour: nothing happens.
   GradientFill(image, 2, 0, 9, 40, 0, 5, 0, 0, order);
@@ -212,8 +184,7 @@ TEST_F(PixelOpsTest, VerticalGradientRunsFromBottomToTopThroughTheArrangement) {
 }
 
 // The gradient's colour for one pixel, straight from its definition.
-int GradientColour(const SwatchArrangement& order, int L, int R, int xFrom, int yFrom, int xTo, int yTo, int x,
-                   int y) {
+int GradientColour(const SwatchArrangement& order, int L, int R, int xFrom, int yFrom, int xTo, int yTo, int x, int y) {
   const auto position = [&](int colour) {
     for (int i = 0; i < 256; ++i)
       if (order[i] == colour) return i;
@@ -266,8 +237,8 @@ TEST_F(PixelOpsTest, GradientColoursFollowTheFormulaOnRandomExtents) {
 
     IndexedImage image;
     MakeImage(image, g);
-    GradientFill(image, sx, sy, static_cast<std::uint8_t>(L), static_cast<std::uint8_t>(R), xFrom, yFrom, xTo,
-                 yTo, order);
+    GradientFill(image, sx, sy, static_cast<std::uint8_t>(L), static_cast<std::uint8_t>(R), xFrom, yFrom, xTo, yTo,
+                 order);
     Grid expected = g;
     if (L != g[sy][sx]) {
       const auto in = Component(g, sx, sy);
@@ -275,8 +246,8 @@ TEST_F(PixelOpsTest, GradientColoursFollowTheFormulaOnRandomExtents) {
         for (int x = 0; x < w; ++x)
           if (in[y][x]) expected[y][x] = GradientColour(order, L, R, xFrom, yFrom, xTo, yTo, x, y);
     }
-    ASSERT_EQ(Pixels(image), expected) << "trial " << trial << " L " << L << " R " << R << " x " << xFrom
-                                       << ".." << xTo << " y " << yFrom << ".." << yTo;
+    ASSERT_EQ(Pixels(image), expected) << "trial " << trial << " L " << L << " R " << R << " x " << xFrom << ".." << xTo
+                                       << " y " << yFrom << ".." << yTo;
   }
 }
 

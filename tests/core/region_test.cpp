@@ -30,17 +30,12 @@ Grid RandomGrid(std::mt19937& rng, int w, int h) {
 
 TEST_F(RegionTest, CopyRegionHonoursTheTransparentIndex) {
   IndexedImage source, destination;
-  MakeImage(source, {{1, 5, 2},
-                     {5, 3, 5}});
+  MakeImage(source, {{1, 5, 2}, {5, 3, 5}});
   MakeImage(destination, Filled(4, 3, 9));
   EXPECT_EQ(CopyRegion(destination, 1, 1, source, 0, 0, 3, 2, 5), 1);
-  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9},
-                                       {9, 1, 9, 2},
-                                       {9, 9, 3, 9}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9}, {9, 1, 9, 2}, {9, 9, 3, 9}}));
   EXPECT_EQ(CopyRegion(destination, 1, 1, source, 0, 0, 3, 2, kNoTransparent), 1);
-  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9},
-                                       {9, 1, 5, 2},
-                                       {9, 5, 3, 5}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9}, {9, 1, 5, 2}, {9, 5, 3, 5}}));
 }
 
 TEST_F(RegionTest, CopyRegionClippedAtTheLeftOrTopDropsThePiecesFarPart) {
@@ -62,33 +57,24 @@ TEST_F(RegionTest, CopyRegionClippedAtTheLeftOrTopDropsThePiecesFarPart) {
 
 TEST_F(RegionTest, CopyRegionClipsRightAndBottomAndNeverReadsOutsideTheSource) {
   IndexedImage source, destination;
-  MakeImage(source, {{1, 2},
-                     {3, 4}});
+  MakeImage(source, {{1, 2}, {3, 4}});
   MakeImage(destination, Filled(3, 3, 0));
   // Cut at the destination's right and bottom edges.
   CopyRegion(destination, 2, 2, source, 0, 0, 2, 2, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{0, 0, 0},
-                                       {0, 0, 0},
-                                       {0, 0, 1}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{0, 0, 0}, {0, 0, 0}, {0, 0, 1}}));
   // A request larger than the source stops at the source's edges.
   FillImage(destination, 0);
   CopyRegion(destination, 0, 0, source, 1, 0, 3, 3, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{2, 0, 0},
-                                       {4, 0, 0},
-                                       {0, 0, 0}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{2, 0, 0}, {4, 0, 0}, {0, 0, 0}}));
   // Starts above or left of the source are clamped to its first row and column.
   FillImage(destination, 0);
   CopyRegion(destination, 0, 0, source, -4, -1, 2, 2, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{1, 2, 0},
-                                       {3, 4, 0},
-                                       {0, 0, 0}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{1, 2, 0}, {3, 4, 0}, {0, 0, 0}}));
   // Wholly right of the destination: the defined clipping still touches the
   // last column.
   FillImage(destination, 0);
   CopyRegion(destination, 7, 1, source, 0, 0, 2, 1, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{0, 0, 0},
-                                       {0, 0, 1},
-                                       {0, 0, 0}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{0, 0, 0}, {0, 0, 1}, {0, 0, 0}}));
 
   IndexedImage empty;
   EXPECT_EQ(CopyRegion(empty, 0, 0, source, 0, 0, 2, 2, kNoTransparent), 0);
@@ -106,53 +92,37 @@ TEST_F(RegionTest, CopyRegionWithinOneImageReadsTheOldPixels) {
 
 TEST_F(RegionTest, StretchRepeatsPixelsAndMirrorsWithNegativeSizes) {
   IndexedImage source, destination;
-  MakeImage(source, {{1, 2},
-                     {3, 4}});
+  MakeImage(source, {{1, 2}, {3, 4}});
   MakeImage(destination, Filled(4, 4, 0));
   EXPECT_EQ(StretchRegion(destination, 0, 0, 4, 4, source, 0, 0, 2, 2, kNoTransparent), 1);
-  EXPECT_EQ(Pixels(destination), (Grid{{1, 1, 2, 2},
-                                       {1, 1, 2, 2},
-                                       {3, 3, 4, 4},
-                                       {3, 3, 4, 4}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{1, 1, 2, 2}, {1, 1, 2, 2}, {3, 3, 4, 4}, {3, 3, 4, 4}}));
   StretchRegion(destination, 4, 0, -4, 4, source, 0, 0, 2, 2, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{2, 2, 1, 1},
-                                       {2, 2, 1, 1},
-                                       {4, 4, 3, 3},
-                                       {4, 4, 3, 3}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{2, 2, 1, 1}, {2, 2, 1, 1}, {4, 4, 3, 3}, {4, 4, 3, 3}}));
   StretchRegion(destination, 0, 4, 4, -4, source, 0, 0, 2, 2, 1);  // 1 is transparent
-  EXPECT_EQ(Pixels(destination), (Grid{{3, 3, 4, 4},
-                                       {3, 3, 4, 4},
-                                       {4, 4, 2, 2},
-                                       {4, 4, 2, 2}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{3, 3, 4, 4}, {3, 3, 4, 4}, {4, 4, 2, 2}, {4, 4, 2, 2}}));
 }
 
 TEST_F(RegionTest, StretchPicksRowsCountedFromTheBottom) {
   // Three rows onto two: rows 0 and 1 counted upward from the bottom, that is
   // source rows 2 and 1. Three columns onto two: columns 0 and 1.
   IndexedImage source, destination;
-  MakeImage(source, {{1, 2, 3},
-                     {4, 5, 6},
-                     {7, 8, 9}});
+  MakeImage(source, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
   MakeImage(destination, Filled(2, 2, 0));
   StretchRegion(destination, 0, 0, 2, 2, source, 0, 0, 3, 3, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{4, 5},
-                                       {7, 8}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{4, 5}, {7, 8}}));
   // Mirrored top–bottom, rows are counted downward from the source's top.
   StretchRegion(destination, 0, 2, 2, -2, source, 0, 0, 3, 3, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{4, 5},
-                                       {1, 2}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{4, 5}, {1, 2}}));
 }
 
 TEST_F(RegionTest, StretchScalesOntoTheClippedDestinationFromTheClampedSource) {
   IndexedImage source, destination;
-  MakeImage(source, {{1, 2},
-                     {3, 4}});
+  MakeImage(source, {{1, 2}, {3, 4}});
   MakeImage(destination, Filled(3, 2, 0));
   // The source rectangle reaches past the source: only its 2 × 2 part counts,
   // spread over the 3 × 2 destination.
   StretchRegion(destination, 0, 0, 3, 2, source, -1, 0, 6, 5, kNoTransparent);
-  EXPECT_EQ(Pixels(destination), (Grid{{1, 1, 2},
-                                       {3, 3, 4}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{1, 1, 2}, {3, 3, 4}}));
   IndexedImage empty;
   EXPECT_EQ(StretchRegion(empty, 0, 0, 2, 2, source, 0, 0, 2, 2, kNoTransparent), 0);
   EXPECT_EQ(StretchRegion(destination, 0, 0, 2, 2, empty, 0, 0, 2, 2, kNoTransparent), 0);
@@ -190,22 +160,14 @@ TEST_F(RegionTest, MirroredFullStretchEqualsTheReversedPicture) {
 
 TEST_F(RegionTest, RotateImageTurnsQuarters) {
   IndexedImage source, turned;
-  MakeImage(source, {{1, 2, 3},
-                     {4, 5, 6},
-                     {7, 8, 9}});
+  MakeImage(source, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
   ASSERT_EQ(CreateImage(3, 3, turned), 1);
   EXPECT_EQ(RotateImage(turned, source, 90), 1);  // counter-clockwise
-  EXPECT_EQ(Pixels(turned), (Grid{{3, 6, 9},
-                                  {2, 5, 8},
-                                  {1, 4, 7}}));
+  EXPECT_EQ(Pixels(turned), (Grid{{3, 6, 9}, {2, 5, 8}, {1, 4, 7}}));
   RotateImage(turned, source, 180);
-  EXPECT_EQ(Pixels(turned), (Grid{{9, 8, 7},
-                                  {6, 5, 4},
-                                  {3, 2, 1}}));
+  EXPECT_EQ(Pixels(turned), (Grid{{9, 8, 7}, {6, 5, 4}, {3, 2, 1}}));
   RotateImage(turned, source, 270);  // clockwise
-  EXPECT_EQ(Pixels(turned), (Grid{{7, 4, 1},
-                                  {8, 5, 2},
-                                  {9, 6, 3}}));
+  EXPECT_EQ(Pixels(turned), (Grid{{7, 4, 1}, {8, 5, 2}, {9, 6, 3}}));
   RotateImage(turned, source, 45);
   EXPECT_EQ(Pixels(turned), Pixels(source));
 }
@@ -233,36 +195,24 @@ TEST_F(RegionTest, FourQuarterTurnsOrAQuarterAndThreeQuartersRestore) {
 
 TEST_F(RegionTest, RotateImageOnUnequalImagesTurnsTheTopLeftSquareOnly) {
   IndexedImage source, destination;
-  MakeImage(source, {{1, 2, 3},
-                     {4, 5, 6}});
+  MakeImage(source, {{1, 2, 3}, {4, 5, 6}});
   MakeImage(destination, Filled(4, 3, 0));
   RotateImage(destination, source, 90);
-  EXPECT_EQ(Pixels(destination), (Grid{{2, 5, 0, 0},
-                                       {1, 4, 0, 0},
-                                       {0, 0, 0, 0}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{2, 5, 0, 0}, {1, 4, 0, 0}, {0, 0, 0, 0}}));
 }
 
 TEST_F(RegionTest, RotateRegionTurnsTheSquareClockwiseIntoTheDestination) {
   IndexedImage source, destination;
-  MakeImage(source, {{0, 0, 0, 0},
-                     {0, 1, 2, 0},
-                     {0, 3, 4, 0},
-                     {0, 0, 7, 8}});
+  MakeImage(source, {{0, 0, 0, 0}, {0, 1, 2, 0}, {0, 3, 4, 0}, {0, 0, 7, 8}});
   MakeImage(destination, Filled(4, 4, 9));
   EXPECT_EQ(RotateRegion(destination, 1, 1, source, 2, 90), 1);
-  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9},
-                                       {9, 3, 1, 9},
-                                       {9, 4, 2, 9},
-                                       {9, 9, 9, 9}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9}, {9, 3, 1, 9}, {9, 4, 2, 9}, {9, 9, 9, 9}}));
   // A square reaching past both images turns only what lies inside them.
   MakeImage(destination, Filled(4, 4, 9));
   RotateRegion(destination, 2, 2, source, 3, 90);
   // Source pixel (2 + u, 2 + v) goes to (2 + 2 − v, 2 + u): only v = 1 lies
   // inside both, and u = 0, 1.
-  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9},
-                                       {9, 9, 9, 9},
-                                       {9, 9, 9, 7},
-                                       {9, 9, 9, 8}}));
+  EXPECT_EQ(Pixels(destination), (Grid{{9, 9, 9, 9}, {9, 9, 9, 9}, {9, 9, 9, 7}, {9, 9, 9, 8}}));
 }
 
 TEST_F(RegionTest, FourClockwiseRegionTurnsRestoreTheSquare) {
@@ -298,8 +248,7 @@ TEST_F(RegionTest, BackgroundColourFollowsTheCornerRuleInOrder) {
   };
   for (const Case& c : cases) {
     IndexedImage image;
-    MakeImage(image, {{c.tl, 0, c.tr},
-                      {c.bl, 0, c.br}});
+    MakeImage(image, {{c.tl, 0, c.tr}, {c.bl, 0, c.br}});
     EXPECT_EQ(BackgroundColour(image), c.expected) << c.tl << c.bl << c.br << c.tr;
   }
   IndexedImage single;

@@ -16,7 +16,7 @@ TEST(SwatchGridTest, GridHas32By8SwatchesOf16Pixels) {
   for (auto [x, y] : {std::pair{512, 0}, {0, 128}, {-1, 5}, {5, -1}}) EXPECT_EQ(SwatchPositionAt(x, y), -1);
 
   SwatchArrangement a = IdentityArrangement();
-  a[33] = -2;   // low 8 bits: 254
+  a[33] = -2;    // low 8 bits: 254
   a[255] = 256;  // low 8 bits: 0
   IndexedImage grid;
   ASSERT_EQ(CreateImage(kSwatchGridWidth, kSwatchGridHeight, grid), 1);
@@ -43,11 +43,9 @@ TEST(SwatchGridTest, DragStepRestoresTheOldPlaceAndPresentsOnlyTheUnion) {
   // Pressed at (3, 4): the first move restores around the press point.
   Point drag{3, 4};
   const Step steps[] = {
-      {40, 30, {32, 22}, {3, 4, 45, 34}},
-      {44, 30, {36, 22}, {32, 22, 20, 16}},
+      {40, 30, {32, 22}, {3, 4, 45, 34}},         {44, 30, {36, 22}, {32, 22, 20, 16}},
       {510, 126, {496, 112}, {36, 22, 476, 106}},  // kept inside the area
-      {-30, -30, {0, 0}, {0, 0, 512, 128}},
-      {600, 300, {496, 112}, {0, 0, 512, 128}},
+      {-30, -30, {0, 0}, {0, 0, 512, 128}},       {600, 300, {496, 112}, {0, 0, 512, 128}},
   };
   for (const Step& s : steps) {
     const Rect presented = MoveSwatchDrag(display, grid, swatch, drag, s.x, s.y);
@@ -70,12 +68,12 @@ TEST(SwatchGridTest, DropExchangesTwoPlacesOnlyOnTheGrid) {
     bool exchanged;
   };
   const Case cases[] = {
-      {0, {1, 1}, 16 + 5, 16 + 5, true},   // onto 33
-      {0, {21, 21}, 21, 21, false},        // released where the drag point is
-      {0, {1, 1}, 512, 20, false},         // right of the grid
-      {0, {1, 1}, 20, 128, false},         // below it
-      {0, {1, 1}, -1, 20, false},          // left of it
-      {5, {1, 1}, 16 * 5 + 3, 2, false},   // onto itself
+      {0, {1, 1}, 16 + 5, 16 + 5, true},  // onto 33
+      {0, {21, 21}, 21, 21, false},       // released where the drag point is
+      {0, {1, 1}, 512, 20, false},        // right of the grid
+      {0, {1, 1}, 20, 128, false},        // below it
+      {0, {1, 1}, -1, 20, false},         // left of it
+      {5, {1, 1}, 16 * 5 + 3, 2, false},  // onto itself
   };
   for (const Case& c : cases) {
     SwatchArrangement a = IdentityArrangement();
@@ -95,12 +93,14 @@ TEST(SwatchGridTest, BackgroundIsAPlainColourOrAGradientAlongTheArrangement) {
   ASSERT_EQ(CreateImage(8, 2, spare), 1);
   FillBackground(picture, spare, 9, 6, true, a);
   EXPECT_EQ(spare.At(0, 0), 6);  // the spare ends holding the picture filled with R
-  EXPECT_EQ(testing::Pixels(picture), (std::vector<std::vector<int>>{{9, 9, 8, 8, 7, 7, 6, 6}, {9, 9, 8, 8, 7, 7, 6, 6}}));
+  EXPECT_EQ(testing::Pixels(picture),
+            (std::vector<std::vector<int>>{{9, 9, 8, 8, 7, 7, 6, 6}, {9, 9, 8, 8, 7, 7, 6, 6}}));
 
   // A spare of another size still gives the gradient over the whole picture.
   ASSERT_EQ(CreateImage(3, 1, spare), 1);
   FillBackground(picture, spare, 9, 6, true, a);
-  EXPECT_EQ(testing::Pixels(picture), (std::vector<std::vector<int>>{{9, 9, 8, 8, 7, 7, 6, 6}, {9, 9, 8, 8, 7, 7, 6, 6}}));
+  EXPECT_EQ(testing::Pixels(picture),
+            (std::vector<std::vector<int>>{{9, 9, 8, 8, 7, 7, 6, 6}, {9, 9, 8, 8, 7, 7, 6, 6}}));
 
   // One colour: no gradient.
   FillBackground(picture, spare, 42, 42, true, a);

@@ -35,16 +35,12 @@ TEST(TextStampTest, BackgroundIsZeroUnlessTheLettersAreZero) {
 
 TEST(TextStampTest, StampSkipsItsBackgroundAndIsCutAtEveryEdge) {
   IndexedImage stamp, picture;
-  MakeImage(stamp, {{4, 0},
-                    {0, 4}});
-  MakeImage(picture, {{1, 2, 3},
-                      {5, 6, 7}});
+  MakeImage(stamp, {{4, 0}, {0, 4}});
+  MakeImage(picture, {{1, 2, 3}, {5, 6, 7}});
   EXPECT_EQ(StampText(picture, {-1, 0}, stamp, 2, 2, 0), (Rect{0, 0, 1, 2}));
-  EXPECT_EQ(Pixels(picture), (Grid{{1, 2, 3},
-                                   {4, 6, 7}}));
+  EXPECT_EQ(Pixels(picture), (Grid{{1, 2, 3}, {4, 6, 7}}));
   EXPECT_EQ(StampText(picture, {2, 1}, stamp, 2, 2, 0), (Rect{2, 1, 1, 1}));
-  EXPECT_EQ(Pixels(picture), (Grid{{1, 2, 3},
-                                   {4, 6, 4}}));
+  EXPECT_EQ(Pixels(picture), (Grid{{1, 2, 3}, {4, 6, 4}}));
   EXPECT_TRUE(StampText(picture, {3, 0}, stamp, 2, 2, 0).Empty());
 }
 

@@ -63,19 +63,26 @@ TEST(ToolSessionTest, FreehandAndSprayDragsEqualTheirPlainMarks) {
     std::vector<Point> points = RandomPoints(random, 12, 37, 29);
     points.front() = {18, 14};
     auto mark = [&](Point a, Point b) {
-      if (tool == kToolFree) StrokePen(model, a.x, a.y, b.x, b.y, colour, pen);
-      else if (tool == kToolEraser) StrokeErase(model, a.x, a.y, b.x, b.y, colour, other, pen);
-      else StampSpray(model, b.x, b.y, colour, pen, modelSpray);
+      if (tool == kToolFree)
+        StrokePen(model, a.x, a.y, b.x, b.y, colour, pen);
+      else if (tool == kToolEraser)
+        StrokeErase(model, a.x, a.y, b.x, b.y, colour, other, pen);
+      else
+        StampSpray(model, b.x, b.y, colour, pen, modelSpray);
     };
     session.Press(c.Target(), ink, points.front(), right);
     Point last = points.front();
-    if (tool == kToolFree) StampPen(model, last.x, last.y, colour, pen);
-    else if (tool == kToolEraser) ErasePen(model, last.x, last.y, colour, other, pen);
-    else StampSpray(model, last.x, last.y, colour, pen, modelSpray);
+    if (tool == kToolFree)
+      StampPen(model, last.x, last.y, colour, pen);
+    else if (tool == kToolEraser)
+      ErasePen(model, last.x, last.y, colour, other, pen);
+    else
+      StampSpray(model, last.x, last.y, colour, pen, modelSpray);
     for (std::size_t k = 1; k < points.size(); ++k) {
       const Point p = points[k];
       const IndexedImage before = Copy(c.picture);
-      const ToolStep step = k + 1 < points.size() ? session.Move(c.Target(), ink, p) : session.Release(c.Target(), ink, p);
+      const ToolStep step =
+          k + 1 < points.size() ? session.Move(c.Target(), ink, p) : session.Release(c.Target(), ink, p);
       if (Inside(model, p)) {
         mark(last, p);
         last = p;
@@ -103,9 +110,11 @@ TEST(ToolSessionTest, ShapesPreviewInTheWorkBufferAndCommitOnlyOverThePicture) {
     const Point anchor{15, 11};
     auto shape = [&](Point to) {
       IndexedImage model = Copy(original);
-      if (tool == kToolLine) StrokePen(model, anchor.x, anchor.y, to.x, to.y, 5, settings.penCode);
-      else FillRect(model, std::min(anchor.x, to.x), std::min(anchor.y, to.y), std::abs(to.x - anchor.x) + 1,
-                    std::abs(to.y - anchor.y) + 1, 5);
+      if (tool == kToolLine)
+        StrokePen(model, anchor.x, anchor.y, to.x, to.y, 5, settings.penCode);
+      else
+        FillRect(model, std::min(anchor.x, to.x), std::min(anchor.y, to.y), std::abs(to.x - anchor.x) + 1,
+                 std::abs(to.y - anchor.y) + 1, 5);
       return model;
     };
     session.Press(c.Target(), ink, anchor, false);

@@ -76,8 +76,7 @@ struct BmpBuilder {
 };
 
 // Rows given in file order, each padded with `pad` to a multiple of 4 bytes.
-inline std::vector<std::uint8_t> PadRows(const std::vector<std::vector<std::uint8_t>>& rows,
-                                         std::uint8_t pad = 0) {
+inline std::vector<std::uint8_t> PadRows(const std::vector<std::vector<std::uint8_t>>& rows, std::uint8_t pad = 0) {
   std::vector<std::uint8_t> out;
   for (const auto& row : rows) {
     out.insert(out.end(), row.begin(), row.end());

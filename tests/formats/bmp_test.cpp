@@ -9,8 +9,8 @@
 #include <regex>
 #include <sstream>
 
-#include "formats/bmp_builder.h"
 #include "base/file_io.h"
+#include "formats/bmp_builder.h"
 #include "formats/reduce.h"
 #include "support/test_support.h"
 
@@ -60,7 +60,6 @@ class CollectSink : public BmpPixelSink {
   std::vector<int> rowOrder, presentCounts;
 };
 
-
 bool Decode(const std::vector<std::uint8_t>& bytes, CollectSink& sink, std::string* why = nullptr) {
   std::string reason;
   const bool ok = DecodeBmp(bytes, sink, reason);
@@ -71,8 +70,8 @@ bool Decode(const std::vector<std::uint8_t>& bytes, CollectSink& sink, std::stri
 std::vector<std::array<std::uint8_t, 3>> SixteenColours() {
   std::vector<std::array<std::uint8_t, 3>> t;
   for (int i = 0; i < 16; ++i)
-    t.push_back({static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 8),
-                 static_cast<std::uint8_t>(i * 3)});
+    t.push_back(
+        {static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 8), static_cast<std::uint8_t>(i * 3)});
   return t;
 }
 
@@ -213,10 +212,7 @@ TEST_F(BmpTest, Rle8RunsAbsoluteRunsDeltaAndEndOfLine) {
   };
   CollectSink sink;
   ASSERT_TRUE(Decode(b.Build(), sink));
-  EXPECT_EQ(sink.IndexGrid(), (Grid{{4, 4, 0, 0, 0, 0},
-                                    {0, 0, 7, 7, 7, 7},
-                                    {0, 0, 0, 0, 0, 0},
-                                    {5, 5, 5, 1, 2, 3}}));
+  EXPECT_EQ(sink.IndexGrid(), (Grid{{4, 4, 0, 0, 0, 0}, {0, 0, 7, 7, 7, 7}, {0, 0, 0, 0, 0, 0}, {5, 5, 5, 1, 2, 3}}));
 }
 
 TEST_F(BmpTest, Rle4AlternatesNibblesAndPadsOddAbsoluteRuns) {
@@ -227,11 +223,10 @@ TEST_F(BmpTest, Rle4AlternatesNibblesAndPadsOddAbsoluteRuns) {
   b.compression = 2;
   b.table = SixteenColours();
   b.pixels = {
-      5, 0x12,           // 1 2 1 2 1
-      0, 3, 0xAB, 0xC0,  // absolute A B C: two bytes, already a word
-      0, 0,
-      0, 5, 0x34, 0x56, 0x70, 0,  // absolute of 5: three bytes, padded to four
-      4, 0xEF,           // E F: clipped after 2
+      5, 0x12,                                   // 1 2 1 2 1
+      0, 3,    0xAB, 0xC0,                       // absolute A B C: two bytes, already a word
+      0, 0,    0,    5,    0x34, 0x56, 0x70, 0,  // absolute of 5: three bytes, padded to four
+      4, 0xEF,                                   // E F: clipped after 2
   };
   CollectSink sink;
   ASSERT_TRUE(Decode(b.Build(), sink));
@@ -268,8 +263,7 @@ TEST_F(BmpTest, TwentyFourBitRowsArePaddedAndComeInFileOrder) {
 }
 
 TEST_F(BmpTest, SixteenBitFieldsWidenByRepeatingBits) {
-  auto decode16 = [](std::uint32_t compression, std::vector<std::uint32_t> masks,
-                     std::vector<std::uint16_t> values) {
+  auto decode16 = [](std::uint32_t compression, std::vector<std::uint32_t> masks, std::vector<std::uint16_t> values) {
     BmpBuilder b;
     b.width = static_cast<int>(values.size());
     b.bitCount = 16;
@@ -321,8 +315,14 @@ TEST_F(BmpTest, ThirtyTwoBitPixels) {
   wide.compression = 3;
   wide.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
   const std::uint32_t v = (1023u << 20) | (512u << 10) | 3u;
-  wide.pixels = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                 static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24), 0, 0, 0, 0};
+  wide.pixels = {static_cast<std::uint8_t>(v),
+                 static_cast<std::uint8_t>(v >> 8),
+                 static_cast<std::uint8_t>(v >> 16),
+                 static_cast<std::uint8_t>(v >> 24),
+                 0,
+                 0,
+                 0,
+                 0};
   CollectSink sw;
   ASSERT_TRUE(Decode(wide.Build(), sw));
   EXPECT_EQ(sw.At(0, 0), (Rgb{255, 128, 0}));
@@ -403,24 +403,59 @@ TEST_F(BmpTest, UndecodableFilesAreRefusedWithAReason) {
       {"not BM", patch(0, 0x00004B50)},
       {"header 66", with([](BmpBuilder& b) { b.headerSize = 66; })},
       {"2 bits", with([](BmpBuilder& b) { b.bitCount = 2; })},
-      {"64 bits", with([](BmpBuilder& b) { b.bitCount = 64; b.table.clear(); })},
-      {"0 bits", with([](BmpBuilder& b) { b.bitCount = 0; b.compression = 4; })},
-      {"embedded JPEG", with([](BmpBuilder& b) { b.bitCount = 24; b.compression = 4; })},
-      {"embedded PNG", with([](BmpBuilder& b) { b.bitCount = 24; b.compression = 5; })},
-      {"alpha bit fields", with([](BmpBuilder& b) { b.bitCount = 32; b.compression = 6; })},
-      {"RLE8 on 4 bits", with([](BmpBuilder& b) { b.bitCount = 4; b.compression = 1; })},
+      {"64 bits", with([](BmpBuilder& b) {
+         b.bitCount = 64;
+         b.table.clear();
+       })},
+      {"0 bits", with([](BmpBuilder& b) {
+         b.bitCount = 0;
+         b.compression = 4;
+       })},
+      {"embedded JPEG", with([](BmpBuilder& b) {
+         b.bitCount = 24;
+         b.compression = 4;
+       })},
+      {"embedded PNG", with([](BmpBuilder& b) {
+         b.bitCount = 24;
+         b.compression = 5;
+       })},
+      {"alpha bit fields", with([](BmpBuilder& b) {
+         b.bitCount = 32;
+         b.compression = 6;
+       })},
+      {"RLE8 on 4 bits", with([](BmpBuilder& b) {
+         b.bitCount = 4;
+         b.compression = 1;
+       })},
       {"bit fields on 8 bits", with([](BmpBuilder& b) { b.compression = 3; })},
-      {"OS/2 Huffman", with([](BmpBuilder& b) { b.headerSize = 64; b.bitCount = 1; b.compression = 3; b.table.resize(2); })},
-      {"OS/2 RLE24", with([](BmpBuilder& b) { b.headerSize = 64; b.bitCount = 24; b.compression = 4; })},
+      {"OS/2 Huffman", with([](BmpBuilder& b) {
+         b.headerSize = 64;
+         b.bitCount = 1;
+         b.compression = 3;
+         b.table.resize(2);
+       })},
+      {"OS/2 RLE24", with([](BmpBuilder& b) {
+         b.headerSize = 64;
+         b.bitCount = 24;
+         b.compression = 4;
+       })},
       {"width 0", with([](BmpBuilder& b) { b.width = 0; })},
       {"negative width", with([](BmpBuilder& b) { b.width = -4; })},
       {"height 0", with([](BmpBuilder& b) { b.height = 0; })},
       {"width 16385", with([](BmpBuilder& b) { b.width = 16385; })},
       {"height -16385", with([](BmpBuilder& b) { b.height = -16385; })},
-      {"3000000 x 2000000", with([](BmpBuilder& b) { b.bitCount = 24; b.width = 3000000; b.height = 2000000; })},
+      {"3000000 x 2000000", with([](BmpBuilder& b) {
+         b.bitCount = 24;
+         b.width = 3000000;
+         b.height = 2000000;
+       })},
       {"most negative height", with([](BmpBuilder& b) { b.height = INT32_MIN; })},
       {"300 colours on 8 bits", with([](BmpBuilder& b) { b.clrUsed = 300; })},
-      {"3 colours on 1 bit", with([](BmpBuilder& b) { b.bitCount = 1; b.clrUsed = 3; b.table.resize(3); })},
+      {"3 colours on 1 bit", with([](BmpBuilder& b) {
+         b.bitCount = 1;
+         b.clrUsed = 3;
+         b.table.resize(3);
+       })},
       {"pixels at the end", with([](BmpBuilder& b) { b.pixels.clear(); })},
       {"pixels past the end", patch(10, 5000)},
       {"pixels inside the header", patch(10, 30)},
@@ -535,11 +570,11 @@ std::vector<CorpusFile> CorpusTable(const std::filesystem::path& dir) {
   }
   // 1-bit files are read (decided after the table was written).
   const std::map<std::string, std::string> oneBit = {
-      {"bmpsuite/g/pal1.bmp", "self"},         {"bmpsuite/g/pal1bg.bmp", "self"},
-      {"bmpsuite/g/pal1wb.bmp", "self"},       {"bmpsuite/q/pal1p1.bmp", "self"},
-      {"bmpsuite/b/badbitssize.bmp", "self"},  {"bmpsuite/b/baddens1.bmp", "self"},
-      {"bmpsuite/b/baddens2.bmp", "self"},     {"bmpsuite/b/badfilesize.bmp", "none"},
-      {"bmpsuite/b/badplanes.bmp", "none"},    {"bmpsuite/b/shortfile.bmp", "none"},
+      {"bmpsuite/g/pal1.bmp", "self"},        {"bmpsuite/g/pal1bg.bmp", "self"},
+      {"bmpsuite/g/pal1wb.bmp", "self"},      {"bmpsuite/q/pal1p1.bmp", "self"},
+      {"bmpsuite/b/badbitssize.bmp", "self"}, {"bmpsuite/b/baddens1.bmp", "self"},
+      {"bmpsuite/b/baddens2.bmp", "self"},    {"bmpsuite/b/badfilesize.bmp", "none"},
+      {"bmpsuite/b/badplanes.bmp", "none"},   {"bmpsuite/b/shortfile.bmp", "none"},
   };
   for (auto& f : files) {
     const auto it = oneBit.find(f.path);
@@ -614,11 +649,10 @@ TEST_F(BmpTest, CorpusFilesDecodeOrFailAsListed) {
         const Rgb& want = ref[static_cast<std::size_t>(y) * w + x];
         for (int c = 0; c < 3; ++c)
           if (std::abs(got[c] - want[c]) > tolerance && ++bad <= 3)
-            ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": " << int(got[c])
-                          << " want " << int(want[c]);
+            ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": " << int(got[c]) << " want "
+                          << int(want[c]);
         // The picture itself: the nearest shared colour of the true colour.
-        if (tolerance == 0 &&
-            image.At(x, y) != NearestColourByScan(SharedPalette.current, want[0], want[1], want[2]) &&
+        if (tolerance == 0 && image.At(x, y) != NearestColourByScan(SharedPalette.current, want[0], want[1], want[2]) &&
             ++bad <= 3)
           ADD_FAILURE() << "index at " << x << "," << y;
       }
@@ -646,8 +680,7 @@ TEST_F(BmpTest, CorpusFileCutOrPatched) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     return b;
   };
-  for (const auto& [label, bytes] :
-       std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
+  for (const auto& [label, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
            {"width 0", patched(18, 0)},
            {"height 0", patched(22, 0)},
            {"negative width", patched(18, static_cast<std::uint32_t>(-192))},

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "formats/bmp.h"
 #include "base/file_io.h"
+#include "formats/bmp.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -29,12 +29,12 @@ TEST(DispatchTest, ExtensionChoosesTheFormatWhenTheBytesSayNothing) {
     const char* name;
     PictureFormat format;
   } cases[] = {
-      {"a.mag", PictureFormat::Mag},    {"a.Mag", PictureFormat::Mag},   {"C:/W/A.MAG", PictureFormat::Mag},
-      {"a.jpg", PictureFormat::Jpeg},   {"a.JPEG", PictureFormat::Jpeg}, {"a.jpe", PictureFormat::Jpeg},
-      {"a.Jfif", PictureFormat::Jpeg},  {"a.ico", PictureFormat::Icon},  {"a.bmp", PictureFormat::Bmp},
-      {"a.png", PictureFormat::Png},    {"a", PictureFormat::Bmp},       {"a.", PictureFormat::Bmp},
-      {"x.mag/a", PictureFormat::Bmp},  {"a.mag.bmp", PictureFormat::Bmp}, {"a.bmp.jpg", PictureFormat::Jpeg},
-      {"写真.JPG", PictureFormat::Jpeg}, {"a.jpgx", PictureFormat::Bmp},  {".ico", PictureFormat::Icon},
+      {"a.mag", PictureFormat::Mag},     {"a.Mag", PictureFormat::Mag},     {"C:/W/A.MAG", PictureFormat::Mag},
+      {"a.jpg", PictureFormat::Jpeg},    {"a.JPEG", PictureFormat::Jpeg},   {"a.jpe", PictureFormat::Jpeg},
+      {"a.Jfif", PictureFormat::Jpeg},   {"a.ico", PictureFormat::Icon},    {"a.bmp", PictureFormat::Bmp},
+      {"a.png", PictureFormat::Png},     {"a", PictureFormat::Bmp},         {"a.", PictureFormat::Bmp},
+      {"x.mag/a", PictureFormat::Bmp},   {"a.mag.bmp", PictureFormat::Bmp}, {"a.bmp.jpg", PictureFormat::Jpeg},
+      {"写真.JPG", PictureFormat::Jpeg}, {"a.jpgx", PictureFormat::Bmp},    {".ico", PictureFormat::Icon},
   };
   const Bytes none;
   const Bytes unknown = {'G', 'I', 'F', '8', '9', 'a', 0, 0};
@@ -62,7 +62,7 @@ TEST(DispatchTest, ClearSignaturesOverrideAMisleadingExtension) {
       // Not clear enough: the extension decides.
       {"a.ico", {0, 0, 1, 0, 0, 0}, PictureFormat::Icon},  // no image in it
       {"a.bmp", {0, 0, 1, 0, 0, 0}, PictureFormat::Bmp},
-      {"a.bmp", {0, 0, 2, 0, 1, 0}, PictureFormat::Bmp},    // a cursor
+      {"a.bmp", {0, 0, 2, 0, 1, 0}, PictureFormat::Bmp},  // a cursor
       {"a.bmp", {'M', 'A', 'K', 'I', '0', '1', 'A', ' '}, PictureFormat::Bmp},
       {"a.mag", {'M', 'A', 'K', 'I', '0', '2', ' '}, PictureFormat::Mag},
       {"a.bmp", {0xFF, 0xD8}, PictureFormat::Bmp},
@@ -70,8 +70,7 @@ TEST(DispatchTest, ClearSignaturesOverrideAMisleadingExtension) {
       {"a.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A}, PictureFormat::Png},  // cut short
       {"a.bmp", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A}, PictureFormat::Bmp},
   };
-  for (const auto& c : cases)
-    EXPECT_STREQ(Name(ChoosePictureFormat(c.name, c.first)), Name(c.format)) << c.name;
+  for (const auto& c : cases) EXPECT_STREQ(Name(ChoosePictureFormat(c.name, c.first)), Name(c.format)) << c.name;
 }
 
 class DispatchFileTest : public testing::PaletteReset {

@@ -24,7 +24,8 @@ using testing::Pixels;
 using Box = FileMessage;
 
 const Box kLoadFailed{"16色以外アイコンの為、処理出来ません。", "ｱｲｺﾝのﾛｰﾄﾞ失敗", MessageKind::Information};
-const Box kSizeViolation{"サイズ違反の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", MessageKind::Information};
+const Box kSizeViolation{"サイズ違反の為、ICONとして保存出来ません。", "アイコンのセーブ失敗",
+                         MessageKind::Information};
 const Box kTooManyColours{"16色以上の為、ICONとして保存出来ません。", "アイコンのセーブ失敗", MessageKind::Information};
 
 std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -68,9 +69,9 @@ TEST_F(IconTest, ThreeColourIconHasTheDefinedLayout) {
   EXPECT_EQ(U32(file, 18), 22u);
   EXPECT_EQ(U32(file, 22), 40u);
   EXPECT_EQ(U32(file, 26), 16u);
-  EXPECT_EQ(U32(file, 30), 32u);                    // XOR bitmap and AND mask
-  EXPECT_EQ(file[36] | file[37] << 8, 4);           // bit count
-  EXPECT_EQ(U32(file, 42), 0u);                     // image size
+  EXPECT_EQ(U32(file, 30), 32u);           // XOR bitmap and AND mask
+  EXPECT_EQ(file[36] | file[37] << 8, 4);  // bit count
+  EXPECT_EQ(U32(file, 42), 0u);            // image size
   for (const auto& [slot, index] : std::vector<std::pair<int, int>>{{0, 7}, {1, 120}, {2, 200}}) {
     const PaletteEntry& e = DefaultPalette[index];
     EXPECT_EQ(std::vector<int>(file.begin() + 62 + 4 * slot, file.begin() + 66 + 4 * slot),
@@ -203,9 +204,9 @@ TEST_F(IconTest, UnreadableIconsFailAndKeepTheImage) {
 TEST_F(IconTest, CorpusIconsGiveTheDocumentedResults) {
   ZUDIZAR_REQUIRE_CORPUS("ico");
   const auto folder = testing::CorpusDir() / "ico";
-  for (const std::string name : {"winfile_ExeView_main", "winfile_AddonSample",
-                                 "imagers_Bad_smile-incorrect-image-length", "im_testorig_16", "im_testorig_32",
-                                 "im_testorig_48", "im_testorig_64"}) {
+  for (const std::string name :
+       {"winfile_ExeView_main", "winfile_AddonSample", "imagers_Bad_smile-incorrect-image-length", "im_testorig_16",
+        "im_testorig_32", "im_testorig_48", "im_testorig_64"}) {
     SCOPED_TRACE(name);
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile((folder / (name + ".ico")).string(), bytes));
@@ -238,8 +239,8 @@ TEST_F(IconTest, CorpusIconsGiveTheDocumentedResults) {
 
   for (const std::string name :
        {"im_testorig_32_8bit", "imagers_bmp-24bpp-mask", "imagers_bmp-32bpp-alpha", "imagers_png-32bpp-alpha",
-        "imagers_oom-ff076e70_png", "imagers_lenient-bpp_png256", "imagers_smile_2entries",
-        "winfile_wfdir_2entries", "imagers_multiple_entries_with_different_bit_depth"}) {
+        "imagers_oom-ff076e70_png", "imagers_lenient-bpp_png256", "imagers_smile_2entries", "winfile_wfdir_2entries",
+        "imagers_multiple_entries_with_different_bit_depth"}) {
     SCOPED_TRACE(name);
     IndexedImage image;
     FileReport boxes;

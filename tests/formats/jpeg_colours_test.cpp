@@ -78,18 +78,19 @@ TEST(JpegColoursTest, SelectionIsBlackThenColoursByDescendingCountInGatheringOrd
     for (int i = 0; i < times; ++i)
       counter.Offer(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b));
   };
-  offer(200, 0, 0, 3);   // A
-  offer(0, 200, 0, 1);   // B
-  offer(0, 0, 200, 3);   // C
-  offer(5, 3, 8, 2);     // near black: counts for entry 0
-  offer(90, 90, 90, 2);  // D
+  offer(200, 0, 0, 3);     // A
+  offer(0, 200, 0, 1);     // B
+  offer(0, 0, 200, 3);     // C
+  offer(5, 3, 8, 2);       // near black: counts for entry 0
+  offer(90, 90, 90, 2);    // D
   offer(95, 85, 98, 300);  // near D: counts for D, which stops at 255
   const auto list = counter.Selection();
   ASSERT_EQ(list.size(), 5u);
   const std::vector<std::tuple<int, int, int, int>> expected = {
       {0, 0, 0, 2}, {90, 90, 90, 255}, {200, 0, 0, 3}, {0, 0, 200, 3}, {0, 200, 0, 1}};
   for (std::size_t i = 0; i < list.size(); ++i)
-    EXPECT_EQ(std::make_tuple(int(list[i].red), int(list[i].green), int(list[i].blue), int(list[i].count)), expected[i]) << i;
+    EXPECT_EQ(std::make_tuple(int(list[i].red), int(list[i].green), int(list[i].blue), int(list[i].count)), expected[i])
+        << i;
 
   // At most 255 colours besides black: the first 255 gathered at equal counts.
   ColourCounter many;

@@ -8,18 +8,18 @@
 #include <random>
 #include <set>
 
+#include "base/trace.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_simd.h"
 #include "formats/jpeg_test_support.h"
 #include "formats/reduce.h"
-#include "base/trace.h"
 #include "support/test_support.h"
 
 namespace zudizar {
 namespace {
 
-using testing::Decoded;
 using testing::DecodeBytes;
+using testing::Decoded;
 using testing::EncodedTestPicture;
 using testing::FindSegment;
 using testing::TraceEntry;
@@ -81,7 +81,7 @@ TEST_F(JpegDecoderTest, EveryPixelIsTheNearestSharedColourOfItsDecodedColour) {
   // match closely and ties and exact matches occur.
   for (int i = 10; i < 246; ++i)
     SetCurrentEntry(i, {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(i * 11),
-                                static_cast<std::uint8_t>(255 - i), 0});
+                        static_cast<std::uint8_t>(255 - i), 0});
   for (const auto& bytes : {EncodedTestPicture(37, 29), EncodedTestPicture(64, 8)}) {
     Decoded d;
     DecodeBytes(bytes, d);
@@ -210,36 +210,49 @@ TEST_F(JpegDecoderTest, FormatErrorsAreLoggedWithTheirNumbersAndTexts) {
   const std::vector<TraceCase> cases = {
       {"progressive frame", [&](auto b) { return Set(b, sof + 1, 0xC2); }, {{9604, "非Baseline DCT(未ｻﾎﾟｰﾄ)"}}},
       {"12-bit samples", [&](auto b) { return Set(b, sof + 4, 12); }, {{9605, "SOFO:標本精度が8ﾋﾞｯﾄ以外"}}},
-      {"too wide", [&](auto b) { return Set(Set(b, sof + 7, 0x0C), sof + 8, 0x08); },
+      {"too wide",
+       [&](auto b) { return Set(Set(b, sof + 7, 0x0C), sof + 8, 0x08); },
        {{9606, "画像横ｻｲｽﾞが大きすぎる(≦3072)"}}},
-      {"too high", [&](auto b) { return Set(Set(b, sof + 5, 0x0C), sof + 6, 0x1C); },
+      {"too high",
+       [&](auto b) { return Set(Set(b, sof + 5, 0x0C), sof + 6, 0x1C); },
        {{9607, "画像縦ｻｲｽﾞが大きすぎる(≦3072)"}}},
       {"two components", [&](auto b) { return Set(b, sof + 9, 2); }, {{9608, "未ｻﾎﾟｰﾄ画像成分数"}}},
       {"horizontal factor 3", [&](auto b) { return Set(b, sof + 11, 0x31); }, {{9610, "SOFO:処理不能水平標本数3"}}},
       {"vertical factor 3", [&](auto b) { return Set(b, sof + 11, 0x13); }, {{9611, "SOFO:処理不能垂直標本数 3"}}},
       {"quantisation table 7", [&](auto b) { return Set(b, sof + 12, 7); }, {{9612, "未定義量子化表番号 07"}}},
       {"undefined table 2", [&](auto b) { return Set(b, sof + 12, 2); }, {{9612, "未定義量子化表番号 02"}}},
-      {"Huffman table byte", [&](auto b) { return Set(b, dht + 4, 0x25); },
+      {"Huffman table byte",
+       [&](auto b) { return Set(b, dht + 4, 0x25); },
        {{9613, "DHT:Huffman表番号異常25"}, {9619, "SOS:未定義DC-Huffman表番号00"}}},
       {"DHT length", [&](auto b) { return Set(b, dht + 3, b[dht + 3] + 1); }, {{9614, "DHT:ﾌﾞﾛｯｸ長異常"}}},
       {"SOS length", [&](auto b) { return Set(b, sos + 3, 0x0E); }, {{9615, "SOS:ﾌﾞﾛｯｸ長異常"}}},
       {"SOS with two components", [&](auto b) { return Set(b, sos + 4, 2); }, {{9617, "SOS:画像成分数異常"}}},
       {"unknown component", [&](auto b) { return Set(b, sos + 5, 10); }, {{9618, "SOS:未定義画像成分番号 0A"}}},
-      {"undefined tables", [&](auto b) { return Set(b, sos + 6, 0x23); },
+      {"undefined tables",
+       [&](auto b) { return Set(b, sos + 6, 0x23); },
        {{9619, "SOS:未定義DC-Huffman表番号02"}, {9620, "SOS:未定義AC-Huffman表番号13"}}},
-      {"more than 10 blocks", [&](auto b) { return Set(b, sof + 11, 0x44); },
+      {"more than 10 blocks",
+       [&](auto b) { return Set(b, sof + 11, 0x44); },
        {{9610, "SOFO:処理不能水平標本数4"}, {9611, "SOFO:処理不能垂直標本数 4"}, {9621, "SOS:ｽｷｬﾝ成分数が10を超える"}}},
-      {"two blocks per MCU", [&](auto b) { return Set(Set(b, sof + 11, 0x11), sof + 14, 0x00); },
+      {"two blocks per MCU",
+       [&](auto b) { return Set(Set(b, sof + 11, 0x11), sof + 14, 0x00); },
        {{9610, "SOFO:処理不能水平標本数0"}, {9611, "SOFO:処理不能垂直標本数 0"}, {9622, "未ｻﾎﾟｰﾄなｽｷｬﾝ成分数"}}},
       {"DQT length", [&](auto b) { return Set(b, dqt + 3, 0x83); }, {{9623, "DQT:ﾌﾞﾛｯｸ長の異常"}}},
       {"five tables", [&](auto b) { return Inserted(b, dqt, fiveTables); }, {{9624, "DQT:量子化表が5以上ある"}}},
-      {"table number 4", [&](auto b) { return Set(b, dqt + 4, 4); },
+      {"table number 4",
+       [&](auto b) { return Set(b, dqt + 4, 4); },
        {{9625, "DQT:量子化表番号が4以上"}, {9612, "未定義量子化表番号 00"}}},
-      {"DRI length", [&](auto b) { return Inserted(b, sos, {0xFF, 0xDD, 0x00, 0x05, 0x00, 0x01}); },
+      {"DRI length",
+       [&](auto b) {
+         return Inserted(b, sos, {0xFF, 0xDD, 0x00, 0x05, 0x00, 0x01});
+       },
        {{9626, "DRI:ﾌﾞﾛｯｸ長異常"}, {9627, "RST処理構造異常"}}},
-      {"TEM", [&](auto b) { return Inserted(b, dqt, {0xFF, 0x01}); }, {{9602, "TEM"}}},
-      {"junk before a marker", [&](auto b) { return Inserted(b, dqt, {0x12}); },
-       {{9600, "書式異常(JPEGﾏｰｶｰ位置）18"}}},
+      {"TEM",
+       [&](auto b) {
+         return Inserted(b, dqt, {0xFF, 0x01});
+       },
+       {{9602, "TEM"}}},
+      {"junk before a marker", [&](auto b) { return Inserted(b, dqt, {0x12}); }, {{9600, "書式異常(JPEGﾏｰｶｰ位置）18"}}},
   };
   for (const TraceCase& c : cases) {
     Decoded d;
@@ -329,9 +342,7 @@ TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) 
         EXPECT_NE(boxes.messages[0].text.find(path), std::string::npos);
         EXPECT_NE(boxes.messages[0].text.find(c.reason), std::string::npos) << boxes.messages[0].text;
         break;
-      case kNoPixels:
-        EXPECT_FALSE(image.HasPixels());
-        break;
+      case kNoPixels: EXPECT_FALSE(image.HasPixels()); break;
     }
   }
 }
@@ -480,7 +491,8 @@ TEST_F(JpegDecoderTest, AnUnreadableFileFailsAndLeavesThePicture) {
 TEST_F(JpegDecoderTest, VectorAndPlainPathsDecodeIdentically) {
   std::vector<std::vector<std::uint8_t>> files = {EncodedTestPicture(45, 33)};
   if (std::filesystem::exists(testing::CorpusDir() / "jpeg"))
-    for (const char* name : {"ljt_testorig.jpg", "ljt_testimgfst100.jpg", "cjpeg_1x1_restart1mcu.jpg", "ljt_testimggray.jpg"})
+    for (const char* name :
+         {"ljt_testorig.jpg", "ljt_testimgfst100.jpg", "cjpeg_1x1_restart1mcu.jpg", "ljt_testimggray.jpg"})
       files.push_back(testing::ReadBytes(testing::CorpusDir() / "jpeg" / name));
   for (const auto& bytes : files) {
     Decoded vector, plain;

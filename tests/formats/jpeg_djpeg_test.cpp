@@ -12,8 +12,8 @@
 // transform's overshoot as it is and clamps only red, green and blue.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sys/wait.h>
+#include <algorithm>
 
 #include <cstdio>
 
@@ -35,15 +35,14 @@ constexpr int kMaxChannelDifference = 24;
 
 // Decodes with djpeg; false when djpeg fails (or warns, unless allowed:
 // one corpus file has junk bytes before its EOI on purpose).
-bool DecodeWithDjpeg(const std::filesystem::path& jpeg, const std::filesystem::path& folder,
-                     RgbImage& out, bool allowWarnings) {
+bool DecodeWithDjpeg(const std::filesystem::path& jpeg, const std::filesystem::path& folder, RgbImage& out,
+                     bool allowWarnings) {
   const auto ppm = folder / (jpeg.stem().string() + ".djpeg.ppm");
   std::string errors;
   const int status = testing::RunCommand(
       "djpeg -nosmooth -dct int -ppm -outfile '" + ppm.string() + "' '" + jpeg.string() + "'", &errors);
   // djpeg exits with 2 after warnings.
-  const bool accepted = status == 0 ? allowWarnings || errors.empty()
-                                    : allowWarnings && WEXITSTATUS(status) == 2;
+  const bool accepted = status == 0 ? allowWarnings || errors.empty() : allowWarnings && WEXITSTATUS(status) == 2;
   return accepted && testing::ParsePpm(testing::ReadBytes(ppm), out);
 }
 
@@ -56,8 +55,8 @@ struct Totals {
 
 // `routed`: through the hand-over the picture load uses, which may give the
 // file to libjpeg-turbo; otherwise through the own decoder alone.
-void CheckAgainstDjpeg(const std::filesystem::path& jpeg, const testing::TempFolder& folder,
-                       Totals& totals, bool allowWarnings = false, bool routed = false) {
+void CheckAgainstDjpeg(const std::filesystem::path& jpeg, const testing::TempFolder& folder, Totals& totals,
+                       bool allowWarnings = false, bool routed = false) {
   SCOPED_TRACE(jpeg.filename().string());
   RgbImage reference;
   ASSERT_TRUE(DecodeWithDjpeg(jpeg, folder.Path(), reference, allowWarnings));
@@ -73,9 +72,8 @@ void CheckAgainstDjpeg(const std::filesystem::path& jpeg, const testing::TempFol
   EXPECT_EQ(image.width, reference.width);
   EXPECT_EQ(image.height, reference.height);
   const Difference d = Compare(image, reference, reference.width, reference.height);
-  std::printf("  %-36s %4dx%-4d max %2d mean %.3f within 3: %.4f%% PSNR %.1f dB\n",
-              jpeg.filename().c_str(), reference.width, reference.height, d.maximum, d.mean,
-              100 * d.within3, d.psnr);
+  std::printf("  %-36s %4dx%-4d max %2d mean %.3f within 3: %.4f%% PSNR %.1f dB\n", jpeg.filename().c_str(),
+              reference.width, reference.height, d.maximum, d.mean, 100 * d.within3, d.psnr);
   EXPECT_GE(d.within3, kMinShareWithin3);
   EXPECT_LE(d.maximum, kMaxChannelDifference);
   EXPECT_LE(d.mean, kMaxMeanDifference);
@@ -86,8 +84,8 @@ void CheckAgainstDjpeg(const std::filesystem::path& jpeg, const testing::TempFol
 }
 
 void PrintTotals(const char* what, const Totals& t) {
-  std::printf("%s: %d files, max channel difference %d, mean of means %.3f, worst mean %.3f\n", what,
-              t.files, t.maximum, t.files ? t.meanSum / t.files : 0.0, t.worstMean);
+  std::printf("%s: %d files, max channel difference %d, mean of means %.3f, worst mean %.3f\n", what, t.files,
+              t.maximum, t.files ? t.meanSum / t.files : 0.0, t.worstMean);
 }
 
 class JpegDjpegTest : public ::testing::Test {
@@ -103,17 +101,37 @@ TEST_F(JpegDjpegTest, BaselineCorpusFilesDecodeCloseToDjpeg) {
   // The decodable baseline files (2x1 and 2x2 luminance, greyscale, restarts,
   // partial MCUs, skipped segments). The too-wide file decodes as well, with
   // its trace record.
-  const char* files[] = {
-      "ljt_testorig.jpg", "ljt_testimgint.jpg", "ljt_testimgcrop.jpg", "ljt_testimgfst100.jpg",
-      "ljt_testimggray.jpg", "ljt_testorig_ijg5a_2x1.jpg", "cjpeg_2x1_restart1row.jpg",
-      "cjpeg_1x1_restart1mcu.jpg", "cjpeg_2x2_restart3mcu.jpg", "cjpeg_2x2_optimize.jpg",
-      "cjpeg_gray_restart2rows.jpg", "cjpeg_2x1_q100.jpg", "cjpeg_3080x16_toowide.jpg",
-      "jd_restarts.jpg", "jd_extraneous-data.jpg", "jd_grayscale_large.jpg", "jd_grayscale_long.jpg",
-      "jd_grayscale_square.jpg", "mozilla_jpg-size-1x1.jpg", "mozilla_jpg-size-2x2.jpg",
-      "mozilla_jpg-size-7x7.jpg", "mozilla_jpg-size-8x8.jpg", "mozilla_jpg-size-9x9.jpg",
-      "mozilla_jpg-size-15x15.jpg", "mozilla_jpg-size-16x16.jpg", "mozilla_jpg-size-17x17.jpg",
-      "mozilla_jpg-size-31x31.jpg", "mozilla_jpg-size-33x33.jpg", "mozilla_jpg-gray.jpg",
-      "mozilla_jpg-srgb-icc.jpg", "cjpeg_3072x3072_maxsize.jpg"};
+  const char* files[] = {"ljt_testorig.jpg",
+                         "ljt_testimgint.jpg",
+                         "ljt_testimgcrop.jpg",
+                         "ljt_testimgfst100.jpg",
+                         "ljt_testimggray.jpg",
+                         "ljt_testorig_ijg5a_2x1.jpg",
+                         "cjpeg_2x1_restart1row.jpg",
+                         "cjpeg_1x1_restart1mcu.jpg",
+                         "cjpeg_2x2_restart3mcu.jpg",
+                         "cjpeg_2x2_optimize.jpg",
+                         "cjpeg_gray_restart2rows.jpg",
+                         "cjpeg_2x1_q100.jpg",
+                         "cjpeg_3080x16_toowide.jpg",
+                         "jd_restarts.jpg",
+                         "jd_extraneous-data.jpg",
+                         "jd_grayscale_large.jpg",
+                         "jd_grayscale_long.jpg",
+                         "jd_grayscale_square.jpg",
+                         "mozilla_jpg-size-1x1.jpg",
+                         "mozilla_jpg-size-2x2.jpg",
+                         "mozilla_jpg-size-7x7.jpg",
+                         "mozilla_jpg-size-8x8.jpg",
+                         "mozilla_jpg-size-9x9.jpg",
+                         "mozilla_jpg-size-15x15.jpg",
+                         "mozilla_jpg-size-16x16.jpg",
+                         "mozilla_jpg-size-17x17.jpg",
+                         "mozilla_jpg-size-31x31.jpg",
+                         "mozilla_jpg-size-33x33.jpg",
+                         "mozilla_jpg-gray.jpg",
+                         "mozilla_jpg-srgb-icc.jpg",
+                         "cjpeg_3072x3072_maxsize.jpg"};
   testing::TempFolder folder;
   Totals totals;
   for (const char* name : files)
@@ -126,15 +144,22 @@ TEST_F(JpegDjpegTest, KindsHandedToTheLibraryDecodeCloseToDjpeg) {
   const auto dir = testing::CorpusDir() / "jpeg";
   // Progressive, arithmetic, 16-bit tables, other samplings, RGB, CMYK and a
   // Motion-JPEG frame without tables; djpeg warns on the damaged ones.
-  const std::pair<const char*, bool> files[] = {
-      {"ljt_testimgp_progressive.jpg", false}, {"ljt_testprog_progressive.jpg", false},
-      {"mozilla_jpg-progressive.jpg", false},  {"cjpeg_progressive_restart.jpg", false},
-      {"jd_non-interleaved-mcu.jpg", true},    {"jd_partial_progressive.jpg", true},
-      {"jd_progressive-missing-ac.jpg", true}, {"ljt_testimgari_arithmetic.jpg", false},
-      {"jd_16bit-qtables.jpg", false},         {"cjpeg_4x1.jpg", false},
-      {"cjpeg_1x2_vertical.jpg", false},       {"jd_grayscale_16x24_sampling2x2.jpg", false},
-      {"jd_blank_800x280.jpg", false},         {"mozilla_jpg-cmyk-1.jpg", false},
-      {"jd_rgb.jpg", false},                   {"jd_mjpeg.jpg", true}};
+  const std::pair<const char*, bool> files[] = {{"ljt_testimgp_progressive.jpg", false},
+                                                {"ljt_testprog_progressive.jpg", false},
+                                                {"mozilla_jpg-progressive.jpg", false},
+                                                {"cjpeg_progressive_restart.jpg", false},
+                                                {"jd_non-interleaved-mcu.jpg", true},
+                                                {"jd_partial_progressive.jpg", true},
+                                                {"jd_progressive-missing-ac.jpg", true},
+                                                {"ljt_testimgari_arithmetic.jpg", false},
+                                                {"jd_16bit-qtables.jpg", false},
+                                                {"cjpeg_4x1.jpg", false},
+                                                {"cjpeg_1x2_vertical.jpg", false},
+                                                {"jd_grayscale_16x24_sampling2x2.jpg", false},
+                                                {"jd_blank_800x280.jpg", false},
+                                                {"mozilla_jpg-cmyk-1.jpg", false},
+                                                {"jd_rgb.jpg", false},
+                                                {"jd_mjpeg.jpg", true}};
   testing::TempFolder folder;
   Totals totals;
   for (const auto& [name, warns] : files) CheckAgainstDjpeg(dir / name, folder, totals, warns, true);
@@ -169,8 +194,8 @@ TEST_F(JpegDjpegTest, CjpegVariantsDecodeCloseToDjpeg) {
   Totals totals;
   for (const auto& [name, options] : variants) {
     const auto out = folder.Path() / (std::string(name) + ".jpg");
-    ASSERT_EQ(testing::RunCommand("cjpeg -baseline " + std::string(options) + " -outfile '" +
-                                  out.string() + "' '" + source.string() + "'"),
+    ASSERT_EQ(testing::RunCommand("cjpeg -baseline " + std::string(options) + " -outfile '" + out.string() + "' '" +
+                                  source.string() + "'"),
               0)
         << name;
     CheckAgainstDjpeg(out, folder, totals);

@@ -21,7 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 class JpegEncoderTest : public testing::PaletteReset {};
 
 Bytes Slice(const Bytes& bytes, std::size_t at, std::size_t count) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + count));
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+               bytes.begin() + static_cast<std::ptrdiff_t>(at + count));
 }
 
 TEST_F(JpegEncoderTest, FileHasTheFixedSegmentsInOrder) {
@@ -40,20 +41,24 @@ TEST_F(JpegEncoderTest, FileHasTheFixedSegmentsInOrder) {
   EXPECT_EQ(Slice(bytes, 20, dqt.size()), dqt);
   // SOF0 with the true size, Y sampled 2 x 1.
   const std::size_t sof = 20 + dqt.size();
-  EXPECT_EQ(Slice(bytes, sof, 19), (Bytes{0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0x90, 0x02, 0x80, 0x03, 0x01,
-                                          0x21, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01}));
+  EXPECT_EQ(Slice(bytes, sof, 19), (Bytes{0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0x90, 0x02, 0x80, 0x03, 0x01, 0x21, 0x00,
+                                          0x02, 0x11, 0x01, 0x03, 0x11, 0x01}));
   // DHT: DC 0, DC 1, AC 0, AC 1.
   std::size_t at = sof + 19;
-  const std::pair<int, const jpeg::HuffmanSpec*> tables[] = {
-      {0x00, &jpeg::kDcLuminanceK3}, {0x01, &jpeg::kDcChrominanceK4}, {0x10, &jpeg::kAcLuminanceK5}, {0x11, &jpeg::kAcChrominanceK6}};
+  const std::pair<int, const jpeg::HuffmanSpec*> tables[] = {{0x00, &jpeg::kDcLuminanceK3},
+                                                             {0x01, &jpeg::kDcChrominanceK4},
+                                                             {0x10, &jpeg::kAcLuminanceK5},
+                                                             {0x11, &jpeg::kAcChrominanceK6}};
   for (const auto& [tableByte, spec] : tables) {
-    Bytes dht = {0xFF, 0xC4, 0x00, static_cast<std::uint8_t>(19 + spec->symbolCount), static_cast<std::uint8_t>(tableByte)};
+    Bytes dht = {0xFF, 0xC4, 0x00, static_cast<std::uint8_t>(19 + spec->symbolCount),
+                 static_cast<std::uint8_t>(tableByte)};
     dht.insert(dht.end(), spec->counts.begin(), spec->counts.end());
     dht.insert(dht.end(), spec->symbols, spec->symbols + spec->symbolCount);
     EXPECT_EQ(Slice(bytes, at, dht.size()), dht) << tableByte;
     at += dht.size();
   }
-  EXPECT_EQ(Slice(bytes, at, 14), (Bytes{0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3F, 0x00}));
+  EXPECT_EQ(Slice(bytes, at, 14),
+            (Bytes{0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3F, 0x00}));
   EXPECT_EQ(Slice(bytes, bytes.size() - 2, 2), (Bytes{0xFF, 0xD9}));
   // 50 MCU rows, counted and then written.
   ASSERT_EQ(progress.calls.size(), 100u);
@@ -101,7 +106,8 @@ TEST_F(JpegEncoderTest, PartialMcusRepeatTheLastColumnAndRow) {
 TEST_F(JpegEncoderTest, QuantisationRoundsHalfAwayFromZero) {
   const auto plain = [](int a, int q) { return a == 0 ? 0 : a > 0 ? (a + q / 2) / q : (a - q / 2) / q; };
   for (int value : {1, 2, 3, 7, 16, 17, 99, 121, 255})
-    for (int a = -18500; a <= 18500; ++a) ASSERT_EQ(jpeg::Quantise(a, value), plain(a, 16 * value)) << a << " / " << value;
+    for (int a = -18500; a <= 18500; ++a)
+      ASSERT_EQ(jpeg::Quantise(a, value), plain(a, 16 * value)) << a << " / " << value;
   std::mt19937 random(8);
   for (int i = 0; i < 200000; ++i) {
     const int value = 1 + random() % 255, a = static_cast<int>(random() % 37001) - 18500;
@@ -113,7 +119,8 @@ TEST_F(JpegEncoderTest, SamplesFollowTheJfifFormulas) {
   PaletteTable palette{};
   std::mt19937 random(4);
   for (auto& e : palette)
-    e = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 0};
+    e = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+         0};
   palette[0] = {0, 0, 0, 0};
   palette[1] = {255, 255, 255, 0};
   const jpeg::SampleTable samples = jpeg::MakeSampleTable(palette);
@@ -196,7 +203,9 @@ TEST_F(JpegEncoderTest, FilesDecodeWithDjpegWithoutWarningsAndStayCloseToThePict
   ASSERT_EQ(testing::RunCommand("cjpeg -quality 50 -sample 2x1 -outfile '" + folder.File("cjpeg.jpg") + "' '" +
                                 folder.File("picture.ppm") + "'"),
             0);
-  ASSERT_EQ(testing::RunCommand("djpeg -ppm -outfile '" + folder.File("cjpeg.ppm") + "' '" + folder.File("cjpeg.jpg") + "'"), 0);
+  ASSERT_EQ(
+      testing::RunCommand("djpeg -ppm -outfile '" + folder.File("cjpeg.ppm") + "' '" + folder.File("cjpeg.jpg") + "'"),
+      0);
   testing::RgbImage reference;
   ASSERT_TRUE(testing::ParsePpm(testing::ReadBytes(folder.File("cjpeg.ppm")), reference));
   const auto cjpeg = testing::Compare(reference, picture, photo.width, photo.height);

@@ -114,15 +114,14 @@ RandomTable MakeRandomTable(std::mt19937& random, bool ac) {
   int total = 0;
   for (int l = 0; l < 16; ++l) {
     int n = 0;
-    if (style == 0) n = random() % 3;                  // sparse
+    if (style == 0) n = random() % 3;                                      // sparse
     if (style == 1) n = l < 8 ? random() % (1 << (l + 1)) : random() % 4;  // roughly full
-    if (style == 2) n = random() % 256;                // overflowing, many symbols
-    if (style == 3) n = l == 15 ? 255 : random() % 2;  // long codes only
+    if (style == 2) n = random() % 256;                                    // overflowing, many symbols
+    if (style == 3) n = l == 15 ? 255 : random() % 2;                      // long codes only
     t.counts[l] = static_cast<std::uint8_t>(n);
     total += n;
   }
-  for (int i = 0; i < total; ++i)
-    t.symbols.push_back(static_cast<std::uint8_t>(ac ? random() % 256 : random() % 17));
+  for (int i = 0; i < total; ++i) t.symbols.push_back(static_cast<std::uint8_t>(ac ? random() % 256 : random() % 17));
   return t;
 }
 

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "core/indexed_image.h"
+#include "core/shared_palette.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/progress.h"
-#include "core/shared_palette.h"
 
 namespace zudizar::testing {
 
@@ -139,8 +139,7 @@ inline bool ParsePpm(const std::vector<std::uint8_t>& bytes, RgbImage& image) {
 }
 
 inline std::vector<std::uint8_t> PpmBytes(const RgbImage& image) {
-  const std::string header =
-      "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+  const std::string header = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
   std::vector<std::uint8_t> bytes(header.begin(), header.end());
   bytes.insert(bytes.end(), image.rgb.begin(), image.rgb.end());
   return bytes;
@@ -196,8 +195,9 @@ inline void MakeTestPicture(IndexedImage& image, int width, int height) {
   ASSERT_EQ(CreateImage(width, height, image), 1);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      image.At(x, y) = static_cast<std::uint8_t>(x < width / 3 ? 10 + (x * 7 + y * 3) % 60
-                                                 : y < height / 2 ? 100 + (x + 2 * y) % 40 : 200 + (x / 4) % 40);
+      image.At(x, y) = static_cast<std::uint8_t>(x < width / 3    ? 10 + (x * 7 + y * 3) % 60
+                                                 : y < height / 2 ? 100 + (x + 2 * y) % 40
+                                                                  : 200 + (x / 4) % 40);
 }
 
 inline std::vector<std::uint8_t> EncodedTestPicture(int width, int height) {

@@ -35,7 +35,8 @@ Block RandomCoefficients(std::mt19937& random) {
   Block b{};
   switch (random() % 3) {
     case 0:
-      for (int i = 0; i < 10; ++i) b[random() % 20] = static_cast<std::int16_t>(static_cast<int>(random() % 4001) - 2000);
+      for (int i = 0; i < 10; ++i)
+        b[random() % 20] = static_cast<std::int16_t>(static_cast<int>(random() % 4001) - 2000);
       break;
     case 1:
       for (auto& v : b) v = static_cast<std::int16_t>(static_cast<int>(random() % 16001) - 8000);
@@ -85,9 +86,7 @@ TEST(JpegTransformTest, InverseDctOfADcOnlyBlockIsItsConstant) {
   }
 }
 
-double Basis(int u, int x) {
-  return (u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * M_PI / 16);
-}
+double Basis(int u, int x) { return (u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * M_PI / 16); }
 
 TEST(JpegTransformTest, InverseDctStaysCloseToTheExactTransform) {
   // Coefficients and samples both carry the factor 16, so the exact result
@@ -141,9 +140,7 @@ Block RandomSamples(std::mt19937& random) {
     case 2:
       for (auto& v : b) v = random() % 2 ? 2047 : -2048;
       break;
-    default:
-      b.fill(static_cast<std::int16_t>(static_cast<int>(random() % 4096) - 2048));
-      break;
+    default: b.fill(static_cast<std::int16_t>(static_cast<int>(random() % 4096) - 2048)); break;
   }
   return b;
 }
@@ -189,8 +186,8 @@ TEST(JpegTransformTest, ForwardDctStaysCloseToTheExactTransformAndInvertsBack) {
     }
   }
   const double n = 3000.0 * 64;
-  std::printf("forward DCT: worst %.2f, mean %.3f; round trip: worst %d, mean %.3f (sixteenths)\n",
-              worstForward, totalForward / n, worstRoundTrip, totalRoundTrip / n);
+  std::printf("forward DCT: worst %.2f, mean %.3f; round trip: worst %d, mean %.3f (sixteenths)\n", worstForward,
+              totalForward / n, worstRoundTrip, totalRoundTrip / n);
   EXPECT_LT(worstForward, 4.5);
   EXPECT_LT(totalForward / n, 1.0);
   EXPECT_LE(worstRoundTrip, 32);

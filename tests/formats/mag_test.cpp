@@ -64,8 +64,8 @@ std::vector<std::uint8_t> BuildMag(const MagParts& m) {
   const std::uint32_t a = 32 + static_cast<std::uint32_t>(m.palette.size());
   const auto bOff = a + static_cast<std::uint32_t>(flagA.size());
   const auto pOff = bOff + static_cast<std::uint32_t>(flagB.size());
-  for (const auto v : {a, bOff, static_cast<std::uint32_t>(flagB.size()), pOff,
-                       static_cast<std::uint32_t>(m.pixelData.size())})
+  for (const auto v :
+       {a, bOff, static_cast<std::uint32_t>(flagB.size()), pOff, static_cast<std::uint32_t>(m.pixelData.size())})
     Put32(b, v);
   for (const auto& part : {m.palette, flagA, flagB, m.pixelData}) b.insert(b.end(), part.begin(), part.end());
   return b;
@@ -137,9 +137,8 @@ TEST_F(MagTest, SixteenColourPictureStartsInsideItsFirstUnit) {
   EXPECT_EQ(image.ImageHeight(), 2);
   EXPECT_EQ(image.originX, 3);
   EXPECT_EQ(image.originY, 5);
-  EXPECT_EQ(Pixels(image), (std::vector<std::vector<int>>{
-                               {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
-                               {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}}));
+  EXPECT_EQ(Pixels(image), (std::vector<std::vector<int>>{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+                                                          {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}}));
   const PaletteEntry& five = DefaultPalette[205];
   EXPECT_EQ(image.colourTable[5], (ColourTableEntry{five.blue, five.green, five.red, 0}));
   // Entries beyond the file's colours come from the shared palette.
@@ -148,8 +147,8 @@ TEST_F(MagTest, SixteenColourPictureStartsInsideItsFirstUnit) {
   ASSERT_TRUE(DecodeMag(file, image));
   EXPECT_EQ(image.At(3, 0), 203);
   EXPECT_EQ(image.At(0, 1), 215);
-  EXPECT_EQ(image.colourTable[3], (ColourTableEntry{DefaultPalette[3].blue, DefaultPalette[3].green,
-                                                    DefaultPalette[3].red, 0}));
+  EXPECT_EQ(image.colourTable[3],
+            (ColourTableEntry{DefaultPalette[3].blue, DefaultPalette[3].green, DefaultPalette[3].red, 0}));
 }
 
 TEST_F(MagTest, CopyVectorsReachBackThroughTheRing) {
@@ -245,8 +244,7 @@ TEST_F(MagTest, WriterPicksTheLayoutByColourCount) {
   ASSERT_TRUE(EncodeMag(image, file));
   EXPECT_EQ(HeaderField(file, 28), 2u);
   EXPECT_EQ(file.size(), 36 + HeaderField(file, 24) + 2);
-  EXPECT_EQ(std::string(file.begin(), file.begin() + 36),
-            std::string("MAKI02  MG") + std::string(25, ' ') + '\x1A');
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 36), std::string("MAKI02  MG") + std::string(25, ' ') + '\x1A');
   EXPECT_EQ(HeaderField(file, 8) & 0xFFFF, 63u);  // x2
   EXPECT_EQ(HeaderField(file, 8) >> 16, 31u);     // y2
 
@@ -382,14 +380,13 @@ TEST_F(MagTest, CorpusFilesDecodeToTheReferencePictures) {
   ZUDIZAR_REQUIRE_CORPUS("mag");
   const auto folder = testing::CorpusDir() / "mag";
   int compared = 0;
-  for (const auto& [file, w, h] : std::vector<std::tuple<std::string, int, int>>{
-           {"pymag_16c_nodither_128x64", 128, 64},
-           {"pymag_16c_72x40", 72, 40},
-           {"pymag_16c_256x160", 256, 160},
-           {"pymag_16c_640x400", 640, 400},
-           {"pymag_256c_100x56", 100, 56},
-           {"pymag_256c_256x160", 256, 160},
-           {"pymag_256c_640x400", 640, 400}}) {
+  for (const auto& [file, w, h] : std::vector<std::tuple<std::string, int, int>>{{"pymag_16c_nodither_128x64", 128, 64},
+                                                                                 {"pymag_16c_72x40", 72, 40},
+                                                                                 {"pymag_16c_256x160", 256, 160},
+                                                                                 {"pymag_16c_640x400", 640, 400},
+                                                                                 {"pymag_256c_100x56", 100, 56},
+                                                                                 {"pymag_256c_256x160", 256, 160},
+                                                                                 {"pymag_256c_640x400", 640, 400}}) {
     SCOPED_TRACE(file);
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(ReadWholeFile((folder / (file + ".mag")).string(), bytes));

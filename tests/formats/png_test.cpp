@@ -10,8 +10,8 @@
 #include <fstream>
 #include <regex>
 
-#include "formats/reduce.h"
 #include "formats/jpeg_test_support.h"
+#include "formats/reduce.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -27,7 +27,8 @@ struct CorpusRow {
 // The README's table: file, size, ..., expected, RGBA SHA-256.
 std::vector<CorpusRow> ReadCorpusTable() {
   std::ifstream in(testing::CorpusDir() / "png" / "README.md");
-  const std::regex row(R"(^\| `([^`]+\.png)` \| \(?(\d+)×(\d+)\)?[^|]*\|[^|]*\|[^|]*\|[^|]*\| ([^|]+) \| `?([0-9a-f]{64}|—)`? \|)");
+  const std::regex row(
+      R"(^\| `([^`]+\.png)` \| \(?(\d+)×(\d+)\)?[^|]*\|[^|]*\|[^|]*\|[^|]*\| ([^|]+) \| `?([0-9a-f]{64}|—)`? \|)");
   const std::regex failing(R"(^\| `([^`]+\.png)` \|.*\| must fail cleanly \|)");
   std::vector<CorpusRow> rows;
   for (std::string line; std::getline(in, line);) {
@@ -55,10 +56,10 @@ std::vector<std::uint8_t> RgbaOf(const PngPicture& p) {
   if (!p.palettised) return p.rgba;
   std::vector<std::uint8_t> out;
   out.reserve(p.indices.size() * 4);
-  for (const std::uint8_t i : p.indices) out.insert(out.end(), {p.table[i].red, p.table[i].green, p.table[i].blue, p.table[i].alpha});
+  for (const std::uint8_t i : p.indices)
+    out.insert(out.end(), {p.table[i].red, p.table[i].green, p.table[i].blue, p.table[i].alpha});
   return out;
 }
-
 
 class PngTest : public testing::PaletteReset {};
 
@@ -103,8 +104,8 @@ TEST_F(PngTest, PixelsAreTheNearestSharedColoursOfTheirColoursOverWhite) {
   ZUDIZAR_REQUIRE_CORPUS("png");
   // Some free entries near the pictures' colours, so that mapping matters.
   for (int i = 10; i < 246; ++i)
-    SetCurrentEntry(i, {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29),
-                        static_cast<std::uint8_t>(i * 7), 0});
+    SetCurrentEntry(
+        i, {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29), static_cast<std::uint8_t>(i * 7), 0});
   for (const char* name : {"basn6a16.png", "tbbn3p08.png", "tm3n3p02.png", "basi0g04.png", "tbwn0g16.png",
                            "imagepng_tango-address-book-new-32.png", "libpng_regression-palette-8.png"}) {
     SCOPED_TRACE(name);
@@ -154,8 +155,9 @@ TEST_F(PngTest, OurFilesRoundTripAndOtherProgramsSeeOurColours) {
 
 TEST_F(PngTest, HeadersBeyondThePictureLimitsAreRefusedBeforeDecoding) {
   // A valid 8-bit grey header claiming 20000 x 20000, and no data at all.
-  const std::vector<std::uint8_t> header = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                            0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 0, 0, 0, 0, 0xC6, 0x1B, 0x19, 0xE5};
+  const std::vector<std::uint8_t> header = {0x89, 'P',  'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0,    0,    0,
+                                            13,   'I',  'H', 'D', 'R',  0,    0,    0x4E, 0x20, 0,    0,
+                                            0x4E, 0x20, 8,   0,   0,    0,    0,    0xC6, 0x1B, 0x19, 0xE5};
   PngPicture picture;
   std::string reason;
   EXPECT_FALSE(DecodePng(header, picture, reason));

@@ -27,8 +27,7 @@ void ExpectMatchesScan(const PaletteTable& table, const std::vector<std::array<i
     const int expected = NearestColourByScan(table, r, g, b);
     const int got = map.Nearest(r, g, b);
     if (got != expected && ++mismatches <= 5)
-      ADD_FAILURE() << "colour " << c[0] << "," << c[1] << "," << c[2] << ": map " << got
-                    << ", scan " << expected;
+      ADD_FAILURE() << "colour " << c[0] << "," << c[1] << "," << c[2] << ": map " << got << ", scan " << expected;
   }
   EXPECT_EQ(mismatches, 0);
 }
@@ -103,8 +102,7 @@ TEST_F(ReduceTest, RebuildForgetsAnswersOfTheOldTable) {
   const auto colours = ProbeColours(random, 20000);
   NearestColourMap map(DefaultPalette);
   for (const auto& c : colours)  // fills blocks for the default table
-    map.Nearest(static_cast<std::uint8_t>(c[0]), static_cast<std::uint8_t>(c[1]),
-                static_cast<std::uint8_t>(c[2]));
+    map.Nearest(static_cast<std::uint8_t>(c[0]), static_cast<std::uint8_t>(c[1]), static_cast<std::uint8_t>(c[2]));
   PaletteTable other = DefaultPalette;
   for (int i = 10; i < 246; ++i) other[i] = Rgb((i * 37) & 255, (i * 91) & 255, (i * 13) & 255);
   map.Rebuild(other);
@@ -157,8 +155,8 @@ TEST_F(ReduceTest, ManyAtOnceEqualsTheScan) {
     int mismatches = 0;
     for (std::size_t i = 0; i < colours.size(); ++i)
       if (out[i] != NearestColourByScan(*table, red[i], green[i], blue[i]) && ++mismatches <= 5)
-        ADD_FAILURE() << "colour " << colours[i][0] << "," << colours[i][1] << "," << colours[i][2]
-                      << ": " << int{out[i]};
+        ADD_FAILURE() << "colour " << colours[i][0] << "," << colours[i][1] << "," << colours[i][2] << ": "
+                      << int{out[i]};
     EXPECT_EQ(mismatches, 0);
   }
 }

@@ -6,11 +6,11 @@
 
 #include <cstring>
 
-#include "formats/bmp.h"
-#include "formats/bmp_builder.h"
 #include "base/file_io.h"
 #include "base/file_system.h"
 #include "base/settings.h"
+#include "formats/bmp.h"
+#include "formats/bmp_builder.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -157,7 +157,8 @@ TEST_F(ConvertTest, AFailedWriteNamesTheSystemsReasonAndOnlyWritableFormatsAreAc
     EXPECT_NE(error.find("supported extensions: .BMP .MAG .JPG .JPEG .ICO .PNG"), std::string::npos) << error;
     EXPECT_FALSE(std::filesystem::exists(folder_.File(name)));
   }
-  for (const char* name : {"o.Bmp", "o.mag", "o.JPEG", "o.jpg"}) EXPECT_EQ(RunConvert(in, folder_.File(name), error), 0) << name;
+  for (const char* name : {"o.Bmp", "o.mag", "o.JPEG", "o.jpg"})
+    EXPECT_EQ(RunConvert(in, folder_.File(name), error), 0) << name;
 }
 
 }  // namespace

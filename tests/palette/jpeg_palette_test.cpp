@@ -67,7 +67,8 @@ TEST_F(JpegPaletteTest, APhotoKeepsItsColours) {
   if (!testing::ToolAvailable("convert")) GTEST_SKIP() << "ImageMagick is not installed";
   const std::string photo = folder_.File("photo.jpg");
   ASSERT_EQ(testing::RunCommand("convert -seed 3 -size 256x256 plasma:fractal -attenuate 0.4 +noise Gaussian "
-                                "-quality 90 '" + photo + "'"),
+                                "-quality 90 '" +
+                                photo + "'"),
             0);
   testing::Decoded decoded;
   testing::DecodeBytes(testing::ReadBytes(photo), decoded);
@@ -84,10 +85,11 @@ TEST_F(JpegPaletteTest, APhotoKeepsItsColours) {
   const auto reduced = testing::ConvertToRgb(photo, "+dither -colors 236");
   ASSERT_TRUE(reduced);
   double squares = 0;
-  for (std::size_t i = 0; i < truth.size(); ++i) squares += (double((*reduced)[i]) - truth[i]) * (double((*reduced)[i]) - truth[i]);
+  for (std::size_t i = 0; i < truth.size(); ++i)
+    squares += (double((*reduced)[i]) - truth[i]) * (double((*reduced)[i]) - truth[i]);
   const double magick = 10 * std::log10(255.0 * 255.0 * truth.size() / squares);
-  std::printf("PSNR opened %.2f dB, unchanged palette %.2f dB, ImageMagick +dither -colors 236 %.2f dB\n", ours,
-              plain, magick);
+  std::printf("PSNR opened %.2f dB, unchanged palette %.2f dB, ImageMagick +dither -colors 236 %.2f dB\n", ours, plain,
+              magick);
   EXPECT_GE(ours, magick - 1);
   EXPECT_GE(ours, plain);
 }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/bmp.h"
-#include "formats/bmp_builder.h"
 #include "base/file_io.h"
 #include "base/settings.h"
+#include "formats/bmp.h"
+#include "formats/bmp_builder.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -13,7 +13,6 @@ namespace {
 
 using testing::BmpBuilder;
 using Colour = std::array<std::uint8_t, 3>;
-
 
 // Distinct colours that are none of the reserved ones (all have red 1..).
 Colour Distinct(int k) {
@@ -195,7 +194,7 @@ TEST_F(PaletteLoadTest, MergePictureColoursAddsOnlyColoursThePaletteLacks) {
 
 TEST_F(PaletteLoadTest, MergeColourListJpegStyleMatchesAllEntries) {
   PictureColourList list;
-  list.colours[0] = {0, 0, 0, 0};  // black, held at 0
+  list.colours[0] = {0, 0, 0, 0};           // black, held at 0
   list.colours[1] = {0x11, 0x11, 0x11, 0};  // held at free entry 10: that entry is kept
   list.colours[2] = {1, 2, 3, 0};
   list.colours[3] = {0xA4, 0xC8, 0xF0, 0};  // no entry-9 alias in this rule
@@ -261,8 +260,8 @@ TEST_F(PaletteLoadTest, SwatchFileNeedsAll256LinesAndSkipsBadNumbers) {
 
   std::string text = Lines(256);
   text.replace(text.find("\r\n250\r\n") + 2, 3, "x5");  // line 5 is not a number
-  text.replace(0, 3, "-7");                              // line 0 negative
-  text += "17\r\nmore\r\n";                              // lines after 256 are ignored
+  text.replace(0, 3, "-7");                             // line 0 negative
+  text += "17\r\nmore\r\n";                             // lines after 256 are ignored
   a.fill(1000);
   ASSERT_TRUE(ParseSwatchArrangement(text, a));
   EXPECT_EQ(a[0], -7);

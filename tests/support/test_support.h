@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <fstream>
-#include <sstream>
+#include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "core/indexed_image.h"
 #include "base/file_io.h"
 #include "base/settings.h"
+#include "core/indexed_image.h"
 #include "core/shared_palette.h"
 
 namespace zudizar::testing {
@@ -59,10 +59,10 @@ inline std::filesystem::path CorpusDir() {
 }
 
 // Skips the current test when the corpus folder is absent.
-#define ZUDIZAR_REQUIRE_CORPUS(sub)                                                   \
-  do {                                                                                \
-    if (!std::filesystem::exists(::zudizar::testing::CorpusDir() / (sub)))            \
-      GTEST_SKIP() << "corpus folder " << (sub) << " is absent";                      \
+#define ZUDIZAR_REQUIRE_CORPUS(sub)                                        \
+  do {                                                                     \
+    if (!std::filesystem::exists(::zudizar::testing::CorpusDir() / (sub))) \
+      GTEST_SKIP() << "corpus folder " << (sub) << " is absent";           \
   } while (0)
 
 // Builds an image from rows of pixel values, top row first.

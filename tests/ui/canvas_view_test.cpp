@@ -52,8 +52,8 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyFrameAndOffset) 
         FillClipped(view.View(), r, static_cast<std::uint8_t>(random() % 256));
         view.Compose(r);
       }
-      const IndexedImage expected = ComposedFromScratch(view.View(), view.Frame(), view.HalfLeft(), view.HalfUp(),
-                                                        shortfall, view.Outline());
+      const IndexedImage expected =
+          ComposedFromScratch(view.View(), view.Frame(), view.HalfLeft(), view.HalfUp(), shortfall, view.Outline());
       ASSERT_EQ(view.Screen().pixels, expected.pixels) << "round " << round << " shortfall " << shortfall;
     }
     // What is painted is the screen buffer, pixel for pixel.

@@ -24,9 +24,7 @@ class ColourWindowTest : public AppTest {
   TPALETTEF& colour() { return app->colour(); }
   TForm1& main() { return app->main(); }
   QString Labels() { return colour().Label1->text() + QLatin1Char(' ') + colour().Label2->text(); }
-  int ShownAt(int position) {
-    return colour().PaletteDisplayImage.At(position % 32 * 16 + 8, position / 32 * 16 + 8);
-  }
+  int ShownAt(int position) { return colour().PaletteDisplayImage.At(position % 32 * 16 + 8, position / 32 * 16 + 8); }
 };
 
 TEST_F(ColourWindowTest, PicksWithEitherButtonAndWritesTheRingSlot) {
@@ -112,11 +110,16 @@ TEST_F(ColourWindowTest, DraggingExchangesSwatchesAndSavingWritesTheArrangement)
 TEST_F(ColourWindowTest, BadSwatchFileLinesKeepTheirDefaultsAndColoursStayInThePalette) {
   std::string text;
   for (int p = 0; p < 256; ++p) {
-    if (p == 1) text += "-1\r\n";
-    else if (p == 2) text += "300\r\n";
-    else if (p == 3) text += "4294967296\r\n";
-    else if (p == 4) text += std::string("\x01\xff\x00z", 4) + "\n";
-    else text += std::to_string(255 - p) + "\r\n";
+    if (p == 1)
+      text += "-1\r\n";
+    else if (p == 2)
+      text += "300\r\n";
+    else if (p == 3)
+      text += "4294967296\r\n";
+    else if (p == 4)
+      text += std::string("\x01\xff\x00z", 4) + "\n";
+    else
+      text += std::to_string(255 - p) + "\r\n";
   }
   WriteText(folder.File("IDXPALET.TXT"), text);
   StartApp();

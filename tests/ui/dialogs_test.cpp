@@ -5,10 +5,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "ui/main/position_dialog.h"
-#include "ui/main/size_dialog.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/paint_box.h"
+#include "ui/main/position_dialog.h"
+#include "ui/main/size_dialog.h"
 #include "ui_support.h"
 
 namespace zudizar {
@@ -120,7 +120,6 @@ TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
   EXPECT_EQ(static_cast<int>(app->session().Background()), 1);
   EXPECT_TRUE(app->colour().isVisible());
 }
-
 
 }  // namespace
 }  // namespace zudizar

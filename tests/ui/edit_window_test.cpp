@@ -25,7 +25,9 @@ class EditWindowTest : public testing::AppTest {
   // The picture, for a test to set up a few pixels.
   IndexedImage& Picture() { return WindowProbe::Doc(Edit()).Picture(); }
   template <typename Widget = QToolButton>
-  Widget* Find(const char* name) { return Edit().findChild<Widget*>(QString::fromLatin1(name)); }
+  Widget* Find(const char* name) {
+    return Edit().findChild<Widget*>(QString::fromLatin1(name));
+  }
 
   // A new picture of the size the dialog is given; no background colour.
   void NewPicture(int w, int h) {
@@ -52,7 +54,8 @@ class EditWindowTest : public testing::AppTest {
 
 TEST_F(EditWindowTest, MenuMarksFollowToolsAndPens) {
   // Start marks; a pen item checks itself only.
-  for (const char* name : {"MN_EDITFREE", "MN_PENA8", "MN_KOTEICANCEL", "MN_VIEW1"}) EXPECT_TRUE(EditItem(name)->isChecked()) << name;
+  for (const char* name : {"MN_EDITFREE", "MN_PENA8", "MN_KOTEICANCEL", "MN_VIEW1"})
+    EXPECT_TRUE(EditItem(name)->isChecked()) << name;
   EditItem("MN_PENB4")->trigger();
   EXPECT_EQ(app->session().tools.penCode, 18);
   int checkedPens = 0;
@@ -142,8 +145,8 @@ TEST_F(EditWindowTest, DrawingThroughTheMouseAtEachMagnification) {
     void (TTAVOEDTF::*view)();
     int zoom;
   };
-  for (const Case& k : {Case{&TTAVOEDTF::MN_VIEW1Click, 1}, Case{&TTAVOEDTF::MN_VIEW4Click, 4},
-                        Case{&TTAVOEDTF::MN_VIEW8Click, 8}}) {
+  for (const Case& k :
+       {Case{&TTAVOEDTF::MN_VIEW1Click, 1}, Case{&TTAVOEDTF::MN_VIEW4Click, 4}, Case{&TTAVOEDTF::MN_VIEW8Click, 8}}) {
     FillImage(Picture(), 255);
     (Edit().*k.view)();
     if (k.zoom > 1 && !EditItem("MN_VIEWGRID")->isChecked()) Edit().MN_VIEWGRIDClick();

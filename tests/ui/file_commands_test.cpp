@@ -3,8 +3,8 @@
 #include <QFileInfo>
 #include <filesystem>
 
-#include "formats/dispatch.h"
 #include "base/file_io.h"
+#include "formats/dispatch.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"

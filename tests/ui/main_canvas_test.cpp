@@ -240,7 +240,7 @@ TEST_F(MainCanvasTest, PastePreviewSurvivesExposesAndNeverReachesThePicture) {
   // An expose presents the preview as it is.
   const QImage shot = main().PaintBox1()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(70, 66), QColor(255, 0, 0));
-  EXPECT_EQ(main().DisplayImage().At(64, 66), 248);  // the outline's left edge
+  EXPECT_EQ(main().DisplayImage().At(64, 66), 248);                               // the outline's left edge
   EXPECT_EQ(main().DisplayImage().At(33, 33), main().PictureImage().At(33, 33));  // the old place restored
   EXPECT_TRUE(SamePixels(main().PictureImage(), before));
   // Switching modes, confirming and edit mode leave the picture alone; only the stroke changes it.
@@ -419,13 +419,18 @@ TEST_F(MainCanvasTest, ShuffledJigsawIsSolvedByReplayingTheInverseMoves) {
   // The same generator tells the steps; undo them from the last.
   const JigsawGrid grid = JigsawGrid::Over(64, 640, 400);
   const JigsawRandom random = SeededJigsawRandom(7);
-  struct Step { int d, e, v; };
+  struct Step {
+    int d, e, v;
+  };
   std::vector<Step> steps;
   for (int k = 0; k < grid.Cells(); ++k) {
     const int d = random(grid.Cells()), e = random(4), v = random(4);
     steps.push_back({d, e, v});
   }
-  auto centre = [&](int k) { const Rect r = grid.Cell(k); return Point{r.x + 32, r.y + 32}; };
+  auto centre = [&](int k) {
+    const Rect r = grid.Cell(k);
+    return Point{r.x + 32, r.y + 32};
+  };
   int moves = 0;
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the solved box
   for (int k = grid.Cells() - 1; k >= 0 && main().Mode() == 23; --k) {

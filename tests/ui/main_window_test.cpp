@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QMenu>
-#include <QMenuBar>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 
-#include "core/pixel_ops.h"
-#include "core/region.h"
 #include "base/settings.h"
 #include "base/trace.h"
+#include "core/pixel_ops.h"
+#include "core/region.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
@@ -99,18 +99,16 @@ TEST_F(MainWindowTest, MenuKeepsItsSeparatorsMarksAndOrder) {
   // The top-level menus in order, with the confirm item among them.
   QStringList top;
   for (QAction* action : app->main().menuBar()->actions()) top << action->text();
-  EXPECT_EQ(top, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("固定枠設定(&T)"),
-                              QStringLiteral("表示(&V)"), QStringLiteral("確定(&R)"),
-                              QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+  EXPECT_EQ(top, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("固定枠設定(&T)"), QStringLiteral("表示(&V)"),
+                              QStringLiteral("確定(&R)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
   // The file menu keeps the defined order of its items and separators.
   QStringList order;
-  for (QAction* action : app->main().menuBar()->actions().front()->menu()->actions())
-    order << action->objectName();
-  EXPECT_EQ(order, (QStringList{"MN_NEW", "MN_OPEN", "MN_FILEREOPEN", "MN_SAVE", "MN_NEWSAVE",
-                                "MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE", "MN_EDITCOPY",
-                                "MN_EDITCOPYR", "MN_SUBCOPY", "MN_MAINTOCOPY", "MN_MAINTOCOPYR",
-                                "MN_DUMMY1", "MN_MAINCOPY", "MN_MAINMOVE", "MN_MAINCHANGE", "MN_MAINJIGS",
-                                "MN_DUMMY3", "MN_HensyuMode", "DUMMYXX", "MN_END"}));
+  for (QAction* action : app->main().menuBar()->actions().front()->menu()->actions()) order << action->objectName();
+  EXPECT_EQ(order, (QStringList{"MN_NEW",        "MN_OPEN",        "MN_FILEREOPEN",  "MN_SAVE",     "MN_NEWSAVE",
+                                "MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE",  "MN_EDITCOPY", "MN_EDITCOPYR",
+                                "MN_SUBCOPY",    "MN_MAINTOCOPY",  "MN_MAINTOCOPYR", "MN_DUMMY1",   "MN_MAINCOPY",
+                                "MN_MAINMOVE",   "MN_MAINCHANGE",  "MN_MAINJIGS",    "MN_DUMMY3",   "MN_HensyuMode",
+                                "DUMMYXX",       "MN_END"}));
 }
 
 TEST_F(MainWindowTest, ClosingWritesKeysAndRestartRestoresGeometry) {
@@ -260,9 +258,10 @@ TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries)
   main.ApplyPalette();
   EXPECT_EQ(SharedPalette.current, SharedPalette.pending);
   // Whatever a user can see or save follows the free entries and keeps the reserved ones.
-  const IndexedImage* shown[] = {&main.PictureImage(),         &main.ViewImage(),          &main.DisplayImage(),
-                                 &app->sub().SubPictureImage(), &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
-                                 &app->edit().EditImage(),        &app->colour().SwatchGridImage};
+  const IndexedImage* shown[] = {&main.PictureImage(),       &main.ViewImage(),
+                                 &main.DisplayImage(),       &app->sub().SubPictureImage(),
+                                 &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
+                                 &app->edit().EditImage(),   &app->colour().SwatchGridImage};
   for (const IndexedImage* image : shown) {
     for (int i = 0; i < 256; ++i) {
       const bool free = i >= 10 && i <= 245;

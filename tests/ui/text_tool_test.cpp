@@ -83,7 +83,8 @@ TEST_F(TextToolTest, StampsOnTheMainCanvasInEditMode) {
   int letters = 0, outside = 0;
   for (int y = 0; y < 400; ++y)
     for (int x = 0; x < 640; ++x)
-      if (WindowProbe::Doc(main).Picture().At(x, y) == right) (x >= 300 && x < 316 && y >= 150 && y < 166 ? letters : outside)++;
+      if (WindowProbe::Doc(main).Picture().At(x, y) == right)
+        (x >= 300 && x < 316 && y >= 150 && y < 166 ? letters : outside)++;
   EXPECT_GT(letters, 0);
   EXPECT_EQ(outside, 0);
   EXPECT_TRUE(main.Modified());

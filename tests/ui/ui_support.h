@@ -12,9 +12,9 @@
 
 #include "base/settings.h"
 #include "support/test_support.h"
-#include "ui/app/app.h"
 #include "support/ui/scripted_dialogs.h"
 #include "support/ui/window_probe.h"
+#include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
@@ -51,10 +51,7 @@ inline void WriteText(const std::string& path, const std::string& text) {
 // A fresh App per test; every box nobody scripted fails the test.
 class AppTest : public ::testing::Test {
  protected:
-  AppTest()
-      : dialogs([](const QString& what) { ADD_FAILURE() << what.toStdString(); }) {
-    EnsureQtApplication();
-  }
+  AppTest() : dialogs([](const QString& what) { ADD_FAILURE() << what.toStdString(); }) { EnsureQtApplication(); }
 
   void StartApp() {
     app = std::make_unique<App>(dialogs, QString::fromStdString(folder.File("zudizar")));

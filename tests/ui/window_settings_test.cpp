@@ -45,9 +45,11 @@ class SavingAndSettingsTest : public testing::AppTest {};
 
 TEST_F(SavingAndSettingsTest, WindowsSavedOffTheScreenStartWhereTheyWereDesigned) {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  WriteText(SettingsFile(), "[zudizar]\nCutLeft=-90000\nCutTop=-90000\nCutWidth=500\nCutHeight=350\n"
-                            "SUBLeft=" + std::to_string(screen.x()) + "\nSUBTop=" + std::to_string(screen.y()) +
-                                "\nSUBWidth=99999\nSUBHeight=99999\nEDTLeft=2147483647\nEDTTop=5\n");
+  WriteText(SettingsFile(),
+            "[zudizar]\nCutLeft=-90000\nCutTop=-90000\nCutWidth=500\nCutHeight=350\n"
+            "SUBLeft=" +
+                std::to_string(screen.x()) + "\nSUBTop=" + std::to_string(screen.y()) +
+                "\nSUBWidth=99999\nSUBHeight=99999\nEDTLeft=2147483647\nEDTTop=5\n");
   StartApp();
   EXPECT_EQ(app->main().pos(), QPoint(240, 2));
   EXPECT_EQ(app->main().size(), QSize(435, 300));

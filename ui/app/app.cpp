@@ -31,8 +31,10 @@ class VisibilityWatch : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
       const bool shown = event->type() == QEvent::Show;
-      if (watched == edit_) main_.CanvasWindowShown(true, shown);
-      else if (watched == sub_) main_.CanvasWindowShown(false, shown);
+      if (watched == edit_)
+        main_.CanvasWindowShown(true, shown);
+      else if (watched == sub_)
+        main_.CanvasWindowShown(false, shown);
     }
     return false;
   }
@@ -132,8 +134,10 @@ bool App::AskPastePosition(int& x, int& y) {
 void App::ShowColourWindow() { colour_->ShowWindow(); }
 
 void App::StepColours(bool forward) {
-  if (forward) colour_->StepColoursForward();
-  else colour_->StepColoursBack();
+  if (forward)
+    colour_->StepColoursForward();
+  else
+    colour_->StepColoursBack();
 }
 
 void App::FillBackground(bool horizontal) {

@@ -64,8 +64,8 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   PaintBox1->onPaint = [this](QPainter& p, const QRect& r) {
     const ReentryGuard guard(gridPainting_);
     if (!guard.Entered() || !alive_ || !PaletteDisplayImage.HasPixels()) return;
-    DrawImageRegion(PaletteDisplayImage, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(),
-                    PaintBox1->AreaWidth(), PaintBox1->AreaHeight());
+    DrawImageRegion(PaletteDisplayImage, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(), PaintBox1->AreaWidth(),
+                    PaintBox1->AreaHeight());
   };
   PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
     const ReentryGuard guard(leftPainting_);
@@ -132,9 +132,7 @@ void TPALETTEF::FormCreate() {
   RebuildGrid();
 }
 
-bool TPALETTEF::InBackgroundMode() const {
-  return app_.session().Background() != BackgroundTarget::None;
-}
+bool TPALETTEF::InBackgroundMode() const { return app_.session().Background() != BackgroundTarget::None; }
 
 void TPALETTEF::FormShow() {
   const bool background = InBackgroundMode();
@@ -216,8 +214,8 @@ void TPALETTEF::PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& imag
   if (!alive_) return;
   // While blanked for a palette change every area shows the blank display.
   if (blanked_) {
-    DrawImageRegion(PaletteDisplayImage, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(),
-                    box.AreaWidth(), box.AreaHeight());
+    DrawImageRegion(PaletteDisplayImage, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(), box.AreaWidth(),
+                    box.AreaHeight());
     return;
   }
   // The swatch follows the main window's colour byte, which other windows
@@ -266,8 +264,10 @@ void TPALETTEF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
     }
   }
   FillImage(DragSwatchImage, k);
-  if (blanked_) ShowGrid();
-  else CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
+  if (blanked_)
+    ShowGrid();
+  else
+    CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
   DragSource = p;
   DragPoint = {x, y};
   Dragging = true;
@@ -284,8 +284,10 @@ void TPALETTEF::PaintBox1MouseMove(int x, int y) {
 void TPALETTEF::PaintBox1MouseUp(Qt::MouseButton, int x, int y) {
   if (!Dragging) return;
   Dragging = false;
-  if (DropSwatch(Arrangement, DragSource, DragPoint, x, y)) RebuildGrid();
-  else ShowGrid();
+  if (DropSwatch(Arrangement, DragSource, DragPoint, x, y))
+    RebuildGrid();
+  else
+    ShowGrid();
 }
 
 void TPALETTEF::PaintBox1DblClick() {
@@ -355,8 +357,8 @@ void TPALETTEF::OK_BTNClick() {
   const std::uint8_t left = session.LeftColour();
   const std::uint8_t right = session.RightColour();
   const BackgroundTarget target = session.Background();
-  TraceRecord(7000, std::to_string(left) + " " + std::to_string(right) + " " +
-                        std::to_string(static_cast<int>(target)));
+  TraceRecord(7000,
+              std::to_string(left) + " " + std::to_string(right) + " " + std::to_string(static_cast<int>(target)));
   // The sub canvas takes one colour; the others may take a slow gradient.
   const bool gradient = target == BackgroundTarget::Main || target == BackgroundTarget::Edit;
   if (gradient && left != right) {
@@ -374,9 +376,9 @@ void TPALETTEF::OK_BTNClick() {
 
 void TPALETTEF::EditPaletteColour(int index) {
   if (index < kFirstFreeEntry || index > kLastFreeEntry) {
-    app_.dialogs().MessageBox(this,
-                              QStringLiteral("%1番は予約色のため変更できません。変更できるのは10～245番です。").arg(index),
-                              kColourEditCaption, BoxButtons::Ok, BoxIcon::Information);
+    app_.dialogs().MessageBox(
+        this, QStringLiteral("%1番は予約色のため変更できません。変更できるのは10～245番です。").arg(index),
+        kColourEditCaption, BoxButtons::Ok, BoxIcon::Information);
     return;
   }
   const PaletteEntry was = SharedPalette.current[static_cast<std::size_t>(index)];

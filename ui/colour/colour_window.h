@@ -27,9 +27,9 @@ class TPALETTEF : public QWidget {
  public:
   explicit TPALETTEF(App& app);
 
-  IndexedImage SwatchGridImage;      // the 32 x 8 swatches in arrangement order
-  IndexedImage PaletteDisplayImage;  // the screen buffer: the grid plus the dragged swatch
-  IndexedImage DragSwatchImage;      // the swatch being dragged, one colour
+  IndexedImage SwatchGridImage;                    // the 32 x 8 swatches in arrangement order
+  IndexedImage PaletteDisplayImage;                // the screen buffer: the grid plus the dragged swatch
+  IndexedImage DragSwatchImage;                    // the swatch being dragged, one colour
   IndexedImage LeftColourImage, RightColourImage;  // the two drawing colours
   SwatchArrangement Arrangement = IdentityArrangement();
   // This window's copies of the session's drawing colours.

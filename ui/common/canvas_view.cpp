@@ -92,8 +92,8 @@ void CanvasView::ComposeFrom(const IndexedImage& source, Rect r) {
   if (area.Empty()) return;
   CopyClipped(screen_, {area.x, area.y}, source, area);
   if (frame_ != 0)
-    DrawFrameGridRect(screen_, HalfOffset(halfLeft_), HalfOffset(halfUp_), frame_, kOutlineColour,
-                      view_.ImageWidth(), view_.ImageHeight(), area);
+    DrawFrameGridRect(screen_, HalfOffset(halfLeft_), HalfOffset(halfUp_), frame_, kOutlineColour, view_.ImageWidth(),
+                      view_.ImageHeight(), area);
   // Drawn whole, the outline costs its perimeter and stays intact across the rectangle.
   if (!outline_.Empty() && !outline_.Intersect(area).Empty())
     DrawRectOutline(screen_, outline_.x, outline_.y, outline_.Right() - 1, outline_.Bottom() - 1, kOutlineColour);

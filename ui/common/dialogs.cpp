@@ -8,8 +8,8 @@
 
 namespace zudizar {
 
-BoxAnswer QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption,
-                                BoxButtons buttons, BoxIcon icon) {
+BoxAnswer QtDialogs::MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
+                                BoxIcon icon) {
   QMessageBox box(parent);
   box.setText(text);
   box.setWindowTitle(caption);

@@ -20,8 +20,8 @@ enum class BoxAnswer { Ok, Cancel, Yes, No };
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  virtual BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
-                               BoxButtons buttons, BoxIcon icon) = 0;
+  virtual BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
+                               BoxIcon icon) = 0;
   // A chosen path, or nothing when the user cancelled.
   virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) = 0;
   virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) = 0;
@@ -34,8 +34,8 @@ class Dialogs {
 
 class QtDialogs : public Dialogs {
  public:
-  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
-                       BoxButtons buttons, BoxIcon icon) override;
+  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
+                       BoxIcon icon) override;
   std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
   bool ChooseFont(QWidget* parent, QFont& font) override;

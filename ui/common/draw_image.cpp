@@ -14,8 +14,7 @@ QImage ToQImage(const IndexedImage& image, int sx, int sy, int w, int h) {
     table[i] = qRgb(e.red, e.green, e.blue);
   }
   out.setColorTable(table);
-  for (int y = 0; y < h; ++y)
-    std::memcpy(out.scanLine(y), image.Row(sy + y) + sx, static_cast<std::size_t>(w));
+  for (int y = 0; y < h; ++y) std::memcpy(out.scanLine(y), image.Row(sy + y) + sx, static_cast<std::size_t>(w));
   return out;
 }
 
@@ -42,8 +41,8 @@ void DrawImage(const IndexedImage& image, QPainter& context, int areaWidth, int 
   Blit(image, context, 0, top, 0, 0, w, h);
 }
 
-void DrawImageRegion(const IndexedImage& image, QPainter& context, int dx, int dy, int sx, int sy,
-                     int w, int h, int areaWidth, int areaHeight) {
+void DrawImageRegion(const IndexedImage& image, QPainter& context, int dx, int dy, int sx, int sy, int w, int h,
+                     int areaWidth, int areaHeight) {
   if (!image.HasPixels()) return;
   w = std::max(w, 0);
   h = std::max(h, 0);

@@ -19,7 +19,7 @@ QImage ToQImage(const IndexedImage& image, int sx, int sy, int w, int h);
 void DrawImage(const IndexedImage& image, QPainter& context, int areaWidth, int areaHeight);
 
 // Draws the image rectangle (sx, sy, w, h) at (dx, dy), cut to the area.
-void DrawImageRegion(const IndexedImage& image, QPainter& context, int dx, int dy, int sx, int sy,
-                     int w, int h, int areaWidth, int areaHeight);
+void DrawImageRegion(const IndexedImage& image, QPainter& context, int dx, int dy, int sx, int sy, int w, int h,
+                     int areaWidth, int areaHeight);
 
 }  // namespace zudizar

@@ -14,8 +14,7 @@ namespace zudizar {
 
 // An item owned by `owner`, with its object name, caption and shortcut; the
 // shortcut acts while the owner's window is active.
-QAction* AddMenuItem(QWidget* owner, QMenu* menu, const char* name, const QString& caption,
-                     const char* key = nullptr);
+QAction* AddMenuItem(QWidget* owner, QMenu* menu, const char* name, const QString& caption, const char* key = nullptr);
 void AddMenuSeparator(QWidget* owner, QMenu* menu, const char* name);
 // Qt toggles a checkable item's mark before the handler runs; this undoes it,
 // so the handlers decide the marks, whether called from the menu or directly.

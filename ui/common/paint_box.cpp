@@ -27,8 +27,10 @@ void PaintBox::mousePressEvent(QMouseEvent* event) {
 void PaintBox::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   Qt::MouseButton button = Qt::NoButton;
-  if (event->buttons() & Qt::LeftButton) button = Qt::LeftButton;
-  else if (event->buttons() & Qt::RightButton) button = Qt::RightButton;
+  if (event->buttons() & Qt::LeftButton)
+    button = Qt::LeftButton;
+  else if (event->buttons() & Qt::RightButton)
+    button = Qt::RightButton;
   if (onMouseMove) onMouseMove(button, p.x(), p.y());
 }
 
@@ -40,8 +42,10 @@ void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
 void PaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
   // Only the left button double-clicks; a quick second right click is a press
   // like any other (turning a cell twice, drawing with the right colour).
-  if (onDoubleClick && event->button() == Qt::LeftButton) onDoubleClick();
-  else QWidget::mouseDoubleClickEvent(event);
+  if (onDoubleClick && event->button() == Qt::LeftButton)
+    onDoubleClick();
+  else
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 }  // namespace zudizar

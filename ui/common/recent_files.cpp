@@ -32,9 +32,7 @@ RecentFileList::RecentFileList(QObject* owner, QMenu* menu, std::string settings
 
 QString RecentFileList::Path(int k) const { return paths_[k]; }
 
-QString RecentFileList::Caption(int k) const {
-  return paths_[k].isEmpty() ? DesignCaption(k) : Prefix(k) + paths_[k];
-}
+QString RecentFileList::Caption(int k) const { return paths_[k].isEmpty() ? DesignCaption(k) : Prefix(k) + paths_[k]; }
 
 void RecentFileList::SetItem(int k, const QString& path) {
   paths_[k] = path;

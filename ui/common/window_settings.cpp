@@ -10,8 +10,8 @@
 namespace zudizar {
 namespace {
 
-constexpr int kSmallest = 32;  // a window or screen side below this cannot be used
-constexpr int kGrip = 32;      // this much of a window stays on its screen to be grabbed
+constexpr int kSmallest = 32;       // a window or screen side below this cannot be used
+constexpr int kGrip = 32;           // this much of a window stays on its screen to be grabbed
 constexpr int kFarthest = 1 << 20;  // keeps rectangle arithmetic far from overflow
 
 int Bounded(int value) { return std::clamp(value, -kFarthest, kFarthest); }

@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "core/region.h"
-#include "ui/common/reentry.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/reentry.h"
 #include "ui/edit/edit_window.h"
 
 namespace zudizar {
@@ -117,7 +117,8 @@ void TTAVOEDTF::SetMagnification(int zoom) {
     Action(QString::fromLatin1(name))->setChecked(false);
   Action(zoom == 4 ? QStringLiteral("MN_VIEW4") : QStringLiteral("MN_VIEW8"))->setChecked(true);
   const int w = Picture().ImageWidth(), h = Picture().ImageHeight();
-  if (display_.magnified.ImageWidth() >= 8 * w || display_.magnified.ImageHeight() >= 8 * h || display_.viewMode != kViewStandard) {
+  if (display_.magnified.ImageWidth() >= 8 * w || display_.magnified.ImageHeight() >= 8 * h ||
+      display_.viewMode != kViewStandard) {
     StopAwaitingDisplayStart();
     display_.zoom = zoom;
     display_.viewMode = zoom;

@@ -18,8 +18,8 @@ namespace zudizar {
 
 namespace {
 
-const QString kEditOpenFilter = QStringLiteral(
-    "BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ｱｲｺﾝ (*.ICO *.ico)");
+const QString kEditOpenFilter =
+    QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.jpeg *.png *.ico);;ｱｲｺﾝ (*.ICO *.ico)");
 const QString kEditSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
 
 }  // namespace
@@ -101,10 +101,9 @@ void TTAVOEDTF::FitEditSize(IndexedImage& image) {
   if (w0 <= kPictureWidth && h0 <= kPictureHeight) return;
   busy_ = true;
   const int w = std::min(w0, kPictureWidth), h = std::min(h0, kPictureHeight);
-  app_.dialogs().MessageBox(this,
-                            QStringLiteral("サイズの調整で %1x%2から%3x%4になります").arg(w0).arg(h0).arg(w).arg(h),
-                            QStringLiteral("サイズが大きすぎる為、一部分カットされます。"), BoxButtons::Ok,
-                            BoxIcon::Information);
+  app_.dialogs().MessageBox(
+      this, QStringLiteral("サイズの調整で %1x%2から%3x%4になります").arg(w0).arg(h0).arg(w).arg(h),
+      QStringLiteral("サイズが大きすぎる為、一部分カットされます。"), BoxButtons::Ok, BoxIcon::Information);
   IndexedImage cut;
   if (CreateImage(w, h, cut)) {
     cut.colourTable = image.colourTable;
@@ -131,8 +130,6 @@ void TTAVOEDTF::MN_NEWSAVEClick() {
   MN_SAVEClick();
 }
 
-void TTAVOEDTF::MN_HIDEClick() {
-  hide();
-}
+void TTAVOEDTF::MN_HIDEClick() { hide(); }
 
 }  // namespace zudizar

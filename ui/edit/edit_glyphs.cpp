@@ -132,8 +132,7 @@ class GlyphEngine : public QIconEngine {
         break;
       }
       case EditGlyph::Colours: {
-        const QColor colours[4] = {QColor(210, 50, 50), QColor(50, 160, 60), QColor(50, 90, 210),
-                                   QColor(240, 200, 40)};
+        const QColor colours[4] = {QColor(210, 50, 50), QColor(50, 160, 60), QColor(50, 90, 210), QColor(240, 200, 40)};
         p->setPen(QPen(ink, 1.2));
         for (int k = 0; k < 4; ++k) {
           p->setBrush(colours[k]);
@@ -141,8 +140,7 @@ class GlyphEngine : public QIconEngine {
         }
         break;
       }
-      case EditGlyph::None:
-        break;
+      case EditGlyph::None: break;
     }
     p->restore();
   }

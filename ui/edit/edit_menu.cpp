@@ -20,8 +20,9 @@ struct PenItem {
 };
 
 // Family menus of the pen items, each size in its family.
-constexpr PenItem kRoundPens[] = {{"MN_PENA1", "サイズ１", 0},  {"MN_PENA2", "サイズ２", 1},  {"MN_PENA4", "サイズ４", 2},
-                                  {"MN_PENA8", "サイズ８", 3},  {"MN_PENA16", "サイズ16", 4}, {"MN_PENA24", "サイズ24", 5},
+constexpr PenItem kRoundPens[] = {{"MN_PENA1", "サイズ１", 0},  {"MN_PENA2", "サイズ２", 1},
+                                  {"MN_PENA4", "サイズ４", 2},  {"MN_PENA8", "サイズ８", 3},
+                                  {"MN_PENA16", "サイズ16", 4}, {"MN_PENA24", "サイズ24", 5},
                                   {"MN_PENA32", "サイズ32", 6}};
 constexpr PenItem kHorizontalPens[] = {{"MN_PENB2", "サイズ２", 17},  {"MN_PENB4", "サイズ４", 18},
                                        {"MN_PENB8", "サイズ８", 19},  {"MN_PENB16", "サイズ16", 20},
@@ -72,7 +73,8 @@ void TTAVOEDTF::BuildMenu() {
   QMenu* MN_OPTION = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
   MN_OPTION->setObjectName(QStringLiteral("MN_OPTION"));
   QMenu* edit = submenu(MN_OPTION, "MN_EDIT", QStringLiteral("編集(&E)"));
-  checkable(add(edit, "MN_EDITFREE", QStringLiteral("自由線(&F)"), "Ctrl+F"), [this] { MN_EDITFREEClick(); }, true);
+  checkable(
+      add(edit, "MN_EDITFREE", QStringLiteral("自由線(&F)"), "Ctrl+F"), [this] { MN_EDITFREEClick(); }, true);
   checkable(add(edit, "MN_EDITLINE", QStringLiteral("直線(&L)"), "Ctrl+L"), [this] { MN_EDITLINEClick(); });
   checkable(add(edit, "MN_EDITANGLE", QStringLiteral("長方形(&A)"), "Ctrl+A"), [this] { MN_EDITANGLEClick(); });
   QMenu* fill = submenu(edit, "MN_EDITFILL", QStringLiteral("塗りつぶし(&B)"));
@@ -117,7 +119,8 @@ void TTAVOEDTF::BuildMenu() {
       QAction* action = add(family, item.name, QString::fromUtf8(item.caption));
       action->setProperty("penCode", item.code);
       const auto code = static_cast<std::uint8_t>(item.code);
-      checkable(action, [this, code] { SetPen(code); }, item.code == 3);
+      checkable(
+          action, [this, code] { SetPen(code); }, item.code == 3);
     }
   };
   penFamily("MN_MARUPEN", QStringLiteral("丸ペン"), kRoundPens);
@@ -126,18 +129,21 @@ void TTAVOEDTF::BuildMenu() {
   penFamily("MN_NANAMEPEN", QStringLiteral("斜ペン"), kDiagonalPens);
 
   QMenu* fixed = submenu(MN_OPTION, "MN_KOTEI", QStringLiteral("文字固定(K)"));
-  const char* fixedNames[] = {"MN_KOTEICANCEL", "MN_KOTEITYUOU", "MN_KOTEIUPLEFT", "MN_KOTEIUPRIGHT",
-                              "MN_KOTEIDOWNLEFT", "MN_KOTEIDOWNRIGHT"};
-  const QString fixedCaptions[] = {QStringLiteral("取り消し(&E)"), QStringLiteral("中央(&C)"), QStringLiteral("左上(&L)"),
-                                   QStringLiteral("右上(&U)"),   QStringLiteral("左下(&D)"), QStringLiteral("右下(&R)")};
+  const char* fixedNames[] = {"MN_KOTEICANCEL",  "MN_KOTEITYUOU",    "MN_KOTEIUPLEFT",
+                              "MN_KOTEIUPRIGHT", "MN_KOTEIDOWNLEFT", "MN_KOTEIDOWNRIGHT"};
+  const QString fixedCaptions[] = {QStringLiteral("取り消し(&E)"), QStringLiteral("中央(&C)"),
+                                   QStringLiteral("左上(&L)"),     QStringLiteral("右上(&U)"),
+                                   QStringLiteral("左下(&D)"),     QStringLiteral("右下(&R)")};
   for (int k = 0; k < 6; ++k)
-    checkable(add(fixed, fixedNames[k], fixedCaptions[k]), [this, k] { SetFixedTextPosition(k); }, k == 0);
+    checkable(
+        add(fixed, fixedNames[k], fixedCaptions[k]), [this, k] { SetFixedTextPosition(k); }, k == 0);
   separator(fixed, "MN_KOTEIDUMMY");
   checkable(add(fixed, "MN_TATEGAKI", QStringLiteral("縦書き")), [this] { MN_TATEGAKIClick(); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));
-  checkable(add(view, "MN_VIEW1", QStringLiteral("標準(&R)"), "Ctrl+F1"), [this] { MN_VIEW1Click(); }, true);
+  checkable(
+      add(view, "MN_VIEW1", QStringLiteral("標準(&R)"), "Ctrl+F1"), [this] { MN_VIEW1Click(); }, true);
   checkable(add(view, "MN_VIEW4", QStringLiteral("4倍拡大"), "Ctrl+F4"), [this] { MN_VIEW4Click(); });
   checkable(add(view, "MN_VIEW8", QStringLiteral("8倍拡大"), "Ctrl+F8"), [this] { MN_VIEW8Click(); });
   checkable(add(view, "MN_VIEWCENTER", QStringLiteral("中心線"), "Ctrl+F9"), [this] { MN_VIEWCENTERClick(); });

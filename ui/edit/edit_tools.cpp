@@ -28,11 +28,16 @@ struct ToolItem {
 };
 
 constexpr ToolItem kToolItems[] = {
-    {kToolSpray, "MN_EDITSPRAY", "SpeedButton9"},  {kToolFree, "MN_EDITFREE", "BTN_FREE"},
-    {kToolLine, "MN_EDITLINE", "BTN_LINE"},        {kToolBox, "MN_EDITANGLE", "BTN_ANGLE"},
-    {kToolFill, "MN_EDITFUL", "BTN_FUL"},          {kToolEraser, "MN_EDITERAS", "BTN_ERAS"},
-    {kToolMove, "MN_EDITMOVE", "BTN_MOVE"},        {kToolText, "MN_EDITMOJI", "BTN_MOJI"},
-    {kToolGradientVertical, "MN_EDITGRADYY", "BTN_FUL"}, {kToolGradientHorizontal, "MN_EDITGRADXX", "BTN_FUL"},
+    {kToolSpray, "MN_EDITSPRAY", "SpeedButton9"},
+    {kToolFree, "MN_EDITFREE", "BTN_FREE"},
+    {kToolLine, "MN_EDITLINE", "BTN_LINE"},
+    {kToolBox, "MN_EDITANGLE", "BTN_ANGLE"},
+    {kToolFill, "MN_EDITFUL", "BTN_FUL"},
+    {kToolEraser, "MN_EDITERAS", "BTN_ERAS"},
+    {kToolMove, "MN_EDITMOVE", "BTN_MOVE"},
+    {kToolText, "MN_EDITMOJI", "BTN_MOJI"},
+    {kToolGradientVertical, "MN_EDITGRADYY", "BTN_FUL"},
+    {kToolGradientHorizontal, "MN_EDITGRADXX", "BTN_FUL"},
 };
 
 }  // namespace
@@ -121,8 +126,8 @@ void TTAVOEDTF::MN_EDITFONTClick() {
 void TTAVOEDTF::SetFixedTextPosition(int position) {
   Settings().text.fixedPlace = position;
   SettingsChanged();
-  const char* items[] = {"MN_KOTEICANCEL", "MN_KOTEITYUOU", "MN_KOTEIUPLEFT", "MN_KOTEIUPRIGHT", "MN_KOTEIDOWNLEFT",
-                         "MN_KOTEIDOWNRIGHT"};
+  const char* items[] = {"MN_KOTEICANCEL",  "MN_KOTEITYUOU",    "MN_KOTEIUPLEFT",
+                         "MN_KOTEIUPRIGHT", "MN_KOTEIDOWNLEFT", "MN_KOTEIDOWNRIGHT"};
   for (int k = 0; k < 6; ++k)
     if (QAction* action = Action(QString::fromLatin1(items[k]))) action->setChecked(k == position);
 }
@@ -136,9 +141,7 @@ void TTAVOEDTF::SetPen(std::uint8_t code) {
   }
 }
 
-void TTAVOEDTF::MN_COLORSETClick() {
-  app_.ShowColourWindow();
-}
+void TTAVOEDTF::MN_COLORSETClick() { app_.ShowColourWindow(); }
 
 void TTAVOEDTF::MN_COLORDEFAULTClick() {
   // The swatches show the new colours when they are next painted.

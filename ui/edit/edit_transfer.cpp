@@ -15,8 +15,8 @@ namespace zudizar {
 
 namespace {
 
-constexpr const char* kTransferItems[] = {"MN_SETCOPY", "MN_SETCOPYR", "MN_SETCUT", "MN_SETTOCOPY",
-                                          "MN_SETTOCOPYR", "MN_SUBCOPY", "MN_SUBCOPYR"};
+constexpr const char* kTransferItems[] = {"MN_SETCOPY",    "MN_SETCOPYR", "MN_SETCUT",  "MN_SETTOCOPY",
+                                          "MN_SETTOCOPYR", "MN_SUBCOPY",  "MN_SUBCOPYR"};
 
 const QString kMainSourcePrompt = QStringLiteral("メインパレット上でマウスクリックして、コピー元を決めて下さい。");
 const QString kMainMovePrompt = QStringLiteral("メインパレット上でマウスクリックして、移動元を決めて下さい。");
@@ -42,12 +42,10 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
       handler();
     });
   };
-  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true,
-      [this] { SetTransferMode(kCopyFromMain); });
+  add("MN_SETCOPY", QStringLiteral("ﾒｲﾝより複写(&C)"), "Ctrl+C", true, [this] { SetTransferMode(kCopyFromMain); });
   add("MN_SETCOPYR", QStringLiteral("ﾒｲﾝより複写(&G)縁ｶｯﾄ"), "Ctrl+G", true,
       [this] { SetTransferMode(kCopyFromMainEdgeCut); });
-  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true,
-      [this] { SetTransferMode(kCutFromMain); });
+  add("MN_SETCUT", QStringLiteral("ﾒｲﾝより切り取り(&T)"), "Ctrl+T", true, [this] { SetTransferMode(kCutFromMain); });
   add("MN_SETTOCOPY", QStringLiteral("ﾒｲﾝへ複写(&U)"), "Ctrl+U", true, [this] {
     CheckTransferItems("MN_SETTOCOPY");
     app_.MainCanvasCommand(kCopyToMain);
@@ -56,8 +54,7 @@ QMenu* TTAVOEDTF::CreateTransferMenu() {
     CheckTransferItems("MN_SETTOCOPYR");
     app_.MainCanvasCommand(kCopyToMainEdgeCut);
   });
-  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true,
-      [this] { SetTransferMode(kCopyFromSub); });
+  add("MN_SUBCOPY", QStringLiteral("ｻﾌﾞより複写(&S)"), "Ctrl+S", true, [this] { SetTransferMode(kCopyFromSub); });
   add("MN_SUBCOPYR", QStringLiteral("ｻﾌﾞより複写(&O)縁ｶｯﾄ"), "Ctrl+O", true,
       [this] { SetTransferMode(kCopyFromSubEdgeCut); });
   add("MN_MAINTOCOPY", QStringLiteral("ﾒｲﾝへ複写位置指定"), "Shift+F5", false,
@@ -89,8 +86,8 @@ void TTAVOEDTF::SetTransferMode(int mode) {
 }
 
 void TTAVOEDTF::PreviewTransfer(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
-  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
-                               Picture().ImageWidth(), Picture().ImageHeight());
+  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(), Picture().ImageWidth(),
+                               Picture().ImageHeight());
   if (r.Empty() || !display_.screen.HasPixels()) return;
   const Rect screen{0, 0, display_.screen.ImageWidth(), display_.screen.ImageHeight()};
   if (display_.viewMode == kViewStandard) {
@@ -120,8 +117,8 @@ void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& 
   const ReentryGuard guard(copyingIntoEdit_);
   if (!guard.Entered()) return;
   busy_ = true;
-  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(),
-                               Picture().ImageWidth(), Picture().ImageHeight());
+  const Rect r = ClampTransfer(x, y, height, width, source.ImageWidth(), source.ImageHeight(), Picture().ImageWidth(),
+                               Picture().ImageHeight());
   if (!r.Empty()) CopyRegion(Picture(), 0, 0, source, r.x, r.y, r.width, r.height, transparent);
   busy_ = false;
   display_.overlayShownFor = 0;

@@ -23,8 +23,7 @@
 
 namespace zudizar {
 
-TTAVOEDTF::TTAVOEDTF(App& app)
-    : QMainWindow(nullptr), app_(app), tools_(app.session().tools, &app.textStamper()) {
+TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app), tools_(app.session().tools, &app.textStamper()) {
   setObjectName(QStringLiteral("TAVOEDTF"));
   setWindowTitle(QStringLiteral("編集パレット"));
   QFont font(QStringLiteral("IPAGothic"));
@@ -50,8 +49,7 @@ TTAVOEDTF::TTAVOEDTF(App& app)
   FormCreate();
 }
 
-void TTAVOEDTF::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal,
-                               const SwatchArrangement& order) {
+void TTAVOEDTF::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order) {
   zudizar::FillBackground(Picture(), work_, left, right, horizontal, order);
   RepaintView();
 }
@@ -141,8 +139,7 @@ void TTAVOEDTF::FormCreate() {
   const int areaWidth = ui_.PaintBox1->AreaWidth() / 16 * 16, areaHeight = ui_.PaintBox1->AreaHeight() / 16 * 16;
   CreateImage(areaWidth, areaHeight, display_.magnified);
   CreateImage(areaWidth, areaHeight, display_.screen);
-  for (IndexedImage* image : {&Picture(), &undo_, &stamp_, &work_})
-    CreateImage(areaWidth, areaHeight, *image);
+  for (IndexedImage* image : {&Picture(), &undo_, &stamp_, &work_}) CreateImage(areaWidth, areaHeight, *image);
   CreateImage(ui_.PaintBox_LEFT->AreaWidth(), ui_.PaintBox_LEFT->AreaHeight(), display_.leftSwatch);
   CreateImage(ui_.PaintBox_RIGHT->AreaWidth(), ui_.PaintBox_RIGHT->AreaHeight(), display_.rightSwatch);
   FillImage(Picture(), 255);
@@ -163,8 +160,8 @@ void TTAVOEDTF::FormDestroy() {
     app_.ShowSettingsError(error);
     return;
   }
-  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified,
-                              &display_.screen, &display_.leftSwatch, &display_.rightSwatch})
+  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified, &display_.screen,
+                              &display_.leftSwatch, &display_.rightSwatch})
     FreeImage(*image);
 }
 
@@ -219,8 +216,8 @@ bool TTAVOEDTF::event(QEvent* event) {
 void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName()); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified,
-                              &display_.screen, &display_.leftSwatch, &display_.rightSwatch})
+  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified, &display_.screen,
+                              &display_.leftSwatch, &display_.rightSwatch})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
   // The blank screen is replaced by the picture in its new colours; the area

@@ -180,14 +180,14 @@ class TTAVOEDTF : public QMainWindow {
   struct Display {
     int viewMode = kViewStandard;  // as ViewMode()
     int zoom = 1;
-    int pendingZoom = 4;      // the zoom a display-start click switches to
-    int overlayShownFor = 0;  // the view mode whose grid the screen buffer holds; 0 none
+    int pendingZoom = 4;       // the zoom a display-start click switches to
+    int overlayShownFor = 0;   // the view mode whose grid the screen buffer holds; 0 none
     Point startFramePosition;  // the display-start frame, in picture pixels
     Point startFrameSize;
-    IndexedImage magnified;  // MagnifiedImage
-    IndexedImage screen;     // ScreenImage
+    IndexedImage magnified;                // MagnifiedImage
+    IndexedImage screen;                   // ScreenImage
     IndexedImage leftSwatch, rightSwatch;  // the two drawing colours below the tools
-    bool blanked = false;  // every area shows the blank screen until the new palette arrives
+    bool blanked = false;                  // every area shows the blank screen until the new palette arrives
   };
   // The defined components, under their defined object names.
   struct Widgets {
@@ -199,14 +199,13 @@ class TTAVOEDTF : public QMainWindow {
     QWidget* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
-    QToolButton *BTN_FREE = nullptr, *BTN_LINE = nullptr, *BTN_ANGLE = nullptr, *BTN_FUL = nullptr,
-                *BTN_ERAS = nullptr, *BTN_MOVE = nullptr, *BTN_MOJI = nullptr, *SpeedButton9 = nullptr,
-                *BTN_FONTSET = nullptr, *SpeedButton10 = nullptr, *SpeedButton11 = nullptr,
-                *BTN_COLORDEF = nullptr;
+    QToolButton *BTN_FREE = nullptr, *BTN_LINE = nullptr, *BTN_ANGLE = nullptr, *BTN_FUL = nullptr, *BTN_ERAS = nullptr,
+                *BTN_MOVE = nullptr, *BTN_MOJI = nullptr, *SpeedButton9 = nullptr, *BTN_FONTSET = nullptr,
+                *SpeedButton10 = nullptr, *SpeedButton11 = nullptr, *BTN_COLORDEF = nullptr;
   };
 
   void BuildLayout();
-  void BuildMenu();                  // edit_menu.cpp
+  void BuildMenu();                   // edit_menu.cpp
   void BuildButtons(QWidget* panel);  // edit_tools.cpp
   void PaintBox1Paint(QPainter& painter, const QRect& exposed);
   void PaintSwatch(QPainter& painter, IndexedImage& swatch, int colour);

@@ -15,10 +15,10 @@ namespace {
 // Characters that vertical setting turns a quarter clockwise: the long-vowel
 // mark, dashes, the wave dash, ellipses and brackets.
 bool TurnsInVerticalText(char32_t c) {
-  static constexpr char32_t kTurned[] = {
-      U'ー', U'―', U'—', U'－', U'‐', U'-', U'～', U'〜', U'~', U'…', U'‥', U'(', U')', U'（', U'）', U'[', U']',
-      U'［', U'］', U'{', U'}', U'｛', U'｝', U'「', U'」', U'『', U'』', U'【', U'】', U'〔', U'〕', U'〈', U'〉',
-      U'《', U'》', U'<', U'>', U'＜', U'＞', U'=', U'＝', U':', U'：'};
+  static constexpr char32_t kTurned[] = {U'ー', U'―',  U'—',  U'－', U'‐',  U'-',  U'～', U'〜', U'~',  U'…',  U'‥',
+                                         U'(',  U')',  U'（', U'）', U'[',  U']',  U'［', U'］', U'{',  U'}',  U'｛',
+                                         U'｝', U'「', U'」', U'『', U'』', U'【', U'】', U'〔', U'〕', U'〈', U'〉',
+                                         U'《', U'》', U'<',  U'>',  U'＜', U'＞', U'=',  U'＝', U':',  U'：'};
   return std::find(std::begin(kTurned), std::end(kTurned), c) != std::end(kTurned);
 }
 
@@ -135,8 +135,8 @@ QSize RenderText(IndexedImage& target, std::uint8_t colour, const QString& text,
   return {w, h};
 }
 
-QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& text, const QFont& font,
-                       bool vertical, int& transparent) {
+QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& text, const QFont& font, bool vertical,
+                       int& transparent) {
   const std::uint8_t background = StampBackground(colour);
   transparent = background;
   FillImage(stamp, background);

@@ -33,8 +33,8 @@ QSize RenderText(IndexedImage& target, std::uint8_t colour, const QString& text,
 // Prepares the text tool's stamp for letters of `colour`: the whole stamp is
 // filled with the background index (StampBackground), then the text is
 // rendered. Returns the stamp's size; `transparent` receives the background.
-QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& text, const QFont& font,
-                       bool vertical, int& transparent);
+QSize PrepareTextStamp(IndexedImage& stamp, std::uint8_t colour, const QString& text, const QFont& font, bool vertical,
+                       int& transparent);
 
 // The font dialog's font as the tool settings keep it, and back.
 FontDescription DescribeFont(const QFont& font);

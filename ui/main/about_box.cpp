@@ -14,9 +14,8 @@ TAboutBox::TAboutBox(App& app) : QDialog(nullptr), app_(app) {
   auto* layout = new QGridLayout(this);
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("ProgramIcon"));
-  icon->setPixmap(QApplication::windowIcon().isNull()
-                      ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
-                      : QApplication::windowIcon().pixmap(32, 32));
+  icon->setPixmap(QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
+                                                      : QApplication::windowIcon().pixmap(32, 32));
   auto* product = new QLabel(QStringLiteral("ZUDIZAR"), this);
   product->setObjectName(QStringLiteral("ProductName"));
   auto* version = new QLabel(QStringLiteral("Version0.46"), this);

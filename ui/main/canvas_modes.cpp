@@ -28,11 +28,18 @@ QString DurationText(qint64 ms) {
 
 bool ModeFromNumber(int number, MainMode& mode) {
   switch (number) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 8: case 20: case 21: case 22: case 23:
-      mode = static_cast<MainMode>(number);
-      return true;
-    default:
-      return false;
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 8:
+    case 20:
+    case 21:
+    case 22:
+    case 23: mode = static_cast<MainMode>(number); return true;
+    default: return false;
   }
 }
 
@@ -88,8 +95,7 @@ void SelectionMode::Confirm() {
   app().EditCopyIn(position_.x, position_.y, transparent, source, h, w);
   if (kind_ != MainMode::MoveToEdit) return;
   // Exactly the region the edit palette took.
-  const Rect taken =
-      ClampTransfer(position_.x, position_.y, h, w, source.ImageWidth(), source.ImageHeight(), w, h);
+  const Rect taken = ClampTransfer(position_.x, position_.y, h, w, source.ImageWidth(), source.ImageHeight(), w, h);
   FillClipped(source, taken, BackgroundColour(source));
   window().MarkModified();
 }
@@ -118,8 +124,7 @@ void PasteMode::PictureChanged() {
 }
 
 int PasteMode::Transparent() const {
-  return kind_ == MainMode::PasteFromEditEdgeCut ? BackgroundColour(app().EditPicture())
-                                                 : kNoTransparent;
+  return kind_ == MainMode::PasteFromEditEdgeCut ? BackgroundColour(app().EditPicture()) : kNoTransparent;
 }
 
 PressResult PasteMode::Press(Qt::MouseButton button, Point p) {
@@ -300,8 +305,7 @@ void CellMode::MoveMade() {
 
 // ---- edit mode ----
 
-EditMode::EditMode(TForm1& window)
-    : CanvasMode(window), tools_(app().session().tools, &app().textStamper()) {
+EditMode::EditMode(TForm1& window) : CanvasMode(window), tools_(app().session().tools, &app().textStamper()) {
   // The rubber bands and the move tool work on picture-sized copies.
   for (IndexedImage* image : {&work_, &piece_}) {
     CreateImage(picture().ImageWidth(), picture().ImageHeight(), *image);

@@ -4,9 +4,9 @@
 // document once, on release or on confirm.
 #pragma once
 
+#include <qnamespace.h>
 #include <QString>
 #include <QtGlobal>
-#include <qnamespace.h>
 #include <cstdint>
 
 #include "core/geometry.h"

@@ -117,9 +117,8 @@ void TForm1::MN_NEWClick() {
       if (TakePicture(std::move(blank))) {
         document_.SetFileName({});
         document_.MarkSaved();
-        if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"),
-                                      QStringLiteral("背景色選択"), BoxButtons::OkCancel,
-                                      BoxIcon::Question) == BoxAnswer::Ok) {
+        if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
+                                      BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
           app_.session().SetBackground(BackgroundTarget::Main);
           app_.ShowColourWindow();
         }

@@ -25,9 +25,9 @@ constexpr qint64 kShuffleRepaintMs = 15;
 void TForm1::MN_MAINJIGSClick() {
   // Nothing to rearrange on an empty canvas.
   if (!document_.Picture().HasPixels()) return;
-  const BoxAnswer answer = app_.dialogs().MessageBox(
-      this, QStringLiteral("描画域を並べ変えますが、よろしいですか？"), QStringLiteral("確認メッセージ"),
-      BoxButtons::YesNoCancel, BoxIcon::Information);
+  const BoxAnswer answer =
+      app_.dialogs().MessageBox(this, QStringLiteral("描画域を並べ変えますが、よろしいですか？"),
+                                QStringLiteral("確認メッセージ"), BoxButtons::YesNoCancel, BoxIcon::Information);
   if (answer != BoxAnswer::Yes && answer != BoxAnswer::No) return;
   if (view_->Frame() < 24) SetFrame(48);
   // The cells the shuffle cuts are the cells play snaps to.

@@ -11,14 +11,13 @@
 #include <functional>
 
 #include "base/settings.h"
+#include "base/trace.h"
 #include "core/frames.h"
 #include "core/region.h"
 #include "core/swatch_grid.h"
 #include "core/transfer.h"
 #include "palette/palette_load.h"
-#include "base/trace.h"
 #include "ui/app/app.h"
-#include "ui/main/about_box.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
@@ -28,11 +27,11 @@
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
 #include "ui/common/window_settings.h"
+#include "ui/main/about_box.h"
 
 namespace zudizar {
 
 namespace {
-
 
 // The item each mode checks; the others are unchecked.
 struct ModeItem {
@@ -40,11 +39,16 @@ struct ModeItem {
   const char* item;
 };
 constexpr ModeItem kModeItems[] = {
-    {MainMode::CopyToEdit, "MN_EDITTOCOPY"},  {MainMode::CopyToEditEdgeCut, "MN_EDITTOCOPYR"},
-    {MainMode::MoveToEdit, "MN_EDITTOMOVE"},  {MainMode::PasteFromEdit, "MN_EDITCOPY"},
-    {MainMode::PasteFromEditEdgeCut, "MN_EDITCOPYR"}, {MainMode::ExchangeWithSub, "MN_SUBCOPY"},
-    {MainMode::CellCopy, "MN_MAINCOPY"},      {MainMode::CellMove, "MN_MAINMOVE"},
-    {MainMode::CellExchange, "MN_MAINCHANGE"}, {MainMode::Edit, "MN_HensyuMode"},
+    {MainMode::CopyToEdit, "MN_EDITTOCOPY"},
+    {MainMode::CopyToEditEdgeCut, "MN_EDITTOCOPYR"},
+    {MainMode::MoveToEdit, "MN_EDITTOMOVE"},
+    {MainMode::PasteFromEdit, "MN_EDITCOPY"},
+    {MainMode::PasteFromEditEdgeCut, "MN_EDITCOPYR"},
+    {MainMode::ExchangeWithSub, "MN_SUBCOPY"},
+    {MainMode::CellCopy, "MN_MAINCOPY"},
+    {MainMode::CellMove, "MN_MAINMOVE"},
+    {MainMode::CellExchange, "MN_MAINCHANGE"},
+    {MainMode::Edit, "MN_HensyuMode"},
 };
 
 }  // namespace
@@ -107,7 +111,8 @@ void TForm1::BuildMenu() {
   reopen->menuAction()->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   recent_ = new RecentFileList(this, reopen, "Fname");
   recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
-  connect(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), &QAction::triggered, this, &TForm1::MN_SAVEClick);
+  connect(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), &QAction::triggered, this,
+          &TForm1::MN_SAVEClick);
   connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this,
           &TForm1::MN_NEWSAVEClick);
   // The edit palette starts the selections: it takes its undo copy first.
@@ -125,8 +130,8 @@ void TForm1::BuildMenu() {
             [this] { CanvasCommand(ModeNumber(MainMode::ExchangeWithSub)); });
   connect(add(file, "MN_MAINTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定"), "Shift+F5"), &QAction::triggered,
           this, &TForm1::MN_MAINTOCOPYClick);
-  connect(add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6"),
-          &QAction::triggered, this, &TForm1::MN_MAINTOCOPYRClick);
+  connect(add(file, "MN_MAINTOCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄより複写位置指定縁"), "Shift+F6"), &QAction::triggered,
+          this, &TForm1::MN_MAINTOCOPYRClick);
   separator(file, "MN_DUMMY1");
   checkable(file, "MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ内複写(&5)"), "Ctrl+F5",
             [this] { CanvasCommand(ModeNumber(MainMode::CellCopy)); });
@@ -143,12 +148,14 @@ void TForm1::BuildMenu() {
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
-  AddFrameItems(this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
+  AddFrameItems(
+      this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));
-  checkable(view, "MN_EDIT", QStringLiteral("編集ﾊﾟﾚｯﾄ表示(&Y)"), "Ctrl+Y", [this] { MN_EDITClick(); })
-      ->setChecked(true);
+  checkable(view, "MN_EDIT", QStringLiteral("編集ﾊﾟﾚｯﾄ表示(&Y)"), "Ctrl+Y", [this] {
+    MN_EDITClick();
+  })->setChecked(true);
   checkable(view, "MN_SUB", QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ表示(&Z)"), "Ctrl+Z", [this] { MN_SUBClick(); });
   connect(add(view, "MN_ROREZURU", QStringLiteral("ｶﾗｰﾊﾟﾚｯﾄ作成ﾂｰﾙ実行")), &QAction::triggered, this,
           &TForm1::MN_ROREZURUClick);
@@ -202,9 +209,9 @@ void TForm1::FormCreate() {
 
 bool TForm1::CloseQuery() {
   if (!document_.Modified()) return true;
-  const BoxAnswer answer = app_.dialogs().MessageBox(
-      this, QStringLiteral("描画域が更新されています、内容を保存しますか？"), QStringLiteral("確認メッセージ"),
-      BoxButtons::YesNoCancel, BoxIcon::Information);
+  const BoxAnswer answer =
+      app_.dialogs().MessageBox(this, QStringLiteral("描画域が更新されています、内容を保存しますか？"),
+                                QStringLiteral("確認メッセージ"), BoxButtons::YesNoCancel, BoxIcon::Information);
   if (answer == BoxAnswer::Cancel) return false;
   if (answer == BoxAnswer::Yes) {
     MN_SAVEClick();
@@ -289,8 +296,8 @@ void TForm1::MN_HELPEXClick() {
   QString path = QString::fromStdString(ProgramFolder()) + kHelpFileName;
   if (!QFileInfo(path).isFile()) path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName;
   if (!QFileInfo(path).isFile() || !app_.OpenUrl(QUrl::fromLocalFile(path)))
-    app_.dialogs().MessageBox(this, QStringLiteral("ﾍﾙﾌﾟﾌｧｲﾙ %1 を表示できません").arg(path),
-                              QStringLiteral("ﾍﾙﾌﾟ"), BoxButtons::Ok, BoxIcon::Information);
+    app_.dialogs().MessageBox(this, QStringLiteral("ﾍﾙﾌﾟﾌｧｲﾙ %1 を表示できません").arg(path), QStringLiteral("ﾍﾙﾌﾟ"),
+                              BoxButtons::Ok, BoxIcon::Information);
 }
 
 void TForm1::MN_VERSIONClick() { app_.dialogs().Exec(app_.about()); }
@@ -309,8 +316,10 @@ void TForm1::SetFrame(int size) {
 
 void TForm1::ToggleHalfOffset(bool left) {
   if (mode_) mode_->FramesChanged();
-  if (left) view_->SetHalfLeft(!view_->HalfLeft());
-  else view_->SetHalfUp(!view_->HalfUp());
+  if (left)
+    view_->SetHalfLeft(!view_->HalfLeft());
+  else
+    view_->SetHalfUp(!view_->HalfUp());
   ReflectFrame();
 }
 
@@ -386,7 +395,8 @@ void TForm1::PaintBox1DblClick() { CanvasCommand(ModeNumber(MainMode::None)); }
 
 void TForm1::MN_HensyuModeClick() {
   const MainMode current = mode_ ? mode_->Kind() : MainMode::None;
-  if (current == MainMode::None) EnterMode(MainMode::Edit);
+  if (current == MainMode::None)
+    EnterMode(MainMode::Edit);
   else if (current == MainMode::Edit) {
     mode_->Leave(false);
     EnterMode(MainMode::None);
@@ -483,7 +493,8 @@ void TForm1::ExchangeWithSub() {
     app_.SubReceivePicture(document_.Picture());
     ReceivePicture(std::move(fromSub));
   } else {
-    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(sub.ImageWidth()).arg(sub.ImageHeight()));
+    app_.ShowError(
+        QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(sub.ImageWidth()).arg(sub.ImageHeight()));
   }
   SetBusy(false);
   view_->ComposeAll();

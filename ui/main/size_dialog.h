@@ -15,7 +15,7 @@ class TBtnRightDlg : public QDialog {
  public:
   explicit TBtnRightDlg(App& app);
 
-  int Width = 0;   // the chosen size; named apart from QWidget::width()
+  int Width = 0;  // the chosen size; named apart from QWidget::width()
   int Height = 0;
 
   QComboBox* ComboBox1 = nullptr;  // width

@@ -95,14 +95,16 @@ void TTAVOSUBF::BuildMenu() {
   plain(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   plain(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
   checkable(file, "MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&S)"), "Ctrl+S", [this] { MN_EDITCOPYClick(); });
-  checkable(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&O)縁ｶｯﾄ"), "Ctrl+O", [this] { MN_EDITCOPYRClick(); });
+  checkable(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&O)縁ｶｯﾄ"), "Ctrl+O",
+            [this] { MN_EDITCOPYRClick(); });
   checkable(file, "MN_MAINCOPY", QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄと交換(&X)"), "Ctrl+X", [this] { MN_MAINCOPYClick(); });
   separator(file, "MN_DUMMY1");
   plain(add(file, "MN_HIDE", QStringLiteral("閉じる(&C)"), "F3"), [this] { MN_HIDEClick(); });
 
   QMenu* frames = bar->addMenu(QStringLiteral("固定枠設定(&T)"));
   frames->setObjectName(QStringLiteral("MN_MODESET"));
-  AddFrameItems(this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
+  AddFrameItems(
+      this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
 
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
@@ -217,8 +219,10 @@ void TTAVOSUBF::SetFrame(int size) {
 }
 
 void TTAVOSUBF::ToggleHalfOffset(bool left) {
-  if (left) view_->SetHalfLeft(!view_->HalfLeft());
-  else view_->SetHalfUp(!view_->HalfUp());
+  if (left)
+    view_->SetHalfLeft(!view_->HalfLeft());
+  else
+    view_->SetHalfUp(!view_->HalfUp());
   ReflectFrame();
 }
 
@@ -315,9 +319,7 @@ void TTAVOSUBF::MN_HIDEClick() { hide(); }
 
 // ---- transfers to the edit palette ----
 
-bool TTAVOSUBF::Picking() const {
-  return transferMode_ == kCopyFromSub || transferMode_ == kCopyFromSubEdgeCut;
-}
+bool TTAVOSUBF::Picking() const { return transferMode_ == kCopyFromSub || transferMode_ == kCopyFromSubEdgeCut; }
 
 void TTAVOSUBF::UncheckTransferItems() {
   for (const char* name : {"MN_EDITCOPY", "MN_EDITCOPYR", "MN_MAINCOPY"})
@@ -383,7 +385,8 @@ void TTAVOSUBF::MN_REALClick() {
 }
 
 void TTAVOSUBF::PaintBox1DblClick() {
-  if (Picking()) app_.EditCopyIn(pick_.x, pick_.y, TransferTransparent(), document_.Picture(), pick_.height, pick_.width);
+  if (Picking())
+    app_.EditCopyIn(pick_.x, pick_.y, TransferTransparent(), document_.Picture(), pick_.height, pick_.width);
   EndTransfer();
 }
 

@@ -4,8 +4,8 @@
 
 namespace zudizar {
 
-BoxAnswer ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption,
-                                      BoxButtons buttons, BoxIcon icon) {
+BoxAnswer ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QString& caption, BoxButtons buttons,
+                                      BoxIcon icon) {
   boxes_.push_back({text, caption, buttons, icon});
   if (answers_.empty()) {
     onUnexpected_(QStringLiteral("unscripted message box: ") + caption + QStringLiteral(" / ") + text);

@@ -25,8 +25,7 @@ class ScriptedDialogs : public Dialogs {
     BoxIcon icon;
   };
 
-  explicit ScriptedDialogs(std::function<void(const QString&)> onUnexpected)
-      : onUnexpected_(std::move(onUnexpected)) {}
+  explicit ScriptedDialogs(std::function<void(const QString&)> onUnexpected) : onUnexpected_(std::move(onUnexpected)) {}
 
   void QueueAnswer(BoxAnswer answer) { answers_.push_back(answer); }
   void QueueOpenFile(std::optional<QString> path) { openFiles_.push_back(std::move(path)); }
@@ -39,12 +38,12 @@ class ScriptedDialogs : public Dialogs {
   const std::vector<Box>& Boxes() const { return boxes_; }
   int ExecCount() const { return execCount_; }
   bool AllAnswersUsed() const {
-    return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && fonts_.empty() &&
-           colours_.empty() && execs_.empty();
+    return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && fonts_.empty() && colours_.empty() &&
+           execs_.empty();
   }
 
-  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption,
-                       BoxButtons buttons, BoxIcon icon) override;
+  BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
+                       BoxIcon icon) override;
   std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
   bool ChooseFont(QWidget* parent, QFont& font) override;

@@ -24,7 +24,7 @@ class ColourWindowTest : public AppTest {
   TPALETTEF& colour() { return app->colour(); }
   TForm1& main() { return app->main(); }
   QString Labels() { return colour().Label1->text() + QLatin1Char(' ') + colour().Label2->text(); }
-  int ShownAt(int position) { return colour().PaletteDisplayImage.At(position % 32 * 16 + 8, position / 32 * 16 + 8); }
+  int ShownAt(int position) { return colour().PaletteDisplayImage().At(position % 32 * 16 + 8, position / 32 * 16 + 8); }
 };
 
 TEST_F(ColourWindowTest, PicksWithEitherButtonAndWritesTheRingSlot) {
@@ -35,8 +35,8 @@ TEST_F(ColourWindowTest, PicksWithEitherButtonAndWritesTheRingSlot) {
   colour().PaintBox1MouseUp(Qt::RightButton, 16 * 3, 16 * 2);
   EXPECT_EQ(app->session().LeftColour(), 255);
   EXPECT_EQ(app->session().RightColour(), 67);
-  EXPECT_EQ(colour().LeftColourImage.At(0, 0), 255);
-  EXPECT_EQ(colour().RightColourImage.At(31, 31), 67);
+  EXPECT_EQ(colour().LeftColourImage().At(0, 0), 255);
+  EXPECT_EQ(colour().RightColourImage().At(31, 31), 67);
   // A press and release in place rearranges nothing.
   EXPECT_EQ(colour().Arrangement, IdentityArrangement());
   // Picking overwrote the slots at position 0; a full turn comes back to them.
@@ -77,7 +77,7 @@ TEST_F(ColourWindowTest, NextAndPreviousColourMenuItemsStepBothRings) {
   EXPECT_EQ(app->session().LeftColour(), 250);
   EXPECT_EQ(app->session().RightColour(), 254);
   EXPECT_EQ(Labels(), QStringLiteral("左:1 右:1"));
-  EXPECT_EQ(colour().RightColourImage.At(5, 5), 254);
+  EXPECT_EQ(colour().RightColourImage().At(5, 5), 254);
 }
 
 TEST_F(ColourWindowTest, DraggingExchangesSwatchesAndSavingWritesTheArrangement) {
@@ -85,7 +85,7 @@ TEST_F(ColourWindowTest, DraggingExchangesSwatchesAndSavingWritesTheArrangement)
   TPALETTEF& c = colour();
   c.PaintBox1MouseDown(Qt::LeftButton, 4, 4);
   c.PaintBox1MouseMove(30, 20);
-  EXPECT_EQ(c.PaletteDisplayImage.At(22, 12), 0);  // the drag image follows the pointer
+  EXPECT_EQ(c.PaletteDisplayImage().At(22, 12), 0);  // the drag image follows the pointer
   c.PaintBox1MouseMove(21, 21);
   c.PaintBox1MouseUp(Qt::LeftButton, 21, 21);
   EXPECT_EQ(c.Arrangement[0], 33);
@@ -224,7 +224,7 @@ TEST_F(ColourWindowTest, DoubleClickEditsAFreeEntryForEveryCanvasAndRefusesReser
   EXPECT_EQ(main().DisplayImage().colourTable[100], edited);
   EXPECT_EQ(app->edit().EditImage().colourTable[100], edited);
   EXPECT_EQ(app->sub().SubViewImage().colourTable[100], edited);
-  EXPECT_EQ(c.PaletteDisplayImage.colourTable[100], edited);
+  EXPECT_EQ(c.PaletteDisplayImage().colourTable[100], edited);
   EXPECT_EQ((*SharedPalette.handle)[100], (PaletteEntry{1, 2, 3, 0}));
   EXPECT_EQ(SharedPalette.current[101], DefaultPalette[101]);
 

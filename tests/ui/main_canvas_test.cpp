@@ -36,7 +36,7 @@ class MainCanvasTest : public AppTest {
   void SetUp() override {
     StartApp();
     Pattern(WindowProbe::Doc(main()).Picture());
-    main().View().RestoreAll(main().PictureImage());
+    WindowProbe::View(main()).RestoreAll(main().PictureImage());
     CreateImage(640, 400, before);
     CopyImage(before, WindowProbe::Doc(main()).Picture(), kNoTransparent);
   }

@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries)
   const IndexedImage* shown[] = {&main.PictureImage(),       &main.ViewImage(),
                                  &main.DisplayImage(),       &app->sub().SubPictureImage(),
                                  &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
-                                 &app->edit().EditImage(),   &app->colour().SwatchGridImage};
+                                 &app->edit().EditImage(),   &app->colour().SwatchGridImage()};
   for (const IndexedImage* image : shown) {
     for (int i = 0; i < 256; ++i) {
       const bool free = i >= 10 && i <= 245;
@@ -337,8 +337,8 @@ TEST_F(MainWindowTest, FrameItemsKeepOneCheckAndComposeTheGrid) {
 TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(main.View().View(), 0, 0, 3, 2, 249);  // red
-  main.View().Compose({0, 0, 3, 2});
+  FillRect(WindowProbe::View(main).View(), 0, 0, 3, 2, 249);  // red
+  WindowProbe::View(main).Compose({0, 0, 3, 2});
   const QImage shot = main.PaintBox1()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(2, 1), QColor(255, 0, 0));
@@ -349,7 +349,7 @@ TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
 TEST_F(MainWindowTest, BlankingShowsWhiteUntilThePaletteIsApplied) {
   StartApp();
   TForm1& main = app->main();
-  FillImage(main.View().View(), 0);
+  FillImage(WindowProbe::View(main).View(), 0);
   WindowProbe::SetBusy(main, true);  // a load in progress
   main.BlankAllCanvases();
   EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(5, 5), QColor(255, 255, 255));

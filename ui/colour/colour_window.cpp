@@ -63,17 +63,17 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   PaintBox_RIGHT = MakePaintBox(this, "PaintBox_RIGHT", 572, 16, 33, 33);
   PaintBox1->onPaint = [this](QPainter& p, const QRect& r) {
     const ReentryGuard guard(gridPainting_);
-    if (!guard.Entered() || !alive_ || !PaletteDisplayImage.HasPixels()) return;
-    DrawImageRegion(PaletteDisplayImage, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(), PaintBox1->AreaWidth(),
+    if (!guard.Entered() || !alive_ || !paletteDisplay_.HasPixels()) return;
+    DrawImageRegion(paletteDisplay_, p, r.x(), r.y(), r.x(), r.y(), r.width(), r.height(), PaintBox1->AreaWidth(),
                     PaintBox1->AreaHeight());
   };
   PaintBox_LEFT->onPaint = [this](QPainter& p, const QRect&) {
     const ReentryGuard guard(leftPainting_);
-    if (guard.Entered()) PaintSwatch(p, *PaintBox_LEFT, LeftColourImage, app_.session().LeftColour());
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_LEFT, leftColour_, app_.session().LeftColour());
   };
   PaintBox_RIGHT->onPaint = [this](QPainter& p, const QRect&) {
     const ReentryGuard guard(rightPainting_);
-    if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, RightColourImage, app_.session().RightColour());
+    if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, rightColour_, app_.session().RightColour());
   };
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { BlankForPaletteChange(); });
   connect(&app_.session(), &Session::paletteApplied, this,
@@ -113,11 +113,11 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
 void TPALETTEF::FormCreate() {
   RestoreWindowPosition(*this, "PALLeft", "PALTop");
   gridPainting_ = leftPainting_ = rightPainting_ = moving_ = false;
-  CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), SwatchGridImage);
-  CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), PaletteDisplayImage);
-  CreateImage(kSwatchSide, kSwatchSide, DragSwatchImage);
-  CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), LeftColourImage);
-  CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), RightColourImage);
+  CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), swatchGrid_);
+  CreateImage(PaintBox1->AreaWidth(), PaintBox1->AreaHeight(), paletteDisplay_);
+  CreateImage(kSwatchSide, kSwatchSide, dragSwatch_);
+  CreateImage(PaintBox_LEFT->AreaWidth(), PaintBox_LEFT->AreaHeight(), leftColour_);
+  CreateImage(PaintBox_RIGHT->AreaWidth(), PaintBox_RIGHT->AreaHeight(), rightColour_);
   if (!Initialised) {
     const Session& session = app_.session();
     LeftRing = StartLeftRing(session.LeftColour());
@@ -173,7 +173,7 @@ void TPALETTEF::FormDestroy() {
   FormHide();
   alive_ = false;
   for (IndexedImage* image :
-       {&SwatchGridImage, &PaletteDisplayImage, &DragSwatchImage, &LeftColourImage, &RightColourImage})
+       {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
     FreeImage(*image);
 }
 
@@ -185,9 +185,9 @@ void TPALETTEF::FormResize() {
     CreateImage(box.AreaWidth(), box.AreaHeight(), image);
     return true;
   };
-  if (fit(PaletteDisplayImage, *PaintBox1)) ShowGrid();
-  fit(LeftColourImage, *PaintBox_LEFT);
-  fit(RightColourImage, *PaintBox_RIGHT);
+  if (fit(paletteDisplay_, *PaintBox1)) ShowGrid();
+  fit(leftColour_, *PaintBox_LEFT);
+  fit(rightColour_, *PaintBox_RIGHT);
 }
 
 void TPALETTEF::resizeEvent(QResizeEvent* event) {
@@ -200,13 +200,13 @@ void TPALETTEF::resizeEvent(QResizeEvent* event) {
 void TPALETTEF::RebuildGrid() {
   // Gradients on every canvas run in the order the grid shows.
   app_.session().SetSwatchOrder(Arrangement);
-  DrawSwatchGrid(SwatchGridImage, Arrangement);
+  DrawSwatchGrid(swatchGrid_, Arrangement);
   ShowGrid();
 }
 
 void TPALETTEF::ShowGrid() {
   blanked_ = false;
-  CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
+  CopyImage(paletteDisplay_, swatchGrid_, kNoTransparent);
   PaintBox1->update();
 }
 
@@ -214,7 +214,7 @@ void TPALETTEF::PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& imag
   if (!alive_) return;
   // While blanked for a palette change every area shows the blank display.
   if (blanked_) {
-    DrawImageRegion(PaletteDisplayImage, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(), box.AreaWidth(),
+    DrawImageRegion(paletteDisplay_, painter, 0, 0, 0, 0, box.AreaWidth(), box.AreaHeight(), box.AreaWidth(),
                     box.AreaHeight());
     return;
   }
@@ -226,14 +226,14 @@ void TPALETTEF::PaintSwatch(QPainter& painter, PaintBox& box, IndexedImage& imag
 
 void TPALETTEF::SetLeftColour(std::uint8_t colour) {
   LeftColour = colour;
-  FillImage(LeftColourImage, colour);
+  FillImage(leftColour_, colour);
   PaintBox_LEFT->update();
   app_.session().SetLeftColour(colour);
 }
 
 void TPALETTEF::SetRightColour(std::uint8_t colour) {
   RightColour = colour;
-  FillImage(RightColourImage, colour);
+  FillImage(rightColour_, colour);
   PaintBox_RIGHT->update();
   app_.session().SetRightColour(colour);
 }
@@ -263,11 +263,11 @@ void TPALETTEF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
       RightRing.Set(k);
     }
   }
-  FillImage(DragSwatchImage, k);
+  FillImage(dragSwatch_, k);
   if (blanked_)
     ShowGrid();
   else
-    CopyImage(PaletteDisplayImage, SwatchGridImage, kNoTransparent);
+    CopyImage(paletteDisplay_, swatchGrid_, kNoTransparent);
   DragSource = p;
   DragPoint = {x, y};
   Dragging = true;
@@ -277,7 +277,7 @@ void TPALETTEF::PaintBox1MouseMove(int x, int y) {
   if (!Dragging) return;
   const ReentryGuard guard(moving_);
   if (!guard.Entered()) return;
-  const Rect changed = MoveSwatchDrag(PaletteDisplayImage, SwatchGridImage, DragSwatchImage, DragPoint, x, y);
+  const Rect changed = MoveSwatchDrag(paletteDisplay_, swatchGrid_, dragSwatch_, DragPoint, x, y);
   if (!changed.Empty()) PaintBox1->update(QRect(changed.x, changed.y, changed.width, changed.height));
 }
 
@@ -399,7 +399,7 @@ void TPALETTEF::EditPaletteColour(int index) {
 
 void TPALETTEF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image :
-       {&SwatchGridImage, &PaletteDisplayImage, &DragSwatchImage, &LeftColourImage, &RightColourImage})
+       {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[static_cast<std::size_t>(i)] = {table[i].blue, table[i].green, table[i].red, 0};
   // A drag in progress draws its image again at the next move.
@@ -409,7 +409,7 @@ void TPALETTEF::TakeSharedPalette(const PaletteTable& table) {
 }
 
 void TPALETTEF::BlankForPaletteChange() {
-  FillImage(PaletteDisplayImage, 255);
+  FillImage(paletteDisplay_, 255);
   blanked_ = true;
   for (PaintBox* box : {PaintBox1, PaintBox_LEFT, PaintBox_RIGHT}) box->repaint();
 }

@@ -27,10 +27,14 @@ class TPALETTEF : public QWidget {
  public:
   explicit TPALETTEF(App& app);
 
-  IndexedImage SwatchGridImage;                    // the 32 x 8 swatches in arrangement order
-  IndexedImage PaletteDisplayImage;                // the screen buffer: the grid plus the dragged swatch
-  IndexedImage DragSwatchImage;                    // the swatch being dragged, one colour
-  IndexedImage LeftColourImage, RightColourImage;  // the two drawing colours
+  // The buffers, read-only: the 32 x 8 swatches in arrangement order, the
+  // screen buffer (the grid plus the dragged swatch), the swatch being
+  // dragged, and the two drawing colours.
+  const IndexedImage& SwatchGridImage() const { return swatchGrid_; }
+  const IndexedImage& PaletteDisplayImage() const { return paletteDisplay_; }
+  const IndexedImage& DragSwatchImage() const { return dragSwatch_; }
+  const IndexedImage& LeftColourImage() const { return leftColour_; }
+  const IndexedImage& RightColourImage() const { return rightColour_; }
   SwatchArrangement Arrangement = IdentityArrangement();
   // This window's copies of the session's drawing colours.
   int LeftColour = 0, RightColour = 0;
@@ -99,6 +103,7 @@ class TPALETTEF : public QWidget {
   void PresentDisplay(QPainter& painter, PaintBox& box);
 
   App& app_;
+  IndexedImage swatchGrid_, paletteDisplay_, dragSwatch_, leftColour_, rightColour_;
   bool alive_ = true;
   bool blanked_ = false;
   // Set while a handler of that kind runs, so it is not entered again.

@@ -41,7 +41,6 @@ class TForm1 : public QMainWindow {
   // The defined mode number (0 none, 1-5 transfers, 20 edit mode, 21-23 cells).
   int Mode() const { return ModeNumber(mode_ ? mode_->Kind() : MainMode::None); }
   int FrameSize() const;
-  CanvasView& View() { return *view_; }
   PaintBox* PaintBox1() const;
   RecentFileList* Recent() const { return recent_; }
 

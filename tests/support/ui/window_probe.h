@@ -3,6 +3,7 @@
 // name this class a friend; the program never uses it.
 #pragma once
 
+#include "ui/common/canvas_view.h"
 #include "ui/common/document.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
@@ -18,6 +19,8 @@ class WindowProbe {
   // After a test gave the edit picture a new size: the palette's other
   // buffers follow it and the view shows it.
   static void ShowNewPicture(TTAVOEDTF& window) { window.ShowNewPicture(); }
+  // The main canvas's view, to change what it shows without a command.
+  static CanvasView& View(TForm1& window) { return *window.view_; }
   // As a running load or save does.
   static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }
 };

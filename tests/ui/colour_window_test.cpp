@@ -24,7 +24,9 @@ class ColourWindowTest : public AppTest {
   TPALETTEF& colour() { return app->colour(); }
   TForm1& main() { return app->main(); }
   QString Labels() { return colour().Label1->text() + QLatin1Char(' ') + colour().Label2->text(); }
-  int ShownAt(int position) { return colour().PaletteDisplayImage().At(position % 32 * 16 + 8, position / 32 * 16 + 8); }
+  int ShownAt(int position) {
+    return colour().PaletteDisplayImage().At(position % 32 * 16 + 8, position / 32 * 16 + 8);
+  }
 };
 
 TEST_F(ColourWindowTest, PicksWithEitherButtonAndWritesTheRingSlot) {

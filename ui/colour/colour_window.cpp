@@ -172,8 +172,7 @@ void TPALETTEF::FormDestroy() {
   if (!alive_) return;
   FormHide();
   alive_ = false;
-  for (IndexedImage* image :
-       {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
+  for (IndexedImage* image : {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
     FreeImage(*image);
 }
 
@@ -398,8 +397,7 @@ void TPALETTEF::EditPaletteColour(int index) {
 // ---- palette changes ----
 
 void TPALETTEF::TakeSharedPalette(const PaletteTable& table) {
-  for (IndexedImage* image :
-       {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
+  for (IndexedImage* image : {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       image->colourTable[static_cast<std::size_t>(i)] = {table[i].blue, table[i].green, table[i].red, 0};
   // A drag in progress draws its image again at the next move.

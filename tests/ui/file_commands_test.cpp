@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QFileInfo>
 #include <filesystem>
 
@@ -264,6 +265,108 @@ TEST_F(FileCommandsTest, StartUpAndReloadTakeTheStartUpPalettePicture) {
   // After the double load the handle's free entries equal the current table's.
   ASSERT_TRUE(SharedPalette.handle);
   for (int i = 10; i <= 245; ++i) EXPECT_EQ((*SharedPalette.handle)[i], SharedPalette.current[i]) << i;
+}
+
+}  // namespace
+}  // namespace zudizar
+
+namespace zudizar {
+namespace {
+
+// Unsaved work on any canvas is asked about before it is dropped, and a
+// picture keeps its name unless it was really written under another.
+class UnsavedWorkTest : public testing::AppTest {
+ protected:
+  const QString kMainQuestion = QStringLiteral("描画域が更新されています、内容を保存しますか？");
+  const QString kEditQuestion = QStringLiteral("編集ﾊﾟﾚｯﾄの描画域が更新されています、内容を保存しますか？");
+  const QString kSubQuestion = QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄの描画域が更新されています、内容を保存しますか？");
+};
+
+TEST_F(UnsavedWorkTest, OpenNewAndReopenAskFirstAndCancelKeepsPictureAndName) {
+  StartApp();
+  TForm1& main = app->main();
+  const QString name = QString::fromStdString(folder.File("KEEP.BMP"));
+  WindowProbe::Doc(main).SetFileName(name);
+  FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 4, 4, 7);
+  main.MarkModified();
+  for (auto command : {&TForm1::MN_OPENClick, &TForm1::MN_NEWClick}) {
+    const std::size_t asked = dialogs.Boxes().size();
+    dialogs.QueueAnswer(BoxAnswer::Cancel);
+    (main.*command)();
+    ASSERT_EQ(dialogs.Boxes().size(), asked + 1);
+    EXPECT_EQ(dialogs.Boxes().back().text, kMainQuestion);
+    EXPECT_EQ(dialogs.Boxes().back().buttons, BoxButtons::YesNoCancel);
+  }
+  // Nothing else was shown (no file dialog, no size dialog), nothing changed.
+  EXPECT_EQ(dialogs.ExecCount(), 0);
+  EXPECT_EQ(main.PictureImage().At(3, 3), 7);
+  EXPECT_EQ(main.CurrentFileName(), name);
+  EXPECT_TRUE(main.Modified());
+
+  // The sub palette asks with its own words; No goes on to the command.
+  TTAVOSUBF& sub = app->sub();
+  sub.FillBackground(9);
+  EXPECT_TRUE(sub.Modified());
+  dialogs.QueueAnswer(BoxAnswer::No);
+  dialogs.QueueOpenFile(std::nullopt);
+  sub.MN_OPENClick();
+  EXPECT_EQ(dialogs.Boxes().back().text, kSubQuestion);
+  EXPECT_EQ(sub.SubPictureImage().At(0, 0), 9);
+  // Yes with a Save as that is abandoned keeps the picture and stops the command.
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  dialogs.QueueSaveFile(std::nullopt);
+  sub.MN_NEWClick();
+  EXPECT_EQ(dialogs.ExecCount(), 0);
+  EXPECT_TRUE(sub.Modified());
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture is still unsaved
+}
+
+TEST_F(UnsavedWorkTest, QuitAsksForEveryModifiedCanvasAndCancelOnAnyKeepsAll) {
+  StartApp();
+  TTAVOEDTF& edit = app->edit();
+  WindowProbe::Doc(edit).Picture().At(2, 2) = 33;  // a drawing on the edit palette only
+  EXPECT_TRUE(edit.Modified());
+  dialogs.QueueAnswer(BoxAnswer::Cancel);
+  app->main().close();
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes()[0].text, kEditQuestion);
+  EXPECT_EQ(edit.EditImage().At(2, 2), 33);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(SettingsFile())));  // still running
+  // Yes saves the edit picture through Save as; then the sub palette is asked.
+  app->sub().FillBackground(5);
+  const std::string saved = folder.File("EDIT");
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  dialogs.QueueSaveFile(QString::fromStdString(saved));
+  dialogs.QueueAnswer(BoxAnswer::No);
+  app->main().close();
+  ASSERT_EQ(dialogs.Boxes().size(), 3u);
+  EXPECT_EQ(dialogs.Boxes()[2].text, kSubQuestion);
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(saved + ".BMP")));
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(SettingsFile())));  // closed
+  app.reset();
+}
+
+TEST_F(UnsavedWorkTest, AFailedSaveAsKeepsTheNameAndNewShowsNoPath) {
+  StartApp();
+  TForm1& main = app->main();
+  const QString name = QString::fromStdString(folder.File("HOME.BMP"));
+  WindowProbe::Doc(main).SetFileName(name);
+  main.MarkModified();
+  dialogs.QueueSaveFile(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
+  dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
+  main.MN_NEWSAVEClick();
+  EXPECT_EQ(main.CurrentFileName(), name);
+  EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + name);
+  EXPECT_TRUE(main.Modified());
+  // New, once the question is answered, shows the caption without a path.
+  dialogs.QueueAnswer(BoxAnswer::No);
+  dialogs.QueueExec([](QDialog&) { return int(QDialog::Accepted); });
+  dialogs.QueueAnswer(BoxAnswer::Cancel);  // keep the colour palette
+  dialogs.QueueAnswer(BoxAnswer::Cancel);  // no background colour
+  main.MN_NEWClick();
+  EXPECT_TRUE(main.CurrentFileName().isEmpty());
+  EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ "));
+  EXPECT_FALSE(main.Modified());
 }
 
 }  // namespace

@@ -363,6 +363,7 @@ TEST_F(MainCanvasTest, ExchangeWithTheSubPalette) {
   TTAVOSUBF& sub = app->sub();
   CreateImage(100, 50, WindowProbe::Doc(sub).Picture());
   FillImage(WindowProbe::Doc(sub).Picture(), 9);
+  main().MarkModified();
   Item("MN_SUBCOPY")->trigger();
   EXPECT_EQ(main().PictureImage().ImageWidth(), 100);
   EXPECT_EQ(main().PictureImage().pixels, std::vector<std::uint8_t>(100 * 50, 9));
@@ -370,7 +371,9 @@ TEST_F(MainCanvasTest, ExchangeWithTheSubPalette) {
   EXPECT_EQ(sub.SubPictureImage().pixels, before.pixels);
   EXPECT_EQ(sub.PaintBox1()->AreaWidth(), 640);
   EXPECT_FALSE(Item("MN_SUBCOPY")->isChecked());
-  EXPECT_TRUE(main().Modified());
+  // The modified flags travel with the pictures.
+  EXPECT_FALSE(main().Modified());
+  EXPECT_TRUE(sub.Modified());
   // Without a sub picture nothing is exchanged.
   FreeImage(WindowProbe::Doc(sub).Picture());
   main().CanvasCommand(8);

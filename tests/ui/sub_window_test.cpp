@@ -240,13 +240,15 @@ TEST_F(SubWindowTest, ConfirmCopiesThePickedPieceAndCancelLeavesTheEditPictureAl
   EXPECT_EQ(edit.EditImage().At(0, 0), 255);
 }
 
-TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
+TEST_F(SubWindowTest, ExchangeSwapsPicturesWithTheirNamesSoASaveWritesEachToItsOwnFile) {
   const std::string path = WritePicture("sub.BMP", 30, 20, 249);
+  const std::string mainPath = folder.File("main.BMP");
   StartApp();
   sub().OpenSubFile(QString::fromStdString(path));
   TForm1& main = app->main();
   FillImage(WindowProbe::Doc(main).Picture(), 7);
-  const QString mainCaption = main.windowTitle();
+  WindowProbe::Doc(main).SetFileName(QString::fromStdString(mainPath));
+  main.MarkModified();
   SubItem("MN_MODE24")->trigger();
   SubItem("MN_MAINCOPY")->trigger();
   EXPECT_EQ(main.PictureImage().ImageWidth(), 30);
@@ -257,10 +259,25 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
   // What the sub palette shows is the new picture with its frame grid.
   EXPECT_EQ(sub().SubDisplayImage().At(1, 1), 7);
   EXPECT_EQ(sub().SubDisplayImage().At(23, 1), 248);
-  EXPECT_EQ(sub().FileName(), QString::fromStdString(path));
-  EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
-  EXPECT_EQ(main.windowTitle(), mainCaption);
+  // Each picture keeps its name and flag, and each caption names its own file.
+  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(path));
+  EXPECT_EQ(sub().FileName(), QString::fromStdString(mainPath));
+  EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
+  EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(mainPath));
+  EXPECT_FALSE(main.Modified());
+  EXPECT_TRUE(sub().Modified());
   EXPECT_FALSE(SubItem("MN_MAINCOPY")->isChecked());
+  // F9 on each canvas writes the picture it shows to that picture's own file.
+  main.MN_SAVEClick();
+  sub().MN_SAVEClick();
+  IndexedImage written;
+  ASSERT_TRUE(LoadPictureFile(path, written));
+  EXPECT_EQ(written.ImageWidth(), 30);
+  EXPECT_EQ(written.At(1, 1), 249);
+  ASSERT_TRUE(LoadPictureFile(mainPath, written));
+  EXPECT_EQ(written.ImageWidth(), 640);
+  EXPECT_EQ(written.At(1, 1), 7);
+  EXPECT_FALSE(sub().Modified());
   // The main palette's own item exchanges back; the sub palette shows what arrived.
   main.Action(QStringLiteral("MN_SUBCOPY"))->trigger();
   EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
@@ -271,7 +288,6 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesAndSizesButKeepsNames) {
   SubItem("MN_MAINCOPY")->trigger();
   EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
   EXPECT_FALSE(sub().SubPictureImage().HasPixels());
-  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture changed
 }
 
 }  // namespace

@@ -66,10 +66,13 @@ class AppTest : public ::testing::Test {
     app->Start();
   }
 
-  // Closes the main window as the user does (the save question included),
+  // Closes the main window as the user does (the main canvas's save question
+  // included; tests of the other canvases' questions close by themselves),
   // then drops the App.
   void StopApp() {
     if (!app) return;
+    WindowProbe::MarkSaved(app->edit());
+    WindowProbe::Doc(app->sub()).MarkSaved();
     app->main().close();
     app.reset();
   }

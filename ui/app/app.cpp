@@ -92,6 +92,8 @@ void App::Shutdown() {
   text_->FormDestroy();
 }
 
+bool App::QueryClose() { return main_->CloseQuery() && edit_->CloseQuery() && sub_->CloseQuery(); }
+
 void App::ShowSettingsError(const SettingsWriteError& error) { ShowError(QString::fromStdString(error.what())); }
 
 void App::ShowError(const QString& text) {
@@ -176,6 +178,6 @@ const IndexedImage& App::SubPicture() { return sub_->SubPictureImage(); }
 
 void App::SubStartTransfer(int mode) { sub_->StartSubTransfer(mode); }
 
-void App::SubReceivePicture(const IndexedImage& picture) { sub_->ReceiveMainPicture(picture); }
+bool App::SubSwapDocument(Document& incoming, Document& outgoing) { return sub_->SwapDocument(incoming, outgoing); }
 
 }  // namespace zudizar

@@ -19,6 +19,7 @@ class QWidget;
 namespace zudizar {
 
 class Dialogs;
+class Document;
 class SettingsWriteError;
 class TForm1;
 class TAboutBox;
@@ -50,6 +51,9 @@ class App {
   void Start();
   // Runs every window's destruction steps once: the main window's first.
   void Shutdown();
+  // Before the program ends: asks about each modified canvas in turn (main,
+  // edit, sub); false (keep running) when the user keeps one.
+  bool QueryClose();
 
   TForm1& main() { return *main_; }
   TAboutBox& about() { return *about_; }
@@ -113,7 +117,9 @@ class App {
   // and taking the main canvas's picture in an exchange.
   const IndexedImage& SubPicture();
   void SubStartTransfer(int mode);
-  void SubReceivePicture(const IndexedImage& picture);
+  // The exchange: the sub canvas takes `incoming` and hands out its own
+  // document; false, nothing changed, without memory.
+  bool SubSwapDocument(Document& incoming, Document& outgoing);
 
  private:
   Dialogs& dialogs_;

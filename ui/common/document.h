@@ -24,6 +24,7 @@ class Document {
   bool Modified() const { return modified_; }
   void MarkModified() { modified_ = true; }
   void MarkSaved() { modified_ = false; }
+  void SetModified(bool modified) { modified_ = modified; }
 
  private:
   IndexedImage picture_;

@@ -30,6 +30,18 @@ std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QStr
   return WithSaveExtension(*chosen);
 }
 
+bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QString& question,
+                     const std::function<void()>& save, const std::function<bool()>& saved) {
+  if (!modified) return true;
+  const BoxAnswer answer = dialogs.MessageBox(window, question, QStringLiteral("確認メッセージ"),
+                                              BoxButtons::YesNoCancel, BoxIcon::Information);
+  if (answer == BoxAnswer::Cancel) return false;
+  if (answer == BoxAnswer::No) return true;
+  // A failed or abandoned save has said why; the picture stays.
+  save();
+  return saved();
+}
+
 void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path) {
   dialogs.MessageBox(window, QStringLiteral("%1 を開けませんでした。").arg(path), QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"),
                      BoxButtons::Ok, BoxIcon::Information);

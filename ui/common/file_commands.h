@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "core/indexed_image.h"
@@ -43,6 +44,13 @@ bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, Indexed
 // it wrote in the picture). On failure the writer's messages are shown, or
 // "… に保存できませんでした。" when it gave none.
 bool WritePicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture);
+
+// Before a command replaces or drops a modified picture: asks `question`
+// (Yes, No, Cancel). Yes runs `save`, and the command may go on only when
+// `saved` then says the picture is safe; No lets it go on; Cancel stops it.
+// An unmodified picture goes on without a question.
+bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QString& question,
+                     const std::function<void()>& save, const std::function<bool()>& saved);
 
 // The box of a load that failed without a reader's message.
 void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/edit_commands.h"
+#include "core/jigsaw.h"
 #include "core/region.h"
 #include "formats/dispatch.h"
 #include "ui/app/app.h"
@@ -24,14 +25,34 @@ const QString kEditSaveFilter = QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.I
 
 }  // namespace
 
+bool TTAVOEDTF::Modified() const { return !SamePixels(document_.Picture(), saved_); }
+
+void TTAVOEDTF::MarkSaved() {
+  CreateImage(Picture().ImageWidth(), Picture().ImageHeight(), saved_);
+  CopyImage(saved_, Picture(), kNoTransparent);
+}
+
+bool TTAVOEDTF::CloseQuery() {
+  return ConfirmDropping(
+      this, app_.dialogs(), Modified(), QStringLiteral("編集ﾊﾟﾚｯﾄの描画域が更新されています、内容を保存しますか？"),
+      [this] { MN_SAVEClick(); }, [this] { return !Modified(); });
+}
+
 void TTAVOEDTF::MN_NEWClick() {
+  if (!CloseQuery()) return;
   busy_ = true;
   int chosenWidth = 0, chosenHeight = 0;
+  IndexedImage fresh;
   if (app_.AskCanvasSize(chosenWidth, chosenHeight)) {
-    document_.SetFileName(QString());
     const int w = std::max(std::min(chosenWidth, kPictureWidth), 24);
     const int h = std::max(std::min(chosenHeight, kPictureHeight), 24);
-    CreateImage(w, h, Picture());
+    if (!CreateImage(w, h, fresh)) {
+      busy_ = false;
+      app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(w).arg(h));
+      return;
+    }
+    document_.SetFileName(QString());
+    document_.Replace(std::move(fresh));
     Picture().colourTable = display_.magnified.colourTable;
     FreeImage(undo_);
     RecreatePictureBuffers();
@@ -44,6 +65,8 @@ void TTAVOEDTF::MN_NEWClick() {
       app_.ShowColourWindow();
     }
     TakeCheckpoint(undo_, Picture());
+    MarkSaved();
+    ShowFileCaption();
   }
   busy_ = false;
   display_.overlayShownFor = 0;
@@ -51,13 +74,14 @@ void TTAVOEDTF::MN_NEWClick() {
 }
 
 void TTAVOEDTF::MN_OPENClick() {
+  if (!CloseQuery()) return;
   const auto path = app_.dialogs().OpenFileName(this, kEditOpenFilter);
   if (path) OpenEditFile(*path);
 }
 
 void TTAVOEDTF::MN_FILEREOPENClick(int k) {
   const QString path = recent_->Path(k);
-  if (!path.isEmpty()) OpenEditFile(path);
+  if (!path.isEmpty() && CloseQuery()) OpenEditFile(path);
 }
 
 void TTAVOEDTF::OpenEditFile(const QString& name) {
@@ -89,6 +113,7 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   TakeCheckpoint(undo_, Picture());
   SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   busy_ = false;
+  MarkSaved();
   ShowFileCaption();
   display_.overlayShownFor = 0;
   RepaintView();
@@ -113,21 +138,31 @@ void TTAVOEDTF::FitEditSize(IndexedImage& image) {
   busy_ = false;
 }
 
+bool TTAVOEDTF::SaveTo(const QString& path) {
+  const bool saved = WritePicture(this, app_.dialogs(), path, Picture());
+  if (saved) {
+    document_.SetFileName(path);
+    MarkSaved();
+  }
+  // The caption names the file the picture belongs to: the new one, or the
+  // one it kept when the save failed.
+  ShowFileCaption();
+  return saved;
+}
+
 void TTAVOEDTF::MN_SAVEClick() {
   if (FileName().isEmpty()) {
     MN_NEWSAVEClick();
     return;
   }
-  WritePicture(this, app_.dialogs(), FileName(), Picture());
-  ShowFileCaption();
+  SaveTo(FileName());
 }
 
 void TTAVOEDTF::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kEditSaveFilter);
   if (!path) return;
-  document_.SetFileName(*path);
-  ShowFileCaption();
-  MN_SAVEClick();
+  setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + *path);
+  SaveTo(*path);
 }
 
 void TTAVOEDTF::MN_HIDEClick() { hide(); }

@@ -143,6 +143,7 @@ void TTAVOEDTF::FormCreate() {
   CreateImage(ui_.PaintBox_LEFT->AreaWidth(), ui_.PaintBox_LEFT->AreaHeight(), display_.leftSwatch);
   CreateImage(ui_.PaintBox_RIGHT->AreaWidth(), ui_.PaintBox_RIGHT->AreaHeight(), display_.rightSwatch);
   FillImage(Picture(), 255);
+  MarkSaved();
   CopyImage(undo_, Picture(), kNoTransparent);
   CopyImage(display_.magnified, Picture(), kNoTransparent);
   SetScrollRanges(areaWidth, areaHeight);

@@ -61,6 +61,12 @@ class TTAVOEDTF : public QMainWindow {
   // The menu item of that name (MN_NEW, MN_PENA8, …), or null.
   QAction* Action(const QString& name) const;
 
+  // Whether the picture differs from the one last opened, made or saved.
+  bool Modified() const;
+  // Asks whether to save a modified picture before it is dropped (a quit,
+  // New, Open): false (keep it) for Cancel or a save that did not complete.
+  bool CloseQuery();
+
   // Creation and destruction.
   void FormCreate();
   void FormDestroy();
@@ -225,12 +231,19 @@ class TTAVOEDTF : public QMainWindow {
   ToolSettings& Settings();
   void SettingsChanged();
   void ShowToolStep(const ToolStep& step);
+  // The picture as it is now is the one on disk (or a fresh one).
+  void MarkSaved();
+  // Writes the picture to `path`; on success the picture takes that name.
+  bool SaveTo(const QString& path);
 
   // Test support sets the picture up directly (a size, a few pixels).
   friend class WindowProbe;
   App& app_;
-  // The picture and its file name; this palette keeps no modified flag.
+  // The picture and its file name.
   Document document_;
+  // The picture as last opened, made or saved: it is modified while it differs
+  // from this, whichever of the palette's many commands changed it.
+  IndexedImage saved_;
   IndexedImage undo_;   // UndoImage
   IndexedImage work_;   // WorkImage
   IndexedImage stamp_;  // StampImage

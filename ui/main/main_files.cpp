@@ -15,6 +15,7 @@
 namespace zudizar {
 
 void TForm1::MN_OPENClick() {
+  if (!CloseQuery()) return;
   const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
   if (!path) return;
   OpenPictureFile(*path);
@@ -47,7 +48,7 @@ void TForm1::OpenPictureFile(const QString& path) {
   ShowFileReport(this, app_.dialogs(), pictureReport);
   const bool told = !paletteReport.Empty() || !pictureReport.Empty();
   if (ok) {
-    ok = TakePicture(std::move(loaded));
+    ok = TakePicture(loaded);
     if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   } else if (!told) {
     ShowLoadFailure(this, app_.dialogs(), path);
@@ -67,8 +68,16 @@ void TForm1::OpenPictureFile(const QString& path) {
 
 void TForm1::MN_FILEREOPENClick(int k) {
   const QString path = recent_->Path(k);
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || !CloseQuery()) return;
   OpenPictureFile(path);
+}
+
+bool TForm1::SaveTo(const QString& path) {
+  if (!WritePicture(this, app_.dialogs(), path, document_.Picture())) return false;
+  document_.SetFileName(path);
+  document_.MarkSaved();
+  setWindowTitle(path + QStringLiteral(" 保存終了 "));
+  return true;
 }
 
 void TForm1::MN_SAVEClick() {
@@ -76,24 +85,21 @@ void TForm1::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  if (WritePicture(this, app_.dialogs(), document_.FileName(), document_.Picture())) {
-    document_.MarkSaved();
-    setWindowTitle(document_.FileName() + QStringLiteral(" 保存終了 "));
-    return;
-  }
   // A failed save keeps the modified flag and has said why.
-  setWindowTitle(FileCaption());
+  if (!SaveTo(document_.FileName())) setWindowTitle(FileCaption());
 }
 
 void TForm1::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
   if (!path) return;
-  document_.SetFileName(*path);
-  setWindowTitle(FileCaption());
-  MN_SAVEClick();
+  setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + *path);
+  // A name that could not be written is not adopted: the next save goes
+  // where the picture belongs.
+  if (!SaveTo(*path)) setWindowTitle(FileCaption());
 }
 
 void TForm1::MN_NEWClick() {
+  if (!CloseQuery()) return;
   SetBusy(true);
   const QString previousName = document_.FileName();
   int width = 0, height = 0;
@@ -114,9 +120,10 @@ void TForm1::MN_NEWClick() {
     IndexedImage blank;
     if (CreateImage(width, height, blank)) {
       FillImage(blank, 255);
-      if (TakePicture(std::move(blank))) {
+      if (TakePicture(blank)) {
         document_.SetFileName({});
         document_.MarkSaved();
+        setWindowTitle(FileCaption());
         if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                       BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
           app_.session().SetBackground(BackgroundTarget::Main);

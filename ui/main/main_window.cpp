@@ -201,24 +201,16 @@ void TForm1::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  TakePicture(std::move(blank));
+  TakePicture(blank);
   document_.SetFileName({});
   document_.MarkSaved();
   app_.session().SetBackground(BackgroundTarget::None);
 }
 
 bool TForm1::CloseQuery() {
-  if (!document_.Modified()) return true;
-  const BoxAnswer answer =
-      app_.dialogs().MessageBox(this, QStringLiteral("描画域が更新されています、内容を保存しますか？"),
-                                QStringLiteral("確認メッセージ"), BoxButtons::YesNoCancel, BoxIcon::Information);
-  if (answer == BoxAnswer::Cancel) return false;
-  if (answer == BoxAnswer::Yes) {
-    MN_SAVEClick();
-    // A failed or abandoned save has shown why; the collage stays open.
-    return !document_.Modified();
-  }
-  return true;
+  return ConfirmDropping(
+      this, app_.dialogs(), document_.Modified(), QStringLiteral("描画域が更新されています、内容を保存しますか？"),
+      [this] { MN_SAVEClick(); }, [this] { return !document_.Modified(); });
 }
 
 void TForm1::FormDestroy() {
@@ -240,8 +232,9 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  // A close that arrives while a load or save is running waits for it.
-  if (busy_ || !CloseQuery()) {
+  // A close that arrives while a load or save is running waits for it; every
+  // canvas with unsaved work is asked about first.
+  if (busy_ || !app_.QueryClose()) {
     event->ignore();
     return;
   }
@@ -458,7 +451,7 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
 
 // ---- the exchange with the sub canvas ----
 
-bool TForm1::TakePicture(IndexedImage picture) {
+bool TForm1::TakePicture(IndexedImage& picture) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture));
   // Nothing picked, drawn or previewed on the old picture goes on over the
@@ -471,31 +464,34 @@ bool TForm1::TakePicture(IndexedImage picture) {
   return true;
 }
 
-bool TForm1::ReceivePicture(IndexedImage picture) {
-  if (!picture.HasPixels()) return false;
-  const int width = picture.ImageWidth(), height = picture.ImageHeight();
-  if (!TakePicture(std::move(picture))) {
-    app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
-    return false;
-  }
-  document_.MarkModified();
-  return true;
-}
-
 void TForm1::ExchangeWithSub() {
-  const IndexedImage& sub = app_.SubPicture();
   // Both pictures must exist, or the exchange would leave one canvas empty.
-  if (!sub.HasPixels() || !document_.Picture().HasPixels()) return;
+  if (!app_.SubPicture().HasPixels() || !document_.Picture().HasPixels()) return;
   SetBusy(true);
-  IndexedImage fromSub;
-  if (CreateImage(sub.ImageWidth(), sub.ImageHeight(), fromSub)) {
-    CopyImage(fromSub, sub, kNoTransparent);
-    app_.SubReceivePicture(document_.Picture());
-    ReceivePicture(std::move(fromSub));
-  } else {
-    app_.ShowError(
-        QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(sub.ImageWidth()).arg(sub.ImageHeight()));
+  // A picture travels with its name and modified flag, so that a save after
+  // the exchange writes each picture to its own file.
+  Document outgoing;
+  IndexedImage copy;
+  bool ok = CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), copy);
+  if (ok) {
+    CopyImage(copy, document_.Picture(), kNoTransparent);
+    outgoing.Replace(std::move(copy));
+    outgoing.SetFileName(document_.FileName());
+    outgoing.SetModified(document_.Modified());
+    Document incoming;
+    ok = app_.SubSwapDocument(outgoing, incoming);
+    if (ok && !TakePicture(incoming.Picture())) {
+      // The sub canvas gets its own picture back.
+      Document ignored;
+      app_.SubSwapDocument(incoming, ignored);
+      ok = false;
+    } else if (ok) {
+      document_.SetFileName(incoming.FileName());
+      document_.SetModified(incoming.Modified());
+      setWindowTitle(FileCaption());
+    }
   }
+  if (!ok) app_.ShowError(QStringLiteral("画像を交換するメモリがありません"));
   SetBusy(false);
   view_->ComposeAll();
 }

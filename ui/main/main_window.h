@@ -48,8 +48,9 @@ class TForm1 : public QMainWindow {
   QAction* Action(const QString& name) const;
 
   void FormCreate();
-  // Asks whether to save a modified collage before the window closes: false
-  // (stay open) for Cancel or when the save chosen by Yes did not complete.
+  // Asks whether to save a modified collage before it is dropped (a close,
+  // New, Open): false (keep it) for Cancel or when the save chosen by Yes
+  // did not complete.
   bool CloseQuery();
   void FormDestroy();
   void ApplyPalette();
@@ -58,8 +59,6 @@ class TForm1 : public QMainWindow {
   void MarkModified() { document_.MarkModified(); }
   // The jigsaw was solved with `moves` moves in `duration`: the game ends.
   void GameSolved(int moves, const QString& duration);
-  // Takes a whole picture (the sub canvas's, in an exchange; a test's).
-  bool ReceivePicture(IndexedImage picture);
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
   void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
   // Marks MN_EDIT and MN_SUB as their windows are shown and hidden.
@@ -114,12 +113,14 @@ class TForm1 : public QMainWindow {
   void ReflectFrame();
   // Leaves the current mode (dropping what it holds) and enters `kind`.
   void EnterMode(MainMode kind);
-  // Makes `picture` the document's and shows it afresh (the mode stays, with
+  // Makes `picture` (moved from only on success) the document's and shows it afresh (the mode stays, with
   // none of the old picture's data). False, and nothing changed, when there
   // is no memory to show it.
-  bool TakePicture(IndexedImage picture);
+  bool TakePicture(IndexedImage& picture);
   void ExchangeWithSub();
   QString FileCaption() const;
+  // Writes the picture to `path`; on success the picture takes that name.
+  bool SaveTo(const QString& path);
   std::unique_ptr<CanvasMode> MakeMode(MainMode kind);
   void SetBusy(bool busy);
 

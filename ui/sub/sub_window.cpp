@@ -129,7 +129,7 @@ void TTAVOSUBF::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  TakePicture(std::move(blank));
+  TakePicture(blank);
   transferMode_ = kTransferNone;
   pick_ = {0, 0, 1, 1};
 }
@@ -184,28 +184,36 @@ bool TTAVOSUBF::event(QEvent* event) {
 
 // ---- pictures ----
 
-bool TTAVOSUBF::TakePicture(IndexedImage picture) {
+bool TTAVOSUBF::TakePicture(IndexedImage& picture) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture));
   return true;
 }
 
-void TTAVOSUBF::ReceiveMainPicture(const IndexedImage& picture) {
+bool TTAVOSUBF::SwapDocument(Document& incoming, Document& outgoing) {
   // One exchange at a time; the user-interface thread is the only caller.
   ReentryGuard guard(busy_);
-  if (!guard.Entered()) return;
-  IndexedImage copy;
-  if (CreateImage(picture.ImageWidth(), picture.ImageHeight(), copy)) {
-    CopyImage(copy, picture, kNoTransparent);
-    TakePicture(std::move(copy));
+  if (!guard.Entered()) return false;
+  IndexedImage own = std::move(document_.Picture());
+  if (!TakePicture(incoming.Picture())) {
+    document_.Replace(std::move(own));
+    return false;
   }
+  outgoing.Replace(std::move(own));
+  outgoing.SetFileName(document_.FileName());
+  outgoing.SetModified(document_.Modified());
+  document_.SetFileName(incoming.FileName());
+  document_.SetModified(incoming.Modified());
+  setWindowTitle(kSubCaptionPrefix + document_.FileName());
   UncheckTransferItems();
   transferMode_ = kTransferNone;
   view_->ResetScroll();
+  return true;
 }
 
 void TTAVOSUBF::FillBackground(std::uint8_t colour) {
   FillImage(document_.Picture(), colour);
+  document_.MarkModified();
   view_->RestoreAll(document_.Picture());
 }
 
@@ -229,6 +237,7 @@ void TTAVOSUBF::ToggleHalfOffset(bool left) {
 // ---- files ----
 
 void TTAVOSUBF::MN_NEWClick() {
+  if (!CloseQuery()) return;
   busy_ = true;
   view_->SetBusy(true);
   int width = 0, height = 0;
@@ -238,10 +247,12 @@ void TTAVOSUBF::MN_NEWClick() {
     bool ok = CreateImage(width, height, picture);
     if (ok) {
       FillImage(picture, 255);
-      ok = TakePicture(std::move(picture));
+      ok = TakePicture(picture);
     }
     if (ok) {
       document_.SetFileName({});
+      document_.MarkSaved();
+      setWindowTitle(kSubCaptionPrefix);
       if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                     BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
         app_.session().SetBackground(BackgroundTarget::Sub);
@@ -257,6 +268,7 @@ void TTAVOSUBF::MN_NEWClick() {
 }
 
 void TTAVOSUBF::MN_OPENClick() {
+  if (!CloseQuery()) return;
   const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
   if (path) OpenSubFile(*path);
 }
@@ -271,12 +283,13 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   bool ok = ReadPicture(this, app_.dialogs(), path, loaded);
   progressName_.clear();
   if (ok) {
-    ok = TakePicture(std::move(loaded));
+    ok = TakePicture(loaded);
     if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   }
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.
     document_.SetFileName(path);
+    document_.MarkSaved();
     setWindowTitle(kSubCaptionPrefix + path);
     recent_->Add(path);
   } else {
@@ -289,7 +302,21 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
 
 void TTAVOSUBF::MN_FILEREOPENClick(int k) {
   const QString path = recent_->Path(k);
-  if (!path.isEmpty()) OpenSubFile(path);
+  if (!path.isEmpty() && CloseQuery()) OpenSubFile(path);
+}
+
+bool TTAVOSUBF::SaveTo(const QString& path) {
+  progressName_ = path;
+  const bool saved = WritePicture(this, app_.dialogs(), path, document_.Picture());
+  progressName_.clear();
+  if (saved) {
+    document_.SetFileName(path);
+    document_.MarkSaved();
+  }
+  // Progress captions end with the window's name again: the new one, or the
+  // one the picture kept when the save failed.
+  setWindowTitle(kSubCaptionPrefix + document_.FileName());
+  return saved;
 }
 
 void TTAVOSUBF::MN_SAVEClick() {
@@ -297,20 +324,21 @@ void TTAVOSUBF::MN_SAVEClick() {
     MN_NEWSAVEClick();
     return;
   }
-  progressName_ = document_.FileName();
-  const bool saved = WritePicture(this, app_.dialogs(), document_.FileName(), document_.Picture());
-  progressName_.clear();
-  // Progress captions end with the window's name again.
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
-  if (saved) document_.MarkSaved();
+  SaveTo(document_.FileName());
 }
 
 void TTAVOSUBF::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
   if (!path) return;
-  document_.SetFileName(*path);
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
-  MN_SAVEClick();
+  setWindowTitle(kSubCaptionPrefix + *path);
+  SaveTo(*path);
+}
+
+bool TTAVOSUBF::CloseQuery() {
+  return ConfirmDropping(
+      this, app_.dialogs(), document_.Modified(),
+      QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄの描画域が更新されています、内容を保存しますか？"), [this] { MN_SAVEClick(); },
+      [this] { return !document_.Modified(); });
 }
 
 // ---- window ----

@@ -45,8 +45,9 @@ class TTAVOSUBF : public QMainWindow {
   void FormCreate();
   void FormDestroy();
   void FormHide();
-  // Takes the main canvas's picture as its own in an exchange.
-  void ReceiveMainPicture(const IndexedImage& picture);
+  // The exchange: takes `incoming` (picture, name, modified flag) as its
+  // document and hands its own out. False, nothing changed, without memory.
+  bool SwapDocument(Document& incoming, Document& outgoing);
   // Fills the picture with one colour (the background of a new canvas).
   void FillBackground(std::uint8_t colour);
 
@@ -59,6 +60,11 @@ class TTAVOSUBF : public QMainWindow {
   void PaintBox1MouseMove(Qt::MouseButton button, int x, int y);
   void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
   void PaintBox1DblClick();
+
+  // Asks whether to save a modified picture before it is dropped (a quit,
+  // New, Open): false (keep it) for Cancel or a save that did not complete.
+  bool CloseQuery();
+  bool Modified() const { return document_.Modified(); }
 
   void MN_NEWClick();
   void MN_OPENClick();
@@ -88,9 +94,11 @@ class TTAVOSUBF : public QMainWindow {
   void CancelTransfer();
   void EndTransfer();
   void UncheckTransferItems();
-  // Makes `picture` the document's and shows it afresh; false, and nothing
+  // Writes the picture to `path`; on success the picture takes that name.
+  bool SaveTo(const QString& path);
+  // Makes `picture` (moved from only on success) the document's and shows it afresh; false, and nothing
   // changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage picture);
+  bool TakePicture(IndexedImage& picture);
 
   // Test support sets a document up directly (a name, a few pixels).
   friend class WindowProbe;

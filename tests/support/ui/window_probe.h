@@ -19,6 +19,8 @@ class WindowProbe {
   // After a test gave the edit picture a new size: the palette's other
   // buffers follow it and the view shows it.
   static void ShowNewPicture(TTAVOEDTF& window) { window.ShowNewPicture(); }
+  // The edit palette's picture as it is now counts as saved.
+  static void MarkSaved(TTAVOEDTF& window) { window.MarkSaved(); }
   // The main canvas's view, to change what it shows without a command.
   static CanvasView& View(TForm1& window) { return *window.view_; }
   // As a running load or save does.

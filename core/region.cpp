@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/frames.h"
 #include "core/pixel_block.h"
 
 namespace zudizar {
@@ -223,36 +224,9 @@ std::uint8_t BackgroundColour(const IndexedImage& image) {
 
 void DrawFrameGrid(IndexedImage& image, int xOffset, int yOffset, int spacing, std::uint8_t colour, int areaWidth,
                    int areaHeight) {
-  if (!HasUsableBlock(image)) return;
-  if (spacing < 0) spacing = 4;
-  const int rowsCovered = std::min(areaHeight, image.ImageHeight());
-  const int columnsCovered = std::min(areaWidth, image.ImageWidth());
-  if (rowsCovered <= 0 || columnsCovered <= 0) return;
-  const int last = columnsCovered - 1;
-  const int cs = spacing == 1 ? areaWidth / 2 : spacing;
-  const int rs = spacing == 1 ? areaHeight / 2 : spacing;
-
-  // Vertical-line columns: from ox − 1, raised by whole cells until it is not
-  // negative, strictly left of the last covered column.
-  std::vector<int> lineColumns;
-  if (cs > 0) {
-    std::int64_t x0 = std::int64_t{xOffset} - 1;
-    if (x0 < 0) x0 += ((-x0 + cs - 1) / cs) * cs;
-    for (std::int64_t c = x0; c < last; c += cs) lineColumns.push_back(static_cast<int>(c));
-  }
-  const int rowPhase = rs > 0 ? ((yOffset % rs) + rs) % rs : 0;
-  const std::uint8_t over = static_cast<std::uint8_t>(255 - colour);
-
-  for (int row = rowsCovered - 1; row >= 0; --row) {
-    std::uint8_t* line = image.Row(row);
-    const bool horizontal = rs > 0 && row != 0 && row != rowsCovered - 1 && row % rs == rowPhase;
-    if (horizontal) {
-      // A pixel already in the line colour is inverted so the line stays visible.
-      for (int c = 0; c <= last; ++c) line[c] = line[c] == colour ? over : colour;
-    } else {
-      for (int c : lineColumns) line[c] = colour;
-    }
-  }
+  // One grid drawer: the whole grid is the clipped one over the whole picture.
+  DrawFrameGridRect(image, xOffset, yOffset, spacing, colour, areaWidth, areaHeight,
+                    {0, 0, image.ImageWidth(), image.ImageHeight()});
 }
 
 }  // namespace zudizar

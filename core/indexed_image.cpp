@@ -141,6 +141,11 @@ void LoadColourTableFromShared(IndexedImage& image) {
   for (int i = 0; i < 256; ++i) image.colourTable[i] = {snapshot[i].blue, snapshot[i].green, snapshot[i].red, 0};
 }
 
+void TakeFreeEntries(IndexedImage& image, const PaletteTable& table) {
+  for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
+    image.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+}
+
 int CopyImage(IndexedImage& destination, const IndexedImage& source, int transparent) {
   if (!destination.HasPixels() || !source.HasPixels()) return 0;
   if (destination.ImageWidth() == source.ImageWidth() && destination.ImageHeight() == source.ImageHeight()) {

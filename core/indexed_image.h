@@ -93,6 +93,9 @@ void RecolourRect(IndexedImage& image, int x, int y, int width, int height, std:
                   std::uint8_t newIndex);
 void DrawRectOutline(IndexedImage& image, int x1, int y1, int x2, int y2, std::uint8_t index);
 void LoadColourTableFromShared(IndexedImage& image);
+// Entries 10-245 of `table` into the image's colour table (a palette change
+// reaches every buffer this way); the reserved entries stay.
+void TakeFreeEntries(IndexedImage& image, const PaletteTable& table);
 int CopyImage(IndexedImage& destination, const IndexedImage& source, int transparent);
 
 // Allocates a zero-filled pixel block of `bytes` bytes for a reader that fills

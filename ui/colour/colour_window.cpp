@@ -398,8 +398,7 @@ void TPALETTEF::EditPaletteColour(int index) {
 
 void TPALETTEF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image : {&swatchGrid_, &paletteDisplay_, &dragSwatch_, &leftColour_, &rightColour_})
-    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      image->colourTable[static_cast<std::size_t>(i)] = {table[i].blue, table[i].green, table[i].red, 0};
+    TakeFreeEntries(*image, table);
   // A drag in progress draws its image again at the next move.
   ShowGrid();
   PaintBox_LEFT->update();

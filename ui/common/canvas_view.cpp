@@ -127,9 +127,7 @@ void CanvasView::Blank() {
 }
 
 void CanvasView::TakePalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&view_, &screen_})
-    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+  for (IndexedImage* image : {&view_, &screen_}) TakeFreeEntries(*image, table);
   ComposeAll();
 }
 

@@ -219,8 +219,7 @@ void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟ�
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified, &display_.screen,
                               &display_.leftSwatch, &display_.rightSwatch})
-    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      image->colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+    TakeFreeEntries(*image, table);
   // The blank screen is replaced by the picture in its new colours; the area
   // beside a small picture gets its grey back too.
   if (display_.blanked) FillImage(display_.screen, 7);

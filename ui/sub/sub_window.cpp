@@ -52,9 +52,7 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app) {
   resize(435, 272);
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });
   connect(&app_.session(), &Session::paletteApplied, this, [this](const PaletteTable& table) {
-    IndexedImage& picture = document_.Picture();
-    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
-      picture.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+    TakeFreeEntries(document_.Picture(), table);
     view_->TakePalette(table);
   });
   FormCreate();

@@ -347,6 +347,12 @@ void TForm1::EnterMode(MainMode kind) {
   if (document_.Picture().HasPixels()) mode_ = MakeMode(kind);
   ReflectMode();
   if (mode_) mode_->Enter();
+  DropRetiredMode();
+}
+
+void TForm1::DropRetiredMode() {
+  // Inside a mode's own handler the old mode lives until the handler returns.
+  if (!mouseDownRunning_ && !mouseMoveRunning_ && !mouseUpRunning_) retired_.reset();
 }
 
 void TForm1::CanvasCommand(int kind) {
@@ -412,6 +418,7 @@ void TForm1::PasteAtTypedPosition(bool edgeCut) {
     return;
   }
   if (document_.Picture().HasPixels()) mode_ = MakeMode(remembered);
+  DropRetiredMode();
   ReflectMode();
 }
 
@@ -442,7 +449,8 @@ void TForm1::PaintBox1MouseMove(Qt::MouseButton, int x, int y) {
 }
 
 void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
-  if (busy_ || !mode_ || !mode_->Tracking()) return;
+  ReentryGuard guard(mouseUpRunning_);
+  if (!guard.Entered() || busy_ || !mode_ || !mode_->Tracking()) return;
   mode_->Release(button, {x, y});
   retired_.reset();
 }
@@ -458,6 +466,7 @@ bool TForm1::TakePicture(IndexedImage& picture) {
     const MainMode kind = mode_->Kind();
     retired_ = std::move(mode_);
     mode_ = MakeMode(kind);
+    DropRetiredMode();
   }
   return true;
 }

@@ -122,6 +122,7 @@ class TForm1 : public QMainWindow {
   // Writes the picture to `path`; on success the picture takes that name.
   bool SaveTo(const QString& path);
   std::unique_ptr<CanvasMode> MakeMode(MainMode kind);
+  void DropRetiredMode();
   void SetBusy(bool busy);
 
   // Test support sets a document up directly (a name, a few pixels).
@@ -137,6 +138,7 @@ class TForm1 : public QMainWindow {
   bool destroyed_ = false;
   bool mouseDownRunning_ = false;
   bool mouseMoveRunning_ = false;
+  bool mouseUpRunning_ = false;
 };
 
 }  // namespace zudizar

@@ -5,8 +5,13 @@
 #include <new>
 #include <vector>
 
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
 #include "base/file_io.h"
 #include "base/settings.h"
+#include "base/trace.h"
 #include "core/shared_palette.h"
 #include "formats/bmp.h"
 #include "formats/dispatch.h"
@@ -109,26 +114,39 @@ class ColourListSink : public BmpPixelSink {
 
 constexpr MergeRule kBmpRule{false, true, true};
 constexpr MergeRule kMagRule{true, true, true};
-constexpr int kFreeEntryCount = kLastFreeEntry - kFirstFreeEntry + 1;
+
+// Trace record of a picture whose colours did not all fit: how many were
+// approximated, and the mean and largest distance, in RGB units.
+constexpr int kApproximationTrace = 7100;
+
+void TraceApproximation(const ColourHistogram& histogram, const PaletteTable& table) {
+  const ApproximationError error = MeasureApproximation(histogram, table);
+  char text[96];
+  std::snprintf(text, sizeof text, "%llu %.2f %.2f", static_cast<unsigned long long>(error.approximated), error.mean,
+                error.largest);
+  TraceRecord(kApproximationTrace, text);
+}
 
 // The defined merge when the picture's colours fit the free entries;
 // otherwise colours chosen to represent the whole picture, merged the same
 // way. A picture "fits" when its list was not cut and the merge drops none.
-void MergeOrChoose(const PictureColourList& list, const ColourHistogram& histogram, const MergeRule& rule) {
+void MergeOrChoose(const PictureColourList& list, const ColourHistogram& histogram, const MergeRule& rule,
+                   const EntryMask& inUse) {
   PaletteTable& pending = SharedPalette.pending;
   if (!list.cut) {
     PictureColourList trialList = list;
     PaletteTable trial = pending;
-    if (MergeColourList(trialList, trial, rule) == 0) {
+    if (MergeColourList(trialList, trial, rule, inUse) == 0) {
       pending = trial;
       return;
     }
   }
-  PictureColourList chosen = RepresentativeColours(histogram, pending);
-  MergeColourList(chosen, pending, rule);
+  PictureColourList chosen = RepresentativeColours(histogram, pending, inUse);
+  MergeColourList(chosen, pending, rule, inUse);
+  TraceApproximation(histogram, pending);
 }
 
-void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report) {
+void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report, const EntryMask& inUse) {
   if (!opened.readable || opened.bytes.size() < 14) return;
   PictureColourList list;
   ColourHistogram histogram;
@@ -136,7 +154,7 @@ void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report) {
   // reports why, so the user sees one message, not two.
   if (!GatherBmpColours(opened.bytes, list, kMaxImagePixels, &histogram)) return;
   if (list.cut) Report(report, kBmpColoursCutText, kBmpLoadFailedCaption, MessageKind::Information);
-  MergeOrChoose(list, histogram, kBmpRule);
+  MergeOrChoose(list, histogram, kBmpRule, inUse);
   RealizeSharedPalette();
 }
 
@@ -144,7 +162,7 @@ void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report) {
 // kinds their distinct colours like a 24-bit BMP, each composited over white
 // as the picture load shows them. Nothing is reported: the message about cut
 // colours belongs to BMP files.
-void LoadPaletteByPngRule(const OpenedPicture& opened) {
+void LoadPaletteByPngRule(const OpenedPicture& opened, const EntryMask& inUse) {
   if (!opened.readable) return;
   PngPicture picture;
   std::string reason;
@@ -169,7 +187,7 @@ void LoadPaletteByPngRule(const OpenedPicture& opened) {
       histogram.Add(c.red, c.green, c.blue);
     }
   }
-  MergeOrChoose(list, histogram, kBmpRule);
+  MergeOrChoose(list, histogram, kBmpRule, inUse);
   RealizeSharedPalette();
 }
 
@@ -194,8 +212,8 @@ bool GatherBmpColours(std::span<const std::uint8_t> bytes, PictureColourList& li
   return true;
 }
 
-int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule) {
-  std::array<bool, 256> taken{};
+int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule, const EntryMask& inUse) {
+  std::array<bool, 256> taken = inUse;
   for (int i = 0; i < 256; ++i) {
     if (!list.used[i]) continue;
     const PaletteEntry& c = list.colours[i];
@@ -234,12 +252,16 @@ int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeR
   return dropped;
 }
 
-PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending) {
-  std::vector<PaletteEntry> reserved;
+PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending,
+                                        const EntryMask& inUse) {
+  // The entries that keep their colours stand as fixed centres, so the
+  // choice spends the entries it may write on the colours they miss.
+  std::vector<PaletteEntry> fixed;
   for (int i = 0; i < 256; ++i)
-    if (i < kFirstFreeEntry || i > kLastFreeEntry) reserved.push_back(pending[i]);
+    if (i < kFirstFreeEntry || i > kLastFreeEntry || inUse[i]) fixed.push_back(pending[i]);
   PictureColourList list;
-  const auto chosen = ChooseRepresentativeColours(histogram, kFreeEntryCount, reserved);
+  const int count = CountUnusedFreeEntries(inUse);
+  const auto chosen = ChooseRepresentativeColours(histogram, count, fixed);
   for (std::size_t i = 0; i < chosen.size() && i < 256; ++i) {
     list.colours[i] = chosen[i];
     list.used[i] = true;
@@ -247,11 +269,42 @@ PictureColourList RepresentativeColours(const ColourHistogram& histogram, const 
   return list;
 }
 
+ApproximationError MeasureApproximation(const ColourHistogram& histogram, const PaletteTable& table) {
+  ApproximationError error;
+  double sum = 0;
+  std::uint64_t pixels = 0;
+  const auto measure = [&](double red, double green, double blue, std::uint64_t count) {
+    double best = std::numeric_limits<double>::max();
+    for (const PaletteEntry& e : table) {
+      const double dr = e.red - red, dg = e.green - green, db = e.blue - blue;
+      best = std::min(best, dr * dr + dg * dg + db * db);
+    }
+    const double distance = std::sqrt(best);
+    if (distance > 0) ++error.approximated;
+    error.largest = std::max(error.largest, distance);
+    sum += distance * static_cast<double>(count);
+    pixels += count;
+  };
+  if (histogram.Exact()) {
+    for (const auto& [colour, count] : histogram.ExactColours())
+      measure(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF, count);
+  } else {
+    for (const auto& cell : histogram.Cells()) {
+      if (cell.count == 0) continue;
+      const double w = static_cast<double>(cell.count);
+      measure(static_cast<double>(cell.red) / w, static_cast<double>(cell.green) / w,
+              static_cast<double>(cell.blue) / w, cell.count);
+    }
+  }
+  if (pixels) error.mean = sum / static_cast<double>(pixels);
+  return error;
+}
+
 namespace {
 
 // The JPEG rule on a file already read; the decoded colours stay in
 // `opened` for the picture step.
-bool MergeJpegColours(OpenedPicture& opened, ProgressSink* progress) {
+bool MergeJpegColours(OpenedPicture& opened, ProgressSink* progress, const EntryMask& inUse) {
   opened.samples.reset();
   if (!opened.readable) return false;
   jpeg::Gathered gathered;
@@ -266,24 +319,24 @@ bool MergeJpegColours(OpenedPicture& opened, ProgressSink* progress) {
   }
   // The list holds at most 255 of the gathered colours.
   list.cut = gathered.distinct > jpeg::kListColours;
-  MergeOrChoose(list, gathered.histogram, kJpegMergeRule);
+  MergeOrChoose(list, gathered.histogram, kJpegMergeRule, inUse);
   RealizeSharedPalette();
   opened.samples = std::move(gathered.samples);
   return true;
 }
 
-void MergeByFormat(OpenedPicture& opened, FileReport* report, ProgressSink* progress) {
+void MergeByFormat(OpenedPicture& opened, FileReport* report, ProgressSink* progress, const EntryMask& inUse) {
   switch (opened.format) {
     case PictureFormat::Mag:
-      if (opened.readable) LoadPaletteFromMagBytes(opened.bytes);
+      if (opened.readable) LoadPaletteFromMagBytes(opened.bytes, inUse);
       break;
-    case PictureFormat::Jpeg: MergeJpegColours(opened, progress); break;
+    case PictureFormat::Jpeg: MergeJpegColours(opened, progress, inUse); break;
     case PictureFormat::Icon:
       // An icon is brought onto the palette as it is: nothing to merge. Its
       // reader's messages are left to the picture step.
       break;
-    case PictureFormat::Png: LoadPaletteByPngRule(opened); break;
-    case PictureFormat::Bmp: LoadPaletteByBmpRule(opened, report); break;
+    case PictureFormat::Png: LoadPaletteByPngRule(opened, inUse); break;
+    case PictureFormat::Bmp: LoadPaletteByBmpRule(opened, report, inUse); break;
   }
 }
 
@@ -292,20 +345,24 @@ void MergeByFormat(OpenedPicture& opened, FileReport* report, ProgressSink* prog
 bool LoadPaletteFromJpeg(const std::string& name, ProgressSink* progress) {
   OpenedPicture opened;
   ReadPictureAs(name, PictureFormat::Jpeg, opened);
-  return MergeJpegColours(opened, progress);
+  return MergeJpegColours(opened, progress, kNoEntriesInUse);
 }
 
-void LoadStartupPalette(FileReport* report, ProgressSink* progress) {
+void LoadStartupPalette(FileReport* report, ProgressSink* progress, const EntryMask& inUse) {
   SharedPalette.pending = SharedPalette.current;
   std::string name = ReadSetting("INITBMP");
   if (name.empty()) name = ProgramFolder() + "TAVOCINI.BMP";
-  LoadPaletteFromPicture(name, report, progress);
+  LoadPaletteFromPicture(name, report, progress, inUse);
   RealizeSharedPalette();
 }
 
-void MergeOpenedColours(OpenedPicture& opened, FileReport* report, ProgressSink* progress) {
+void MergeOpenedColours(OpenedPicture& opened, FileReport* report, ProgressSink* progress, const EntryMask& inUse) {
+  // The pending table may lag behind the current one; the entries in use
+  // must keep the colours their pixels show now.
+  for (int i = 0; i < 256; ++i)
+    if (inUse[i]) SharedPalette.pending[i] = SharedPalette.current[i];
   try {
-    MergeByFormat(opened, report, progress);
+    MergeByFormat(opened, report, progress, inUse);
   } catch (const std::bad_alloc&) {
     // The palette stays as it was.
     SharedPalette.pending = SharedPalette.current;
@@ -314,25 +371,32 @@ void MergeOpenedColours(OpenedPicture& opened, FileReport* report, ProgressSink*
   }
 }
 
-void LoadPaletteFromPicture(const std::string& name, FileReport* report, ProgressSink* progress) {
+void LoadPaletteFromPicture(const std::string& name, FileReport* report, ProgressSink* progress,
+                            const EntryMask& inUse) {
   OpenedPicture opened;
   ReadPictureForOpen(name, opened);
-  MergeOpenedColours(opened, report, progress);
+  MergeOpenedColours(opened, report, progress, inUse);
 }
 
-void MergePictureColours(const IndexedImage& image) {
+void MergePictureColours(const IndexedImage& image, const EntryMask& inUse) {
   SharedPalette.pending = SharedPalette.current;
   PictureColourList list;
+  std::array<std::uint64_t, 256> counts{};
   if (image.HasPixels()) {
     const std::size_t n = std::min(image.pixels.size(), static_cast<std::size_t>(std::max(image.ImageWidth(), 0)) *
                                                             static_cast<std::size_t>(std::max(image.ImageHeight(), 0)));
-    for (std::size_t i = 0; i < n; ++i) list.used[image.pixels[i]] = true;
+    for (std::size_t i = 0; i < n; ++i) ++counts[image.pixels[i]];
   }
   for (int i = 0; i < 256; ++i) {
     const ColourTableEntry& c = image.colourTable[i];
     list.colours[i] = {c.red, c.green, c.blue, 0};
+    list.used[i] = counts[i] != 0;
   }
-  MergeColourList(list, SharedPalette.pending, kMagRule);
+  if (MergeColourList(list, SharedPalette.pending, kMagRule, inUse) > 0) {
+    ColourHistogram histogram;
+    AddIndexCounts(counts, list.colours, &histogram);
+    TraceApproximation(histogram, SharedPalette.pending);
+  }
   RealizeSharedPalette();
 }
 
@@ -377,12 +441,12 @@ bool WriteSwatchArrangement(const std::string& path, const SwatchArrangement& ar
   return WriteFileSafely(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes) {
+bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes, const EntryMask& inUse) {
   IndexedImage picture;
   MagDecodeOptions options;
   options.remapToShared = false;
   if (!DecodeMag(bytes, picture, options)) return false;
-  MergePictureColours(picture);
+  MergePictureColours(picture, inUse);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/colour_histogram.h"
+#include "core/entry_mask.h"
 #include "core/indexed_image.h"
 #include "core/limits.h"
 #include "core/swatch_arrangement.h"
@@ -17,9 +18,14 @@
 
 namespace zudizar {
 
+// Every rule below that places colours takes `inUse`, the entries other
+// canvases' pixels index: those keep their colours, and the picture's colours
+// go to the free entries left. With no entry in use the rules are unchanged.
+
 // Copies the current table into the pending one and merges the start-up
 // palette picture ("INITBMP", or TAVOCINI.BMP in the program folder).
-void LoadStartupPalette(FileReport* report = nullptr, ProgressSink* progress = nullptr);
+void LoadStartupPalette(FileReport* report = nullptr, ProgressSink* progress = nullptr,
+                        const EntryMask& inUse = kNoEntriesInUse);
 
 // The palette step of an open (between ReadPictureForOpen and
 // MapOpenedPicture): merges the picture's colours into the pending table by
@@ -29,16 +35,20 @@ void LoadStartupPalette(FileReport* report = nullptr, ProgressSink* progress = n
 // 256 colours; running out of memory leaves the pending table as the current
 // one and names the file. A JPEG's decoded colours are kept in `opened` for
 // the picture step when the picture is small enough.
-void MergeOpenedColours(OpenedPicture& opened, FileReport* report = nullptr, ProgressSink* progress = nullptr);
+// When the colours were chosen because they did not all fit, a trace record
+// says how many were approximated and by how much.
+void MergeOpenedColours(OpenedPicture& opened, FileReport* report = nullptr, ProgressSink* progress = nullptr,
+                        const EntryMask& inUse = kNoEntriesInUse);
 // The palette step alone, for callers that want only the colours.
-void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullptr, ProgressSink* progress = nullptr);
+void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullptr, ProgressSink* progress = nullptr,
+                            const EntryMask& inUse = kNoEntriesInUse);
 // The MAG rule: adds the colours an image uses that the palette lacks.
-void MergePictureColours(const IndexedImage& image);
+void MergePictureColours(const IndexedImage& image, const EntryMask& inUse = kNoEntriesInUse);
 // The MAG palette rule for a file: decodes keeping the file's own colours and
 // merges them into the pending table (MergePictureColours). False when
 // unreadable.
 bool LoadPaletteFromMag(const std::string& name);
-bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes);
+bool LoadPaletteFromMagBytes(std::span<const std::uint8_t> bytes, const EntryMask& inUse = kNoEntriesInUse);
 
 // A picture's colours offered to the pending table, in order, each with a
 // used mark.
@@ -73,12 +83,25 @@ inline constexpr MergeRule kJpegMergeRule{true, false, false};
 // Matches the used colours against `pending`, then places each remaining one,
 // in list order, in the lowest free entry of 10-245 not yet taken; colours
 // left over when no entry is free are dropped, and counted in the result.
-// Flags are left untouched.
-int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule);
+// Entries marked in `inUse` are never written. Flags are left untouched.
+int MergeColourList(PictureColourList& list, PaletteTable& pending, const MergeRule& rule,
+                    const EntryMask& inUse = kNoEntriesInUse);
 
-// The free entries' worth of colours chosen to represent a picture's
-// histogram, the reserved entries of `pending` taking part as they are.
-PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending);
+// As many colours as there are free entries not in `inUse`, chosen to
+// represent a picture's histogram; the reserved entries and the entries in
+// use take part as they are in `pending`.
+PictureColourList RepresentativeColours(const ColourHistogram& histogram, const PaletteTable& pending,
+                                        const EntryMask& inUse = kNoEntriesInUse);
+
+// How far a picture's colours lie from their nearest entries of a table.
+struct ApproximationError {
+  std::uint64_t approximated = 0;  // distinct colours (or cells) without an exact entry
+  double mean = 0;                 // mean distance over the picture's pixels
+  double largest = 0;              // largest distance of any of its colours
+};
+// Measured over the histogram's exact colours, or its cells' mean colours
+// when it holds too many; distances are Euclidean in RGB.
+ApproximationError MeasureApproximation(const ColourHistogram& histogram, const PaletteTable& table);
 
 // The JPEG palette rule: gathers the picture's colours and merges them into
 // the pending table (black, then the most frequent colours; colours chosen

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "base/trace.h"
+#include "formats/bmp_builder.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
@@ -239,6 +240,36 @@ TEST_F(ColourWindowTest, DoubleClickEditsAFreeEntryForEveryCanvasAndRefusesReser
   EXPECT_EQ(dialogs.Boxes()[0].caption, QStringLiteral("色の変更"));
   EXPECT_EQ(SharedPalette.current[100], (PaletteEntry{1, 2, 3, 0}));
   EXPECT_EQ(SharedPalette.current[246], DefaultPalette[246]);
+}
+
+// An open on the main canvas takes free entries the sub canvas does not use,
+// so the sub picture keeps its colours, and the count of free entries follows.
+TEST_F(ColourWindowTest, FreeCountFollowsAnOpenThatLeavesTheSubCanvasItsColours) {
+  testing::BmpBuilder thirty;
+  thirty.width = 30;
+  for (int k = 0; k < 30; ++k) {
+    thirty.table.push_back({static_cast<std::uint8_t>(8 * k + 1), 200, 7});
+    thirty.pixels.push_back(static_cast<std::uint8_t>(k));
+  }
+  thirty.pixels.resize(32, 0);
+  const std::string path = folder.File("thirty.bmp");
+  const auto bytes = thirty.Build();
+  WriteText(path, std::string(bytes.begin(), bytes.end()));
+  StartApp();
+  colour().show();
+  EXPECT_EQ(colour().LabelFree->text(), QStringLiteral("空き 236"));
+
+  IndexedImage& sub = WindowProbe::Doc(app->sub()).Picture();
+  for (int i = 0; i < 10; ++i) sub.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(10 + i);
+  app->CanvasPictureChanged();
+  EXPECT_EQ(colour().LabelFree->text(), QStringLiteral("空き 226"));
+  std::vector<PaletteEntry> before;
+  for (const std::uint8_t p : sub.pixels) before.push_back(SharedPalette.current[p]);
+
+  main().OpenPictureFile(QString::fromStdString(path));
+  ASSERT_EQ(main().PictureImage().ImageWidth(), 30);
+  EXPECT_EQ(colour().LabelFree->text(), QStringLiteral("空き 196"));
+  for (std::size_t i = 0; i < sub.pixels.size(); ++i) ASSERT_EQ(SharedPalette.current[sub.pixels[i]], before[i]) << i;
 }
 
 }  // namespace

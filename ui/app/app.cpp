@@ -150,6 +150,7 @@ void App::FillBackground(bool horizontal) {
     case BackgroundTarget::Sub: sub_->FillBackground(left); break;
     case BackgroundTarget::None: break;
   }
+  CanvasPictureChanged();
 }
 
 const IndexedImage& App::EditPicture() { return edit_->EditImage(); }
@@ -162,6 +163,7 @@ void App::EditPreviewTransfer(int x, int y, int transparent, const IndexedImage&
 
 void App::EditCopyIn(int x, int y, int transparent, const IndexedImage& source, int height, int width) {
   edit_->CopyIntoEdit(x, y, transparent, source, height, width);
+  CanvasPictureChanged();
 }
 
 void App::EditRestoreView() { edit_->RestoreView(); }
@@ -177,6 +179,23 @@ void App::ExchangeCanvases() { main_->CanvasCommand(ModeNumber(MainMode::Exchang
 const IndexedImage& App::SubPicture() { return sub_->SubPictureImage(); }
 
 void App::SubStartTransfer(int mode) { sub_->StartSubTransfer(mode); }
+
+EntryMask App::EntriesInUseBesideMain() {
+  EntryMask mask{};
+  if (edit_) MarkEntriesInUse(edit_->EditImage(), mask);
+  if (sub_) MarkEntriesInUse(sub_->SubPictureImage(), mask);
+  return mask;
+}
+
+int App::UnusedFreeEntries() {
+  EntryMask mask = EntriesInUseBesideMain();
+  if (main_) MarkEntriesInUse(main_->PictureImage(), mask);
+  return CountUnusedFreeEntries(mask);
+}
+
+void App::CanvasPictureChanged() {
+  if (colour_) colour_->ShowFreeEntries();
+}
 
 bool App::SubSwapDocument(Document& incoming, Document& outgoing) { return sub_->SwapDocument(incoming, outgoing); }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/entry_mask.h"
 #include "core/indexed_image.h"
 #include "core/swatch_arrangement.h"
 #include "ui/common/session.h"
@@ -120,6 +121,16 @@ class App {
   // The exchange: the sub canvas takes `incoming` and hands out its own
   // document; false, nothing changed, without memory.
   bool SubSwapDocument(Document& incoming, Document& outgoing);
+
+  // ---- the palette entries the canvases' pixels index ----
+  // The entries the edit and sub canvases use: a palette load for the main
+  // canvas leaves their colours as they are.
+  EntryMask EntriesInUseBesideMain();
+  // The free entries (10-245) no canvas uses.
+  int UnusedFreeEntries();
+  // A canvas's picture changed (opened, made, exchanged, drawn on): the
+  // colour palette recounts its free entries.
+  void CanvasPictureChanged();
 
  private:
   Dialogs& dialogs_;

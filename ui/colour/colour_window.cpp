@@ -76,8 +76,11 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
     if (guard.Entered()) PaintSwatch(p, *PaintBox_RIGHT, rightColour_, app_.session().RightColour());
   };
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { BlankForPaletteChange(); });
-  connect(&app_.session(), &Session::paletteApplied, this,
-          [this](const PaletteTable& table) { TakeSharedPalette(table); });
+  connect(&app_.session(), &Session::paletteApplied, this, [this](const PaletteTable& table) {
+    TakeSharedPalette(table);
+    ShowFreeEntries();
+  });
+  connect(&app_.session(), &Session::coloursChanged, this, [this] { ShowFreeEntries(); });
   PaintBox1->onMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
   PaintBox1->onMouseMove = [this](Qt::MouseButton, int x, int y) { PaintBox1MouseMove(x, y); };
   PaintBox1->onMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
@@ -92,6 +95,8 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   Label2 = MakeLabel(this, "Label2", QStringLiteral("右:0"), 572, 0);
   Label3 = MakeLabel(this, "Label3", QStringLiteral("背景色"), 520, 0);
   Label3->hide();
+  LabelFree = MakeLabel(this, "LabelFree", QStringLiteral("空き %1").arg(kLastFreeEntry - kFirstFreeEntry + 1), 0, 128);
+  LabelFree->setFixedSize(160, 18);
   RadioButton1 = new QRadioButton(this);
   RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
   RadioButton1->setGeometry(576, 0, 16, 16);
@@ -105,7 +110,8 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   connect(Button_OK, &QPushButton::clicked, this, &TPALETTEF::Button_OKClick);
   connect(BTN_SAVEFILE, &QPushButton::clicked, this, &TPALETTEF::BTN_SAVEFILEClick);
   connect(OK_BTN, &QPushButton::clicked, this, &TPALETTEF::OK_BTNClick);
-  setFixedSize(606, 139);
+  // A strip under the swatches for the free-entry count.
+  setFixedSize(606, 146);
   move(1, 7);
   FormCreate();
 }
@@ -149,8 +155,15 @@ void TPALETTEF::ShowWindow() {
   raise();
 }
 
+void TPALETTEF::ShowFreeEntries() {
+  // Counting reads every canvas; a hidden window recounts when shown.
+  if (!isVisible() || !app_.Started()) return;
+  LabelFree->setText(QStringLiteral("空き %1").arg(app_.UnusedFreeEntries()));
+}
+
 void TPALETTEF::showEvent(QShowEvent* event) {
   FormShow();
+  ShowFreeEntries();
   QWidget::showEvent(event);
 }
 

@@ -50,6 +50,8 @@ class TPALETTEF : public QWidget {
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
   QLabel* Label3 = nullptr;
+  // "空き N": the free entries no canvas uses, under the swatches.
+  QLabel* LabelFree = nullptr;
   QRadioButton* RadioButton1 = nullptr;
   QPushButton* Button_OK = nullptr;
   QPushButton* BTN_SAVEFILE = nullptr;
@@ -83,6 +85,8 @@ class TPALETTEF : public QWidget {
   void EditPaletteColour(int index);
 
   void TakeSharedPalette(const PaletteTable& table);
+  // Recounts the free entries no canvas uses, while the window is shown.
+  void ShowFreeEntries();
   void BlankForPaletteChange();
 
  protected:

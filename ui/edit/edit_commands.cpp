@@ -120,11 +120,13 @@ void TTAVOEDTF::MN_EDITSFTDRClick() {
   Checkpoint();
   ShadowCopy(Picture(), work_, false, app_.session().RightColour());
   RepaintView();
+  app_.CanvasPictureChanged();
 }
 
 void TTAVOEDTF::MN_EDITUNDOClick() {
   RestoreCheckpoint(Picture(), undo_);
   RepaintView();
+  app_.CanvasPictureChanged();
 }
 
 }  // namespace zudizar

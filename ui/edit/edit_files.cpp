@@ -67,6 +67,7 @@ void TTAVOEDTF::MN_NEWClick() {
     TakeCheckpoint(undo_, Picture());
     MarkSaved();
     ShowFileCaption();
+    app_.CanvasPictureChanged();
   }
   busy_ = false;
   display_.overlayShownFor = 0;
@@ -117,6 +118,7 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   ShowFileCaption();
   display_.overlayShownFor = 0;
   RepaintView();
+  app_.CanvasPictureChanged();
 }
 
 void TTAVOEDTF::FitEditSize(IndexedImage& image) {

@@ -169,6 +169,7 @@ void TTAVOEDTF::ShowToolStep(const ToolStep& step) {
     case Present::WholeView: RepaintView(); break;
     case Present::Nothing: break;
   }
+  if (step.committed) app_.CanvasPictureChanged();
 }
 
 void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {

@@ -38,7 +38,8 @@ void TForm1::OpenPictureFile(const QString& path) {
   OpenedPicture opened;
   ReadPictureForOpen(path.toStdString(), opened);
   FileReport paletteReport;
-  MergeOpenedColours(opened, &paletteReport, &sink);
+  // The other canvases' colours stay as they are.
+  MergeOpenedColours(opened, &paletteReport, &sink, app_.EntriesInUseBesideMain());
   ShowFileReport(this, app_.dialogs(), paletteReport);
   session.ApplyMergedPalette();
 
@@ -112,7 +113,7 @@ void TForm1::MN_NEWClick() {
         app_.session().BlankCanvases();
         WindowProgressSink sink(this);
         FileReport report;
-        LoadPaletteFromPicture(path->toStdString(), &report, &sink);
+        LoadPaletteFromPicture(path->toStdString(), &report, &sink, app_.EntriesInUseBesideMain());
         ShowFileReport(this, app_.dialogs(), report);
         app_.session().ApplyMergedPalette();
       }
@@ -155,7 +156,7 @@ void TForm1::MN_PALREINITClick() {
   // from the colours the first one made current.
   for (int pass = 0; pass < 2; ++pass) {
     FileReport report;
-    LoadStartupPalette(&report, &sink);
+    LoadStartupPalette(&report, &sink, app_.EntriesInUseBesideMain());
     ShowFileReport(this, app_.dialogs(), report);
     app_.session().ApplyPalette();
   }

@@ -457,9 +457,15 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
 
 // ---- the exchange with the sub canvas ----
 
+void TForm1::MarkModified() {
+  document_.MarkModified();
+  app_.CanvasPictureChanged();
+}
+
 bool TForm1::TakePicture(IndexedImage& picture) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture));
+  app_.CanvasPictureChanged();
   // Nothing picked, drawn or previewed on the old picture goes on over the
   // new one; the mode itself stays, afresh.
   if (mode_) {

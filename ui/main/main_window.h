@@ -56,7 +56,7 @@ class TForm1 : public QMainWindow {
   void ApplyPalette();
   void BlankAllCanvases();
   // Records that the picture changed through a command.
-  void MarkModified() { document_.MarkModified(); }
+  void MarkModified();
   // The jigsaw was solved with `moves` moves in `duration`: the game ends.
   void GameSolved(int moves, const QString& duration);
   // Fills the picture with `left`, or a gradient to `right` in swatch order.

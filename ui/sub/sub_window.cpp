@@ -185,6 +185,7 @@ bool TTAVOSUBF::event(QEvent* event) {
 bool TTAVOSUBF::TakePicture(IndexedImage& picture) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture));
+  app_.CanvasPictureChanged();
   return true;
 }
 
@@ -212,6 +213,7 @@ bool TTAVOSUBF::SwapDocument(Document& incoming, Document& outgoing) {
 void TTAVOSUBF::FillBackground(std::uint8_t colour) {
   FillImage(document_.Picture(), colour);
   document_.MarkModified();
+  app_.CanvasPictureChanged();
   view_->RestoreAll(document_.Picture());
 }
 

@@ -1,8 +1,8 @@
 // What the windows share, owned by App: the two drawing colours, the tool
 // settings, the canvas a background request is for, the swatch order of
-// gradients, and the palette
-// changes that every window's buffers follow. Windows read and change these
-// here and listen to the signals; none writes another window's fields.
+// gradients, and the palette changes that every window's buffers follow.
+// Windows read and change these here and listen to the signals; none writes
+// another window's fields.
 #pragma once
 
 #include <QObject>

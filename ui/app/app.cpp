@@ -5,6 +5,7 @@
 #include <QProcess>
 
 #include "base/settings.h"
+#include "ui/app/recovery.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/dialogs.h"
 #include "ui/edit/edit_window.h"
@@ -54,6 +55,7 @@ App::App(Dialogs& dialogs, const QString& programFile)
 
 App::~App() {
   Shutdown();
+  recovery_.reset();
   watch_.reset();
   // Destroyed in reverse order of creation; the main window last.
   text_.reset();
@@ -80,11 +82,18 @@ void App::Start() {
   text_ = std::make_unique<TForm2>(*this);
   watch_ = std::make_unique<VisibilityWatch>(*main_, *edit_, *sub_);
   started_ = true;
+  // Work an instance that ended uncleanly left behind comes back first; then
+  // this instance's own work is kept safe.
+  recovery_ = std::make_unique<Recovery>(*this);
+  recovery_->OfferLeftovers();
+  recovery_->Start(RecoveryIntervalMs);
 }
 
 void App::Shutdown() {
   if (!started_ || shutDown_) return;
   shutDown_ = true;
+  // A clean end: nothing is left to recover.
+  recovery_->Finish();
   main_->FormDestroy();
   edit_->FormDestroy();
   colour_->FormDestroy();
@@ -185,6 +194,32 @@ EntryMask App::EntriesInUseBesideMain() {
   if (edit_) MarkEntriesInUse(edit_->EditImage(), mask);
   if (sub_) MarkEntriesInUse(sub_->SubPictureImage(), mask);
   return mask;
+}
+
+EntryMask App::EntriesInUseBeside(CanvasId canvas) {
+  EntryMask mask{};
+  if (canvas != CanvasId::Main) MarkEntriesInUse(main_->PictureImage(), mask);
+  if (canvas != CanvasId::Edit) MarkEntriesInUse(edit_->EditImage(), mask);
+  if (canvas != CanvasId::Sub) MarkEntriesInUse(sub_->SubPictureImage(), mask);
+  return mask;
+}
+
+App::CanvasState App::Canvas(CanvasId canvas) {
+  switch (canvas) {
+    case CanvasId::Main: return {&main_->PictureImage(), main_->CurrentFileName(), main_->Modified()};
+    case CanvasId::Edit: return {&edit_->EditImage(), edit_->FileName(), edit_->Modified()};
+    case CanvasId::Sub: break;
+  }
+  return {&sub_->SubPictureImage(), sub_->FileName(), sub_->Modified()};
+}
+
+void App::RestoreCanvas(CanvasId canvas, IndexedImage& picture, const QString& name) {
+  switch (canvas) {
+    case CanvasId::Main: main_->RestorePicture(picture, name); break;
+    case CanvasId::Edit: edit_->RestorePicture(picture, name); break;
+    case CanvasId::Sub: sub_->RestorePicture(picture, name); break;
+  }
+  CanvasPictureChanged();
 }
 
 int App::UnusedFreeEntries() {

@@ -32,6 +32,7 @@ class TITISITEF;
 class TForm2;
 class TextStamper;
 class VisibilityWatch;
+class Recovery;
 
 inline const QString kApplicationTitle = QStringLiteral("ﾐﾗﾙｶ貼り絵ﾂｰﾙ　v0.46");
 inline const QString kHelpFileName = QStringLiteral("ZUDIZAR.html");
@@ -126,11 +127,30 @@ class App {
   // The entries the edit and sub canvases use: a palette load for the main
   // canvas leaves their colours as they are.
   EntryMask EntriesInUseBesideMain();
+  // The three canvases, by number.
+  enum class CanvasId { Main = 0, Edit = 1, Sub = 2 };
+  // The entries the canvases other than `canvas` use.
+  EntryMask EntriesInUseBeside(CanvasId canvas);
   // The free entries (10-245) no canvas uses.
   int UnusedFreeEntries();
   // A canvas's picture changed (opened, made, exchanged, drawn on): the
   // colour palette recounts its free entries.
   void CanvasPictureChanged();
+
+  // ---- work that survives a crash ----
+  // What a canvas holds: its picture, the file name it belongs to, and
+  // whether it has unsaved changes.
+  struct CanvasState {
+    const IndexedImage* picture;
+    QString name;
+    bool modified;
+  };
+  CanvasState Canvas(CanvasId canvas);
+  // Puts a recovered picture back on its canvas, modified, with its name.
+  void RestoreCanvas(CanvasId canvas, IndexedImage& picture, const QString& name);
+  Recovery& recovery() { return *recovery_; }
+  // How often the recovery files are brought up to date; tests make it short.
+  int RecoveryIntervalMs = 10000;
 
  private:
   Dialogs& dialogs_;
@@ -148,6 +168,7 @@ class App {
   std::unique_ptr<TITISITEF> position_;
   std::unique_ptr<TForm2> text_;
   std::unique_ptr<VisibilityWatch> watch_;
+  std::unique_ptr<Recovery> recovery_;
 };
 
 }  // namespace zudizar

@@ -121,6 +121,21 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   app_.CanvasPictureChanged();
 }
 
+void TTAVOEDTF::RestorePicture(IndexedImage& picture, const QString& name) {
+  document_.Replace(std::move(picture));
+  FitEditSize(Picture());
+  FreeImage(undo_);
+  RecreatePictureBuffers();
+  TakeCheckpoint(undo_, Picture());
+  SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+  document_.SetFileName(name);
+  // Nothing on disk holds this picture yet: it counts as modified.
+  FreeImage(saved_);
+  ShowFileCaption();
+  display_.overlayShownFor = 0;
+  RepaintView();
+}
+
 void TTAVOEDTF::FitEditSize(IndexedImage& image) {
   const ReentryGuard guard(inFitEditSize_);
   if (!guard.Entered() || !image.HasPixels()) return;

@@ -61,6 +61,8 @@ class TTAVOEDTF : public QMainWindow {
   // The menu item of that name (MN_NEW, MN_PENA8, …), or null.
   QAction* Action(const QString& name) const;
 
+  // Puts back a picture recovered after a crash: modified, with its name.
+  void RestorePicture(IndexedImage& picture, const QString& name);
   // Whether the picture differs from the one last opened, made or saved.
   bool Modified() const;
   // Asks whether to save a modified picture before it is dropped (a quit,

@@ -477,6 +477,16 @@ bool TForm1::TakePicture(IndexedImage& picture) {
   return true;
 }
 
+void TForm1::RestorePicture(IndexedImage& picture, const QString& name) {
+  if (!TakePicture(picture)) {
+    ShowNoMemoryToShow(this, app_.dialogs());
+    return;
+  }
+  document_.SetFileName(name);
+  MarkModified();
+  setWindowTitle(FileCaption());
+}
+
 void TForm1::ExchangeWithSub() {
   // Both pictures must exist, or the exchange would leave one canvas empty.
   if (!app_.SubPicture().HasPixels() || !document_.Picture().HasPixels()) return;

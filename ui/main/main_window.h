@@ -61,6 +61,8 @@ class TForm1 : public QMainWindow {
   void GameSolved(int moves, const QString& duration);
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
   void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
+  // Puts back a picture recovered after a crash: modified, with its name.
+  void RestorePicture(IndexedImage& picture, const QString& name);
   // Marks MN_EDIT and MN_SUB as their windows are shown and hidden.
   void CanvasWindowShown(bool edit, bool shown);
 

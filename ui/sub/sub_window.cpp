@@ -210,6 +210,16 @@ bool TTAVOSUBF::SwapDocument(Document& incoming, Document& outgoing) {
   return true;
 }
 
+void TTAVOSUBF::RestorePicture(IndexedImage& picture, const QString& name) {
+  if (!TakePicture(picture)) {
+    ShowNoMemoryToShow(this, app_.dialogs());
+    return;
+  }
+  document_.SetFileName(name);
+  document_.MarkModified();
+  setWindowTitle(kSubCaptionPrefix + name);
+}
+
 void TTAVOSUBF::FillBackground(std::uint8_t colour) {
   FillImage(document_.Picture(), colour);
   document_.MarkModified();

@@ -48,6 +48,8 @@ class TTAVOSUBF : public QMainWindow {
   // The exchange: takes `incoming` (picture, name, modified flag) as its
   // document and hands its own out. False, nothing changed, without memory.
   bool SwapDocument(Document& incoming, Document& outgoing);
+  // Puts back a picture recovered after a crash: modified, with its name.
+  void RestorePicture(IndexedImage& picture, const QString& name);
   // Fills the picture with one colour (the background of a new canvas).
   void FillBackground(std::uint8_t colour);
 

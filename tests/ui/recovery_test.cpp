@@ -1,0 +1,210 @@
+// Work survives an unclean end: every modified canvas comes back, colour for
+// colour, with its name; a damaged file is skipped; a running instance's
+// work is never taken by another.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <cstdio>
+#include <vector>
+
+#include "formats/dispatch.h"
+#include "ui/app/recovery.h"
+#include "ui/edit/edit_window.h"
+#include "ui_support.h"
+
+namespace zudizar::testing {
+namespace {
+
+// The colour of every pixel, as the user sees it.
+std::vector<ColourTableEntry> Colours(const IndexedImage& picture) {
+  std::vector<ColourTableEntry> out;
+  for (std::uint8_t index : picture.pixels) out.push_back(picture.colourTable[index]);
+  return out;
+}
+
+class RecoveryTest : public AppTest {
+ protected:
+  QString RecoveryRoot() { return QString::fromStdString(folder.File("recovery/")); }
+  // Unsaved work on all three canvases, in colours the start-up palette lacks.
+  void Draw() {
+    for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
+      SharedPalette.pending[i] = {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i * 13 + 5),
+                                  static_cast<std::uint8_t>(i * 29 + 1), 0};
+    app->main().ApplyPalette();
+    TForm1& main = app->main();
+    IndexedImage& picture = WindowProbe::Doc(main).Picture();
+    for (int y = 0; y < picture.ImageHeight(); ++y)
+      for (int x = 0; x < picture.ImageWidth(); ++x)
+        picture.At(x, y) = static_cast<std::uint8_t>((x / 9 + y / 7) % 256);
+    WindowProbe::Doc(main).SetFileName(QStringLiteral("/pictures/コラージュ.BMP"));
+    main.MarkModified();
+    IndexedImage& edit = WindowProbe::Doc(app->edit()).Picture();
+    FillRect(edit, 3, 4, 50, 20, 33);
+    FillRect(edit, 60, 60, 9, 9, 249);
+    app->sub().FillBackground(120);
+  }
+};
+
+TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndName) {
+  StartApp();
+  Draw();
+  const auto mainColours = Colours(app->main().PictureImage());
+  const auto editColours = Colours(app->edit().EditImage());
+  const auto subColours = Colours(app->sub().SubPictureImage());
+  app->recovery().WriteChanged();
+  const QString own = app->recovery().Folder();
+  for (const char* file : {"main.bmp", "main.txt", "edit.bmp", "sub.bmp"})
+    EXPECT_TRUE(QFileInfo::exists(own + QString::fromLatin1(file))) << file;
+  // An unclean end: the files stay, the lock goes.
+  app->recovery().Abandon();
+  app.reset();
+
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  StartApp();
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes()[0].text, QStringLiteral("前回終了時の作業が残っています。復元しますか？"));
+  EXPECT_EQ(Colours(app->main().PictureImage()), mainColours);
+  EXPECT_EQ(Colours(app->edit().EditImage()), editColours);
+  EXPECT_EQ(Colours(app->sub().SubPictureImage()), subColours);
+  EXPECT_EQ(app->main().CurrentFileName(), QStringLiteral("/pictures/コラージュ.BMP"));
+  EXPECT_TRUE(app->main().Modified());
+  EXPECT_TRUE(app->edit().Modified());
+  EXPECT_TRUE(app->sub().Modified());
+  // What was offered is gone; this instance keeps its own folder only.
+  EXPECT_EQ(QDir(RecoveryRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture is unsaved
+}
+
+TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
+  StartApp();
+  Draw();
+  app->recovery().WriteChanged();
+  const QString own = app->recovery().Folder();
+  // A second instance beside this one asks nothing and takes nothing.
+  {
+    App second(dialogs, QString::fromStdString(folder.File("zudizar")));
+    second.Start();
+    EXPECT_TRUE(dialogs.Boxes().empty());
+    second.Shutdown();
+  }
+  EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
+  // Saved canvases have nothing left to recover.
+  WindowProbe::Doc(app->main()).MarkSaved();
+  WindowProbe::MarkSaved(app->edit());
+  app->recovery().WriteChanged();
+  EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
+  EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("edit.bmp")));
+  EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("sub.bmp")));
+  // A clean end removes the folder.
+  StopApp();
+  EXPECT_FALSE(QFileInfo::exists(own));
+}
+
+TEST_F(RecoveryTest, ADamagedFileIsSkippedWithAMessageAndNoRemovesEverything) {
+  const QString left = QString::fromStdString(folder.File("recovery/4194305/"));
+  ASSERT_TRUE(QDir().mkpath(left));
+  WriteText((left + QStringLiteral("main.bmp")).toStdString(), "BM not a bitmap at all");
+  WriteText((left + QStringLiteral("main.txt")).toStdString(), "/x.BMP");
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  dialogs.QueueAnswer(BoxAnswer::Ok);
+  StartApp();
+  ASSERT_EQ(dialogs.Boxes().size(), 2u);
+  EXPECT_TRUE(dialogs.Boxes()[1].text.endsWith(QStringLiteral("を復元できませんでした。")));
+  EXPECT_FALSE(app->main().Modified());
+  EXPECT_FALSE(QFileInfo::exists(left));
+  StopApp();
+
+  ASSERT_TRUE(QDir().mkpath(left));
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(8, 8, picture), 1);
+  ASSERT_TRUE(SavePictureFile((left + QStringLiteral("sub.bmp")).toStdString(), picture));
+  dialogs.QueueAnswer(BoxAnswer::No);
+  StartApp();
+  EXPECT_FALSE(app->sub().Modified());
+  EXPECT_FALSE(QFileInfo::exists(left));
+}
+
+// The colour the drawing gives each pixel of a canvas, from the palette it
+// set up: the plain model of Draw().
+ColourTableEntry ModelColour(int index) {
+  if (index >= kFirstFreeEntry && index <= kLastFreeEntry)
+    return {static_cast<std::uint8_t>(index * 29 + 1), static_cast<std::uint8_t>(index * 13 + 5),
+            static_cast<std::uint8_t>(index * 7), 0};
+  const PaletteEntry& e = DefaultPalette[static_cast<std::size_t>(index)];
+  return {e.blue, e.green, e.red, 0};
+}
+
+// Runs only as the child of the test below: draws, waits until the work is on
+// disk, says so, and waits to be killed.
+TEST_F(RecoveryTest, ChildDrawsAndWaitsToBeKilled) {
+  const QString home = qEnvironmentVariable("ZUDIZAR_RECOVERY_CHILD");
+  if (home.isEmpty()) GTEST_SKIP() << "the kill test's child";
+  app = std::make_unique<App>(dialogs, home + QStringLiteral("/zudizar"));
+  app->RecoveryIntervalMs = 20;
+  app->Start();
+  Draw();
+  const QString own = app->recovery().Folder();
+  QElapsedTimer waited;
+  waited.start();
+  while (!(QFileInfo::exists(own + QStringLiteral("main.bmp")) && QFileInfo::exists(own + QStringLiteral("edit.bmp")) &&
+           QFileInfo::exists(own + QStringLiteral("sub.bmp")))) {
+    ASSERT_LT(waited.elapsed(), 30000) << "the work never reached the disk";
+    QCoreApplication::processEvents();
+    QThread::msleep(5);
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+  while (waited.elapsed() < 120000) QThread::msleep(50);
+  FAIL() << "was not killed";
+}
+
+TEST_F(RecoveryTest, AKilledSessionComesBackColourForColourOnTheNextStart) {
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("ZUDIZAR_RECOVERY_CHILD"), QString::fromStdString(folder.Path().string()));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  child.setProcessEnvironment(environment);
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=RecoveryTest.ChildDrawsAndWaitsToBeKilled")});
+  ASSERT_TRUE(child.waitForStarted(30000));
+  QByteArray said;
+  QElapsedTimer waited;
+  waited.start();
+  while (!said.contains("ready") && waited.elapsed() < 90000) {
+    child.waitForReadyRead(1000);
+    said += child.readAllStandardOutput();
+    ASSERT_NE(child.state(), QProcess::NotRunning) << said.toStdString();
+  }
+  ASSERT_TRUE(said.contains("ready")) << said.toStdString();
+  child.kill();  // SIGKILL: no clean end of any kind
+  ASSERT_TRUE(child.waitForFinished(30000));
+
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  StartApp();
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  // Every pixel of every canvas has the colour the killed session showed.
+  const IndexedImage& main = app->main().PictureImage();
+  ASSERT_EQ(main.ImageWidth(), 640);
+  for (int y = 0; y < main.ImageHeight(); ++y)
+    for (int x = 0; x < main.ImageWidth(); ++x)
+      ASSERT_EQ(main.colourTable[main.At(x, y)], ModelColour((x / 9 + y / 7) % 256)) << x << "," << y;
+  const IndexedImage& edit = app->edit().EditImage();
+  for (int y = 0; y < edit.ImageHeight(); ++y)
+    for (int x = 0; x < edit.ImageWidth(); ++x) {
+      const bool red = x >= 60 && x < 69 && y >= 60 && y < 69;
+      const bool rect = x >= 3 && x < 53 && y >= 4 && y < 24;
+      ASSERT_EQ(edit.colourTable[edit.At(x, y)], ModelColour(red ? 249 : rect ? 33 : 255)) << x << "," << y;
+    }
+  const IndexedImage& sub = app->sub().SubPictureImage();
+  for (std::uint8_t index : sub.pixels) ASSERT_EQ(sub.colourTable[index], ModelColour(120));
+  EXPECT_EQ(app->main().CurrentFileName(), QStringLiteral("/pictures/コラージュ.BMP"));
+  EXPECT_TRUE(app->main().Modified());
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture is unsaved
+}
+
+}  // namespace
+}  // namespace zudizar::testing

@@ -1,0 +1,193 @@
+#include "ui/app/recovery.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <functional>
+#include <string_view>
+
+#include "base/file_io.h"
+#include "base/settings.h"
+#include "base/trace.h"
+#include "core/entry_mask.h"
+#include "formats/bmp.h"
+#include "formats/dispatch.h"
+#include "palette/palette_load.h"
+#include "ui/app/app.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/file_commands.h"
+#include "ui/edit/edit_window.h"
+#include "ui/main/main_window.h"
+#include "ui/sub/sub_window.h"
+
+namespace zudizar {
+
+namespace {
+
+constexpr const char* kCanvasNames[] = {"main", "edit", "sub"};
+// A name file longer than this is not a name this program wrote.
+constexpr std::uint64_t kMaxNameBytes = 64 * 1024;
+
+QString RecoveryRoot() { return QString::fromStdString(ProgramFolder()) + QStringLiteral("recovery/"); }
+
+// Locks `folder`'s lock file; -1 when another live instance holds it (or it
+// cannot be opened).
+int LockFolder(const QString& folder) {
+  const QByteArray path = QFile::encodeName(folder + QStringLiteral("lock"));
+  const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// What a canvas's files would hold: its pixels, colours and name.
+std::size_t Fingerprint(const IndexedImage& picture, const QString& name) {
+  const std::hash<std::string_view> hash;
+  std::size_t h = hash({reinterpret_cast<const char*>(picture.pixels.data()), picture.pixels.size()});
+  h ^= hash({reinterpret_cast<const char*>(picture.colourTable.data()), sizeof(picture.colourTable)}) + 0x9e3779b9 +
+       (h << 6) + (h >> 2);
+  h ^= std::hash<QString>{}(name) + 0x9e3779b9 + (h << 6) + (h >> 2);
+  h ^= static_cast<std::size_t>(picture.ImageWidth()) * 31 + static_cast<std::size_t>(picture.ImageHeight());
+  return h == 0 ? 1 : h;
+}
+
+}  // namespace
+
+Recovery::Recovery(App& app) : app_(app) {
+  connect(&timer_, &QTimer::timeout, this, [this] { WriteChanged(); });
+}
+
+Recovery::~Recovery() {
+  if (lock_ >= 0) ::close(lock_);
+}
+
+void Recovery::Start(int intervalMs) {
+  const QString folder = RecoveryRoot() + QString::number(::getpid()) + QLatin1Char('/');
+  if (!QDir().mkpath(folder)) {
+    ReportWriteFailure(folder);
+    return;
+  }
+  lock_ = LockFolder(folder);
+  if (lock_ < 0) {
+    ReportWriteFailure(folder);
+    return;
+  }
+  folder_ = folder;
+  timer_.start(intervalMs);
+}
+
+void Recovery::ReportWriteFailure(const QString& what) {
+  // Said once; the writes go on being tried and never stop the drawing.
+  if (failureTraced_) return;
+  failureTraced_ = true;
+  TraceRecord(7200, "recovery write failed: " + what.toStdString());
+}
+
+void Recovery::WriteChanged() {
+  if (folder_.isEmpty()) return;
+  for (int k = 0; k < 3; ++k) {
+    const App::CanvasState canvas = app_.Canvas(static_cast<App::CanvasId>(k));
+    const QString base = folder_ + QString::fromLatin1(kCanvasNames[k]);
+    if (!canvas.modified || !canvas.picture->HasPixels()) {
+      // Saved (or never changed): nothing of it is left to recover.
+      if (written_[k] != 0) {
+        QFile::remove(base + QStringLiteral(".bmp"));
+        QFile::remove(base + QStringLiteral(".txt"));
+        written_[k] = 0;
+      }
+      continue;
+    }
+    const std::size_t print = Fingerprint(*canvas.picture, canvas.name);
+    if (print == written_[k]) continue;
+    const std::vector<std::uint8_t> bytes = EncodeBmp(*canvas.picture);
+    const QByteArray name = canvas.name.toUtf8();
+    const std::vector<std::uint8_t> nameBytes(name.begin(), name.end());
+    // The name first: a picture file is never found without its own name.
+    if (bytes.empty() || !WriteFileSafely(QFile::encodeName(base + QStringLiteral(".txt")).toStdString(), nameBytes) ||
+        !WriteFileSafely(QFile::encodeName(base + QStringLiteral(".bmp")).toStdString(), bytes)) {
+      ReportWriteFailure(base);
+      continue;
+    }
+    written_[k] = print;
+  }
+}
+
+void Recovery::Finish() {
+  timer_.stop();
+  if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
+  folder_.clear();
+  if (lock_ >= 0) ::close(lock_);
+  lock_ = -1;
+}
+
+void Recovery::Abandon() {
+  timer_.stop();
+  folder_.clear();
+  if (lock_ >= 0) ::close(lock_);
+  lock_ = -1;
+}
+
+void Recovery::OfferLeftovers() {
+  const QDir root(RecoveryRoot());
+  if (!root.exists()) return;
+  QStringList leftovers;
+  std::vector<int> locks;
+  for (const QString& entry : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QString folder = root.absoluteFilePath(entry) + QLatin1Char('/');
+    if (folder == folder_) continue;
+    // A folder whose lock is held belongs to an instance that still runs.
+    const int fd = LockFolder(folder);
+    if (fd < 0) continue;
+    locks.push_back(fd);
+    leftovers << folder;
+  }
+  bool any = false;
+  for (const QString& folder : leftovers)
+    for (const char* canvas : kCanvasNames)
+      any = any || QFileInfo::exists(folder + QString::fromLatin1(canvas) + QStringLiteral(".bmp"));
+  if (any && app_.dialogs().MessageBox(&app_.main(), QStringLiteral("前回終了時の作業が残っています。復元しますか？"),
+                                       kApplicationTitle, BoxButtons::YesNo, BoxIcon::Question) == BoxAnswer::Yes) {
+    for (const QString& folder : leftovers) Restore(folder);
+  }
+  for (const QString& folder : leftovers) QDir(folder).removeRecursively();
+  for (int fd : locks) ::close(fd);
+}
+
+bool Recovery::Restore(const QString& folder) {
+  bool all = true;
+  for (int k = 0; k < 3; ++k) {
+    const QString base = folder + QString::fromLatin1(kCanvasNames[k]);
+    const QString pictureFile = base + QStringLiteral(".bmp");
+    if (!QFileInfo::exists(pictureFile)) continue;
+    std::vector<std::uint8_t> nameBytes;
+    ReadWholeFile(QFile::encodeName(base + QStringLiteral(".txt")).toStdString(), nameBytes, kMaxNameBytes);
+    const QString name =
+        QString::fromUtf8(reinterpret_cast<const char*>(nameBytes.data()), static_cast<qsizetype>(nameBytes.size()));
+    // The picture's colours join the palette as an open's would, around the
+    // colours of the canvases already given back.
+    const std::string file = QFile::encodeName(pictureFile).toStdString();
+    FileReport report;
+    LoadPaletteFromPicture(file, &report, nullptr, app_.EntriesInUseBeside(static_cast<App::CanvasId>(k)));
+    app_.session().ApplyMergedPalette();
+    IndexedImage picture;
+    if (!LoadPictureFile(file, picture, &report) || !picture.HasPixels()) {
+      // A damaged file is skipped with one message; the others still come back.
+      FileReport skipped;
+      skipped.Add(pictureFile.toStdString() + " を復元できませんでした。", "復元", MessageKind::Warning);
+      ShowFileReport(&app_.main(), app_.dialogs(), skipped);
+      all = false;
+      continue;
+    }
+    app_.RestoreCanvas(static_cast<App::CanvasId>(k), picture, name);
+  }
+  return all;
+}
+
+}  // namespace zudizar

@@ -1,0 +1,52 @@
+// Work that survives a crash: every modified canvas is written, a little
+// after it changed, to this instance's folder under the program folder
+// (recovery/<pid>/), as an 8-bit BMP with its palette and a file with the
+// name it belongs to. A clean quit removes the folder; the next start after
+// an unclean end offers the pictures back. Each instance holds a lock on its
+// folder, so two instances never take or remove each other's work.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <array>
+#include <cstddef>
+
+namespace zudizar {
+
+class App;
+
+class Recovery : public QObject {
+ public:
+  explicit Recovery(App& app);
+  ~Recovery() override;
+
+  // The folders an earlier instance left behind when it ended uncleanly: the
+  // question, then each picture back on its canvas (Yes) or nothing (No);
+  // either way the folders are removed.
+  void OfferLeftovers();
+  // Creates and locks this instance's folder and starts writing.
+  void Start(int intervalMs);
+  // Writes what changed since the last write, removes what was saved since.
+  void WriteChanged();
+  // A clean end: the folder goes.
+  void Finish();
+  // As a crash leaves it: the folder stays, the lock goes (tests).
+  void Abandon();
+
+  const QString& Folder() const { return folder_; }
+
+ private:
+  bool Restore(const QString& folder);
+  void ReportWriteFailure(const QString& what);
+
+  App& app_;
+  QTimer timer_;
+  QString folder_;                        // recovery/<pid>/, empty when none could be made
+  int lock_ = -1;                         // the descriptor holding the folder's lock
+  std::array<std::size_t, 3> written_{};  // what each canvas's files hold (0: nothing)
+  bool failureTraced_ = false;
+};
+
+}  // namespace zudizar

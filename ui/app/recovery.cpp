@@ -69,18 +69,25 @@ Recovery::~Recovery() {
 }
 
 void Recovery::Start(int intervalMs) {
+  started_ = true;
+  Prepare();
+  timer_.start(intervalMs);
+}
+
+bool Recovery::Prepare() {
+  if (!folder_.isEmpty()) return true;
   const QString folder = RecoveryRoot() + QString::number(::getpid()) + QLatin1Char('/');
   if (!QDir().mkpath(folder)) {
     ReportWriteFailure(folder);
-    return;
+    return false;
   }
   lock_ = LockFolder(folder);
   if (lock_ < 0) {
     ReportWriteFailure(folder);
-    return;
+    return false;
   }
   folder_ = folder;
-  timer_.start(intervalMs);
+  return true;
 }
 
 void Recovery::ReportWriteFailure(const QString& what) {
@@ -91,7 +98,8 @@ void Recovery::ReportWriteFailure(const QString& what) {
 }
 
 void Recovery::WriteChanged() {
-  if (folder_.isEmpty()) return;
+  // A folder that could not be made is tried again at every write.
+  if (!started_ || !Prepare()) return;
   for (int k = 0; k < 3; ++k) {
     const App::CanvasState canvas = app_.Canvas(static_cast<App::CanvasId>(k));
     const QString base = folder_ + QString::fromLatin1(kCanvasNames[k]);
@@ -120,6 +128,7 @@ void Recovery::WriteChanged() {
 }
 
 void Recovery::Finish() {
+  started_ = false;
   timer_.stop();
   if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
   folder_.clear();
@@ -128,6 +137,7 @@ void Recovery::Finish() {
 }
 
 void Recovery::Abandon() {
+  started_ = false;
   timer_.stop();
   folder_.clear();
   if (lock_ >= 0) ::close(lock_);

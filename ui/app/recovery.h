@@ -39,6 +39,9 @@ class Recovery : public QObject {
 
  private:
   bool Restore(const QString& folder);
+  // Makes and locks this instance's folder unless it has it; false when it
+  // cannot (said once in the trace log).
+  bool Prepare();
   void ReportWriteFailure(const QString& what);
 
   App& app_;
@@ -47,6 +50,7 @@ class Recovery : public QObject {
   int lock_ = -1;                         // the descriptor holding the folder's lock
   std::array<std::size_t, 3> written_{};  // what each canvas's files hold (0: nothing)
   bool failureTraced_ = false;
+  bool started_ = false;
 };
 
 }  // namespace zudizar

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 
@@ -348,6 +349,10 @@ bool ResolveFinalLinks(const std::string& name, std::string& target, int& error)
 }
 
 bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> bytes, FileFailure& failure) {
+  // One save at a time in the process: the temporary that a signal removes
+  // is kept in one place, and the recovery writer saves from its own thread.
+  static std::mutex oneAtATime;
+  const std::lock_guard<std::mutex> held(oneAtATime);
   failure.error = 0;
   failure.path.clear();
   try {

@@ -56,6 +56,7 @@ TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndNa
   const auto editColours = Colours(app->edit().EditImage());
   const auto subColours = Colours(app->sub().SubPictureImage());
   app->recovery().WriteChanged();
+  app->recovery().Wait();
   const QString own = app->recovery().Folder();
   for (const char* file : {"main.bmp", "main.txt", "edit.bmp", "sub.bmp"})
     EXPECT_TRUE(QFileInfo::exists(own + QString::fromLatin1(file))) << file;
@@ -83,6 +84,7 @@ TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
   StartApp();
   Draw();
   app->recovery().WriteChanged();
+  app->recovery().Wait();
   const QString own = app->recovery().Folder();
   // A second instance beside this one asks nothing and takes nothing.
   {
@@ -96,6 +98,7 @@ TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
   WindowProbe::Doc(app->main()).MarkSaved();
   WindowProbe::MarkSaved(app->edit());
   app->recovery().WriteChanged();
+  app->recovery().Wait();
   EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
   EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("edit.bmp")));
   EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("sub.bmp")));

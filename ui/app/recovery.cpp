@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <functional>
 #include <string_view>
 
@@ -65,6 +66,7 @@ Recovery::Recovery(App& app) : app_(app) {
 }
 
 Recovery::~Recovery() {
+  if (writing_.valid()) writing_.wait();
   if (lock_ >= 0) ::close(lock_);
 }
 
@@ -97,9 +99,29 @@ void Recovery::ReportWriteFailure(const QString& what) {
   TraceRecord(7200, "recovery write failed: " + what.toStdString());
 }
 
+void Recovery::Wait() {
+  if (!writing_.valid()) return;
+  for (const auto& [canvas, written] : writing_.get()) {
+    if (written) continue;
+    // Tried again at the next write.
+    written_[static_cast<std::size_t>(canvas)] = 0;
+    ReportWriteFailure(folder_ + QString::fromLatin1(kCanvasNames[canvas]));
+  }
+}
+
 void Recovery::WriteChanged() {
   // A folder that could not be made is tried again at every write.
   if (!started_ || !Prepare()) return;
+  // One write at a time: a slow disk delays the next, never the drawing.
+  if (writing_.valid() && writing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  Wait();
+  struct Job {
+    int canvas;
+    IndexedImage picture;
+    std::string base;
+    std::vector<std::uint8_t> name;
+  };
+  std::vector<Job> jobs;
   for (int k = 0; k < 3; ++k) {
     const App::CanvasState canvas = app_.Canvas(static_cast<App::CanvasId>(k));
     const QString base = folder_ + QString::fromLatin1(kCanvasNames[k]);
@@ -114,22 +136,33 @@ void Recovery::WriteChanged() {
     }
     const std::size_t print = Fingerprint(*canvas.picture, canvas.name);
     if (print == written_[k]) continue;
-    const std::vector<std::uint8_t> bytes = EncodeBmp(*canvas.picture);
+    Job job{k, {}, QFile::encodeName(base).toStdString(), {}};
+    if (!CreateImage(canvas.picture->ImageWidth(), canvas.picture->ImageHeight(), job.picture)) continue;
+    CopyImage(job.picture, *canvas.picture, kNoTransparent);
+    job.picture.colourTable = canvas.picture->colourTable;
     const QByteArray name = canvas.name.toUtf8();
-    const std::vector<std::uint8_t> nameBytes(name.begin(), name.end());
-    // The name first: a picture file is never found without its own name.
-    if (bytes.empty() || !WriteFileSafely(QFile::encodeName(base + QStringLiteral(".txt")).toStdString(), nameBytes) ||
-        !WriteFileSafely(QFile::encodeName(base + QStringLiteral(".bmp")).toStdString(), bytes)) {
-      ReportWriteFailure(base);
-      continue;
-    }
+    job.name.assign(name.begin(), name.end());
+    jobs.push_back(std::move(job));
     written_[k] = print;
   }
+  if (jobs.empty()) return;
+  writing_ = std::async(std::launch::async, [jobs = std::move(jobs)] {
+    std::vector<std::pair<int, bool>> results;
+    for (const Job& job : jobs) {
+      const std::vector<std::uint8_t> bytes = EncodeBmp(job.picture);
+      // The name first: a picture file is never found without its own name.
+      const bool written =
+          !bytes.empty() && WriteFileSafely(job.base + ".txt", job.name) && WriteFileSafely(job.base + ".bmp", bytes);
+      results.emplace_back(job.canvas, written);
+    }
+    return results;
+  });
 }
 
 void Recovery::Finish() {
   started_ = false;
   timer_.stop();
+  Wait();
   if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
   folder_.clear();
   if (lock_ >= 0) ::close(lock_);
@@ -139,6 +172,7 @@ void Recovery::Finish() {
 void Recovery::Abandon() {
   started_ = false;
   timer_.stop();
+  Wait();
   folder_.clear();
   if (lock_ >= 0) ::close(lock_);
   lock_ = -1;

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <array>
 #include <cstddef>
+#include <future>
+#include <vector>
 
 namespace zudizar {
 
@@ -28,8 +30,11 @@ class Recovery : public QObject {
   void OfferLeftovers();
   // Creates and locks this instance's folder and starts writing.
   void Start(int intervalMs);
-  // Writes what changed since the last write, removes what was saved since.
+  // Writes what changed since the last write (from copies, on a thread of its
+  // own, so drawing never waits), removes what was saved since.
   void WriteChanged();
+  // Waits for a write on its way (tests, and the end).
+  void Wait();
   // A clean end: the folder goes.
   void Finish();
   // As a crash leaves it: the folder stays, the lock goes (tests).
@@ -50,6 +55,8 @@ class Recovery : public QObject {
   int lock_ = -1;                         // the descriptor holding the folder's lock
   std::array<std::size_t, 3> written_{};  // what each canvas's files hold (0: nothing)
   bool failureTraced_ = false;
+  // The canvases the running write is for, and whether each got to disk.
+  std::future<std::vector<std::pair<int, bool>>> writing_;
   bool started_ = false;
 };
 

@@ -189,18 +189,12 @@ const IndexedImage& App::SubPicture() { return sub_->SubPictureImage(); }
 
 void App::SubStartTransfer(int mode) { sub_->StartSubTransfer(mode); }
 
-EntryMask App::EntriesInUseBesideMain() {
-  EntryMask mask{};
-  if (edit_) MarkEntriesInUse(edit_->EditImage(), mask);
-  if (sub_) MarkEntriesInUse(sub_->SubPictureImage(), mask);
-  return mask;
-}
-
 EntryMask App::EntriesInUseBeside(CanvasId canvas) {
+  // The windows still being made use nothing yet.
   EntryMask mask{};
-  if (canvas != CanvasId::Main) MarkEntriesInUse(main_->PictureImage(), mask);
-  if (canvas != CanvasId::Edit) MarkEntriesInUse(edit_->EditImage(), mask);
-  if (canvas != CanvasId::Sub) MarkEntriesInUse(sub_->SubPictureImage(), mask);
+  if (main_ && canvas != CanvasId::Main) MarkEntriesInUse(main_->PictureImage(), mask);
+  if (edit_ && canvas != CanvasId::Edit) MarkEntriesInUse(edit_->EditImage(), mask);
+  if (sub_ && canvas != CanvasId::Sub) MarkEntriesInUse(sub_->SubPictureImage(), mask);
   return mask;
 }
 
@@ -223,7 +217,7 @@ void App::RestoreCanvas(CanvasId canvas, IndexedImage& picture, const QString& n
 }
 
 int App::UnusedFreeEntries() {
-  EntryMask mask = EntriesInUseBesideMain();
+  EntryMask mask = EntriesInUseBeside(CanvasId::Main);
   if (main_) MarkEntriesInUse(main_->PictureImage(), mask);
   return CountUnusedFreeEntries(mask);
 }

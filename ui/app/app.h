@@ -124,12 +124,10 @@ class App {
   bool SubSwapDocument(Document& incoming, Document& outgoing);
 
   // ---- the palette entries the canvases' pixels index ----
-  // The entries the edit and sub canvases use: a palette load for the main
-  // canvas leaves their colours as they are.
-  EntryMask EntriesInUseBesideMain();
   // The three canvases, by number.
   enum class CanvasId { Main = 0, Edit = 1, Sub = 2 };
-  // The entries the canvases other than `canvas` use.
+  // The entries the canvases other than `canvas` use: a palette load for
+  // `canvas` leaves their colours as they are.
   EntryMask EntriesInUseBeside(CanvasId canvas);
   // The free entries (10-245) no canvas uses.
   int UnusedFreeEntries();

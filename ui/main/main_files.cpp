@@ -39,7 +39,7 @@ void TForm1::OpenPictureFile(const QString& path) {
   ReadPictureForOpen(path.toStdString(), opened);
   FileReport paletteReport;
   // The other canvases' colours stay as they are.
-  MergeOpenedColours(opened, &paletteReport, &sink, app_.EntriesInUseBesideMain());
+  MergeOpenedColours(opened, &paletteReport, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
   ShowFileReport(this, app_.dialogs(), paletteReport);
   session.ApplyMergedPalette();
 
@@ -113,7 +113,7 @@ void TForm1::MN_NEWClick() {
         app_.session().BlankCanvases();
         WindowProgressSink sink(this);
         FileReport report;
-        LoadPaletteFromPicture(path->toStdString(), &report, &sink, app_.EntriesInUseBesideMain());
+        LoadPaletteFromPicture(path->toStdString(), &report, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
         ShowFileReport(this, app_.dialogs(), report);
         app_.session().ApplyMergedPalette();
       }
@@ -156,7 +156,7 @@ void TForm1::MN_PALREINITClick() {
   // from the colours the first one made current.
   for (int pass = 0; pass < 2; ++pass) {
     FileReport report;
-    LoadStartupPalette(&report, &sink, app_.EntriesInUseBesideMain());
+    LoadStartupPalette(&report, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
     ShowFileReport(this, app_.dialogs(), report);
     app_.session().ApplyPalette();
   }

@@ -158,7 +158,9 @@ TEST(WriteFileSafely, KeepsTheModeOwnerAndGroupOfTheFileItReplaces) {
   Put(target, kOldText);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(target.c_str(), 12345, 23456), 0);
+  if (root) {
+    ASSERT_EQ(::chown(target.c_str(), 12345, 23456), 0);
+  }
   struct stat before {};
   ASSERT_EQ(::stat(target.c_str(), &before), 0);
   ASSERT_TRUE(WriteFileSafely(target, kNew)) << LastFileFailure().Reason();

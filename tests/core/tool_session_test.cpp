@@ -91,7 +91,9 @@ TEST(ToolSessionTest, FreehandAndSprayDragsEqualTheirPlainMarks) {
       // Every changed pixel lies in the rectangle the step reports.
       for (int y = 0; y < 29; ++y)
         for (int x = 0; x < 37; ++x)
-          if (before.At(x, y) != c.picture.At(x, y)) ASSERT_TRUE(step.rect.Contains({x, y})) << x << "," << y;
+          if (before.At(x, y) != c.picture.At(x, y)) {
+            ASSERT_TRUE(step.rect.Contains({x, y})) << x << "," << y;
+          }
     }
     EXPECT_FALSE(session.Dragging());
   }
@@ -124,7 +126,9 @@ TEST(ToolSessionTest, ShapesPreviewInTheWorkBufferAndCommitOnlyOverThePicture) {
       session.Move(c.Target(), ink, p);
       if (Inside(c.picture, p)) shown = p;
       ASSERT_EQ(c.picture.pixels, original.pixels);
-      if (shown != anchor) ASSERT_EQ(c.work.pixels, shape(shown).pixels) << round;
+      if (shown != anchor) {
+        ASSERT_EQ(c.work.pixels, shape(shown).pixels) << round;
+      }
     }
     const Point end = round % 4 < 2 ? Point{3, 4} : Point{-1, 4};
     const ToolStep step = session.Release(c.Target(), ink, end);

@@ -70,7 +70,9 @@ TEST_F(OutOfMemoryTest, EveryWriterAndReaderFailsWithAMessageAndKeepsTheOldFile)
         ASSERT_FALSE(notices.Empty()) << "allocation " << n;
         EXPECT_NE(notices.messages.back().text.find(path), std::string::npos);
       }
-      if (now != old) ASSERT_TRUE(WriteFileSafely(path, std::vector<std::uint8_t>(old.begin(), old.end())));
+      if (now != old) {
+        ASSERT_TRUE(WriteFileSafely(path, std::vector<std::uint8_t>(old.begin(), old.end())));
+      }
       // The file and the reference: no temporary is left.
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2) << "allocation " << n;
     }
@@ -84,7 +86,9 @@ TEST_F(OutOfMemoryTest, EveryWriterAndReaderFailsWithAMessageAndKeepsTheOldFile)
       allocationsLeft = n;
       const bool loaded = LoadPictureFile(reference, image);
       read = allocationsLeft.exchange(-1) >= 0;
-      if (read) EXPECT_TRUE(loaded);
+      if (read) {
+        EXPECT_TRUE(loaded);
+      }
     }
     EXPECT_TRUE(read);
   }

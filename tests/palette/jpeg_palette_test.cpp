@@ -58,8 +58,9 @@ TEST_F(JpegPaletteTest, FewColoursAreMergedByTheDefinedRule) {
   // An unreadable or refused file changes nothing.
   const PaletteTable before = SharedPalette.pending;
   EXPECT_FALSE(LoadPaletteFromJpeg(folder_.File("missing.jpg")));
-  if (std::filesystem::exists(testing::CorpusDir() / "jpeg"))
+  if (std::filesystem::exists(testing::CorpusDir() / "jpeg")) {
     EXPECT_FALSE(LoadPaletteFromJpeg((testing::CorpusDir() / "jpeg" / "ljt_testorig12_12bit.jpg").string()));
+  }
   EXPECT_EQ(SharedPalette.pending, before);
 }
 

@@ -53,7 +53,9 @@ TEST_F(MenusTest, TheSameCommandKeepsItsKeyOnEveryCanvas) {
     const QKeySequence mainKey = app->main().Action(QString::fromLatin1(name))->shortcut();
     ASSERT_FALSE(mainKey.isEmpty()) << name;
     EXPECT_EQ(app->sub().Action(QString::fromLatin1(name))->shortcut(), mainKey) << name;
-    if (QAction* edit = app->edit().Action(QString::fromLatin1(name))) EXPECT_EQ(edit->shortcut(), mainKey) << name;
+    if (QAction* edit = app->edit().Action(QString::fromLatin1(name))) {
+      EXPECT_EQ(edit->shortcut(), mainKey) << name;
+    }
   }
 }
 

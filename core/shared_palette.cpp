@@ -42,6 +42,12 @@ void SetCurrentPalette(const PaletteTable& table, PaletteHandle handle) {
   SharedPalette.handle = std::move(handle);
 }
 
+void MakePendingCurrent() {
+  PaletteTable table;
+  PaletteHandle handle = GetPendingPalette(table);
+  SetCurrentPalette(table, std::move(handle));
+}
+
 void SetCurrentTable(const PaletteTable& table) {
   SharedPalette.current_ = table;
   ++SharedPalette.changes_;

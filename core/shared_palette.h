@@ -122,6 +122,9 @@ void InitSharedPalette();
 PaletteHandle RealizeSharedPalette();
 PaletteHandle GetPendingPalette(PaletteTable& destination);
 void SetCurrentPalette(const PaletteTable& table, PaletteHandle handle);
+// What the main window's ApplyPalette does to the shared tables: the pending
+// table becomes current, with the handle as it is.
+void MakePendingCurrent();
 // Replace the current table, or one entry of it, keeping the handle.
 void SetCurrentTable(const PaletteTable& table);
 void SetCurrentEntry(int index, const PaletteEntry& entry);

@@ -11,13 +11,6 @@
 namespace zudizar {
 namespace {
 
-// What the main window's ApplyPalette does to the shared tables.
-void ApplyPendingPalette() {
-  PaletteTable table;
-  PaletteHandle handle = GetPendingPalette(table);
-  SetCurrentPalette(table, std::move(handle));
-}
-
 // The last message of a step that failed, on one line, as the reason.
 std::string Reason(const FileReport& report, const std::string& fallback) {
   if (report.Empty()) return fallback;
@@ -56,14 +49,14 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
   }
   InitSharedPalette();
   LoadStartupPalette();
-  ApplyPendingPalette();
+  MakePendingCurrent();
 
   // Opened as the main canvas opens: read and decoded once.
   OpenedPicture opened;
   ReadPictureForOpen(in, opened);
   MergeOpenedColours(opened);
-  ApplyPendingPalette();
-  ApplyPendingPalette();
+  MakePendingCurrent();
+  MakePendingCurrent();
 
   IndexedImage image;
   FileReport loadReport;

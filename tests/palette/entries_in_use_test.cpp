@@ -53,8 +53,7 @@ IndexedImage OpenOnMain(const std::string& path, const EntryMask& inUse) {
   OpenedPicture opened;
   ReadPictureForOpen(path, opened);
   MergeOpenedColours(opened, nullptr, nullptr, inUse);
-  PaletteTable table;
-  SetCurrentPalette(table, GetPendingPalette(table));
+  MakePendingCurrent();
   IndexedImage image;
   EXPECT_TRUE(MapOpenedPicture(opened, image));
   return image;
@@ -139,8 +138,7 @@ TEST_F(EntriesInUseTest, OtherCanvasesKeepTheirColoursThroughOpensAndReloads) {
 
     Write("TAVOCINI.BMP", PhotoBmp(300, random));
     LoadStartupPalette(nullptr, nullptr, inUse);
-    PaletteTable table;
-    SetCurrentPalette(table, GetPendingPalette(table));
+    MakePendingCurrent();
     EXPECT_EQ(Rgb(edit), editRgb) << round;
     EXPECT_EQ(Rgb(sub), subRgb) << round;
   }

@@ -14,12 +14,6 @@
 namespace zudizar {
 namespace {
 
-void ApplyPending() {
-  PaletteTable table;
-  PaletteHandle handle = GetPendingPalette(table);
-  SetCurrentPalette(table, std::move(handle));
-}
-
 double Psnr(const IndexedImage& image, const std::vector<std::uint8_t>& rgb) {
   double squares = 0;
   const int w = image.ImageWidth(), h = image.ImageHeight();
@@ -78,7 +72,7 @@ TEST_F(JpegPaletteTest, APhotoKeepsItsColours) {
   IndexedImage unchanged;
   ASSERT_TRUE(ReadJpegFile(photo, unchanged));
   ASSERT_TRUE(LoadPaletteFromJpeg(photo));
-  ApplyPending();
+  MakePendingCurrent();
   IndexedImage opened;
   ASSERT_TRUE(ReadJpegFile(photo, opened));
   const double ours = Psnr(opened, truth), plain = Psnr(unchanged, truth);

@@ -21,12 +21,6 @@
 namespace zudizar {
 namespace {
 
-void ApplyPending() {
-  PaletteTable table;
-  PaletteHandle handle = GetPendingPalette(table);
-  SetCurrentPalette(table, std::move(handle));
-}
-
 bool DecodedAgain(const testing::ProgressRecorder& progress) {
   // A baseline decode runs the preview pass (phase 0); mapping kept colours
   // reports phase 1 alone.
@@ -54,7 +48,7 @@ TEST_F(OpenPipelineTest, AJpegIsDecodedOnceAndMapsAsADecodeWould) {
     EXPECT_EQ(opened.format, PictureFormat::Jpeg);
     FileReport report;
     MergeOpenedColours(opened, &report);
-    ApplyPending();
+    MakePendingCurrent();
     ASSERT_TRUE(opened.samples);
     // The picture step never looks at the file's bytes again.
     std::fill(opened.bytes.begin(), opened.bytes.end(), std::uint8_t{0});
@@ -77,7 +71,7 @@ TEST_F(OpenPipelineTest, DecodedColoursDoNotOutliveTheirOpen) {
   const std::string path = JpegFiles()[0];
   // The palette step alone keeps nothing for a later load of the same file.
   LoadPaletteFromPicture(path);
-  ApplyPending();
+  MakePendingCurrent();
   IndexedImage image;
   testing::ProgressRecorder progress;
   ASSERT_TRUE(LoadPictureFile(path, image, nullptr, &progress));

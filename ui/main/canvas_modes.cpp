@@ -50,29 +50,31 @@ const IndexedImage& CanvasMode::picture() const { return window_.document_.Pictu
 void CanvasMode::Caption(const QString& caption) const { window_.setWindowTitle(caption); }
 void CanvasMode::Solved(int moves, const QString& duration) const { window_.GameSolved(moves, duration); }
 
-// ---- selection for the edit palette ----
+// ---- the transfer modes' gesture ----
 
-SelectionMode::SelectionMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {
-  position_ = {view().ScrollX(), view().ScrollY()};
-}
-
-PressResult SelectionMode::Press(Qt::MouseButton button, Point p) {
+PressResult FollowingMode::Press(Qt::MouseButton button, Point p) {
   if (button == Qt::RightButton) return PressResult::Cancel;
   if (button != Qt::LeftButton) return PressResult::Stay;
   tracking_ = true;
-  Track(view().Snap(p));
+  Follow(view().Snap(p));
   return PressResult::Stay;
 }
 
-void SelectionMode::Move(Point p) { Track(view().Snap(p)); }
+void FollowingMode::Move(Point p) { Follow(view().Snap(p)); }
 
-void SelectionMode::Release(Qt::MouseButton button, Point p) {
+void FollowingMode::Release(Qt::MouseButton button, Point p) {
   if (button != Qt::LeftButton) return;
-  Track(view().Snap(p));
+  Follow(view().Snap(p));
   tracking_ = false;
 }
 
-void SelectionMode::Track(Point p) {
+// ---- selection for the edit palette ----
+
+SelectionMode::SelectionMode(TForm1& window, MainMode kind) : FollowingMode(window), kind_(kind) {
+  position_ = {view().ScrollX(), view().ScrollY()};
+}
+
+void SelectionMode::Follow(Point p) {
   const IndexedImage& source = picture();
   if (!source.HasPixels()) return;
   const IndexedImage& edit = app().EditPicture();
@@ -108,7 +110,7 @@ void SelectionMode::Leave(bool byUser) {
 
 // ---- paste from the edit palette ----
 
-PasteMode::PasteMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {
+PasteMode::PasteMode(TForm1& window, MainMode kind) : FollowingMode(window), kind_(kind) {
   position_ = {view().ScrollX(), view().ScrollY()};
 }
 
@@ -125,22 +127,6 @@ void PasteMode::PictureChanged() {
 
 int PasteMode::Transparent() const {
   return kind_ == MainMode::PasteFromEditEdgeCut ? BackgroundColour(app().EditPicture()) : kNoTransparent;
-}
-
-PressResult PasteMode::Press(Qt::MouseButton button, Point p) {
-  if (button == Qt::RightButton) return PressResult::Cancel;
-  if (button != Qt::LeftButton) return PressResult::Stay;
-  tracking_ = true;
-  ShowPreview(view().Snap(p));
-  return PressResult::Stay;
-}
-
-void PasteMode::Move(Point p) { ShowPreview(view().Snap(p)); }
-
-void PasteMode::Release(Qt::MouseButton button, Point p) {
-  if (button != Qt::LeftButton) return;
-  ShowPreview(view().Snap(p));
-  tracking_ = false;
 }
 
 void PasteMode::ShowPreview(Point p) {

@@ -83,40 +83,53 @@ class CanvasMode {
   TForm1& window_;
 };
 
-// Modes 1-3: the pointer chooses the region the edit palette takes; the
-// confirm copies it there (and, for 3, clears it here).
-class SelectionMode : public CanvasMode {
+// The transfer modes' gesture: the left button drags a place that follows
+// the snapped pointer until it is released; the right button cancels.
+class FollowingMode : public CanvasMode {
  public:
-  SelectionMode(TForm1& window, MainMode kind);
-  MainMode Kind() const override { return kind_; }
+  using CanvasMode::CanvasMode;
   PressResult Press(Qt::MouseButton button, Point p) override;
   void Move(Point p) override;
   void Release(Qt::MouseButton button, Point p) override;
+
+ protected:
+  // The place follows the pointer to `snapped`.
+  virtual void Follow(Point snapped) = 0;
+};
+
+// Modes 1-3: the pointer chooses the region the edit palette takes; the
+// confirm copies it there (and, for 3, clears it here).
+class SelectionMode : public FollowingMode {
+ public:
+  SelectionMode(TForm1& window, MainMode kind);
+  MainMode Kind() const override { return kind_; }
   void Confirm() override;
   void Leave(bool byUser) override;
 
+ protected:
+  void Follow(Point snapped) override;
+
  private:
-  void Track(Point snapped);
   MainMode kind_;
   Point position_;
 };
 
 // Modes 4-5: the edit palette's picture follows the pointer as a preview in
 // the view; the confirm pastes it into the picture.
-class PasteMode : public CanvasMode {
+class PasteMode : public FollowingMode {
  public:
   PasteMode(TForm1& window, MainMode kind);
   MainMode Kind() const override { return kind_; }
   void Enter() override;
-  PressResult Press(Qt::MouseButton button, Point p) override;
-  void Move(Point p) override;
-  void Release(Qt::MouseButton button, Point p) override;
   void Confirm() override;
   void PictureChanged() override;
   // Pastes at a point without preview (the typed position).
   void PasteAt(Point p);
   // Moves the preview to a point (clamped at the top left).
   void ShowPreview(Point p);
+
+ protected:
+  void Follow(Point snapped) override { ShowPreview(snapped); }
 
  private:
   int Transparent() const;

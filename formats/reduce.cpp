@@ -56,8 +56,10 @@ __attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red, con
   const __m256i low31 = _mm256_set1_epi32(31);
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
-  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
-                                            -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  // clang-format off
+  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                            0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  // clang-format on
   int done = 0;
   for (; done + 8 <= count; done += 8) {
     const __m256i r = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(red + done)));

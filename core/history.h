@@ -56,12 +56,12 @@ class DirtyTiles {
 
 // What an undo or redo did, for the canvas to show and follow.
 struct HistoryMove {
-  bool moved = false;      // false: there was nothing to undo or redo
-  bool resized = false;    // the picture now has another size
-  Rect rect;               // the pixels that changed (the whole picture when resized)
+  bool moved = false;                  // false: there was nothing to undo or redo
+  bool resized = false;                // the picture now has another size
+  Rect rect;                           // the pixels that changed (the whole picture when resized)
   std::vector<PaletteChange> palette;  // entries to set: from `before` (as now) to `after` (as wanted)
   bool renamed = false;
-  std::string name;        // the file name the picture now belongs to (when renamed)
+  std::string name;  // the file name the picture now belongs to (when renamed)
 };
 
 class History;
@@ -155,7 +155,7 @@ class History {
 
   HistoryBudget& budget_;
   std::deque<std::unique_ptr<Step>> steps_;
-  std::size_t cursor_ = 0;       // steps_[0, cursor_) are done
+  std::size_t cursor_ = 0;          // steps_[0, cursor_) are done
   std::uint64_t basePosition_ = 0;  // the position with no step done
   std::size_t bytes_ = 0;
   IndexedImage base_;
@@ -169,15 +169,21 @@ void DirtyTiles::ForEachSpan(F&& f) const {
   if (count_ == 0) return;
   for (int ty = 0; ty < rows_; ++ty) {
     const std::uint8_t* row = marked_.data() + static_cast<std::size_t>(ty) * columns_;
+    // Each pixel row reads only the columns between the first and the last
+    // marked tile, and unmarked tile rows are passed once, not 64 times.
+    int first = 0, last = columns_;
+    while (first < last && !row[first]) ++first;
+    while (last > first && !row[last - 1]) --last;
+    if (first == last) continue;
     const int y0 = ty * kTile, y1 = std::min(height_, y0 + kTile);
     for (int y = y0; y < y1; ++y) {
-      for (int tx = 0; tx < columns_;) {
+      for (int tx = first; tx < last;) {
         if (!row[tx]) {
           ++tx;
           continue;
         }
-        int end = tx;
-        while (end < columns_ && row[end]) ++end;
+        int end = tx + 1;
+        while (end < last && row[end]) ++end;
         f(y, tx * kTile, std::min(width_, end * kTile));
         tx = end;
       }

@@ -243,18 +243,23 @@ std::string ProfileSetString(std::string_view fileText, std::string_view section
   return out;
 }
 
-std::string ReadSetting(const std::string& key) {
+std::string ReadSetting(const std::string& key) { return ReadSettingIn(SettingsSection(), key); }
+
+std::string ReadSettingIn(const std::string& section, const std::string& key) {
   std::string text;
   if (SettingsPath().empty() || !ReadWholeFile(SettingsPath(), text)) return {};
-  return ProfileGetString(text, SettingsSection(), key);
+  return ProfileGetString(text, section, key);
 }
 
-void WriteSetting(const std::string& key, const std::string& text) {
+void WriteSetting(const std::string& key, const std::string& text) { WriteSettingIn(SettingsSection(), key, text); }
+
+void WriteSettingIn(const std::string& section, const std::string& key, const std::string& text) {
   const std::string& path = SettingsPath();
   const auto refuse = [&path] { return SettingsWriteError(path + " に書き込めません"); };
   // A line break would end the value and start lines of its own (a section,
   // keys) that hide or replace the user's other settings.
-  if (text.find_first_of("\r\n") != std::string::npos || key.find_first_of("\r\n=[]") != std::string::npos)
+  if (text.find_first_of("\r\n") != std::string::npos || key.find_first_of("\r\n=[]") != std::string::npos ||
+      section.find_first_of("\r\n[]") != std::string::npos)
     throw refuse();
   std::string target;
   int error = 0;
@@ -283,7 +288,7 @@ void WriteSetting(const std::string& key, const std::string& text) {
     // holds this key alone.
     std::string old;
     if (!ReadAll(fd, old)) throw refuse();
-    const std::string updated = ProfileSetString(old, SettingsSection(), key, text);
+    const std::string updated = ProfileSetString(old, section, key, text);
     FileFailure failure;
     if (!WriteFileSafely(target, std::span(reinterpret_cast<const std::uint8_t*>(updated.data()), updated.size()),
                          failure))
@@ -294,7 +299,11 @@ void WriteSetting(const std::string& key, const std::string& text) {
 }
 
 int ReadIntSetting(const std::string& key, int designValue) {
-  const std::string text = ReadSetting(key);
+  return ReadIntSettingIn(SettingsSection(), key, designValue);
+}
+
+int ReadIntSettingIn(const std::string& section, const std::string& key, int designValue) {
+  const std::string text = ReadSettingIn(section, key);
   if (text.empty()) return designValue;
   std::size_t used = 0;
   try {

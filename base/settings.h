@@ -50,6 +50,11 @@ void WriteSetting(const std::string& key, const std::string& text);
 // `designValue`.
 int ReadIntSetting(const std::string& key, int designValue);
 
+// The same in a section of its own ("Edit", "Option"), beside the program's.
+std::string ReadSettingIn(const std::string& section, const std::string& key);
+void WriteSettingIn(const std::string& section, const std::string& key, const std::string& text);
+int ReadIntSettingIn(const std::string& section, const std::string& key, int designValue);
+
 // Pure profile text operations, used by the two calls above and by the fuzzer.
 std::string ProfileGetString(std::string_view fileText, std::string_view section, std::string_view key);
 std::string ProfileSetString(std::string_view fileText, std::string_view section, std::string_view key,

@@ -185,6 +185,11 @@ TEST_F(ColourWindowTest, OkFillsTheMainCanvasWithAVerticalGradient) {
   EXPECT_FALSE(colour().isVisible());
   EXPECT_EQ(colour().windowTitle(), QStringLiteral("カラーパレット"));
   EXPECT_EQ(ReadText(TraceLogPath()), "TRACE ON\n7000 0 255 1\n");
+  // The fill is unsaved work, and one step to undo.
+  EXPECT_TRUE(main().Modified());
+  main().MN_MAINUNDOClick();
+  EXPECT_EQ(main().PictureImage().pixels, std::vector<std::uint8_t>(640 * 400, 255));
+  EXPECT_FALSE(main().Modified());
 }
 
 TEST_F(ColourWindowTest, OkFillsTheSubAndEditCanvases) {

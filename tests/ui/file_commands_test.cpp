@@ -177,7 +177,7 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   StartApp();
   TForm1& main = app->main();
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 2, 2, 249);
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   // Save without a name behaves as Save as; a name without extension gets ".BMP".
   dialogs.QueueSaveFile(QString::fromStdString(folder.File("PIC")));
   main.MN_SAVEClick();
@@ -204,7 +204,7 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
 TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
   StartApp();
   TForm1& main = app->main();
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   main.MN_SAVEClick();
@@ -222,7 +222,7 @@ TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
   StartApp();
   TForm1& main = app->main();
   WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   dialogs.QueueAnswer(BoxAnswer::Yes);
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
   main.close();
@@ -239,7 +239,7 @@ TEST_F(FileCommandsTest, SaveQuestionYesSavesBeforeClosing) {
   TForm1& main = app->main();
   WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("CLOSE.BMP")));
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 1, 1, 3);
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   dialogs.QueueAnswer(BoxAnswer::Yes);
   StopApp();
   EXPECT_TRUE(FileExists(folder.File("CLOSE.BMP")));
@@ -288,7 +288,7 @@ TEST_F(UnsavedWorkTest, OpenNewAndReopenAskFirstAndCancelKeepsPictureAndName) {
   const QString name = QString::fromStdString(folder.File("KEEP.BMP"));
   WindowProbe::Doc(main).SetFileName(name);
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 4, 4, 7);
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   for (auto command : {&TForm1::MN_OPENClick, &TForm1::MN_NEWClick}) {
     const std::size_t asked = dialogs.Boxes().size();
     dialogs.QueueAnswer(BoxAnswer::Cancel);
@@ -351,7 +351,7 @@ TEST_F(UnsavedWorkTest, AFailedSaveAsKeepsTheNameAndNewShowsNoPath) {
   TForm1& main = app->main();
   const QString name = QString::fromStdString(folder.File("HOME.BMP"));
   WindowProbe::Doc(main).SetFileName(name);
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   dialogs.QueueSaveFile(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
   main.MN_NEWSAVEClick();

@@ -105,6 +105,7 @@ TEST_F(MainWindowTest, MenuKeepsItsSeparatorsMarksAndOrder) {
   QStringList order;
   for (QAction* action : app->main().menuBar()->actions().front()->menu()->actions()) order << action->objectName();
   EXPECT_EQ(order, (QStringList{"MN_NEW",        "MN_OPEN",        "MN_FILEREOPEN",  "MN_SAVE",     "MN_NEWSAVE",
+                                "MN_DUMMYUNDO",  "MN_MAINUNDO",    "MN_MAINREDO",
                                 "MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE",  "MN_EDITCOPY", "MN_EDITCOPYR",
                                 "MN_SUBCOPY",    "MN_MAINTOCOPY",  "MN_MAINTOCOPYR", "MN_DUMMY1",   "MN_MAINCOPY",
                                 "MN_MAINMOVE",   "MN_MAINCHANGE",  "MN_MAINJIGS",    "MN_DUMMY3",   "MN_HensyuMode",
@@ -154,7 +155,7 @@ TEST_F(MainWindowTest, SaveQuestionCancelKeepsTheWindowAndNoClosesWithoutSaving)
   StartApp();
   TForm1& main = app->main();
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 2, 2, 3);
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   dialogs.QueueAnswer(BoxAnswer::Cancel);
   main.close();
   ASSERT_EQ(dialogs.Boxes().size(), 1u);

@@ -41,7 +41,7 @@ class RecoveryTest : public AppTest {
       for (int x = 0; x < picture.ImageWidth(); ++x)
         picture.At(x, y) = static_cast<std::uint8_t>((x / 9 + y / 7) % 256);
     WindowProbe::Doc(main).SetFileName(QStringLiteral("/pictures/コラージュ.BMP"));
-    main.MarkModified();
+    WindowProbe::MarkChanged(main);
     IndexedImage& edit = WindowProbe::Doc(app->edit()).Picture();
     FillRect(edit, 3, 4, 50, 20, 33);
     FillRect(edit, 60, 60, 9, 9, 249);

@@ -248,7 +248,7 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesWithTheirNamesSoASaveWritesEachToItsO
   TForm1& main = app->main();
   FillImage(WindowProbe::Doc(main).Picture(), 7);
   WindowProbe::Doc(main).SetFileName(QString::fromStdString(mainPath));
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   SubItem("MN_MODE24")->trigger();
   SubItem("MN_MAINCOPY")->trigger();
   EXPECT_EQ(main.PictureImage().ImageWidth(), 30);

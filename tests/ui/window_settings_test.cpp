@@ -72,7 +72,7 @@ TEST_F(SavingAndSettingsTest, ARefusedSaveNamesTheFileAndTheReasonAndKeepsIt) {
   WriteText(path, "old");
   StartApp();
   TForm1& main = app->main();
-  main.MarkModified();
+  WindowProbe::MarkChanged(main);
   WindowProbe::Doc(main).SetFileName(QString::fromStdString(path));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   {

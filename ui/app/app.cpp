@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QProcess>
+#include <algorithm>
 
 #include "base/settings.h"
 #include "ui/app/recovery.h"
@@ -73,6 +74,10 @@ void App::Start() {
   // The main window's creation runs first and alone: it starts the trace log,
   // the shared palette and the settings file that the others read.
   main_ = std::make_unique<TForm1>(*this);
+  // The settings file is known now: the undo histories take their budget.
+  const int megabytes = ReadIntSettingIn("Edit", "UndoMemoryMB", kUndoMemoryDefaultMB);
+  session_.budget.SetLimit(static_cast<std::size_t>(std::clamp(megabytes, kUndoMemoryMinMB, kUndoMemoryMaxMB))
+                           << 20);
   about_ = std::make_unique<TAboutBox>(*this);
   edit_ = std::make_unique<TTAVOEDTF>(*this);
   size_ = std::make_unique<TBtnRightDlg>(*this);
@@ -226,6 +231,22 @@ void App::CanvasPictureChanged() {
   if (colour_) colour_->ShowFreeEntries();
 }
 
-bool App::SubSwapDocument(Document& incoming, Document& outgoing) { return sub_->SwapDocument(incoming, outgoing); }
+bool App::SubSwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
+  return sub_->SwapContent(incoming, outgoing);
+}
+
+void App::SubUndoSwap() { sub_->MoveInHistory(false); }
+
+int App::UndoMemoryMB() const { return static_cast<int>(session_.budget.Limit() >> 20); }
+
+void App::SetUndoMemoryMB(int megabytes) {
+  megabytes = std::clamp(megabytes, kUndoMemoryMinMB, kUndoMemoryMaxMB);
+  session_.budget.SetLimit(static_cast<std::size_t>(megabytes) << 20);
+  try {
+    WriteSettingIn("Edit", "UndoMemoryMB", std::to_string(megabytes));
+  } catch (const SettingsWriteError& error) {
+    ShowSettingsError(error);
+  }
+}
 
 }  // namespace zudizar

@@ -13,6 +13,7 @@
 #include "core/entry_mask.h"
 #include "core/indexed_image.h"
 #include "core/swatch_arrangement.h"
+#include "ui/common/document.h"
 #include "ui/common/session.h"
 
 class QWidget;
@@ -20,7 +21,6 @@ class QWidget;
 namespace zudizar {
 
 class Dialogs;
-class Document;
 class SettingsWriteError;
 class TForm1;
 class TAboutBox;
@@ -119,9 +119,20 @@ class App {
   // and taking the main canvas's picture in an exchange.
   const IndexedImage& SubPicture();
   void SubStartTransfer(int mode);
-  // The exchange: the sub canvas takes `incoming` and hands out its own
-  // document; false, nothing changed, without memory.
-  bool SubSwapDocument(Document& incoming, Document& outgoing);
+  // The exchange: the sub canvas takes `incoming` as one step and hands out
+  // its own picture; false, nothing changed, without memory.
+  bool SubSwapContent(CanvasContent& incoming, CanvasContent& outgoing);
+  // Takes the exchange back on the sub canvas (the main canvas could not
+  // take its part).
+  void SubUndoSwap();
+
+  // ---- the memory of the undo histories ----
+  static constexpr int kUndoMemoryDefaultMB = 256;
+  static constexpr int kUndoMemoryMinMB = 1;
+  static constexpr int kUndoMemoryMaxMB = 65536;
+  int UndoMemoryMB() const;
+  // Sets the budget every history shares and keeps it in the settings.
+  void SetUndoMemoryMB(int megabytes);
 
   // ---- the palette entries the canvases' pixels index ----
   // The three canvases, by number.

@@ -1,35 +1,115 @@
-// One canvas's document: the picture, the file it was read from or saved to,
-// and whether it changed since. The window that owns it changes it through
-// its commands; other windows ask that window, never the document.
+// One canvas's document: the picture, the file it belongs to, whether it
+// changed since it was last saved, and its undo history. The window that owns
+// it changes it through its commands; other windows ask that window, never
+// the document.
+//
+// Every change is marked (Touch) and recorded as a step (Commit); a whole new
+// picture (New, Open, an exchange) is one step too, with its name and the
+// palette entries it changed, so it can be undone like any other.
 #pragma once
 
 #include <QString>
+#include <algorithm>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
+#include "core/history.h"
 #include "core/indexed_image.h"
 
 namespace zudizar {
 
+// A picture on its way from one canvas to another (the exchange): the
+// picture, its file name and whether it has unsaved changes.
+struct CanvasContent {
+  IndexedImage picture;
+  QString name;
+  bool modified = false;
+};
+
 class Document {
  public:
+  explicit Document(HistoryBudget& budget) : history_(budget) {}
+
   const IndexedImage& Picture() const { return picture_; }
   IndexedImage& Picture() { return picture_; }
-  // Takes a whole new picture (New, Open, an exchange); the name and the
-  // modified flag are the caller's to set.
-  void Replace(IndexedImage picture) { picture_ = std::move(picture); }
+
+  // The canvas's first picture: no history, nothing to save.
+  void Start(IndexedImage picture, const QString& name) {
+    picture_ = std::move(picture);
+    fileName_ = name;
+    history_.Reset(picture_, Encoded(name));
+    clean_ = {history_.Position()};
+  }
+  // A whole new picture as one step, with the name it belongs to and the
+  // palette entries its arrival changed. Unsaved, until the caller says.
+  void Replace(IndexedImage picture, const QString& name, const std::vector<PaletteChange>& palette = {}) {
+    if (history_.Pending()) history_.Record(picture_);  // what was drawn before is a step of its own
+    picture_ = std::move(picture);
+    fileName_ = name;
+    history_.TouchAll();
+    history_.Record(picture_, palette, Encoded(name));
+  }
+  // Drops the picture at the end (no step).
+  void Close() {
+    picture_ = {};
+    history_.Reset(picture_, {});
+  }
+
+  // The picture changed within `rect`; Commit makes the marked changes a step.
+  void Touch(const Rect& rect) { history_.Touch(rect); }
+  void TouchAll() { history_.TouchAll(); }
+  bool Commit() { return history_.Record(picture_); }
+  // Brings the marked changes in from `source`, where they were drawn.
+  bool CommitFrom(const IndexedImage& source) { return history_.RecordFrom(source, picture_); }
+  // The canvas changed the picture after a move (colours mapped): not a step.
+  void Adopt(const Rect& rect) { history_.Adopt(picture_, rect); }
+
+  bool CanUndo() const { return history_.CanUndo(); }
+  bool CanRedo() const { return history_.CanRedo(); }
+  HistoryMove Undo() { return Follow(history_.Undo(picture_)); }
+  HistoryMove Redo() { return Follow(history_.Redo(picture_)); }
+  const History& history() const { return history_; }
 
   const QString& FileName() const { return fileName_; }
-  void SetFileName(const QString& name) { fileName_ = name; }
+  // A save under another name: the picture now belongs there (no step).
+  void SetFileName(const QString& name) {
+    fileName_ = name;
+    history_.SetName(Encoded(name));
+  }
 
-  bool Modified() const { return modified_; }
-  void MarkModified() { modified_ = true; }
-  void MarkSaved() { modified_ = false; }
-  void SetModified(bool modified) { modified_ = modified; }
+  // Unsaved changes: something not yet recorded, or a recorded state that
+  // is not one the files hold. Undo back to the saved state is unmodified.
+  bool Modified() const {
+    return history_.Pending() ||
+           std::find(clean_.begin(), clean_.end(), history_.Position()) == clean_.end();
+  }
+  void MarkModified() { SetModified(true); }
+  // The picture as it is now is the one in its file.
+  void MarkSaved() {
+    history_.Record(picture_);
+    clean_ = {history_.Position()};
+  }
+  // Carries a flag with a picture (the exchange, a recovered picture).
+  void SetModified(bool modified) {
+    const std::uint64_t here = history_.Position();
+    std::erase(clean_, here);
+    if (!modified) clean_.push_back(here);
+  }
 
  private:
+  static std::string Encoded(const QString& name) { return name.toStdString(); }
+  HistoryMove Follow(HistoryMove move) {
+    if (move.renamed) fileName_ = QString::fromStdString(move.name);
+    return move;
+  }
+
   IndexedImage picture_;
   QString fileName_;
-  bool modified_ = false;
+  History history_;
+  // The recorded states that equal a file (more than one after an open:
+  // undoing it returns to the saved picture before).
+  std::vector<std::uint64_t> clean_;
 };
 
 }  // namespace zudizar

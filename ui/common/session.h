@@ -8,6 +8,7 @@
 #include <QObject>
 #include <cstdint>
 
+#include "core/history.h"
 #include "core/shared_palette.h"
 #include "core/swatch_arrangement.h"
 #include "core/tool_session.h"
@@ -26,6 +27,8 @@ class Session : public QObject {
   // The tool, pen and text settings every drawing canvas uses; whoever
   // changes them emits toolsChanged.
   ToolSettings tools;
+  // The memory every canvas's undo history shares.
+  HistoryBudget budget;
 
   std::uint8_t LeftColour() const { return left_; }
   std::uint8_t RightColour() const { return right_; }
@@ -56,6 +59,9 @@ class Session : public QObject {
   void toolsChanged();
   void canvasesBlanked();
   void paletteApplied(const PaletteTable& table);
+  // A history took or dropped steps (the budget drops other canvases' too):
+  // every window's undo and redo items follow.
+  void historyChanged();
 
  private:
   std::uint8_t left_ = 249;

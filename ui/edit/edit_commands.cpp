@@ -1,56 +1,58 @@
-// The edit palette's whole-picture commands and undo. Size-keeping commands
-// take their undo checkpoint before the change; enlarge and shrink after it.
+// The edit palette's whole-picture commands, undo and redo. Each command is
+// a step of the history of its own: what was drawn before it ends a step,
+// and the command's result is the next.
 #include "core/edit_commands.h"
 
+#include <QAction>
+#include <QToolButton>
+
+#include "base/settings.h"
+#include "core/frames.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/history_colours.h"
 #include "ui/edit/edit_window.h"
 
 namespace zudizar {
 
-void TTAVOEDTF::Checkpoint() { TakeCheckpoint(undo_, Picture()); }
+void TTAVOEDTF::Checkpoint() {
+  // The picture is small: comparing all of it with the history's copy finds
+  // whatever any tool or command changed.
+  document_.TouchAll();
+  document_.Commit();
+  // A new step may have pushed the oldest steps of any canvas out.
+  emit app_.session().historyChanged();
+}
 
 void TTAVOEDTF::MN_EDITROLEClick() {
-  Checkpoint();
-  RotatePictureQuarter(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] { RotatePictureQuarter(Picture(), work_); });
 }
 
 void TTAVOEDTF::MN_EDITSAYUClick() {
-  Checkpoint();
-  FlipPictureLeftRight(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] { FlipPictureLeftRight(Picture(), work_); });
 }
 
 void TTAVOEDTF::MN_EDITUPDOWNClick() {
-  Checkpoint();
-  FlipPictureUpDown(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] { FlipPictureUpDown(Picture(), work_); });
 }
 
 void TTAVOEDTF::MN_EDITHOSYOKUClick() {
-  Checkpoint();
-  InvertImageColours(Picture());
-  RepaintView();
+  RunAsStep([this] { InvertImageColours(Picture()); });
 }
 
 void TTAVOEDTF::MN_EDITSAYUCOPYClick() {
-  Checkpoint();
-  MirrorLeftToRight(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] { MirrorLeftToRight(Picture(), work_); });
 }
 
 void TTAVOEDTF::MN_EDITUPDOWNCOPYClick() {
-  Checkpoint();
-  MirrorTopToBottom(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] { MirrorTopToBottom(Picture(), work_); });
 }
 
 void TTAVOEDTF::MN_EDITSAUPClick() {
-  Checkpoint();
-  MirrorLeftToRight(Picture(), work_);
-  MirrorTopToBottom(Picture(), work_);
-  RepaintView();
+  RunAsStep([this] {
+    MirrorLeftToRight(Picture(), work_);
+    MirrorTopToBottom(Picture(), work_);
+  });
 }
 
 void TTAVOEDTF::MN_EDITKAKUDAIClick() {
@@ -61,6 +63,7 @@ void TTAVOEDTF::MN_EDITKAKUDAIClick() {
                               BoxButtons::Ok, BoxIcon::Information);
     return;
   }
+  Checkpoint();
   FillImage(display_.magnified, 7);
   if (!EnlargePicture(Picture(), work_)) return;
   RecreatePictureBuffers();
@@ -77,6 +80,7 @@ void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
                               BoxButtons::Ok, BoxIcon::Information);
     return;
   }
+  Checkpoint();
   FillImage(display_.magnified, 7);
   CopyImage(display_.screen, display_.magnified, kNoTransparent);
   if (!ShrinkPicture(Picture(), work_)) return;
@@ -87,46 +91,87 @@ void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
 }
 
 void TTAVOEDTF::MN_EDITSHIFTLEFTClick() {
-  Checkpoint();
-  ShiftOnePixel(Picture(), work_, ShiftDirection::Left);
-  RepaintView();
+  RunAsStep([this] { ShiftOnePixel(Picture(), work_, ShiftDirection::Left); });
 }
 
 void TTAVOEDTF::MN_EDITSHIFTRIGHTClick() {
-  Checkpoint();
-  ShiftOnePixel(Picture(), work_, ShiftDirection::Right);
-  RepaintView();
+  RunAsStep([this] { ShiftOnePixel(Picture(), work_, ShiftDirection::Right); });
 }
 
 void TTAVOEDTF::MN_EDITSHIFTUPClick() {
-  Checkpoint();
-  ShiftOnePixel(Picture(), work_, ShiftDirection::Up);
-  RepaintView();
+  RunAsStep([this] { ShiftOnePixel(Picture(), work_, ShiftDirection::Up); });
 }
 
 void TTAVOEDTF::MN_EDITSHIFTDOWNClick() {
-  Checkpoint();
-  ShiftOnePixel(Picture(), work_, ShiftDirection::Down);
-  RepaintView();
+  RunAsStep([this] { ShiftOnePixel(Picture(), work_, ShiftDirection::Down); });
 }
 
 void TTAVOEDTF::MN_EDITSHTURClick() {
-  Checkpoint();
-  ShadowCopy(Picture(), work_, true, app_.session().RightColour());
-  RepaintView();
+  RunAsStep([this] { ShadowCopy(Picture(), work_, true, app_.session().RightColour()); });
 }
 
 void TTAVOEDTF::MN_EDITSFTDRClick() {
-  Checkpoint();
-  ShadowCopy(Picture(), work_, false, app_.session().RightColour());
-  RepaintView();
+  RunAsStep([this] { ShadowCopy(Picture(), work_, false, app_.session().RightColour()); });
   app_.CanvasPictureChanged();
 }
 
-void TTAVOEDTF::MN_EDITUNDOClick() {
-  RestoreCheckpoint(Picture(), undo_);
-  RepaintView();
-  app_.CanvasPictureChanged();
+// ---- undo and redo ----
+
+void TTAVOEDTF::MN_EDITUNDOClick() { MoveInHistory(false); }
+
+void TTAVOEDTF::MN_EDITREDOClick() { MoveInHistory(true); }
+
+void TTAVOEDTF::MN_EDITUNDOSTROKEClick() {
+  undoEachStroke_ = !undoEachStroke_;
+  Action(QStringLiteral("MN_EDITUNDOSTROKE"))->setChecked(undoEachStroke_);
+  // What was drawn so far is one step, whichever way the next ones go.
+  Checkpoint();
+  try {
+    WriteSettingIn("Edit", "UndoEachStroke", undoEachStroke_ ? "1" : "0");
+  } catch (const SettingsWriteError& error) {
+    app_.ShowSettingsError(error);
+  }
+}
+
+void TTAVOEDTF::ReflectHistory() {
+  // Strokes drawn since the last step count as a step to undo.
+  const bool drawn = !document_.history().BaseMatches(Picture());
+  const bool undo = document_.CanUndo() || drawn;
+  const bool redo = document_.CanRedo() && !drawn;
+  if (QAction* item = Action(QStringLiteral("MN_EDITUNDO"))) item->setEnabled(undo);
+  if (QAction* item = Action(QStringLiteral("MN_EDITREDO"))) item->setEnabled(redo);
+  if (ui_.SpeedButton11) ui_.SpeedButton11->setEnabled(undo);
+}
+
+void TTAVOEDTF::MoveInHistory(bool forward) {
+  if (busy_ || inMouseDown_ || inMouseMove_) return;
+  // A stroke, a display-start frame or a carried quarter ends first; so does
+  // a transfer's preview.
+  if (Dragging()) {
+    tools_.Cancel();
+    framing_ = moveInCentreView_ = false;
+  }
+  Checkpoint();
+  const HistoryMove move = forward ? document_.Redo() : document_.Undo();
+  if (move.moved) {
+    const bool mapped =
+        FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Edit), Picture());
+    if (mapped) document_.Adopt(ImageRect(Picture()));
+    if (move.resized) {
+      RecreatePictureBuffers();
+      FillImage(display_.magnified, 7);
+      SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
+    }
+    display_.overlayShownFor = 0;
+    RepaintView();
+    app_.CanvasPictureChanged();
+    ShowFileCaption();
+    if (mapped) setWindowTitle(windowTitle() + QString::fromUtf8(kColoursMappedNote));
+  } else {
+    display_.overlayShownFor = 0;
+    RepaintView();
+  }
+  ReflectHistory();
 }
 
 }  // namespace zudizar

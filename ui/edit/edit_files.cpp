@@ -51,12 +51,12 @@ void TTAVOEDTF::MN_NEWClick() {
       app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(w).arg(h));
       return;
     }
-    document_.SetFileName(QString());
-    document_.Replace(std::move(fresh));
-    Picture().colourTable = display_.magnified.colourTable;
-    FreeImage(undo_);
+    fresh.colourTable = display_.magnified.colourTable;
+    FillImage(fresh, 255);
+    // What was drawn is a step of its own; the new picture is the next.
+    Checkpoint();
+    document_.Replace(std::move(fresh), QString());
     RecreatePictureBuffers();
-    FillImage(Picture(), 255);
     CopyImage(display_.magnified, Picture(), kNoTransparent);
     SetScrollRanges(w, h);
     if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
@@ -64,7 +64,8 @@ void TTAVOEDTF::MN_NEWClick() {
       app_.session().SetBackground(BackgroundTarget::Edit);
       app_.ShowColourWindow();
     }
-    TakeCheckpoint(undo_, Picture());
+    // The background fill belongs to the new picture's step.
+    Checkpoint();
     MarkSaved();
     ShowFileCaption();
     app_.CanvasPictureChanged();
@@ -89,32 +90,32 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   if (!QFileInfo(name).isFile()) return;
   // The picture, name and caption stay as they were until the load succeeds,
   // so a later save can never replace the file that failed to load.
-  const QString previousName = FileName();
   const QString previousCaption = windowTitle();
-  document_.SetFileName(name);  // the progress captions name the file being loaded
+  progressName_ = name;  // the progress captions name the file being loaded
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
   busy_ = true;
   IndexedImage loaded;
   const bool ok = ReadPicture(this, app_.dialogs(), name, loaded);
   busy_ = false;
+  progressName_.clear();
   if (!ok) {
-    document_.SetFileName(previousName);
     setWindowTitle(previousCaption);
     display_.overlayShownFor = 0;
     RepaintView();
     return;
   }
   recent_->Add(name);
-  document_.Replace(std::move(loaded));
-  LoadColourTableFromShared(Picture());
-  FitEditSize(Picture());
+  LoadColourTableFromShared(loaded);
+  FitEditSize(loaded);
+  // What was drawn is a step of its own; the opened picture is the next.
+  Checkpoint();
+  document_.Replace(std::move(loaded), name);
   busy_ = true;
-  FreeImage(undo_);
   RecreatePictureBuffers();
-  TakeCheckpoint(undo_, Picture());
   SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   busy_ = false;
   MarkSaved();
+  ReflectHistory();
   ShowFileCaption();
   display_.overlayShownFor = 0;
   RepaintView();
@@ -122,13 +123,12 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
 }
 
 void TTAVOEDTF::RestorePicture(IndexedImage& picture, const QString& name) {
-  document_.Replace(std::move(picture));
-  FitEditSize(Picture());
-  FreeImage(undo_);
+  FitEditSize(picture);
+  Checkpoint();
+  document_.Replace(std::move(picture), name);
   RecreatePictureBuffers();
-  TakeCheckpoint(undo_, Picture());
   SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
-  document_.SetFileName(name);
+  ReflectHistory();
   // Nothing on disk holds this picture yet: it counts as modified.
   FreeImage(saved_);
   ShowFileCaption();

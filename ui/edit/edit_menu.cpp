@@ -98,6 +98,7 @@ void TTAVOEDTF::BuildMenu() {
   on(add(edit, "MN_EDITKAKUDAI", QStringLiteral("拡大"), "Shift+F1"), [this] { MN_EDITKAKUDAIClick(); });
   on(add(edit, "MN_EDITSYUKUSYO", QStringLiteral("縮小"), "Ctrl+F2"), [this] { MN_EDITSYUKUSYOClick(); });
   on(add(edit, "MN_EDITUNDO", QStringLiteral("ｱﾝﾄﾞｩ"), "Shift+F2"), [this] { MN_EDITUNDOClick(); });
+  on(add(edit, "MN_EDITREDO", QStringLiteral("ﾘﾄﾞｩ"), "Ctrl+Shift+Z"), [this] { MN_EDITREDOClick(); });
   QMenu* shift = submenu(edit, "MN_EDITSHIFT", QStringLiteral("画像ｼﾌﾄ"));
   on(add(shift, "MN_EDITSHIFTLEFT", QStringLiteral("左ｼﾌﾄ"), "Shift+F10"), [this] { MN_EDITSHIFTLEFTClick(); });
   on(add(shift, "MN_EDITSHIFTRIGHT", QStringLiteral("右ｼﾌﾄ"), "Shift+F11"), [this] { MN_EDITSHIFTRIGHTClick(); });
@@ -139,6 +140,10 @@ void TTAVOEDTF::BuildMenu() {
         add(fixed, fixedNames[k], fixedCaptions[k]), [this, k] { SetFixedTextPosition(k); }, k == 0);
   separator(fixed, "MN_KOTEIDUMMY");
   checkable(add(fixed, "MN_TATEGAKI", QStringLiteral("縦書き")), [this] { MN_TATEGAKIClick(); });
+
+  separator(MN_OPTION, "MN_OPTIONDUMMY");
+  checkable(add(MN_OPTION, "MN_EDITUNDOSTROKE", QStringLiteral("1ストロークずつ元に戻す")),
+            [this] { MN_EDITUNDOSTROKEClick(); });
 
   QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
   view->setObjectName(QStringLiteral("MN_VIEW"));

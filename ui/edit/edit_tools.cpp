@@ -169,7 +169,13 @@ void TTAVOEDTF::ShowToolStep(const ToolStep& step) {
     case Present::WholeView: RepaintView(); break;
     case Present::Nothing: break;
   }
-  if (step.committed) app_.CanvasPictureChanged();
+  if (!step.committed) return;
+  app_.CanvasPictureChanged();
+  // A stroke is a step of its own, or part of the step the last tool choice began.
+  if (undoEachStroke_)
+    Checkpoint();
+  else
+    ReflectHistory();
 }
 
 void TTAVOEDTF::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
@@ -237,6 +243,7 @@ void TTAVOEDTF::MoveInCentreView(Qt::MouseButton button, Point p, int phase) {
       TurnQuarter(Picture(), work_, q);
       display_.overlayShownFor = 0;
       RepaintView();
+      ReflectHistory();
       return;
     }
     CopyRegion(stamp_, 0, 0, Picture(), q.x, q.y, q.width, q.height, kNoTransparent);
@@ -250,6 +257,10 @@ void TTAVOEDTF::MoveInCentreView(Qt::MouseButton button, Point p, int phase) {
     if (inside) CopyRegion(Picture(), q.x, q.y, stamp_, 0, 0, q.width, q.height, kNoTransparent);
     display_.overlayShownFor = 0;
     RepaintView();
+    if (undoEachStroke_)
+      Checkpoint();
+    else
+      ReflectHistory();
   }
 }
 

@@ -71,7 +71,8 @@ void TTAVOEDTF::CheckTransferItems(const char* checked) {
 }
 
 void TTAVOEDTF::SetTransferMode(int mode) {
-  CopyImage(undo_, Picture(), kNoTransparent);
+  // A transfer starts a step of its own.
+  Checkpoint();
   if (mode == kCopyFromMain || mode == kCopyFromMainEdgeCut || mode == kCutFromMain) {
     // The main canvas numbers its selection modes as the transfers.
     app_.MainCanvasCommand(mode);
@@ -123,6 +124,8 @@ void TTAVOEDTF::CopyIntoEdit(int x, int y, int transparent, const IndexedImage& 
   busy_ = false;
   display_.overlayShownFor = 0;
   RepaintView();
+  // What came in is one step, so one undo takes it out again.
+  Checkpoint();
 }
 
 }  // namespace zudizar

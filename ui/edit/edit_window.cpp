@@ -23,7 +23,8 @@
 
 namespace zudizar {
 
-TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app), tools_(app.session().tools, &app.textStamper()) {
+TTAVOEDTF::TTAVOEDTF(App& app)
+    : QMainWindow(nullptr), app_(app), document_(app.session().budget), tools_(app.session().tools, &app.textStamper()) {
   setObjectName(QStringLiteral("TAVOEDTF"));
   setWindowTitle(QStringLiteral("編集パレット"));
   QFont font(QStringLiteral("IPAGothic"));
@@ -37,6 +38,7 @@ TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app), tools_(app.ses
   Session& session = app_.session();
   connect(&session, &Session::canvasesBlanked, this, [this] { BlankForPaletteChange(); });
   connect(&session, &Session::paletteApplied, this, [this](const PaletteTable& table) { TakeSharedPalette(table); });
+  connect(&session, &Session::historyChanged, this, [this] { ReflectHistory(); });
   // The vertical-text item follows the setting, whoever changed it.
   connect(&session, &Session::toolsChanged, this, [this] {
     if (QAction* item = Action(QStringLiteral("MN_TATEGAKI"))) item->setChecked(app_.session().tools.text.vertical);
@@ -50,8 +52,7 @@ TTAVOEDTF::TTAVOEDTF(App& app) : QMainWindow(nullptr), app_(app), tools_(app.ses
 }
 
 void TTAVOEDTF::FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order) {
-  zudizar::FillBackground(Picture(), work_, left, right, horizontal, order);
-  RepaintView();
+  RunAsStep([&] { zudizar::FillBackground(Picture(), work_, left, right, horizontal, order); });
 }
 
 QAction* TTAVOEDTF::Action(const QString& name) const { return findChild<QAction*>(name); }
@@ -139,12 +140,17 @@ void TTAVOEDTF::FormCreate() {
   const int areaWidth = ui_.PaintBox1->AreaWidth() / 16 * 16, areaHeight = ui_.PaintBox1->AreaHeight() / 16 * 16;
   CreateImage(areaWidth, areaHeight, display_.magnified);
   CreateImage(areaWidth, areaHeight, display_.screen);
-  for (IndexedImage* image : {&Picture(), &undo_, &stamp_, &work_}) CreateImage(areaWidth, areaHeight, *image);
+  IndexedImage first;
+  CreateImage(areaWidth, areaHeight, first);
+  FillImage(first, 255);
+  document_.Start(std::move(first), {});
+  for (IndexedImage* image : {&stamp_, &work_}) CreateImage(areaWidth, areaHeight, *image);
   CreateImage(ui_.PaintBox_LEFT->AreaWidth(), ui_.PaintBox_LEFT->AreaHeight(), display_.leftSwatch);
   CreateImage(ui_.PaintBox_RIGHT->AreaWidth(), ui_.PaintBox_RIGHT->AreaHeight(), display_.rightSwatch);
-  FillImage(Picture(), 255);
   MarkSaved();
-  CopyImage(undo_, Picture(), kNoTransparent);
+  undoEachStroke_ = ReadIntSettingIn("Edit", "UndoEachStroke", 0) != 0;
+  Action(QStringLiteral("MN_EDITUNDOSTROKE"))->setChecked(undoEachStroke_);
+  ReflectHistory();
   CopyImage(display_.magnified, Picture(), kNoTransparent);
   SetScrollRanges(areaWidth, areaHeight);
   RepaintView();
@@ -161,8 +167,9 @@ void TTAVOEDTF::FormDestroy() {
     app_.ShowSettingsError(error);
     return;
   }
-  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified, &display_.screen,
-                              &display_.leftSwatch, &display_.rightSwatch})
+  document_.Close();
+  for (IndexedImage* image :
+       {&work_, &stamp_, &display_.magnified, &display_.screen, &display_.leftSwatch, &display_.rightSwatch})
     FreeImage(*image);
 }
 
@@ -207,7 +214,8 @@ bool TTAVOEDTF::event(QEvent* event) {
   if (event->type() == WM_FILEPROGRESS) {
     const auto* progress = static_cast<FileProgressEvent*>(event);
     const QString phase = progress->Phase() != 0 ? QStringLiteral("Conv ") : QStringLiteral("Prev ");
-    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + FileName());
+    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") +
+                   (progressName_.isEmpty() ? FileName() : progressName_));
     // Loads run on this thread: let the caption reach the screen now.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
@@ -217,7 +225,7 @@ bool TTAVOEDTF::event(QEvent* event) {
 void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName()); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&Picture(), &undo_, &work_, &stamp_, &display_.magnified, &display_.screen,
+  for (IndexedImage* image : {&Picture(), &work_, &stamp_, &display_.magnified, &display_.screen,
                               &display_.leftSwatch, &display_.rightSwatch})
     TakeFreeEntries(*image, table);
   // The blank screen is replaced by the picture in its new colours; the area
@@ -263,9 +271,9 @@ void TTAVOEDTF::RepaintSwatches() {
 }
 
 void TTAVOEDTF::RecreatePictureBuffers() {
-  // Work, stamp and undo buffers follow the picture's size and colours.
+  // Work and stamp buffers follow the picture's size and colours.
   const int w = Picture().ImageWidth(), h = Picture().ImageHeight();
-  for (IndexedImage* image : {&work_, &stamp_, &undo_}) {
+  for (IndexedImage* image : {&work_, &stamp_}) {
     if (image->HasPixels() && image->ImageWidth() == w && image->ImageHeight() == h) continue;
     CreateImage(w, h, *image);
     image->colourTable = Picture().colourTable;

@@ -6,6 +6,7 @@
 
 #include "core/edit_view.h"
 #include "core/geometry.h"
+#include "core/history.h"
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
 #include "core/tool_session.h"
@@ -40,12 +41,11 @@ class TTAVOEDTF : public QMainWindow {
   static constexpr int kPictureHeight = 240;
 
   // The buffers, read-only: the document's picture (the only buffer loaded
-  // and saved), the single undo copy, a tool's preview or a command's
+  // and saved), a tool's preview or a command's
   // intermediate result, what the move tool carries or the text stamp, the
   // visible part of the picture at the current zoom, and the screen buffer
   // (the magnified part plus grid and rubber bands).
   const IndexedImage& EditImage() const { return document_.Picture(); }
-  const IndexedImage& UndoImage() const { return undo_; }
   const IndexedImage& WorkImage() const { return work_; }
   const IndexedImage& StampImage() const { return stamp_; }
   const IndexedImage& MagnifiedImage() const { return display_.magnified; }
@@ -141,8 +141,16 @@ class TTAVOEDTF : public QMainWindow {
   const ToolSession& Tools() const { return tools_; }
   SprayGenerator& Spray() { return tools_.Spray(); }
 
-  // Whole-picture commands and undo (edit_commands.cpp).
+  // Whole-picture commands, undo and redo (edit_commands.cpp).
+  // Ends the running step: what was drawn since the last one becomes a step
+  // of the history (choosing a tool, a command, a transfer).
   void Checkpoint();
+  void MN_EDITREDOClick();
+  // MN_EDITUNDOSTROKE: every stroke a step of its own.
+  void MN_EDITUNDOSTROKEClick();
+  bool UndoEachStroke() const { return undoEachStroke_; }
+  // The undo history of the picture.
+  const History& PictureHistory() const { return document_.history(); }
   void MN_EDITROLEClick();
   void MN_EDITSAYUClick();
   void MN_EDITUPDOWNClick();
@@ -237,6 +245,13 @@ class TTAVOEDTF : public QMainWindow {
   void MarkSaved();
   // Writes the picture to `path`; on success the picture takes that name.
   bool SaveTo(const QString& path);
+  // A command on the whole picture as one step of its own.
+  template <typename Command>
+  void RunAsStep(Command command);
+  // Takes the picture one step back or forward in its history.
+  void MoveInHistory(bool forward);
+  // MN_EDITUNDO, SpeedButton11 and MN_EDITREDO are enabled while there is a step to take.
+  void ReflectHistory();
 
   // Test support sets the picture up directly (a size, a few pixels).
   friend class WindowProbe;
@@ -246,7 +261,6 @@ class TTAVOEDTF : public QMainWindow {
   // The picture as last opened, made or saved: it is modified while it differs
   // from this, whichever of the palette's many commands changed it.
   IndexedImage saved_;
-  IndexedImage undo_;   // UndoImage
   IndexedImage work_;   // WorkImage
   IndexedImage stamp_;  // StampImage
   Display display_;
@@ -264,6 +278,16 @@ class TTAVOEDTF : public QMainWindow {
   bool copyingIntoEdit_ = false;
   bool moveInCentreView_ = false;
   bool framing_ = false;  // the display-start frame follows the mouse
+  bool undoEachStroke_ = false;  // MN_EDITUNDOSTROKE
+  QString progressName_;         // the file a running load names in its captions
 };
+
+template <typename Command>
+void TTAVOEDTF::RunAsStep(Command command) {
+  Checkpoint();
+  command();
+  RepaintView();
+  Checkpoint();
+}
 
 }  // namespace zudizar

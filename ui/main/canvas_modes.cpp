@@ -99,7 +99,14 @@ void SelectionMode::Confirm() {
   // Exactly the region the edit palette took.
   const Rect taken = ClampTransfer(position_.x, position_.y, h, w, source.ImageWidth(), source.ImageHeight(), w, h);
   FillClipped(source, taken, BackgroundColour(source));
-  window().MarkModified();
+  window().Changed(taken);
+}
+
+bool SelectionMode::EndForHistory() {
+  // No stale preview stays in the edit palette, and no outline here.
+  app().EditRestoreView();
+  view().SetOutline({});
+  return false;
 }
 
 void SelectionMode::Leave(bool byUser) {
@@ -117,6 +124,12 @@ PasteMode::PasteMode(TForm1& window, MainMode kind) : FollowingMode(window), kin
 void PasteMode::Enter() {
   PictureChanged();
   ShowPreview(position_);
+}
+
+bool PasteMode::EndForHistory() {
+  const bool shown = !preview_.Empty();
+  preview_ = {};
+  return shown;
 }
 
 void PasteMode::PictureChanged() {
@@ -159,9 +172,11 @@ void PasteMode::Confirm() {
   IndexedImage& target = document().Picture();
   if (!target.HasPixels()) return;
   const IndexedImage& edit = app().EditPicture();
-  CopyRegion(target, std::max(position_.x, 0), std::max(position_.y, 0), edit, 0, 0, edit.ImageWidth(),
-             edit.ImageHeight(), Transparent());
-  window().MarkModified();
+  const Point at{std::max(position_.x, 0), std::max(position_.y, 0)};
+  CopyRegion(target, at.x, at.y, edit, 0, 0, edit.ImageWidth(), edit.ImageHeight(), Transparent());
+  // CopyRegion clamps the start onto the picture.
+  window().Changed(Rect{std::min(at.x, target.ImageWidth() - 1), std::min(at.y, target.ImageHeight() - 1),
+                        edit.ImageWidth(), edit.ImageHeight()});
 }
 
 // ---- cells ----
@@ -227,7 +242,7 @@ void CellMode::Drop(Point p) {
     ShiftPicture(target, backup_, dx, dy, BackgroundColour(backup_));
     FreeImage(backup_);
     view().RestoreAll(target);
-    if (dx != 0 || dy != 0) window().MarkModified();
+    if (dx != 0 || dy != 0) window().Changed(ImageRect(target));
     return;
   }
   const Point s = view().Snap(p);
@@ -245,7 +260,7 @@ void CellMode::Drop(Point p) {
   }
   for (Rect r : {shown, start, cell}) view().Restore(target, r);
   if (moved) {
-    window().MarkModified();
+    window().Changed(start.Union(cell));
     MoveMade();
   }
 }
@@ -257,7 +272,7 @@ void CellMode::Turn(Point p) {
   const Rect cell = CellRect(view().Snap(p), frame, target.ImageWidth(), target.ImageHeight());
   if (!TurnCell(target, cell, 90, BackgroundColour(target))) return;
   view().Restore(target, cell);
-  window().MarkModified();
+  window().Changed(cell);
   MoveMade();
 }
 
@@ -267,6 +282,25 @@ void CellMode::FramesChanged() {
   tracking_ = false;
   FreeImage(backup_);
   view().RestoreAll(picture());
+}
+
+bool CellMode::EndForHistory() {
+  if (!tracking_) return false;
+  // The carried cell or the shifted picture goes back where it was.
+  tracking_ = false;
+  FreeImage(backup_);
+  return true;
+}
+
+void CellMode::HistoryMoved(bool resized) {
+  if (!game_.active) return;
+  if (resized) {
+    // Another picture altogether: no game goes on over it.
+    game_ = {};
+    return;
+  }
+  // Taking a move back is a move too, and may solve the puzzle.
+  MoveMade();
 }
 
 void CellMode::StartGame(IndexedImage solution) {
@@ -292,11 +326,7 @@ void CellMode::MoveMade() {
 // ---- edit mode ----
 
 EditMode::EditMode(TForm1& window) : CanvasMode(window), tools_(app().session().tools, &app().textStamper()) {
-  // The rubber bands and the move tool work on picture-sized copies.
-  for (IndexedImage* image : {&work_, &piece_}) {
-    CreateImage(picture().ImageWidth(), picture().ImageHeight(), *image);
-    CopyImage(*image, picture(), kNoTransparent);
-  }
+  TakeSize();
 }
 
 ToolTarget EditMode::Target() { return {view().View(), work_, piece_}; }
@@ -307,16 +337,52 @@ ToolInk EditMode::Ink() {
 }
 
 void EditMode::Show(const ToolStep& step) {
+  // The marks are drawn in the view; the document takes the tiles they
+  // touched when the gesture commits, and records them as one step.
   switch (step.present) {
     case Present::FromWork: view().ComposeFrom(work_, step.rect); break;
-    case Present::FromPicture: view().Compose(step.rect); break;
-    case Present::WholeView: view().ComposeAll(); break;
+    case Present::FromPicture:
+      touched_.Add(step.rect);
+      view().Compose(step.rect);
+      break;
+    case Present::WholeView:
+      touched_.AddAll();
+      view().ComposeAll();
+      break;
     case Present::Nothing: break;
   }
   tracking_ = tools_.Dragging();
   if (!step.committed) return;
-  CopyImage(document().Picture(), view().View(), kNoTransparent);
-  window().MarkModified();
+  IndexedImage& target = document().Picture();
+  const IndexedImage& drawn = view().View();
+  touched_.ForEachSpan([&](int y, int x0, int x1) {
+    std::copy(drawn.Row(y) + x0, drawn.Row(y) + x1, target.Row(y) + x0);
+    document().Touch({x0, y, x1 - x0, 1});
+  });
+  touched_.Reset(target.ImageWidth(), target.ImageHeight());
+  window().Changed({});
+}
+
+bool EditMode::EndForHistory() {
+  if (!tools_.Dragging()) return false;
+  // An unfinished stroke is dropped, as a change of mode drops it.
+  tools_.Cancel();
+  tracking_ = false;
+  touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
+  return true;
+}
+
+void EditMode::HistoryMoved(bool resized) {
+  if (resized) TakeSize();
+}
+
+void EditMode::TakeSize() {
+  // The rubber bands and the move tool work on picture-sized copies.
+  for (IndexedImage* image : {&work_, &piece_}) {
+    CreateImage(picture().ImageWidth(), picture().ImageHeight(), *image);
+    CopyImage(*image, picture(), kNoTransparent);
+  }
+  touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
 }
 
 PressResult EditMode::Press(Qt::MouseButton button, Point p) {

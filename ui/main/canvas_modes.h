@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/geometry.h"
+#include "core/history.h"
 #include "core/indexed_image.h"
 #include "core/jigsaw.h"
 #include "core/tool_session.h"
@@ -65,6 +66,11 @@ class CanvasMode {
   virtual void PictureChanged() {}
   // The frame or a half offset changed: a drag over the old grid is dropped.
   virtual void FramesChanged() {}
+  // An undo or redo comes: the mode ends what it shows or carries; true
+  // when the view holds something of it that the picture must replace.
+  virtual bool EndForHistory() { return false; }
+  // The picture took a step back or forward (`resized`: another size).
+  virtual void HistoryMoved(bool resized) {}
   // A gesture is running: moves reach the mode.
   bool Tracking() const { return tracking_; }
 
@@ -105,6 +111,7 @@ class SelectionMode : public FollowingMode {
   MainMode Kind() const override { return kind_; }
   void Confirm() override;
   void Leave(bool byUser) override;
+  bool EndForHistory() override;
 
  protected:
   void Follow(Point snapped) override;
@@ -123,6 +130,8 @@ class PasteMode : public FollowingMode {
   void Enter() override;
   void Confirm() override;
   void PictureChanged() override;
+  bool EndForHistory() override;
+  void HistoryMoved(bool) override { PictureChanged(); }
   // Pastes at a point without preview (the typed position).
   void PasteAt(Point p);
   // Moves the preview to a point (clamped at the top left).
@@ -149,6 +158,8 @@ class CellMode : public CanvasMode {
   void Move(Point p) override;
   void Release(Qt::MouseButton button, Point p) override;
   void FramesChanged() override;
+  bool EndForHistory() override;
+  void HistoryMoved(bool resized) override;
   // Starts the game over the picture as it is now (the solution).
   void StartGame(IndexedImage solution);
   bool Playing() const { return game_.active; }
@@ -180,12 +191,16 @@ class EditMode : public CanvasMode {
   void Move(Point p) override;
   void Release(Qt::MouseButton button, Point p) override;
   void Leave(bool byUser) override { tools_.Cancel(); }
+  bool EndForHistory() override;
+  void HistoryMoved(bool resized) override;
 
  private:
   ToolTarget Target();
   ToolInk Ink();
   void Show(const ToolStep& step);
+  void TakeSize();
   ToolSession tools_;
+  DirtyTiles touched_;  // where the running gesture drew in the view
   IndexedImage work_;   // rubber bands and stamps before the release
   IndexedImage piece_;  // what the move tool carries
   SwatchArrangement order_{};

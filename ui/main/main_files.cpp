@@ -49,14 +49,14 @@ void TForm1::OpenPictureFile(const QString& path) {
   ShowFileReport(this, app_.dialogs(), pictureReport);
   const bool told = !paletteReport.Empty() || !pictureReport.Empty();
   if (ok) {
-    ok = TakePicture(loaded);
+    // The open is one step, colours and all, so that it can be undone.
+    ok = TakePicture(loaded, path, PaletteDifferences(previousCurrent, SharedPalette.current));
     if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   } else if (!told) {
     ShowLoadFailure(this, app_.dialogs(), path);
   }
   if (ok) {
-    document_.MarkSaved();
-    document_.SetFileName(path);
+    document_.SetModified(false);
     recent_->Add(path);
   } else {
     SharedPalette.pending = previousCurrent;
@@ -102,28 +102,28 @@ void TForm1::MN_NEWSAVEClick() {
 void TForm1::MN_NEWClick() {
   if (!CloseQuery()) return;
   SetBusy(true);
-  const QString previousName = document_.FileName();
+  const PaletteTable previousCurrent = SharedPalette.current;
   int width = 0, height = 0;
   if (app_.AskCanvasSize(width, height)) {
     if (app_.dialogs().MessageBox(this, QStringLiteral("カラーパレットを変更しますか。"),
                                   QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
                                   BoxIcon::Question) == BoxAnswer::Ok) {
       if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
-        document_.SetFileName(*path);
+        progressName_ = *path;
         app_.session().BlankCanvases();
         WindowProgressSink sink(this);
         FileReport report;
         LoadPaletteFromPicture(path->toStdString(), &report, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
         ShowFileReport(this, app_.dialogs(), report);
         app_.session().ApplyMergedPalette();
+        progressName_.clear();
       }
     }
     IndexedImage blank;
     if (CreateImage(width, height, blank)) {
       FillImage(blank, 255);
-      if (TakePicture(blank)) {
-        document_.SetFileName({});
-        document_.MarkSaved();
+      if (TakePicture(blank, {}, PaletteDifferences(previousCurrent, SharedPalette.current))) {
+        document_.SetModified(false);
         setWindowTitle(FileCaption());
         if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                       BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
@@ -131,11 +131,9 @@ void TForm1::MN_NEWClick() {
           app_.ShowColourWindow();
         }
       } else {
-        document_.SetFileName(previousName);
         app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
       }
     } else {
-      document_.SetFileName(previousName);
       app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
     }
   }

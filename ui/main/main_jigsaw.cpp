@@ -64,7 +64,7 @@ void TForm1::MN_MAINJIGSClick() {
       }
     });
     SetBusy(false);
-    if (grid.Cells() > 0) MarkModified();
+    if (grid.Cells() > 0) Changed(ImageRect(picture));
   }
   CanvasCommand(ModeNumber(MainMode::CellExchange));
   setWindowTitle(QStringLiteral("マウス左でマス移動、マウス右でマス回転です。"));

@@ -3,6 +3,11 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +27,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
+#include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -53,7 +59,7 @@ constexpr ModeItem kModeItems[] = {
 
 }  // namespace
 
-TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app) {
+TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.session().budget) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kMainCaption);
   view_ = new CanvasView(this, 0);
@@ -113,6 +119,11 @@ void TForm1::BuildMenu() {
           &TForm1::MN_SAVEClick);
   connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this,
           &TForm1::MN_NEWSAVEClick);
+  separator(file, "MN_DUMMYUNDO");
+  connect(add(file, "MN_MAINUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), &QAction::triggered, this,
+          &TForm1::MN_MAINUNDOClick);
+  connect(add(file, "MN_MAINREDO", QStringLiteral("やり直し"), "Ctrl+Shift+Z"), &QAction::triggered, this,
+          &TForm1::MN_MAINREDOClick);
   // The edit palette starts the selections: it takes its undo copy first.
   checkable(file, "MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C",
             [this] { app_.EditSetTransferMode(kCopyFromMain); });
@@ -159,6 +170,8 @@ void TForm1::BuildMenu() {
           &TForm1::MN_ROREZURUClick);
   connect(add(view, "MN_PALREINIT", QStringLiteral("INI　FILEからｶﾗｰﾊﾟﾚｯﾄの再読込")), &QAction::triggered, this,
           &TForm1::MN_PALREINITClick);
+  connect(add(view, "MN_UNDOMEMORY", QStringLiteral("元に戻す履歴のメモリ(&M)...")), &QAction::triggered, this,
+          &TForm1::MN_UNDOMEMORYClick);
   QMenu* mouse = view->addMenu(QStringLiteral("ﾏｳｽ色変更"));
   mouse->setObjectName(QStringLiteral("MN_MouseColor"));
   mouse->menuAction()->setObjectName(QStringLiteral("MN_MouseColor"));
@@ -179,6 +192,8 @@ void TForm1::BuildMenu() {
   connect(add(help, "MN_VERSION", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)")), &QAction::triggered, this,
           &TForm1::MN_VERSIONClick);
   ReflectFrame();
+  ReflectHistory();
+  connect(&app_.session(), &Session::historyChanged, this, [this] { ReflectHistory(); });
 }
 
 // ---- life cycle ----
@@ -199,9 +214,10 @@ void TForm1::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  TakePicture(blank);
-  document_.SetFileName({});
-  document_.MarkSaved();
+  view_->ShowPicture(blank);
+  document_.Start(std::move(blank), {});
+  app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
   app_.session().SetBackground(BackgroundTarget::None);
 }
 
@@ -226,7 +242,7 @@ void TForm1::FormDestroy() {
     return;
   }
   mode_.reset();
-  document_.Replace({});
+  document_.Close();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -265,7 +281,8 @@ bool TForm1::event(QEvent* event) {
       case 1: phase = QStringLiteral("ﾃﾞｰﾀﾛｰﾄﾞ "); break;
       default: phase = QStringLiteral("ﾊﾟﾚｯﾄ減色 "); break;
     }
-    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + document_.FileName());
+    const QString& name = progressName_.isEmpty() ? document_.FileName() : progressName_;
+    setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + name);
     // Loads run on this thread: let the new caption reach the screen now,
     // without taking user input in the middle of the load.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -352,7 +369,7 @@ void TForm1::EnterMode(MainMode kind) {
 
 void TForm1::DropRetiredMode() {
   // Inside a mode's own handler the old mode lives until the handler returns.
-  if (!mouseDownRunning_ && !mouseMoveRunning_ && !mouseUpRunning_) retired_.reset();
+  if (!mouseDownRunning_ && !mouseMoveRunning_ && !mouseUpRunning_ && !historyRunning_) retired_.reset();
 }
 
 void TForm1::CanvasCommand(int kind) {
@@ -457,33 +474,36 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
 
 // ---- the exchange with the sub canvas ----
 
-void TForm1::MarkModified() {
-  document_.MarkModified();
+void TForm1::Changed(const Rect& rect) {
+  document_.Touch(rect);
+  document_.Commit();
   app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
 }
 
-bool TForm1::TakePicture(IndexedImage& picture) {
+bool TForm1::TakePicture(IndexedImage& picture, const QString& name, const std::vector<PaletteChange>& palette) {
   if (!view_->ShowPicture(picture)) return false;
-  document_.Replace(std::move(picture));
+  document_.Replace(std::move(picture), name, palette);
   app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
   // Nothing picked, drawn or previewed on the old picture goes on over the
   // new one; the mode itself stays, afresh.
   if (mode_) {
     const MainMode kind = mode_->Kind();
     retired_ = std::move(mode_);
     mode_ = MakeMode(kind);
+    if (mode_) mode_->PictureChanged();
     DropRetiredMode();
   }
   return true;
 }
 
 void TForm1::RestorePicture(IndexedImage& picture, const QString& name) {
-  if (!TakePicture(picture)) {
+  if (!TakePicture(picture, name)) {
     ShowNoMemoryToShow(this, app_.dialogs());
     return;
   }
-  document_.SetFileName(name);
-  MarkModified();
+  document_.MarkModified();
   setWindowTitle(FileCaption());
 }
 
@@ -492,25 +512,20 @@ void TForm1::ExchangeWithSub() {
   if (!app_.SubPicture().HasPixels() || !document_.Picture().HasPixels()) return;
   SetBusy(true);
   // A picture travels with its name and modified flag, so that a save after
-  // the exchange writes each picture to its own file.
-  Document outgoing;
-  IndexedImage copy;
-  bool ok = CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), copy);
+  // the exchange writes each picture to its own file. On each canvas the
+  // exchange is one step.
+  CanvasContent outgoing{{}, document_.FileName(), document_.Modified()};
+  bool ok = CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), outgoing.picture);
   if (ok) {
-    CopyImage(copy, document_.Picture(), kNoTransparent);
-    outgoing.Replace(std::move(copy));
-    outgoing.SetFileName(document_.FileName());
-    outgoing.SetModified(document_.Modified());
-    Document incoming;
-    ok = app_.SubSwapDocument(outgoing, incoming);
-    if (ok && !TakePicture(incoming.Picture())) {
+    CopyImage(outgoing.picture, document_.Picture(), kNoTransparent);
+    CanvasContent incoming;
+    ok = app_.SubSwapContent(outgoing, incoming);
+    if (ok && !TakePicture(incoming.picture, incoming.name)) {
       // The sub canvas gets its own picture back.
-      Document ignored;
-      app_.SubSwapDocument(incoming, ignored);
+      app_.SubUndoSwap();
       ok = false;
     } else if (ok) {
-      document_.SetFileName(incoming.FileName());
-      document_.SetModified(incoming.Modified());
+      document_.SetModified(incoming.modified);
       setWindowTitle(FileCaption());
     }
   }
@@ -524,9 +539,80 @@ void TForm1::FillBackground(std::uint8_t left, std::uint8_t right, bool horizont
   IndexedImage spare;
   CreateImage(picture.ImageWidth(), picture.ImageHeight(), spare);
   zudizar::FillBackground(picture, spare, left, right, horizontal, order);
+  Changed(ImageRect(picture));
   // A running paste preview starts again from the filled picture.
   if (mode_) mode_->PictureChanged();
   view_->RestoreAll(picture);
+}
+
+// ---- undo and redo ----
+
+void TForm1::ReflectHistory() {
+  if (QAction* undo = Action(QStringLiteral("MN_MAINUNDO"))) undo->setEnabled(document_.CanUndo());
+  if (QAction* redo = Action(QStringLiteral("MN_MAINREDO"))) redo->setEnabled(document_.CanRedo());
+}
+
+void TForm1::MoveInHistory(bool forward) {
+  if (busy_ || mouseDownRunning_ || mouseMoveRunning_ || mouseUpRunning_) return;
+  ReentryGuard guard(historyRunning_);
+  if (!guard.Entered()) return;
+  // A preview, a drag or a selection for the edit palette ends first.
+  const bool overlay = mode_ && mode_->EndForHistory();
+  HistoryMove move = forward ? document_.Redo() : document_.Undo();
+  if (move.moved) {
+    IndexedImage& picture = document_.Picture();
+    const bool mapped =
+        FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Main), picture);
+    if (mapped) document_.Adopt(ImageRect(picture));
+    if (move.resized) {
+      if (!view_->ShowPicture(picture)) {
+        // Without memory to show it the picture goes back to what is shown.
+        forward ? document_.Undo() : document_.Redo();
+        ShowNoMemoryToShow(this, app_.dialogs());
+      }
+    } else if (overlay || mapped) {
+      view_->RestoreAll(picture);
+    } else {
+      view_->Restore(picture, move.rect);
+    }
+    if (mode_) mode_->HistoryMoved(move.resized);
+    app_.CanvasPictureChanged();
+    QString caption = FileCaption();
+    if (mapped) caption += QString::fromUtf8(kColoursMappedNote);
+    if (!mode_ || mode_->Kind() != MainMode::CellExchange) setWindowTitle(caption);
+  }
+  emit app_.session().historyChanged();
+  retired_.reset();
+}
+
+void TForm1::MN_UNDOMEMORYClick() {
+  QDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("UndoMemoryDialog"));
+  dialog.setWindowTitle(QStringLiteral("元に戻す履歴のメモリ"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* label = new QLabel(QStringLiteral("メイン・編集・サブの履歴を合わせて、この大きさまで覚えます。\n"
+                                          "超えると古い手順から忘れます。"),
+                           &dialog);
+  layout->addWidget(label);
+  auto* spin = new QSpinBox(&dialog);
+  spin->setObjectName(QStringLiteral("UndoMemorySpin"));
+  spin->setRange(App::kUndoMemoryMinMB, App::kUndoMemoryMaxMB);
+  spin->setSuffix(QStringLiteral(" MB"));
+  spin->setValue(app_.UndoMemoryMB());
+  layout->addWidget(spin);
+  auto* used = new QLabel(
+      QStringLiteral("使用中: %1 MB").arg(static_cast<double>(app_.session().budget.Used()) / (1 << 20), 0, 'f', 1),
+      &dialog);
+  used->setObjectName(QStringLiteral("UndoMemoryUsed"));
+  layout->addWidget(used);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (app_.dialogs().Exec(dialog) != QDialog::Accepted) return;
+  app_.SetUndoMemoryMB(spin->value());
+  // Steps the smaller budget dropped can no longer be taken.
+  emit app_.session().historyChanged();
 }
 
 }  // namespace zudizar

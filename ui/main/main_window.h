@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/geometry.h"
 #include "core/indexed_image.h"
@@ -55,8 +56,14 @@ class TForm1 : public QMainWindow {
   void FormDestroy();
   void ApplyPalette();
   void BlankAllCanvases();
-  // Records that the picture changed through a command.
-  void MarkModified();
+  // The picture changed within `rect` through a command: one step of the
+  // history.
+  void Changed(const Rect& rect);
+  // Undo and redo (MN_MAINUNDO, MN_MAINREDO).
+  void MN_MAINUNDOClick() { MoveInHistory(false); }
+  void MN_MAINREDOClick() { MoveInHistory(true); }
+  // Asks for the memory every undo history may use (MN_UNDOMEMORY).
+  void MN_UNDOMEMORYClick();
   // The jigsaw was solved with `moves` moves in `duration`: the game ends.
   void GameSolved(int moves, const QString& duration);
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
@@ -115,10 +122,15 @@ class TForm1 : public QMainWindow {
   void ReflectFrame();
   // Leaves the current mode (dropping what it holds) and enters `kind`.
   void EnterMode(MainMode kind);
-  // Makes `picture` (moved from only on success) the document's and shows it afresh (the mode stays, with
-  // none of the old picture's data). False, and nothing changed, when there
-  // is no memory to show it.
-  bool TakePicture(IndexedImage& picture);
+  // Makes `picture` (moved from only on success) the document's, as one step
+  // with its name and the palette entries its arrival changed, and shows it
+  // afresh (the mode stays, with none of the old picture's data). False, and
+  // nothing changed, when there is no memory to show it.
+  bool TakePicture(IndexedImage& picture, const QString& name, const std::vector<PaletteChange>& palette = {});
+  // Takes the picture one step back or forward in its history.
+  void MoveInHistory(bool forward);
+  // MN_MAINUNDO and MN_MAINREDO are enabled while there is a step to take.
+  void ReflectHistory();
   void ExchangeWithSub();
   QString FileCaption() const;
   // Writes the picture to `path`; on success the picture takes that name.
@@ -141,6 +153,8 @@ class TForm1 : public QMainWindow {
   bool mouseDownRunning_ = false;
   bool mouseMoveRunning_ = false;
   bool mouseUpRunning_ = false;
+  bool historyRunning_ = false;
+  QString progressName_;  // the palette file a New loads, named in the progress captions
 };
 
 }  // namespace zudizar

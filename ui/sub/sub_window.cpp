@@ -21,6 +21,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
 #include "ui/common/file_progress.h"
+#include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -37,7 +38,7 @@ constexpr int kHalfShortfall = 1;
 
 }  // namespace
 
-TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app) {
+TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.session().budget) {
   setObjectName(QStringLiteral("TAVOSUBF"));
   setWindowTitle(QStringLiteral("ﾐﾗﾙｶ貼り絵ｻﾌﾞﾊﾟﾚｯﾄ"));
   view_ = new CanvasView(this, kHalfShortfall);
@@ -92,6 +93,8 @@ void TTAVOSUBF::BuildMenu() {
   recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
   plain(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   plain(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
+  plain(add(file, "MN_SUBUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), [this] { MoveInHistory(false); });
+  plain(add(file, "MN_SUBREDO", QStringLiteral("やり直し"), "Ctrl+Shift+Z"), [this] { MoveInHistory(true); });
   checkable(file, "MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&S)"), "Ctrl+S", [this] { MN_EDITCOPYClick(); });
   checkable(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&O)縁ｶｯﾄ"), "Ctrl+O",
             [this] { MN_EDITCOPYRClick(); });
@@ -115,6 +118,8 @@ void TTAVOSUBF::BuildMenu() {
   title->setObjectName(QStringLiteral("MN_TITLE"));
   bar->addAction(title);
   ReflectFrame();
+  ReflectHistory();
+  connect(&app_.session(), &Session::historyChanged, this, [this] { ReflectHistory(); });
 }
 
 // ---- life cycle and settings ----
@@ -127,7 +132,10 @@ void TTAVOSUBF::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  TakePicture(blank);
+  view_->ShowPicture(blank);
+  document_.Start(std::move(blank), {});
+  app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
   transferMode_ = kTransferNone;
   pick_ = {0, 0, 1, 1};
 }
@@ -150,7 +158,7 @@ void TTAVOSUBF::FormDestroy() {
     app_.ShowSettingsError(error);
     return;
   }
-  document_.Replace({});
+  document_.Close();
 }
 
 void TTAVOSUBF::FormHide() {
@@ -182,27 +190,24 @@ bool TTAVOSUBF::event(QEvent* event) {
 
 // ---- pictures ----
 
-bool TTAVOSUBF::TakePicture(IndexedImage& picture) {
+bool TTAVOSUBF::TakePicture(IndexedImage& picture, const QString& name) {
   if (!view_->ShowPicture(picture)) return false;
-  document_.Replace(std::move(picture));
+  document_.Replace(std::move(picture), name);
   app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
   return true;
 }
 
-bool TTAVOSUBF::SwapDocument(Document& incoming, Document& outgoing) {
+bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
   // One exchange at a time; the user-interface thread is the only caller.
   ReentryGuard guard(busy_);
   if (!guard.Entered()) return false;
-  IndexedImage own = std::move(document_.Picture());
-  if (!TakePicture(incoming.Picture())) {
-    document_.Replace(std::move(own));
-    return false;
-  }
-  outgoing.Replace(std::move(own));
-  outgoing.SetFileName(document_.FileName());
-  outgoing.SetModified(document_.Modified());
-  document_.SetFileName(incoming.FileName());
-  document_.SetModified(incoming.Modified());
+  CanvasContent own{{}, document_.FileName(), document_.Modified()};
+  if (!CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), own.picture)) return false;
+  CopyImage(own.picture, document_.Picture(), kNoTransparent);
+  if (!TakePicture(incoming.picture, incoming.name)) return false;
+  outgoing = std::move(own);
+  document_.SetModified(incoming.modified);
   setWindowTitle(kSubCaptionPrefix + document_.FileName());
   UncheckTransferItems();
   transferMode_ = kTransferNone;
@@ -211,20 +216,58 @@ bool TTAVOSUBF::SwapDocument(Document& incoming, Document& outgoing) {
 }
 
 void TTAVOSUBF::RestorePicture(IndexedImage& picture, const QString& name) {
-  if (!TakePicture(picture)) {
+  if (!TakePicture(picture, name)) {
     ShowNoMemoryToShow(this, app_.dialogs());
     return;
   }
-  document_.SetFileName(name);
   document_.MarkModified();
   setWindowTitle(kSubCaptionPrefix + name);
 }
 
 void TTAVOSUBF::FillBackground(std::uint8_t colour) {
   FillImage(document_.Picture(), colour);
-  document_.MarkModified();
+  document_.TouchAll();
+  document_.Commit();
   app_.CanvasPictureChanged();
+  emit app_.session().historyChanged();
   view_->RestoreAll(document_.Picture());
+}
+
+// ---- undo and redo ----
+
+void TTAVOSUBF::ReflectHistory() {
+  if (QAction* undo = Action(QStringLiteral("MN_SUBUNDO"))) undo->setEnabled(document_.CanUndo());
+  if (QAction* redo = Action(QStringLiteral("MN_SUBREDO"))) redo->setEnabled(document_.CanRedo());
+}
+
+void TTAVOSUBF::MoveInHistory(bool forward) {
+  ReentryGuard guard(busy_);
+  if (!guard.Entered()) return;
+  // A pick for the edit palette ends first.
+  if (Picking()) CancelTransfer();
+  tracking_ = false;
+  const HistoryMove move = forward ? document_.Redo() : document_.Undo();
+  if (move.moved) {
+    IndexedImage& picture = document_.Picture();
+    const bool mapped =
+        FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Sub), picture);
+    if (mapped) document_.Adopt(ImageRect(picture));
+    if (move.resized) {
+      if (!view_->ShowPicture(picture)) {
+        // Without memory to show it the picture goes back to what is shown.
+        forward ? document_.Undo() : document_.Redo();
+        ShowNoMemoryToShow(this, app_.dialogs());
+      }
+    } else if (mapped) {
+      view_->RestoreAll(picture);
+    } else {
+      view_->Restore(picture, move.rect);
+    }
+    app_.CanvasPictureChanged();
+    setWindowTitle(kSubCaptionPrefix + document_.FileName() +
+                   (mapped ? QString::fromUtf8(kColoursMappedNote) : QString()));
+  }
+  emit app_.session().historyChanged();
 }
 
 // ---- frames ----
@@ -257,11 +300,10 @@ void TTAVOSUBF::MN_NEWClick() {
     bool ok = CreateImage(width, height, picture);
     if (ok) {
       FillImage(picture, 255);
-      ok = TakePicture(picture);
+      ok = TakePicture(picture, {});
     }
     if (ok) {
-      document_.SetFileName({});
-      document_.MarkSaved();
+      document_.SetModified(false);
       setWindowTitle(kSubCaptionPrefix);
       if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
                                     BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
@@ -293,13 +335,12 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   bool ok = ReadPicture(this, app_.dialogs(), path, loaded);
   progressName_.clear();
   if (ok) {
-    ok = TakePicture(loaded);
+    // Only a picture that opened takes the window's name and the list's top.
+    ok = TakePicture(loaded, path);
     if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
   }
   if (ok) {
-    // Only a picture that opened takes the window's name and the list's top.
-    document_.SetFileName(path);
-    document_.MarkSaved();
+    document_.SetModified(false);
     setWindowTitle(kSubCaptionPrefix + path);
     recent_->Add(path);
   } else {

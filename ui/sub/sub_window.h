@@ -45,9 +45,11 @@ class TTAVOSUBF : public QMainWindow {
   void FormCreate();
   void FormDestroy();
   void FormHide();
-  // The exchange: takes `incoming` (picture, name, modified flag) as its
-  // document and hands its own out. False, nothing changed, without memory.
-  bool SwapDocument(Document& incoming, Document& outgoing);
+  // The exchange: takes `incoming` (picture, name, modified flag) as one step
+  // and hands its own out. False, nothing changed, without memory.
+  bool SwapContent(CanvasContent& incoming, CanvasContent& outgoing);
+  // Undo and redo (MN_SUBUNDO, MN_SUBREDO): the picture one step back or forward.
+  void MoveInHistory(bool forward);
   // Puts back a picture recovered after a crash: modified, with its name.
   void RestorePicture(IndexedImage& picture, const QString& name);
   // Fills the picture with one colour (the background of a new canvas).
@@ -98,9 +100,12 @@ class TTAVOSUBF : public QMainWindow {
   void UncheckTransferItems();
   // Writes the picture to `path`; on success the picture takes that name.
   bool SaveTo(const QString& path);
-  // Makes `picture` (moved from only on success) the document's and shows it afresh; false, and nothing
+  // Makes `picture` (moved from only on success) the document's, as one step
+  // with the name it belongs to, and shows it afresh; false, and nothing
   // changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage& picture);
+  bool TakePicture(IndexedImage& picture, const QString& name);
+  // MN_SUBUNDO and MN_SUBREDO are enabled while there is a step to take.
+  void ReflectHistory();
 
   // Test support sets a document up directly (a name, a few pixels).
   friend class WindowProbe;

@@ -3,6 +3,7 @@
 // name this class a friend; the program never uses it.
 #pragma once
 
+#include "core/frames.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/document.h"
 #include "ui/edit/edit_window.h"
@@ -18,7 +19,16 @@ class WindowProbe {
   static Document& Doc(TTAVOEDTF& window) { return window.document_; }
   // After a test gave the edit picture a new size: the palette's other
   // buffers follow it and the view shows it.
-  static void ShowNewPicture(TTAVOEDTF& window) { window.ShowNewPicture(); }
+  static void ShowNewPicture(TTAVOEDTF& window) {
+    window.ShowNewPicture();
+    window.Checkpoint();
+  }
+  // After a test changed the main picture directly: one step of the history,
+  // and unsaved work even when no pixel changed.
+  static void MarkChanged(TForm1& window) {
+    window.Changed(ImageRect(window.PictureImage()));
+    window.document_.MarkModified();
+  }
   // The edit palette's picture as it is now counts as saved.
   static void MarkSaved(TTAVOEDTF& window) { window.MarkSaved(); }
   // The main canvas's view, to change what it shows without a command.

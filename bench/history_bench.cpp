@@ -1,7 +1,9 @@
 // The undo history on one pen stroke: undo and redo of the stroke on a large
 // and a small picture (the cost should follow the stroke, not the picture),
 // the cost of marking and recording the stroke against drawing it, and the
-// memory a thousand one-pixel steps hold on a large picture.
+// memory a thousand one-pixel steps hold on a large picture. References in
+// the same run: a whole-picture copy for undo and redo, and a plain read of
+// the marked tiles for recording.
 //
 // The stroke: 1000 stamps of the round 8-pixel pen along a wavy, mostly
 // diagonal line about a pixel between stamps, inside 640 × 400, so the same
@@ -10,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -94,6 +97,60 @@ void Ratio(benchmark::State& state, const char* name, double value, const std::s
 
 }  // namespace
 
+// Reference for undo and redo: a copy of the whole picture, what a history
+// of snapshots would pay for each.
+void BM_CopyPicture(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const Canvas& canvas = GetCanvas(w, h);
+  std::vector<std::uint8_t> copy(canvas.picture.pixels.size());
+  double seconds = 0;
+  for (auto _ : state) {
+    const double start = ThreadSeconds();
+    std::memcpy(copy.data(), canvas.picture.pixels.data(), copy.size());
+    const double s = ThreadSeconds() - start;
+    benchmark::DoNotOptimize(copy.data());
+    seconds += s;
+    state.SetIterationTime(s);
+  }
+  const double us = seconds * 1e6 / static_cast<double>(state.iterations());
+  state.counters["us"] = us;
+  Results()[Key("copy", w, h)] = us;
+}
+
+// Reference for recording: reading the tiles the stroke marks, picture
+// against base, as one memcmp a span, the least a tile comparison reads.
+void BM_CompareMarkedTiles(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  const Canvas& canvas = GetCanvas(w, h);
+  IndexedImage base;
+  CreateImage(w, h, base);
+  std::memcpy(base.pixels.data(), canvas.picture.pixels.data(), base.pixels.size());
+  DirtyTiles tiles;
+  tiles.Reset(w, h);
+  const PenBox box = PenFootprintBox(kRound8);
+  for (const Point p : StrokePoints()) tiles.Add({p.x + box.left, p.y + box.top, box.size, box.size});
+  double seconds = 0;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    int differing = 0;
+    bytes = 0;
+    const double start = ThreadSeconds();
+    tiles.ForEachSpan([&](int y, int x0, int x1) {
+      const auto n = static_cast<std::size_t>(x1 - x0);
+      differing += std::memcmp(canvas.picture.Row(y) + x0, base.Row(y) + x0, n) != 0;
+      bytes += n;
+    });
+    const double s = ThreadSeconds() - start;
+    benchmark::DoNotOptimize(differing);
+    seconds += s;
+    state.SetIterationTime(s);
+  }
+  const double us = seconds * 1e6 / static_cast<double>(state.iterations());
+  state.counters["us"] = us;
+  state.counters["marked_bytes"] = static_cast<double>(bytes);
+  Results()[Key("compare", w, h)] = us;
+}
+
 // Drawing the stroke, the gesture the recording is measured against.
 void BM_DrawStroke(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
@@ -142,6 +199,7 @@ void BM_RecordStroke(benchmark::State& state) {
   state.counters["step_bytes"] = static_cast<double>(stepBytes);
   Results()[Key("record", w, h)] = us;
   Ratio(state, "x_draw", us, Key("draw", w, h));
+  Ratio(state, "x_compare", us, Key("compare", w, h));
 }
 
 // Undo and redo of the stroke, one step on a history of one.
@@ -166,6 +224,7 @@ void BM_UndoRedoStroke(benchmark::State& state) {
   const double us = seconds * 1e6 / static_cast<double>(state.iterations());
   state.counters["us"] = us;
   Results()[Key("undo_redo", w, h)] = us;
+  Ratio(state, "x_copy", us, Key("copy", w, h));
   if (w != 4096) Ratio(state, "x_4096", us, Key("undo_redo", 4096, 4096));
 }
 
@@ -200,6 +259,8 @@ void BM_OnePixelSteps(benchmark::State& state) {
 
 void Sizes(benchmark::internal::Benchmark* b) { b->Args({4096, 4096})->Args({640, 400}); }
 
+BENCHMARK(BM_CopyPicture)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CompareMarkedTiles)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawStroke)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RecordStroke)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UndoRedoStroke)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -219,12 +280,13 @@ struct Summary {
     std::printf(
         "\nhistory summary (goals: undo+redo <= 1000 us and within 2x across sizes; recording <= 10%% of "
         "drawing)\n");
-    std::printf("%-10s %10s %12s %14s %12s\n", "picture", "draw us", "record us", "record/draw", "undo+redo us");
+    std::printf("%-10s %9s %11s %10s %12s %13s %10s\n", "picture", "draw us", "compare us", "record us", "record/draw",
+                "undo+redo us", "copy us");
     for (const auto& [w, h] : {std::pair{4096, 4096}, std::pair{640, 400}}) {
       const double draw = get(Key("draw", w, h)), record = get(Key("record", w, h));
-      const double undo = get(Key("undo_redo", w, h));
-      std::printf("%-10s %10.1f %12.1f %13.0f%% %12.1f\n", (std::to_string(w) + "x" + std::to_string(h)).c_str(), draw,
-                  record, draw > 0 ? 100 * record / draw : 0.0, undo);
+      std::printf("%-10s %9.1f %11.1f %10.1f %11.0f%% %13.1f %10.1f\n",
+                  (std::to_string(w) + "x" + std::to_string(h)).c_str(), draw, get(Key("compare", w, h)), record,
+                  draw > 0 ? 100 * record / draw : 0.0, get(Key("undo_redo", w, h)), get(Key("copy", w, h)));
     }
     const double large = get(Key("undo_redo", 4096, 4096)), small = get(Key("undo_redo", 640, 400));
     if (large > 0 && small > 0) std::printf("undo+redo 4096x4096 / 640x400: %.2f\n", large / small);

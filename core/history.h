@@ -52,6 +52,9 @@ class DirtyTiles {
   int width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;
   std::vector<std::uint8_t> marked_;
   std::size_t count_ = 0;
+  // Every mark lies in these tile columns and rows, so a small change on a
+  // large picture never reads or clears the whole map.
+  int left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
 };
 
 // What an undo or redo did, for the canvas to show and follow.
@@ -167,11 +170,11 @@ class History {
 template <typename F>
 void DirtyTiles::ForEachSpan(F&& f) const {
   if (count_ == 0) return;
-  for (int ty = 0; ty < rows_; ++ty) {
+  for (int ty = top_; ty < bottom_; ++ty) {
     const std::uint8_t* row = marked_.data() + static_cast<std::size_t>(ty) * columns_;
     // Each pixel row reads only the columns between the first and the last
-    // marked tile, and unmarked tile rows are passed once, not 64 times.
-    int first = 0, last = columns_;
+    // marked tile of its tile row.
+    int first = left_, last = right_;
     while (first < last && !row[first]) ++first;
     while (last > first && !row[last - 1]) --last;
     if (first == last) continue;

@@ -121,10 +121,12 @@ void RunProperty(unsigned seed, std::size_t limit, bool dropsAllowed) {
     SCOPED_TRACE("operation " + std::to_string(op));
     Canvas& c = *canvases[random(0, 2)];
     const int kind = random(0, 11);
-    if (kind <= 1) {  // a filled rectangle
-      const Rect r = randomRect(c);
-      Fill(c.picture, r, static_cast<std::uint8_t>(random(0, 3)));
-      c.history.Touch(r);
+    if (kind <= 1) {  // filled rectangles, one step
+      for (int i = random(1, 3); i > 0; --i) {
+        const Rect r = randomRect(c);
+        Fill(c.picture, r, static_cast<std::uint8_t>(random(0, 3)));
+        c.history.Touch(r);
+      }
       record(c, {}, c.history.Name());
     } else if (kind <= 3) {  // scribbled pixels, recorded now or by an undo
       const Rect r = randomRect(c).Intersect(Whole(c.picture));

@@ -1,5 +1,6 @@
 #include "core/history.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -110,11 +111,29 @@ void CopyPixels(IndexedImage& destination, const IndexedImage& source) {
   }
 }
 
+// A side of a run that is one colour throughout (a pen's mark, a fill) is
+// kept as that one byte: strokes and fills then cost little more than the
+// bytes they covered.
+bool OneColour(const std::uint8_t* bytes, std::size_t n) {
+  return std::all_of(bytes + 1, bytes + n, [first = bytes[0]](std::uint8_t b) { return b == first; });
+}
+
+// Writes one side of a run: the bytes, or the one byte of a one-colour side.
+std::uint8_t* PutSide(std::uint8_t* out, const std::uint8_t* bytes, std::size_t n, bool oneColour) {
+  if (oneColour) {
+    *out = bytes[0];
+    return out + 1;
+  }
+  std::memcpy(out, bytes, n);
+  return out + n;
+}
+
 // Compares the marked spans of `picture` with `base`, appends each run of
-// changed bytes to `scratch` (gap from the previous run's end and length as
-// varints, then the bytes before, then after, offsets counted top-down as
-// y × width + x), brings `base` up to date, and widens `bounds` to the runs.
-// Returns the bytes used in `scratch`.
+// changed bytes to `scratch` (gap from the previous run's end, then length
+// × 4 + 2 × (before is one colour) + (after is one colour), as varints; then
+// the bytes before, then after, a one-colour side as its one byte; offsets
+// counted top-down as y × width + x), brings `base` up to date, and widens
+// `bounds` to the runs. Returns the bytes used in `scratch`.
 std::size_t EncodeChanges(const DirtyTiles& dirty, const IndexedImage& picture, IndexedImage& base,
                           std::vector<std::uint8_t>& scratch, Rect& bounds) {
   const std::size_t width = static_cast<std::size_t>(base.ImageWidth());
@@ -138,12 +157,13 @@ std::size_t EncodeChanges(const DirtyTiles& dirty, const IndexedImage& picture, 
       const std::size_t offset = static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x0) + start;
       const std::size_t need = used + 2 * 10 + 2 * length;
       if (scratch.size() < need) scratch.resize(std::max(need, scratch.size() * 2));
+      const bool beforeOne = OneColour(was + start, length), afterOne = OneColour(now + start, length);
       std::uint8_t* out = PutVarint(scratch.data() + used, offset - previousEnd);
-      out = PutVarint(out, length);
-      std::memcpy(out, was + start, length);
-      std::memcpy(out + length, now + start, length);
+      out = PutVarint(out, length * 4 + (beforeOne ? 2 : 0) + (afterOne ? 1 : 0));
+      out = PutSide(out, was + start, length, beforeOne);
+      out = PutSide(out, now + start, length, afterOne);
       std::memcpy(was + start, now + start, length);
-      used = static_cast<std::size_t>(out + 2 * length - scratch.data());
+      used = static_cast<std::size_t>(out - scratch.data());
       previousEnd = offset + length;
       left = std::min(left, x0 + static_cast<int>(start));
       right = std::max(right, x0 + static_cast<int>(i));
@@ -396,15 +416,22 @@ HistoryMove History::Apply(IndexedImage& picture, const Step& step, bool forward
     const std::uint8_t* const end = in + step.runs.size();
     std::size_t offset = 0;
     while (in < end) {
-      std::size_t gap, length;
+      std::size_t gap, code;
       in = GetVarint(in, gap);
-      in = GetVarint(in, length);
+      in = GetVarint(in, code);
       offset += gap;
+      const std::size_t length = code >> 2;
+      const std::size_t beforeSize = (code & 2) ? 1 : length, afterSize = (code & 1) ? 1 : length;
       const int y = static_cast<int>(offset / width), x = static_cast<int>(offset % width);
-      const std::uint8_t* bytes = forward ? in + length : in;
-      std::memcpy(picture.Row(y) + x, bytes, length);
-      std::memcpy(base_.Row(y) + x, bytes, length);
-      in += 2 * length;
+      const std::uint8_t* bytes = forward ? in + beforeSize : in;
+      const bool oneColour = forward ? (code & 1) : (code & 2);
+      for (IndexedImage* image : {&picture, &base_}) {
+        if (oneColour)
+          std::memset(image->Row(y) + x, bytes[0], length);
+        else
+          std::memcpy(image->Row(y) + x, bytes, length);
+      }
+      in += beforeSize + afterSize;
       offset += length;
     }
   }

@@ -270,14 +270,16 @@ TEST(HistoryBudgetTest, AStepLargerThanTheBudgetStaysAloneUntilTheNext) {
   History history(budget);
   IndexedImage picture;
   Start(history, picture, 100, 100);
-  Fill(picture, {0, 0, 100, 100}, 9);
+  // Many colours: a one-colour fill would be stored as a few bytes a row.
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) picture.At(x, y) = static_cast<std::uint8_t>(1 + (x * 7 + y * 3) % 250);
   history.TouchAll();
   ASSERT_TRUE(history.Record(picture));
   EXPECT_GT(budget.Used(), budget.Limit());
   EXPECT_TRUE(history.Undo(picture).moved);
   EXPECT_EQ(picture.At(50, 50), 0);
   EXPECT_TRUE(history.Redo(picture).moved);
-  EXPECT_EQ(picture.At(50, 50), 9);
+  EXPECT_EQ(picture.At(50, 50), 1 + (50 * 7 + 50 * 3) % 250);
   picture.At(1, 1) = 3;
   history.Touch({1, 1, 1, 1});
   ASSERT_TRUE(history.Record(picture));
@@ -298,6 +300,22 @@ TEST(HistoryMemory, AStepHoldsAboutTheChangedBytesTwice) {
     const std::size_t changed = static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height);
     EXPECT_LE(history.Bytes() - before, 2 * changed + 256) << r.width << "x" << r.height;
   }
+  // A pen stroke across a picture of many colours: a short run on every row.
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 640; ++x) picture.At(x, y) = static_cast<std::uint8_t>((x * 5 + y * 11) % 240);
+  history.TouchAll();
+  history.Record(picture);
+  std::size_t changed = 0;
+  for (int k = 0; k < 380; ++k)
+    for (int y = k; y < k + 8; ++y)
+      for (int x = k; x < k + 8; ++x) {
+        changed += picture.At(x, y) != 249;
+        picture.At(x, y) = 249;
+      }
+  history.Touch({0, 0, 400, 400});
+  const std::size_t before = history.Bytes();
+  ASSERT_TRUE(history.Record(picture));
+  EXPECT_LE(history.Bytes() - before, 2 * changed + 256);
 }
 
 TEST(HistoryMemory, AThousandOnePixelStrokesOnALargePictureStaySmall) {

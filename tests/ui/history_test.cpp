@@ -281,13 +281,13 @@ TEST_F(CanvasHistoryTest, TheBudgetDialogSetsTheSharedLimitAndOldStepsGo) {
   EXPECT_EQ(app->session().budget.Limit(), std::size_t{1} << 20);
   EXPECT_NE(ReadText(SettingsFile()).find("[Edit]"), std::string::npos);
   EXPECT_NE(ReadText(SettingsFile()).find("UndoMemoryMB=1"), std::string::npos);
-  // Whole-picture fills of 640 x 400: two bytes a pixel a step, so four
-  // steps pass one megabyte and the oldest go.
+  // Whole-picture changes of 640 x 400 in many colours: about two bytes a
+  // pixel a step, so a third step passes one megabyte and the oldest go.
   for (int k = 0; k < 6; ++k) {
-    app->session().SetLeftColour(static_cast<std::uint8_t>(30 + k));
-    app->session().SetRightColour(static_cast<std::uint8_t>(30 + k));
-    main().FillBackground(static_cast<std::uint8_t>(30 + k), static_cast<std::uint8_t>(30 + k), true,
-                          IdentityArrangement());
+    IndexedImage& picture = WindowProbe::Doc(main()).Picture();
+    for (int y = 0; y < 400; ++y)
+      for (int x = 0; x < 640; ++x) picture.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13 + k * 31) % 236 + 10);
+    WindowProbe::MarkChanged(main());
   }
   const HistoryBudget& budget = app->session().budget;
   const History& history = WindowProbe::Doc(main()).history();
@@ -300,7 +300,7 @@ TEST_F(CanvasHistoryTest, TheBudgetDialogSetsTheSharedLimitAndOldStepsGo) {
     ++undone;
   }
   EXPECT_EQ(static_cast<std::size_t>(undone), history.RedoCount());
-  EXPECT_NE(main().PictureImage().At(0, 0), 255);  // the first fills are gone for good
+  EXPECT_NE(main().PictureImage().At(0, 0), 255);  // the first changes are gone for good
 }
 
 }  // namespace

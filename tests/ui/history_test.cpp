@@ -47,7 +47,8 @@ class CanvasHistoryTest : public AppTest {
   void PatternMain() {
     IndexedImage& picture = WindowProbe::Doc(main()).Picture();
     for (int y = 0; y < picture.ImageHeight(); ++y)
-      for (int x = 0; x < picture.ImageWidth(); ++x) picture.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13) % 236 + 10);
+      for (int x = 0; x < picture.ImageWidth(); ++x)
+        picture.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13) % 236 + 10);
     WindowProbe::MarkChanged(main());
     WindowProbe::View(main()).RestoreAll(picture);
     WindowProbe::Doc(main()).MarkSaved();

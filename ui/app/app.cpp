@@ -76,8 +76,7 @@ void App::Start() {
   main_ = std::make_unique<TForm1>(*this);
   // The settings file is known now: the undo histories take their budget.
   const int megabytes = ReadIntSettingIn("Edit", "UndoMemoryMB", kUndoMemoryDefaultMB);
-  session_.budget.SetLimit(static_cast<std::size_t>(std::clamp(megabytes, kUndoMemoryMinMB, kUndoMemoryMaxMB))
-                           << 20);
+  session_.budget.SetLimit(static_cast<std::size_t>(std::clamp(megabytes, kUndoMemoryMinMB, kUndoMemoryMaxMB)) << 20);
   about_ = std::make_unique<TAboutBox>(*this);
   edit_ = std::make_unique<TTAVOEDTF>(*this);
   size_ = std::make_unique<TBtnRightDlg>(*this);

@@ -81,8 +81,7 @@ class Document {
   // Unsaved changes: something not yet recorded, or a recorded state that
   // is not one the files hold. Undo back to the saved state is unmodified.
   bool Modified() const {
-    return history_.Pending() ||
-           std::find(clean_.begin(), clean_.end(), history_.Position()) == clean_.end();
+    return history_.Pending() || std::find(clean_.begin(), clean_.end(), history_.Position()) == clean_.end();
   }
   void MarkModified() { SetModified(true); }
   // The picture as it is now is the one in its file.

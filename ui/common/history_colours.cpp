@@ -10,8 +10,7 @@ namespace zudizar {
 
 const char* const kColoursMappedNote = "（他の画面が使っている色は近い色で戻しました）";
 
-bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMask& inUseBeside,
-                       IndexedImage& picture) {
+bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMask& inUseBeside, IndexedImage& picture) {
   if (move.palette.empty()) return false;
   PaletteTable table = SharedPalette.current;
   bool changed = false;

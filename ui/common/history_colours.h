@@ -17,8 +17,7 @@ class Session;
 // pixels of `picture` that index a refused entry to the nearest colour of the
 // table. True when any pixel was mapped (the picture is no longer exactly the
 // step's: the caller tells the history and the user).
-bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMask& inUseBeside,
-                       IndexedImage& picture);
+bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMask& inUseBeside, IndexedImage& picture);
 
 // The caption note of a move whose colours were mapped.
 extern const char* const kColoursMappedNote;

@@ -24,7 +24,10 @@
 namespace zudizar {
 
 TTAVOEDTF::TTAVOEDTF(App& app)
-    : QMainWindow(nullptr), app_(app), document_(app.session().budget), tools_(app.session().tools, &app.textStamper()) {
+    : QMainWindow(nullptr),
+      app_(app),
+      document_(app.session().budget),
+      tools_(app.session().tools, &app.textStamper()) {
   setObjectName(QStringLiteral("TAVOEDTF"));
   setWindowTitle(QStringLiteral("編集パレット"));
   QFont font(QStringLiteral("IPAGothic"));
@@ -225,8 +228,8 @@ bool TTAVOEDTF::event(QEvent* event) {
 void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName()); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&Picture(), &work_, &stamp_, &display_.magnified, &display_.screen,
-                              &display_.leftSwatch, &display_.rightSwatch})
+  for (IndexedImage* image : {&Picture(), &work_, &stamp_, &display_.magnified, &display_.screen, &display_.leftSwatch,
+                              &display_.rightSwatch})
     TakeFreeEntries(*image, table);
   // The blank screen is replaced by the picture in its new colours; the area
   // beside a small picture gets its grey back too.

@@ -277,7 +277,7 @@ class TTAVOEDTF : public QMainWindow {
   bool inFitEditSize_ = false;
   bool copyingIntoEdit_ = false;
   bool moveInCentreView_ = false;
-  bool framing_ = false;  // the display-start frame follows the mouse
+  bool framing_ = false;         // the display-start frame follows the mouse
   bool undoEachStroke_ = false;  // MN_EDITUNDOSTROKE
   QString progressName_;         // the file a running load names in its captions
 };

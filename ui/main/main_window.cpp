@@ -5,14 +5,14 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QLabel>
-#include <QSpinBox>
-#include <QVBoxLayout>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <functional>
 
 #include "base/settings.h"
@@ -561,8 +561,7 @@ void TForm1::MoveInHistory(bool forward) {
   HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
     IndexedImage& picture = document_.Picture();
-    const bool mapped =
-        FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Main), picture);
+    const bool mapped = FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Main), picture);
     if (mapped) document_.Adopt(ImageRect(picture));
     if (move.resized) {
       if (!view_->ShowPicture(picture)) {

@@ -249,8 +249,7 @@ void TTAVOSUBF::MoveInHistory(bool forward) {
   const HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
     IndexedImage& picture = document_.Picture();
-    const bool mapped =
-        FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Sub), picture);
+    const bool mapped = FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Sub), picture);
     if (mapped) document_.Adopt(ImageRect(picture));
     if (move.resized) {
       if (!view_->ShowPicture(picture)) {

@@ -3,7 +3,11 @@
 #include <array>
 #include <numeric>
 
+#include "core/frames.h"
 #include "formats/reduce.h"
+#include "ui/common/canvas_view.h"
+#include "ui/common/document.h"
+#include "ui/common/file_commands.h"
 #include "ui/common/session.h"
 
 namespace zudizar {
@@ -44,6 +48,24 @@ bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMas
       mapped |= to != row[x];
       row[x] = to;
     }
+  }
+  return mapped;
+}
+
+bool FollowMoveOnCanvas(QWidget* window, Dialogs& dialogs, Session& session, Document& document, CanvasView& view,
+                        const HistoryMove& move, bool forward, const EntryMask& inUseBeside, bool overlay) {
+  IndexedImage& picture = document.Picture();
+  const bool mapped = FollowMoveColours(session, move, inUseBeside, picture);
+  if (mapped) document.Adopt(ImageRect(picture));
+  if (move.resized) {
+    if (!view.ShowPicture(picture)) {
+      forward ? document.Undo() : document.Redo();
+      ShowNoMemoryToShow(window, dialogs);
+    }
+  } else if (overlay || mapped) {
+    view.RestoreAll(picture);
+  } else {
+    view.Restore(picture, move.rect);
   }
   return mapped;
 }

@@ -5,12 +5,17 @@
 // colour of the table instead.
 #pragma once
 
+class QWidget;
+
 #include "core/entry_mask.h"
 #include "core/history.h"
 #include "core/indexed_image.h"
 
 namespace zudizar {
 
+class CanvasView;
+class Dialogs;
+class Document;
 class Session;
 
 // Sets the entries `move` wants that `inUseBeside` leaves free and maps the
@@ -18,6 +23,14 @@ class Session;
 // table. True when any pixel was mapped (the picture is no longer exactly the
 // step's: the caller tells the history and the user).
 bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMask& inUseBeside, IndexedImage& picture);
+
+// Follows a move on a canvas shown in a canvas view: the colours (as above),
+// then the view: the changed rectangle, or all of it when `overlay` (the view
+// held something of a mode's) or colours were mapped. A picture of another
+// size that cannot be shown goes back where it was, with the message. Returns
+// whether colours were mapped.
+bool FollowMoveOnCanvas(QWidget* window, Dialogs& dialogs, Session& session, Document& document, CanvasView& view,
+                        const HistoryMove& move, bool forward, const EntryMask& inUseBeside, bool overlay);
 
 // The caption note of a move whose colours were mapped.
 extern const char* const kColoursMappedNote;

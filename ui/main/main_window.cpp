@@ -560,20 +560,8 @@ void TForm1::MoveInHistory(bool forward) {
   const bool overlay = mode_ && mode_->EndForHistory();
   HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
-    IndexedImage& picture = document_.Picture();
-    const bool mapped = FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Main), picture);
-    if (mapped) document_.Adopt(ImageRect(picture));
-    if (move.resized) {
-      if (!view_->ShowPicture(picture)) {
-        // Without memory to show it the picture goes back to what is shown.
-        forward ? document_.Undo() : document_.Redo();
-        ShowNoMemoryToShow(this, app_.dialogs());
-      }
-    } else if (overlay || mapped) {
-      view_->RestoreAll(picture);
-    } else {
-      view_->Restore(picture, move.rect);
-    }
+    const bool mapped = FollowMoveOnCanvas(this, app_.dialogs(), app_.session(), document_, *view_, move, forward,
+                                           app_.EntriesInUseBeside(App::CanvasId::Main), overlay);
     if (mode_) mode_->HistoryMoved(move.resized);
     app_.CanvasPictureChanged();
     QString caption = FileCaption();

@@ -248,20 +248,8 @@ void TTAVOSUBF::MoveInHistory(bool forward) {
   tracking_ = false;
   const HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
-    IndexedImage& picture = document_.Picture();
-    const bool mapped = FollowMoveColours(app_.session(), move, app_.EntriesInUseBeside(App::CanvasId::Sub), picture);
-    if (mapped) document_.Adopt(ImageRect(picture));
-    if (move.resized) {
-      if (!view_->ShowPicture(picture)) {
-        // Without memory to show it the picture goes back to what is shown.
-        forward ? document_.Undo() : document_.Redo();
-        ShowNoMemoryToShow(this, app_.dialogs());
-      }
-    } else if (mapped) {
-      view_->RestoreAll(picture);
-    } else {
-      view_->Restore(picture, move.rect);
-    }
+    const bool mapped = FollowMoveOnCanvas(this, app_.dialogs(), app_.session(), document_, *view_, move, forward,
+                                           app_.EntriesInUseBeside(App::CanvasId::Sub), false);
     app_.CanvasPictureChanged();
     setWindowTitle(kSubCaptionPrefix + document_.FileName() +
                    (mapped ? QString::fromUtf8(kColoursMappedNote) : QString()));

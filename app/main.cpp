@@ -14,6 +14,7 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/program_folder.h"
+#include "ui/common/toolkit_translation.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 
@@ -32,6 +33,7 @@ int RunGui(int argc, char** argv) {
   zudizar::RemoveTemporaryOnSignals();
   QApplication::setApplicationName(zudizar::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
+  zudizar::InstallToolkitTranslation(application);
   // Japanese captions need a Japanese gothic font.
   QFont font(QStringLiteral("IPAPGothic"));
   font.setPixelSize(13);

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 
 #include "ui/colour/colour_window.h"
 #include "ui/common/paint_box.h"
@@ -77,6 +78,41 @@ TEST_F(DialogsTest, PositionDialogKeepsTheLastWholeNumber) {
   dialog.MaskEditY->setText(QStringLiteral("1234"));
   EXPECT_LE(dialog.MaskEditY->text().size(), 3);
   EXPECT_LE(dialog.Y, 999);
+}
+
+// Typed as a user types: each opening starts in X with its text selected, so
+// "10 Tab 10 Return" gives (10, 10) every time; the size dialog takes the
+// first Return.
+TEST_F(DialogsTest, DialogsTakeTypingFromTheirFirstFieldAndTheFirstReturn) {
+  StartApp();
+  TITISITEF& position = app->position();
+  for (int opening = 0; opening < 2; ++opening) {
+    position.show();
+    QApplication::setActiveWindow(&position);
+    QTest::qWait(1);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("10"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("10"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(position.isVisible()) << opening;
+    EXPECT_EQ(position.result(), QDialog::Accepted) << opening;
+    EXPECT_EQ(position.X, 10) << opening;
+    EXPECT_EQ(position.Y, 10) << opening;
+    if (position.isVisible()) position.reject();
+  }
+
+  TBtnRightDlg& size = app->sizeDialog();
+  for (const QString& typed : {QString(), QStringLiteral("100")}) {
+    size.show();
+    QApplication::setActiveWindow(&size);
+    QTest::qWait(1);
+    if (!typed.isEmpty()) QTest::keyClicks(QApplication::focusWidget(), typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(size.isVisible()) << typed.toStdString();
+    EXPECT_EQ(size.result(), QDialog::Accepted) << typed.toStdString();
+    EXPECT_EQ(size.Width, typed.isEmpty() ? 256 : 100);
+    if (size.isVisible()) size.reject();
+  }
 }
 
 TEST_F(DialogsTest, NewWithCancelChangesNothing) {

@@ -239,6 +239,12 @@ TEST_F(EditWindowTest, RefusedSizesShowTheirMessageAndChangeNothing) {
     EXPECT_EQ(Edit().windowTitle(), QStringLiteral("%1x%2").arg(k.w).arg(k.h));
     EXPECT_EQ(Edit().EditImage().ImageWidth(), k.w);
   }
+  // The caption follows the size the picture gets afterwards; it never keeps
+  // the size of the refusal.
+  Edit().MN_EDITKAKUDAIClick();
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("94x200"));
+  Edit().MN_EDITSYUKUSYOClick();
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("47x100"));
 }
 
 TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {

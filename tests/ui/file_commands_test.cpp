@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <filesystem>
 
 #include "base/file_io.h"
@@ -367,6 +369,53 @@ TEST_F(UnsavedWorkTest, AFailedSaveAsKeepsTheNameAndNewShowsNoPath) {
   EXPECT_TRUE(main.CurrentFileName().isEmpty());
   EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ "));
   EXPECT_FALSE(main.Modified());
+}
+
+}  // namespace
+}  // namespace zudizar
+
+namespace zudizar {
+namespace {
+
+// Each canvas's Open and Save as start where the user's pictures are: the
+// folder of the canvas's own file, else the folder any canvas used last (kept
+// for the next start), else the pictures folder or home.
+TEST_F(FileCommandsTest, FileDialogsStartInTheFolderOfTheFileElseTheLastFolderUsed) {
+  StartApp();
+  const std::string albumFolder = folder.File("album");
+  std::filesystem::create_directories(albumFolder);
+  const std::string picture = WritePicture("album/piece.bmp", 8, 8);
+  const QStringList fallbacks{QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath()};
+
+  dialogs.QueueOpenFile(QString::fromStdString(picture));
+  app->main().MN_OPENClick();
+  ASSERT_EQ(app->main().CurrentFileName(), QString::fromStdString(picture));
+  EXPECT_TRUE(fallbacks.contains(dialogs.FileDialogFolders().back()));
+  EXPECT_NE(ReadText(SettingsFile()).find("[Option]"), std::string::npos);
+
+  // The sub canvas has no file: it starts in the folder used last.
+  dialogs.QueueOpenFile(std::nullopt);
+  app->sub().MN_OPENClick();
+  EXPECT_EQ(dialogs.FileDialogFolders().back(), QString::fromStdString(albumFolder));
+  // The edit palette's picture belongs to another folder: it starts there.
+  const std::string elsewhere = folder.File("elsewhere");
+  std::filesystem::create_directories(elsewhere);
+  WindowProbe::Doc(app->edit()).SetFileName(QString::fromStdString(elsewhere + "/x.bmp"));
+  dialogs.QueueSaveFile(std::nullopt);
+  app->edit().MN_NEWSAVEClick();
+  EXPECT_EQ(dialogs.FileDialogFolders().back(), QString::fromStdString(elsewhere));
+
+  // The folder used last outlives the program.
+  StopApp();
+  StartApp();
+  dialogs.QueueOpenFile(std::nullopt);
+  app->main().MN_OPENClick();
+  EXPECT_EQ(dialogs.FileDialogFolders().back(), QString::fromStdString(albumFolder));
+  // A folder that is gone is passed over.
+  std::filesystem::remove_all(albumFolder);
+  dialogs.QueueOpenFile(std::nullopt);
+  app->sub().MN_OPENClick();
+  EXPECT_TRUE(fallbacks.contains(dialogs.FileDialogFolders().back()));
 }
 
 }  // namespace

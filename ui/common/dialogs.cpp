@@ -36,14 +36,14 @@ BoxAnswer QtDialogs::MessageBox(QWidget* parent, const QString& text, const QStr
   }
 }
 
-std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QString& filter) {
-  const QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+std::optional<QString> QtDialogs::OpenFileName(QWidget* parent, const QString& filter, const QString& folder) {
+  const QString path = QFileDialog::getOpenFileName(parent, QString(), folder, filter);
   if (path.isEmpty()) return std::nullopt;
   return path;
 }
 
-std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& filter) {
-  const QString path = QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+std::optional<QString> QtDialogs::SaveFileName(QWidget* parent, const QString& filter, const QString& folder) {
+  const QString path = QFileDialog::getSaveFileName(parent, QString(), folder, filter);
   if (path.isEmpty()) return std::nullopt;
   return path;
 }

@@ -22,9 +22,10 @@ class Dialogs {
   virtual ~Dialogs() = default;
   virtual BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
                                BoxIcon icon) = 0;
-  // A chosen path, or nothing when the user cancelled.
-  virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) = 0;
-  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) = 0;
+  // A chosen path, or nothing when the user cancelled; the dialog starts in
+  // `folder` (empty: wherever the toolkit chooses).
+  virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& folder = {}) = 0;
+  virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& folder = {}) = 0;
   virtual bool ChooseFont(QWidget* parent, QFont& font) = 0;
   // The colour dialog, starting at `colour`; false when the user cancelled.
   virtual bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) = 0;
@@ -36,8 +37,8 @@ class QtDialogs : public Dialogs {
  public:
   BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
                        BoxIcon icon) override;
-  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
-  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
+  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& folder = {}) override;
+  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& folder = {}) override;
   bool ChooseFont(QWidget* parent, QFont& font) override;
   bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) override;
   int Exec(QDialog& dialog) override;

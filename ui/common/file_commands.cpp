@@ -1,7 +1,10 @@
 #include "ui/common/file_commands.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
+#include "base/settings.h"
 #include "formats/dispatch.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_progress.h"
@@ -24,9 +27,42 @@ QString WithSaveExtension(const QString& chosen) {
   return info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
 }
 
-std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter) {
-  const auto chosen = dialogs.SaveFileName(window, filter);
+QString StartFolder(const QString& currentFile) {
+  if (!currentFile.isEmpty()) {
+    const QDir folder = QFileInfo(currentFile).absoluteDir();
+    if (folder.exists()) return folder.absolutePath();
+  }
+  const QString last = QString::fromStdString(ReadSettingIn("Option", "LastFolder"));
+  if (!last.isEmpty() && QDir(last).exists()) return last;
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QDir(pictures).exists()) return pictures;
+  return QDir::homePath();
+}
+
+void RememberFolder(const QString& chosenFile) {
+  const QString folder = QFileInfo(chosenFile).absolutePath();
+  if (folder.isEmpty() || folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r'))) return;
+  try {
+    WriteSettingIn("Option", "LastFolder", folder.toStdString());
+  } catch (const SettingsWriteError&) {
+    // Only the next dialog's starting place is lost; the settings file's
+    // trouble is told when the windows keep their own settings.
+  }
+}
+
+std::optional<QString> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                   const QString& currentFile) {
+  const auto chosen = dialogs.OpenFileName(window, filter, StartFolder(currentFile));
   if (!chosen || chosen->isEmpty()) return std::nullopt;
+  RememberFolder(*chosen);
+  return chosen;
+}
+
+std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                   const QString& currentFile) {
+  const auto chosen = dialogs.SaveFileName(window, filter, StartFolder(currentFile));
+  if (!chosen || chosen->isEmpty()) return std::nullopt;
+  RememberFolder(*chosen);
   return WithSaveExtension(*chosen);
 }
 

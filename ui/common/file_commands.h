@@ -33,7 +33,17 @@ QString WithSaveExtension(const QString& chosen);
 
 // The name chosen in the save dialog, with its extension; nothing when the
 // user cancelled or chose no name.
-std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter);
+std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                   const QString& currentFile = {});
+// The Open dialog of a canvas whose picture belongs to `currentFile`.
+std::optional<QString> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                   const QString& currentFile = {});
+// Where a canvas's Open and Save as start: the folder of its current file,
+// else the folder last used by any canvas (kept in the settings), else the
+// user's pictures folder.
+QString StartFolder(const QString& currentFile);
+// Keeps the folder of a file the user chose for the next dialog of any canvas.
+void RememberFolder(const QString& chosenFile);
 
 // Reads `path` mapped to the shared palette, progress going to `window`.
 // On failure the reader's messages are shown, or "… を開けませんでした。"

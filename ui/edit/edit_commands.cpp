@@ -58,7 +58,7 @@ void TTAVOEDTF::MN_EDITSAUPClick() {
 void TTAVOEDTF::MN_EDITKAKUDAIClick() {
   if (!Picture().HasPixels()) return;
   if (!CanEnlarge(Picture())) {
-    setWindowTitle(QStringLiteral("%1x%2").arg(Picture().ImageWidth()).arg(Picture().ImageHeight()));
+    ShowSizeCaption();
     app_.dialogs().MessageBox(this, QStringLiteral("サイズが大きい為、拡大出来ません。"), QStringLiteral("メッセージ"),
                               BoxButtons::Ok, BoxIcon::Information);
     return;
@@ -70,12 +70,19 @@ void TTAVOEDTF::MN_EDITKAKUDAIClick() {
   SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
   Checkpoint();
+  ShowSizeCaption();
+}
+
+void TTAVOEDTF::ShowSizeCaption() {
+  // The size commands say the size the picture has now, refused or not, so
+  // the caption never keeps a size the picture no longer has.
+  setWindowTitle(QStringLiteral("%1x%2").arg(Picture().ImageWidth()).arg(Picture().ImageHeight()));
 }
 
 void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
   if (!Picture().HasPixels()) return;
   if (!CanShrink(Picture())) {
-    setWindowTitle(QStringLiteral("%1x%2").arg(Picture().ImageWidth()).arg(Picture().ImageHeight()));
+    ShowSizeCaption();
     app_.dialogs().MessageBox(this, QStringLiteral("サイズが小さい為、縮小出来ません。"), QStringLiteral("メッセージ"),
                               BoxButtons::Ok, BoxIcon::Information);
     return;
@@ -88,6 +95,7 @@ void TTAVOEDTF::MN_EDITSYUKUSYOClick() {
   SetScrollRanges(Picture().ImageWidth(), Picture().ImageHeight());
   RepaintView();
   Checkpoint();
+  ShowSizeCaption();
 }
 
 void TTAVOEDTF::MN_EDITSHIFTLEFTClick() {

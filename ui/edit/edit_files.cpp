@@ -77,7 +77,7 @@ void TTAVOEDTF::MN_NEWClick() {
 
 void TTAVOEDTF::MN_OPENClick() {
   if (!CloseQuery()) return;
-  const auto path = app_.dialogs().OpenFileName(this, kEditOpenFilter);
+  const auto path = AskOpenName(this, app_.dialogs(), kEditOpenFilter, FileName());
   if (path) OpenEditFile(*path);
 }
 
@@ -176,7 +176,7 @@ void TTAVOEDTF::MN_SAVEClick() {
 }
 
 void TTAVOEDTF::MN_NEWSAVEClick() {
-  const auto path = AskSaveName(this, app_.dialogs(), kEditSaveFilter);
+  const auto path = AskSaveName(this, app_.dialogs(), kEditSaveFilter, FileName());
   if (!path) return;
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + *path);
   SaveTo(*path);

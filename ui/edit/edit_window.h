@@ -250,6 +250,8 @@ class TTAVOEDTF : public QMainWindow {
   void RunAsStep(Command command);
   // Takes the picture one step back or forward in its history.
   void MoveInHistory(bool forward);
+  // The caption "WxH" of the picture as it is now.
+  void ShowSizeCaption();
   // MN_EDITUNDO, SpeedButton11 and MN_EDITREDO are enabled while there is a step to take.
   void ReflectHistory();
 

@@ -16,7 +16,7 @@ namespace zudizar {
 
 void TForm1::MN_OPENClick() {
   if (!CloseQuery()) return;
-  const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
+  const auto path = AskOpenName(this, app_.dialogs(), kPictureOpenFilter, document_.FileName());
   if (!path) return;
   OpenPictureFile(*path);
 }
@@ -91,7 +91,7 @@ void TForm1::MN_SAVEClick() {
 }
 
 void TForm1::MN_NEWSAVEClick() {
-  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
+  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter, document_.FileName());
   if (!path) return;
   setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + *path);
   // A name that could not be written is not adopted: the next save goes
@@ -108,7 +108,7 @@ void TForm1::MN_NEWClick() {
     if (app_.dialogs().MessageBox(this, QStringLiteral("カラーパレットを変更しますか。"),
                                   QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
                                   BoxIcon::Question) == BoxAnswer::Ok) {
-      if (const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter)) {
+      if (const auto path = AskOpenName(this, app_.dialogs(), kPictureOpenFilter, document_.FileName())) {
         progressName_ = *path;
         app_.session().BlankCanvases();
         WindowProgressSink sink(this);

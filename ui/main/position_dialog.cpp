@@ -56,6 +56,14 @@ TITISITEF::TITISITEF(App& app) : QDialog(nullptr), app_(app) {
   FormCreate();
 }
 
+void TITISITEF::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Each opening starts in X with its text selected, so typing replaces the
+  // three digits (which would otherwise refuse every key) and Tab leads to Y.
+  MaskEditX->setFocus(Qt::OtherFocusReason);
+  MaskEditX->selectAll();
+}
+
 void TITISITEF::FormCreate() {
   X = 0;
   Y = 0;

@@ -21,6 +21,9 @@ class TITISITEF : public QDialog {
 
   void FormCreate();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   App& app_;
 };

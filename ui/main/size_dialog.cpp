@@ -35,6 +35,12 @@ TBtnRightDlg::TBtnRightDlg(App& app) : QDialog(nullptr), app_(app) {
   ComboBox2->setEditable(true);
   for (const char* h : kHeights) ComboBox2->addItem(QString::fromLatin1(h));
   ComboBox2->setEditText(QStringLiteral("240"));
+  for (QComboBox* box : {ComboBox1, ComboBox2}) {
+    // Return goes to the OK button: no inline completion takes it first (it
+    // would only deselect the text), and typed sizes do not join the lists.
+    box->setCompleter(nullptr);
+    box->setInsertPolicy(QComboBox::NoInsert);
+  }
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("OKBtn"));

@@ -308,7 +308,7 @@ void TTAVOSUBF::MN_NEWClick() {
 
 void TTAVOSUBF::MN_OPENClick() {
   if (!CloseQuery()) return;
-  const auto path = app_.dialogs().OpenFileName(this, kPictureOpenFilter);
+  const auto path = AskOpenName(this, app_.dialogs(), kPictureOpenFilter, document_.FileName());
   if (path) OpenSubFile(*path);
 }
 
@@ -366,7 +366,7 @@ void TTAVOSUBF::MN_SAVEClick() {
 }
 
 void TTAVOSUBF::MN_NEWSAVEClick() {
-  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter);
+  const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter, document_.FileName());
   if (!path) return;
   setWindowTitle(kSubCaptionPrefix + *path);
   SaveTo(*path);

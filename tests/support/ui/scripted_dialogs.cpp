@@ -16,7 +16,8 @@ BoxAnswer ScriptedDialogs::MessageBox(QWidget*, const QString& text, const QStri
   return answer;
 }
 
-std::optional<QString> ScriptedDialogs::OpenFileName(QWidget*, const QString& filter) {
+std::optional<QString> ScriptedDialogs::OpenFileName(QWidget*, const QString& filter, const QString& folder) {
+  folders_.push_back(folder);
   if (openFiles_.empty()) {
     onUnexpected_(QStringLiteral("unscripted open dialog: ") + filter);
     return std::nullopt;
@@ -26,7 +27,8 @@ std::optional<QString> ScriptedDialogs::OpenFileName(QWidget*, const QString& fi
   return path;
 }
 
-std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& filter) {
+std::optional<QString> ScriptedDialogs::SaveFileName(QWidget*, const QString& filter, const QString& folder) {
+  folders_.push_back(folder);
   if (saveFiles_.empty()) {
     onUnexpected_(QStringLiteral("unscripted save dialog: ") + filter);
     return std::nullopt;

@@ -44,8 +44,10 @@ class ScriptedDialogs : public Dialogs {
 
   BoxAnswer MessageBox(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
                        BoxIcon icon) override;
-  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter) override;
-  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter) override;
+  std::optional<QString> OpenFileName(QWidget* parent, const QString& filter, const QString& folder = {}) override;
+  std::optional<QString> SaveFileName(QWidget* parent, const QString& filter, const QString& folder = {}) override;
+  // The folder each file dialog started in, in order.
+  const std::vector<QString>& FileDialogFolders() const { return folders_; }
   bool ChooseFont(QWidget* parent, QFont& font) override;
   bool ChooseColour(QWidget* parent, const QString& caption, QColor& colour) override;
   int Exec(QDialog& dialog) override;
@@ -59,6 +61,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<std::optional<QFont>> fonts_;
   std::deque<std::optional<QColor>> colours_;
   std::vector<QColor> colourStarts_;
+  std::vector<QString> folders_;
   std::deque<std::function<int(QDialog&)>> execs_;
   std::vector<Box> boxes_;
   int execCount_ = 0;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/tool_gestures.h"
 #include "support/ui/scripted_dialogs.h"
@@ -225,5 +226,69 @@ void BM_UndoRedoPenStroke(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UndoRedoPenStroke)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What recording costs against the gesture it records, on 4096 x 4096: a
+// paste confirm of a 256 x 240 piece and a cell move of 128 x 128 dragged two
+// cells on, each timed whole (the commands, moves and their paints), then the
+// same change recorded alone.
+void BM_RecordShareOfPasteAndCellMove(benchmark::State& state) {
+  Bench& b = Shared();
+  TForm1& main = b.app->main();
+  Document& document = WindowProbe::Doc(main);
+  IndexedImage& edit = WindowProbe::Doc(b.app->edit()).Picture();
+  CreateImage(256, 240, edit);
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 256; ++x) edit.At(x, y) = static_cast<std::uint8_t>(10 + (x + y) % 200);
+  using Clock = std::chrono::steady_clock;
+  auto seconds = [](Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); };
+  // The recording alone: the same rectangle changed again and recorded.
+  auto recordAlone = [&](std::initializer_list<Rect> rects) {
+    IndexedImage& picture = document.Picture();
+    for (const Rect& r : rects)
+      for (int y = r.y; y < r.Bottom(); ++y)
+        for (int x = r.x; x < r.Right(); ++x) picture.At(x, y) = static_cast<std::uint8_t>(picture.At(x, y) ^ 1);
+    const auto start = Clock::now();
+    for (const Rect& r : rects) document.Touch(r);
+    document.Commit();
+    return seconds(start, Clock::now());
+  };
+  for (auto _ : state) {
+    b.Canvas(4096, 4096);
+    main.SetFrame(0);
+    main.CanvasCommand(4);
+    main.PaintBox1MouseDown(Qt::LeftButton, 100, 100);
+    main.PaintBox1MouseUp(Qt::LeftButton, 100, 100);
+    QApplication::processEvents();
+    auto start = Clock::now();
+    main.MN_REALClick();
+    QApplication::processEvents();
+    const double paste = seconds(start, Clock::now());
+    const double pasteRecord = recordAlone({Rect{100, 100, 256, 240}});
+    state.counters["paste_us"] = paste * 1e6;
+    state.counters["paste_record_us"] = pasteRecord * 1e6;
+    state.counters["paste_record_share"] = pasteRecord / paste;
+
+    main.SetFrame(128);
+    main.CanvasCommand(22);
+    QApplication::processEvents();
+    // A drag as the pointer reports it: a move every 16 pixels, each painted.
+    start = Clock::now();
+    main.PaintBox1MouseDown(Qt::LeftButton, 10, 10);
+    for (int x = 26; x <= 298; x += 16) {
+      main.PaintBox1MouseMove(Qt::LeftButton, x, 10);
+      QApplication::processEvents();
+    }
+    main.PaintBox1MouseUp(Qt::LeftButton, 300, 10);
+    QApplication::processEvents();
+    const double cell = seconds(start, Clock::now());
+    const double cellRecord = recordAlone({Rect{0, 0, 128, 128}, Rect{256, 0, 128, 128}});
+    state.counters["cell_move_us"] = cell * 1e6;
+    state.counters["cell_move_record_us"] = cellRecord * 1e6;
+    state.counters["cell_move_record_share"] = cellRecord / cell;
+    main.CanvasCommand(0);
+    main.SetFrame(0);
+  }
+}
+BENCHMARK(BM_RecordShareOfPasteAndCellMove)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

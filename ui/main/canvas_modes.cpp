@@ -260,7 +260,9 @@ void CellMode::Drop(Point p) {
   }
   for (Rect r : {shown, start, cell}) view().Restore(target, r);
   if (moved) {
-    window().Changed(start.Union(cell));
+    // Two cells, however far apart: only they are compared and kept.
+    document().Touch(start);
+    window().Changed(cell);
     MoveMade();
   }
 }

@@ -1,6 +1,7 @@
 // Start-up: the application title, then the App object creates the windows
 // in their defined order. `--convert IN OUT` runs the same opening and saving
-// code headless, without a display.
+// code headless, without a display; `--thumbnail IN OUT SIZE` the same opening
+// for a file manager's thumbnail.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
@@ -11,6 +12,7 @@
 #include "base/file_io.h"
 #include "base/settings.h"
 #include "palette/convert.h"
+#include "palette/thumbnail.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/program_folder.h"
@@ -26,6 +28,9 @@ constexpr const char* kUsage =
     "                                  merged into the palette) and save it as OUT, in the\n"
     "                                  format OUT's extension names (.BMP .MAG .JPG .JPEG\n"
     "                                  .ICO .PNG)\n"
+    "       zudizar --thumbnail IN OUT SIZE\n"
+    "                                  open IN the same way and write a PNG of it for a\n"
+    "                                  file manager, its longest side SIZE (1-2048) or less\n"
     "       zudizar --help | --version\n";
 
 int RunGui(int argc, char** argv) {
@@ -48,13 +53,15 @@ int RunGui(int argc, char** argv) {
   return QApplication::exec();
 }
 
-int RunConvertCommand(int argc, char** argv) {
+// A command without a display: `run` fills in the reason when it fails.
+template <typename Run>
+int RunHeadless(int argc, char** argv, Run run) {
   QCoreApplication application(argc, argv);
   zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
   // An interrupted conversion leaves no temporary file behind.
   zudizar::RemoveTemporaryOnSignals();
   std::string error;
-  const int status = zudizar::RunConvert(argv[2], argv[3], error);
+  const int status = run(error);
   if (status != 0) std::fprintf(stderr, "zudizar: %s\n", error.c_str());
   return status;
 }
@@ -77,7 +84,16 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 1;
       }
-      return RunConvertCommand(argc, argv);
+      return RunHeadless(argc, argv, [&](std::string& e) { return zudizar::RunConvert(argv[2], argv[3], e); });
+    }
+    if (std::strcmp(argv[1], "--thumbnail") == 0) {
+      if (argc != 5) {
+        std::fputs("zudizar: --thumbnail needs IN, OUT and SIZE\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 1;
+      }
+      return RunHeadless(argc, argv,
+                         [&](std::string& e) { return zudizar::RunThumbnail(argv[2], argv[3], argv[4], e); });
     }
     std::fprintf(stderr, "zudizar: unknown option %s\n", argv[1]);
     std::fputs(kUsage, stderr);

@@ -261,6 +261,29 @@ std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   return out;
 }
 
+std::vector<std::uint8_t> EncodeRgbPng(std::span<const std::uint8_t> rgb, int width, int height) {
+  if (!ImageSizeAllowed(width, height) ||
+      rgb.size() != 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    return {};
+  Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+  if (!ctx) return {};
+  spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+  spng_ihdr ihdr{
+      static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
+  spng_set_ihdr(ctx.get(), &ihdr);
+  if (spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)) return {};
+  std::size_t length = 0;
+  int error = 0;
+  void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);
+  if (!buffer || error) {
+    std::free(buffer);
+    return {};
+  }
+  std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::uint8_t*>(buffer) + length);
+  std::free(buffer);
+  return out;
+}
+
 bool ReadPngOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
   std::string reason;
   if (!opened.readable)

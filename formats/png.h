@@ -61,6 +61,10 @@ bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
 // the image has no pixels.
 std::vector<std::uint8_t> EncodePng(const IndexedImage& image);
 
+// An 8-bit RGB PNG of `rgb` (3 bytes a pixel, top row first); empty when
+// the size is not allowed or the encoder fails. Thumbnails are true colour.
+std::vector<std::uint8_t> EncodeRgbPng(std::span<const std::uint8_t> rgb, int width, int height);
+
 struct OpenedPicture;
 
 // Reads a PNG file into `image`. On failure the image is left as it was and

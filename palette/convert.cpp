@@ -36,6 +36,21 @@ bool WritableExtension(const std::string& out) {
 
 }  // namespace
 
+bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error) {
+  InitSharedPalette();
+  LoadStartupPalette();
+  MakePendingCurrent();
+  MergeOpenedColours(opened);
+  MakePendingCurrent();
+  MakePendingCurrent();
+  FileReport loadReport;
+  if (!MapOpenedPicture(opened, image, &loadReport) || !image.HasPixels()) {
+    error = Reason(loadReport, opened.name + ": cannot be read as a picture");
+    return false;
+  }
+  return true;
+}
+
 int RunConvert(const std::string& in, const std::string& out, std::string& error) {
   error.clear();
   if (!WritableExtension(out)) {
@@ -47,23 +62,11 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
     error = in + ": no such file";
     return 1;
   }
-  InitSharedPalette();
-  LoadStartupPalette();
-  MakePendingCurrent();
-
   // Opened as the main canvas opens: read and decoded once.
   OpenedPicture opened;
   ReadPictureForOpen(in, opened);
-  MergeOpenedColours(opened);
-  MakePendingCurrent();
-  MakePendingCurrent();
-
   IndexedImage image;
-  FileReport loadReport;
-  if (!MapOpenedPicture(opened, image, &loadReport) || !image.HasPixels()) {
-    error = Reason(loadReport, in + ": cannot be read as a picture");
-    return 1;
-  }
+  if (!OpenOnSharedPalette(opened, image, error)) return 1;
   FileReport saveReport;
   if (!SavePictureFile(out, image, &saveReport)) {
     const FileFailure& failure = LastFileFailure();

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "core/indexed_image.h"
+#include "formats/opened_picture.h"
+
 namespace zudizar {
 
 // Starts the shared palette as the program does (default palette, start-up
@@ -17,5 +20,11 @@ namespace zudizar {
 inline constexpr const char* kConvertExtensions[] = {".BMP", ".MAG", ".JPG", ".JPEG", ".ICO", ".PNG"};
 
 int RunConvert(const std::string& in, const std::string& out, std::string& error);
+
+// The opening half of RunConvert, shared with the thumbnailer: starts the
+// shared palette as the program does, merges the colours of `opened` (read
+// by ReadPictureForOpen) and maps it onto the palette into `image`. False,
+// with the reader's reason on one line in `error`, when it cannot be read.
+bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error);
 
 }  // namespace zudizar

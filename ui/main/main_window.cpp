@@ -303,6 +303,9 @@ void TForm1::CanvasWindowShown(bool edit, bool shown) {
 void TForm1::MN_HELPEXClick() {
   QString path = QString::fromStdString(ProgramFolder()) + kHelpFileName;
   if (!QFileInfo(path).isFile()) path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName;
+  // Installed, the manual is in <prefix>/share/doc/zudizar beside <prefix>/bin.
+  if (!QFileInfo(path).isFile())
+    path = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/zudizar/") + kHelpFileName;
   if (!QFileInfo(path).isFile() || !app_.OpenUrl(QUrl::fromLocalFile(path)))
     app_.dialogs().MessageBox(this, QStringLiteral("ﾍﾙﾌﾟﾌｧｲﾙ %1 を表示できません").arg(path), QStringLiteral("ﾍﾙﾌﾟ"),
                               BoxButtons::Ok, BoxIcon::Information);

@@ -26,6 +26,7 @@
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
@@ -69,6 +70,11 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.sessio
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
   setCentralWidget(view_->Scroll());
   BuildMenu();
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return busy_; },
+      [this](const QString& path) {
+        if (CloseQuery()) OpenPictureFile(path);
+      });
   move(240, 2);
   resize(435, 300);
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });

@@ -20,6 +20,7 @@
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
@@ -49,6 +50,11 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
   setCentralWidget(view_->Scroll());
   BuildMenu();
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return busy_; },
+      [this](const QString& path) {
+        if (CloseQuery()) OpenSubFile(path);
+      });
   move(288, 301);
   resize(435, 272);
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });

@@ -208,22 +208,27 @@ bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
       std::memcpy(fresh.Row(y), picture.indices.data() + static_cast<std::size_t>(y) * w, static_cast<std::size_t>(w));
     RemapToSharedPalette(fresh);
   } else {
-    // Like a 24-bit BMP: each pixel to its nearest shared colour.
-    const NearestColourMap& map = CurrentNearestColourMap();
-    std::vector<std::uint8_t> red(w), green(w), blue(w);
-    for (int y = 0; y < picture.height; ++y) {
-      const std::uint8_t* src = picture.rgba.data() + static_cast<std::size_t>(y) * w * 4;
-      for (int x = 0; x < w; ++x, src += 4) {
-        const Rgba c = OverWhite({src[0], src[1], src[2], src[3]});
-        red[x] = c.red, green[x] = c.green, blue[x] = c.blue;
-      }
-      map.NearestMany(red.data(), green.data(), blue.data(), w, fresh.Row(y));
-    }
-    const PaletteTable& table = map.Table();
-    for (int i = 0; i < 256; ++i) fresh.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
+    MapRgbaToSharedPalette(picture.rgba, fresh);
   }
   image = std::move(fresh);
   return true;
+}
+
+void MapRgbaToSharedPalette(std::span<const std::uint8_t> rgba, IndexedImage& image) {
+  // Like a 24-bit BMP: each pixel to its nearest shared colour.
+  const int w = image.ImageWidth();
+  const NearestColourMap& map = CurrentNearestColourMap();
+  std::vector<std::uint8_t> red(w), green(w), blue(w);
+  for (int y = 0; y < image.ImageHeight(); ++y) {
+    const std::uint8_t* src = rgba.data() + static_cast<std::size_t>(y) * w * 4;
+    for (int x = 0; x < w; ++x, src += 4) {
+      const Rgba c = OverWhite({src[0], src[1], src[2], src[3]});
+      red[x] = c.red, green[x] = c.green, blue[x] = c.blue;
+    }
+    map.NearestMany(red.data(), green.data(), blue.data(), w, image.Row(y));
+  }
+  const PaletteTable& table = map.Table();
+  for (int i = 0; i < 256; ++i) image.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
 }
 
 std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {

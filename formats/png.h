@@ -57,6 +57,12 @@ inline Rgba OverWhite(Rgba c) {
 bool ReadPngBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std::string& reason,
                   std::int64_t maxPixels = kMaxImagePixels);
 
+// RGBA pixels (4 bytes a pixel, rows of the image's width, top row first)
+// into `image`, already made at their size: composited over white and each
+// mapped to its nearest shared colour, as a true-colour PNG is read; the
+// image takes the shared table. A picture from the clipboard is mapped so too.
+void MapRgbaToSharedPalette(std::span<const std::uint8_t> rgba, IndexedImage& image);
+
 // An 8-bit palette PNG of the image with its full colour table; empty when
 // the image has no pixels.
 std::vector<std::uint8_t> EncodePng(const IndexedImage& image);

@@ -158,6 +158,18 @@ void LoadPaletteByBmpRule(const OpenedPicture& opened, FileReport* report, const
   RealizeSharedPalette();
 }
 
+// RGBA pixels offer their distinct colours over white in order, as a
+// 24-bit BMP does; the histogram counts every pixel.
+void GatherRgbaColours(std::span<const std::uint8_t> rgba, PictureColourList& list, ColourHistogram& histogram) {
+  ColourGatherer gatherer(list);
+  const std::uint8_t* p = rgba.data();
+  for (std::size_t i = 0; i < rgba.size() / 4; ++i, p += 4) {
+    const Rgba c = OverWhite({p[0], p[1], p[2], p[3]});
+    gatherer.Offer(c.red, c.green, c.blue);
+    histogram.Add(c.red, c.green, c.blue);
+  }
+}
+
 // A PNG: a palette picture offers its table like an 8-bit BMP, the other
 // kinds their distinct colours like a 24-bit BMP, each composited over white
 // as the picture load shows them. Nothing is reported: the message about cut
@@ -179,13 +191,7 @@ void LoadPaletteByPngRule(const OpenedPicture& opened, const EntryMask& inUse) {
     }
     AddIndexCounts(counts, list.colours, &histogram);
   } else {
-    ColourGatherer gatherer(list);
-    const std::uint8_t* p = picture.rgba.data();
-    for (std::size_t i = 0; i < picture.rgba.size() / 4; ++i, p += 4) {
-      const Rgba c = OverWhite({p[0], p[1], p[2], p[3]});
-      gatherer.Offer(c.red, c.green, c.blue);
-      histogram.Add(c.red, c.green, c.blue);
-    }
+    GatherRgbaColours(picture.rgba, list, histogram);
   }
   MergeOrChoose(list, histogram, kBmpRule, inUse);
   RealizeSharedPalette();
@@ -376,6 +382,21 @@ void LoadPaletteFromPicture(const std::string& name, FileReport* report, Progres
   OpenedPicture opened;
   ReadPictureForOpen(name, opened);
   MergeOpenedColours(opened, report, progress, inUse);
+}
+
+bool MergeRgbaColours(std::span<const std::uint8_t> rgba, const EntryMask& inUse) {
+  SharedPalette.pending = SharedPalette.current;
+  try {
+    PictureColourList list;
+    ColourHistogram histogram;
+    GatherRgbaColours(rgba, list, histogram);
+    MergeOrChoose(list, histogram, kMagRule, inUse);
+  } catch (const std::bad_alloc&) {
+    SharedPalette.pending = SharedPalette.current;
+    return false;
+  }
+  RealizeSharedPalette();
+  return true;
 }
 
 void MergePictureColours(const IndexedImage& image, const EntryMask& inUse) {

@@ -44,6 +44,14 @@ void LoadPaletteFromPicture(const std::string& name, FileReport* report = nullpt
                             const EntryMask& inUse = kNoEntriesInUse);
 // The MAG rule: adds the colours an image uses that the palette lacks.
 void MergePictureColours(const IndexedImage& image, const EntryMask& inUse = kNoEntriesInUse);
+// The colours of a picture held in memory (a picture from the clipboard) as
+// RGBA, 4 bytes a pixel, composited over white as a PNG's are: merged into
+// the pending table, which starts as the current one, by the MAG rule (a
+// colour any entry holds is used as it is, the others go to free entries
+// not in `inUse`); when they do not all fit, colours chosen for the whole
+// picture as for a photo. Then the handle is rebuilt. False, the pending
+// table left as the current one, when memory ran out.
+bool MergeRgbaColours(std::span<const std::uint8_t> rgba, const EntryMask& inUse = kNoEntriesInUse);
 // The MAG palette rule for a file: decodes keeping the file's own colours and
 // merges them into the pending table (MergePictureColours). False when
 // unreadable.

@@ -14,6 +14,7 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/draw_image.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/reentry.h"
 #include "ui/common/window_settings.h"
@@ -113,6 +114,9 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   // A strip under the swatches for the free-entry count.
   setFixedSize(606, 146);
   move(1, 7);
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return loadingPalette_; },
+      [this](const QString& path) { LoadPaletteFile(path); });
   FormCreate();
 }
 

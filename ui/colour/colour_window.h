@@ -80,6 +80,11 @@ class TPALETTEF : public QWidget {
   // Both rings one step forward or back (the main window's next and previous colour).
   void StepColoursForward();
   void StepColoursBack();
+  // Merges the colours of the picture file `path` into the palette, as
+  // opening it would, every canvas keeping its picture and colours; no
+  // canvas takes the picture. A file that is no picture is told (the drop
+  // of a file on this window).
+  void LoadPaletteFile(const QString& path);
   // Changes the colour of palette entry `index` (10 … 245) through the colour
   // dialog and hands the new palette to every window; refuses reserved entries.
   void EditPaletteColour(int index);
@@ -110,6 +115,7 @@ class TPALETTEF : public QWidget {
   IndexedImage swatchGrid_, paletteDisplay_, dragSwatch_, leftColour_, rightColour_;
   bool alive_ = true;
   bool blanked_ = false;
+  bool loadingPalette_ = false;
   // Set while a handler of that kind runs, so it is not entered again.
   bool gridPainting_ = false, leftPainting_ = false, rightPainting_ = false, moving_ = false;
   Qt::MouseButton lastPressButton_ = Qt::NoButton;

@@ -56,10 +56,11 @@ class Document {
     history_.Reset(picture_, {});
   }
 
-  // The picture changed within `rect`; Commit makes the marked changes a step.
+  // The picture changed within `rect`; Commit makes the marked changes a step,
+  // with the palette entries the command set (a paste from the clipboard).
   void Touch(const Rect& rect) { history_.Touch(rect); }
   void TouchAll() { history_.TouchAll(); }
-  bool Commit() { return history_.Record(picture_); }
+  bool Commit(const std::vector<PaletteChange>& palette = {}) { return history_.Record(picture_, palette); }
   // Brings the marked changes in from `source`, where they were drawn.
   bool CommitFrom(const IndexedImage& source) { return history_.RecordFrom(source, picture_); }
   // The canvas changed the picture after a move (colours mapped): not a step.

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <functional>
 
+#include "ui/common/clipboard.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/recent_files.h"
 #include "ui/edit/edit_window.h"
@@ -66,6 +67,8 @@ void TTAVOEDTF::BuildMenu() {
   recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
   on(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   on(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
+  AddClipboardItems(
+      this, file, [this] { MN_CLIPCOPYClick(); }, [this] { MN_CLIPPASTEClick(); });
   separator(file, "MN_DUMMY1");
   on(add(file, "MN_HIDE", QStringLiteral("閉じる(&C)"), "F3"), [this] { MN_HIDEClick(); });
 

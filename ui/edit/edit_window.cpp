@@ -15,6 +15,7 @@
 #include "core/swatch_grid.h"
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -36,6 +37,11 @@ TTAVOEDTF::TTAVOEDTF(App& app)
   app_.session().tools.text.font = DescribeFont(font);
   BuildLayout();
   BuildMenu();
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return busy_; },
+      [this](const QString& path) {
+        if (CloseQuery()) OpenEditFile(path);
+      });
   move(-1, 21);
   resize(287, 379);
   Session& session = app_.session();

@@ -109,6 +109,10 @@ class TTAVOEDTF : public QMainWindow {
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
   void MN_HIDEClick();
+  // The system clipboard (edit_clipboard.cpp): copies the whole picture;
+  // pastes at the top left as a transfer in does, as one step.
+  void MN_CLIPCOPYClick();
+  void MN_CLIPPASTEClick();
   void OpenEditFile(const QString& name);
   void FitEditSize(IndexedImage& image);
 

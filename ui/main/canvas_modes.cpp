@@ -102,6 +102,12 @@ void SelectionMode::Confirm() {
   window().Changed(taken);
 }
 
+Rect SelectionMode::Region() const {
+  const IndexedImage& edit = app().EditPicture();
+  const int w = edit.ImageWidth(), h = edit.ImageHeight();
+  return ClampTransfer(position_.x, position_.y, h, w, picture().ImageWidth(), picture().ImageHeight(), w, h);
+}
+
 bool SelectionMode::EndForHistory() {
   // No stale preview stays in the edit palette, and no outline here.
   app().EditRestoreView();
@@ -119,6 +125,17 @@ void SelectionMode::Leave(bool byUser) {
 
 PasteMode::PasteMode(TForm1& window, MainMode kind) : FollowingMode(window), kind_(kind) {
   position_ = {view().ScrollX(), view().ScrollY()};
+}
+
+PasteMode::PasteMode(TForm1& window, ClipboardPiece piece) : PasteMode(window, MainMode::PasteFromClipboard) {
+  clip_ = std::move(piece);
+}
+
+const IndexedImage& PasteMode::Piece() {
+  if (kind_ != MainMode::PasteFromClipboard) return app().EditPicture();
+  // Another load may have taken the entries the piece's colours were put in.
+  FollowSharedPalette(clip_);
+  return clip_.picture;
 }
 
 void PasteMode::Enter() {
@@ -146,7 +163,7 @@ void PasteMode::ShowPreview(Point p) {
   if (!picture().HasPixels() || !backup_.HasPixels()) return;
   p.x = std::max(p.x, 0);
   p.y = std::max(p.y, 0);
-  const IndexedImage& edit = app().EditPicture();
+  const IndexedImage& edit = Piece();
   const int w = edit.ImageWidth(), h = edit.ImageHeight();
   // The preview lives in the view, built over the picture as it was when the
   // mode started, so every later composition keeps it and the grid is drawn
@@ -171,12 +188,13 @@ void PasteMode::PasteAt(Point p) {
 void PasteMode::Confirm() {
   IndexedImage& target = document().Picture();
   if (!target.HasPixels()) return;
-  const IndexedImage& edit = app().EditPicture();
+  const IndexedImage& edit = Piece();
   const Point at{std::max(position_.x, 0), std::max(position_.y, 0)};
   CopyRegion(target, at.x, at.y, edit, 0, 0, edit.ImageWidth(), edit.ImageHeight(), Transparent());
   // CopyRegion clamps the start onto the picture.
   window().Changed(Rect{std::min(at.x, target.ImageWidth() - 1), std::min(at.y, target.ImageHeight() - 1),
-                        edit.ImageWidth(), edit.ImageHeight()});
+                        edit.ImageWidth(), edit.ImageHeight()},
+                   clip_.palette);
 }
 
 // ---- cells ----

@@ -14,6 +14,7 @@
 #include "core/indexed_image.h"
 #include "core/jigsaw.h"
 #include "core/tool_session.h"
+#include "ui/common/clipboard.h"
 
 namespace zudizar {
 
@@ -31,6 +32,9 @@ enum class MainMode : int {
   PasteFromEdit = 4,
   PasteFromEditEdgeCut = 5,
   ExchangeWithSub = 8,
+  // The paste of a picture from the clipboard: a number no command gives,
+  // since the paste starts only with its piece.
+  PasteFromClipboard = 9,
   Edit = 20,
   CellCopy = 21,
   CellMove = 22,
@@ -112,6 +116,9 @@ class SelectionMode : public FollowingMode {
   void Confirm() override;
   void Leave(bool byUser) override;
   bool EndForHistory() override;
+  // The region the confirm would take: the edit palette's size at the
+  // chosen place, cut to the picture.
+  Rect Region() const;
 
  protected:
   void Follow(Point snapped) override;
@@ -122,10 +129,12 @@ class SelectionMode : public FollowingMode {
 };
 
 // Modes 4-5: the edit palette's picture follows the pointer as a preview in
-// the view; the confirm pastes it into the picture.
+// the view; the confirm pastes it into the picture. The clipboard's paste is
+// the same with a piece of its own, whose palette entries its step carries.
 class PasteMode : public FollowingMode {
  public:
   PasteMode(TForm1& window, MainMode kind);
+  PasteMode(TForm1& window, ClipboardPiece piece);
   MainMode Kind() const override { return kind_; }
   void Enter() override;
   void Confirm() override;
@@ -136,14 +145,19 @@ class PasteMode : public FollowingMode {
   void PasteAt(Point p);
   // Moves the preview to a point (clamped at the top left).
   void ShowPreview(Point p);
+  // Hands the clipboard's piece on (to the mode made afresh for a new picture).
+  ClipboardPiece TakePiece() { return std::move(clip_); }
 
  protected:
   void Follow(Point snapped) override { ShowPreview(snapped); }
 
  private:
   int Transparent() const;
+  // What is pasted: the clipboard's piece, or the edit palette's picture.
+  const IndexedImage& Piece();
   MainMode kind_;
   Point position_;
+  ClipboardPiece clip_;
   IndexedImage backup_;  // the picture as it was when the preview started
   Rect preview_;         // where the preview now lies in the view
 };

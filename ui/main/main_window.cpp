@@ -24,8 +24,10 @@
 #include "palette/palette_load.h"
 #include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
+#include "ui/common/clipboard.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
@@ -69,6 +71,11 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.sessio
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
   setCentralWidget(view_->Scroll());
   BuildMenu();
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return busy_; },
+      [this](const QString& path) {
+        if (CloseQuery()) OpenPictureFile(path);
+      });
   move(240, 2);
   resize(435, 300);
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });
@@ -124,6 +131,8 @@ void TForm1::BuildMenu() {
           &TForm1::MN_MAINUNDOClick);
   connect(add(file, "MN_MAINREDO", QStringLiteral("やり直し"), "Ctrl+Shift+Z"), &QAction::triggered, this,
           &TForm1::MN_MAINREDOClick);
+  AddClipboardItems(
+      this, file, [this] { MN_CLIPCOPYClick(); }, [this] { MN_CLIPPASTEClick(); });
   // The edit palette starts the selections: it takes its undo copy first.
   checkable(file, "MN_EDITTOCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&C)"), "Ctrl+C",
             [this] { app_.EditSetTransferMode(kCopyFromMain); });
@@ -343,6 +352,11 @@ std::unique_ptr<CanvasMode> TForm1::MakeMode(MainMode kind) {
     case MainMode::MoveToEdit: return std::make_unique<SelectionMode>(*this, kind);
     case MainMode::PasteFromEdit:
     case MainMode::PasteFromEditEdgeCut: return std::make_unique<PasteMode>(*this, kind);
+    case MainMode::PasteFromClipboard:
+      // The piece goes on from the paste this one replaces.
+      if (retired_ && retired_->Kind() == kind)
+        return std::make_unique<PasteMode>(*this, static_cast<PasteMode&>(*retired_).TakePiece());
+      break;
     case MainMode::CellCopy:
     case MainMode::CellMove:
     case MainMode::CellExchange: return std::make_unique<CellMode>(*this, kind);
@@ -361,8 +375,9 @@ void TForm1::ReflectMode() {
 
 void TForm1::EnterMode(MainMode kind) {
   // Every mode starts from the committed picture: a preview, a dragged cell
-  // or an unfinished gesture never survives a change of mode.
-  retired_ = std::move(mode_);
+  // or an unfinished gesture never survives a change of mode. A mode already
+  // retired stays so (the clipboard's paste hands its piece on from there).
+  if (mode_) retired_ = std::move(mode_);
   view_->RestoreAll(document_.Picture());
   if (document_.Picture().HasPixels()) mode_ = MakeMode(kind);
   ReflectMode();
@@ -432,7 +447,8 @@ void TForm1::PasteAtTypedPosition(bool edgeCut) {
   view_->RestoreAll(document_.Picture());
   // The mode the user was in goes on, with its item checked again; a paste
   // mode shows a fresh preview over the new picture.
-  const bool paste = remembered == MainMode::PasteFromEdit || remembered == MainMode::PasteFromEditEdgeCut;
+  const bool paste = remembered == MainMode::PasteFromEdit || remembered == MainMode::PasteFromEditEdgeCut ||
+                     remembered == MainMode::PasteFromClipboard;
   if (paste) {
     EnterMode(remembered);
     return;
@@ -477,9 +493,9 @@ void TForm1::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
 
 // ---- the exchange with the sub canvas ----
 
-void TForm1::Changed(const Rect& rect) {
+void TForm1::Changed(const Rect& rect, const std::vector<PaletteChange>& palette) {
   document_.Touch(rect);
-  document_.Commit();
+  document_.Commit(palette);
   app_.CanvasPictureChanged();
   emit app_.session().historyChanged();
 }

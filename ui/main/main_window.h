@@ -57,8 +57,8 @@ class TForm1 : public QMainWindow {
   void ApplyPalette();
   void BlankAllCanvases();
   // The picture changed within `rect` through a command: one step of the
-  // history.
-  void Changed(const Rect& rect);
+  // history, with the palette entries the command set (a clipboard paste).
+  void Changed(const Rect& rect, const std::vector<PaletteChange>& palette = {});
   // Undo and redo (MN_MAINUNDO, MN_MAINREDO).
   void MN_MAINUNDOClick() { MoveInHistory(false); }
   void MN_MAINREDOClick() { MoveInHistory(true); }
@@ -106,6 +106,11 @@ class TForm1 : public QMainWindow {
   void PasteAtTypedPosition(bool edgeCut);
   void MN_HensyuModeClick();
   void MN_MAINJIGSClick();
+  // The system clipboard (main_clipboard.cpp): copies the selection of a
+  // running selection mode, else the whole picture; pastes through a
+  // preview of its own, confirmed as any paste.
+  void MN_CLIPCOPYClick();
+  void MN_CLIPPASTEClick();
 
   // Makes the jigsaw's generator; tests install a seeded one.
   std::function<JigsawRandom()> MakeJigsawRandom = ClockJigsawRandom;

@@ -18,8 +18,10 @@
 #include "formats/dispatch.h"
 #include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
+#include "ui/common/clipboard.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_drop.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
@@ -49,6 +51,11 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
   setCentralWidget(view_->Scroll());
   BuildMenu();
+  AcceptPictureDrops(
+      *this, app_.dialogs(), [this] { return busy_; },
+      [this](const QString& path) {
+        if (CloseQuery()) OpenSubFile(path);
+      });
   move(288, 301);
   resize(435, 272);
   connect(&app_.session(), &Session::canvasesBlanked, this, [this] { view_->Blank(); });
@@ -95,6 +102,8 @@ void TTAVOSUBF::BuildMenu() {
   plain(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
   plain(add(file, "MN_SUBUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), [this] { MoveInHistory(false); });
   plain(add(file, "MN_SUBREDO", QStringLiteral("やり直し"), "Ctrl+Shift+Z"), [this] { MoveInHistory(true); });
+  AddClipboardItems(
+      this, file, [this] { MN_CLIPCOPYClick(); }, [this] { MN_CLIPPASTEClick(); });
   checkable(file, "MN_EDITCOPY", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&S)"), "Ctrl+S", [this] { MN_EDITCOPYClick(); });
   checkable(file, "MN_EDITCOPYR", QStringLiteral("編集ﾊﾟﾚｯﾄへ複写(&O)縁ｶｯﾄ"), "Ctrl+O",
             [this] { MN_EDITCOPYRClick(); });

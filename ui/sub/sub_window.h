@@ -81,6 +81,10 @@ class TTAVOSUBF : public QMainWindow {
   void MN_MAINCOPYClick();
   void MN_HIDEClick();
   void MN_REALClick();
+  // The system clipboard (sub_clipboard.cpp): copies the running pick, else
+  // the whole picture; pastes at the top left of the visible area.
+  void MN_CLIPCOPYClick();
+  void MN_CLIPPASTEClick();
   // The nine frame items: 0 none, 1 centre lines, else the cell size.
   void SetFrame(int size);
   void ToggleHalfOffset(bool left);

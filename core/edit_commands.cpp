@@ -115,15 +115,4 @@ bool ShrinkPicture(IndexedImage& picture, IndexedImage& work) {
   return Rescale(picture, work, picture.ImageWidth() / 2, picture.ImageHeight() / 2);
 }
 
-void TakeCheckpoint(IndexedImage& undo, const IndexedImage& picture) {
-  if (!picture.HasPixels()) return;
-  if (!undo.HasPixels() || undo.ImageWidth() != picture.ImageWidth() || undo.ImageHeight() != picture.ImageHeight()) {
-    if (!CreateImage(picture.ImageWidth(), picture.ImageHeight(), undo)) return;
-    undo.colourTable = picture.colourTable;
-  }
-  CopyImage(undo, picture, kNoTransparent);
-}
-
-void RestoreCheckpoint(IndexedImage& picture, const IndexedImage& undo) { CopyImage(picture, undo, kNoTransparent); }
-
 }  // namespace zudizar

@@ -1,4 +1,4 @@
-// The pixel editor's whole-picture commands and its single undo copy. Each
+// The pixel editor's whole-picture commands. Each
 // works on the picture with a work buffer of the same size as scratch; none
 // keeps state of its own. Where the size changes, the work buffer is
 // recreated at the new size.
@@ -36,12 +36,5 @@ bool CanEnlarge(const IndexedImage& picture);
 bool CanShrink(const IndexedImage& picture);
 bool EnlargePicture(IndexedImage& picture, IndexedImage& work);
 bool ShrinkPicture(IndexedImage& picture, IndexedImage& work);
-
-// The undo checkpoint: the undo copy becomes the picture (recreated at the
-// picture's size first when the sizes differ).
-void TakeCheckpoint(IndexedImage& undo, const IndexedImage& picture);
-// Undo: the picture becomes the undo copy (the common top-left region when
-// the sizes differ). The undo copy is not changed.
-void RestoreCheckpoint(IndexedImage& picture, const IndexedImage& undo);
 
 }  // namespace zudizar

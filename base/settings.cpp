@@ -144,6 +144,14 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return true;
 }
 
+// A value is quoted when reading it back would change it otherwise: blanks at
+// either end would be trimmed, and a pair of quotes around it taken off.
+bool NeedsQuotes(std::string_view value) {
+  if (value.empty()) return false;
+  if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
 }  // namespace
 
 void SetProgramFile(const std::string& path) { Location().programFile = path; }
@@ -202,7 +210,8 @@ std::string ProfileSetString(std::string_view fileText, std::string_view section
   for (const auto raw : SplitLines(fileText)) lines.emplace_back(raw);
   const bool crlf = fileText.find("\r\n") != std::string_view::npos;
   const std::string cr = crlf ? "\r" : "";
-  const std::string entry = std::string(key) + "=" + std::string(value) + cr;
+  const std::string quoted = NeedsQuotes(value) ? "\"" + std::string(value) + "\"" : std::string(value);
+  const std::string entry = std::string(key) + "=" + quoted + cr;
 
   // The first section of that name takes the key; every other line is kept.
   std::size_t sectionLine = lines.size();

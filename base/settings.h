@@ -4,7 +4,9 @@
 // One section, named after the program file; section and key names compare
 // case-insensitively; values come back cut to 1023 characters; the first write
 // creates the file and section; every other line of the file is kept, and a
-// UTF-8 byte-order mark at its start is skipped and kept.
+// UTF-8 byte-order mark at its start is skipped and kept. A value with blanks
+// at either end, or between a pair of quotes, is written in double quotes, so
+// that every value reads back as it was written.
 #pragma once
 
 #include <stdexcept>

@@ -186,5 +186,20 @@ TEST_F(SettingsFileTest, TwoRunningCopiesKeepEachOthersKeys) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
+TEST_F(SettingsFileTest, EveryValueComesBackAsItWasWritten) {
+  const std::string values[] = {"sp.bmp  ", "  lead.bmp", " both ", "\ttab",   "\"quoted\"", "'single'", "\"",
+                                "\"\"",     "say \"hi\"", "\"open", "close\"", " \"x\" ",    "",         "表ソ.BMP"};
+  for (const std::string& value : values) {
+    SCOPED_TRACE("[" + value + "]");
+    EXPECT_EQ(ProfileGetString(ProfileSetString("", "s", "k", value), "s", "k"), value);
+    WriteSetting("Fname", value);
+    FixSettingsLocation();  // read from the file, not from what was written
+    EXPECT_EQ(ReadSetting("Fname"), value);
+  }
+  // Values without blanks at their ends or quotes are written as older versions wrote them.
+  WriteSetting("Fname", "/tmp/a b.bmp");
+  EXPECT_EQ(Slurp(SettingsPath()), "[PASTEE]\nFname=/tmp/a b.bmp\n");
+}
+
 }  // namespace
 }  // namespace zudizar

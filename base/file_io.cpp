@@ -159,6 +159,13 @@ extern "C" void RemovePendingAndEnd(int signal) {
 bool Fail(FileFailure& failure, const std::string& path, int error) {
   failure.error = error ? error : EIO;
   failure.path = path;
+  failure.text.clear();
+  return false;
+}
+
+bool FailSaying(FileFailure& failure, const std::string& path, int error, std::string text) {
+  Fail(failure, path, error);
+  failure.text = std::move(text);
   return false;
 }
 
@@ -278,6 +285,15 @@ bool SyncFolder(const std::string& folder, FileFailure& failure) {
 
 bool MayNotCreate(int error) { return error == EACCES || error == EPERM; }
 
+// What a name that is no plain file is, for the message.
+std::string WhatItIs(mode_t mode) {
+  if (S_ISDIR(mode)) return "Is a folder, not a file";
+  if (S_ISFIFO(mode)) return "Is a named pipe (FIFO), not a file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "Is a device, not a file";
+  if (S_ISSOCK(mode)) return "Is a socket, not a file";
+  return "Is not a plain file";
+}
+
 bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFailure& failure) {
   std::string target;
   int error = 0;
@@ -286,7 +302,8 @@ bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFail
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return Fail(failure, target, errno);
   if (exists) {
-    if (!S_ISREG(old.st_mode)) return Fail(failure, target, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    if (!S_ISREG(old.st_mode))
+      return FailSaying(failure, target, S_ISDIR(old.st_mode) ? EISDIR : EINVAL, WhatItIs(old.st_mode));
     if (Fs().Access(target.c_str(), W_OK) != 0) return Fail(failure, target, errno);
     if (old.st_nlink > 1) return WriteInPlace(target, bytes, failure);
   }
@@ -323,7 +340,10 @@ FileFailure& LastFailure() {
 
 }  // namespace
 
-std::string FileFailure::Reason() const { return error ? std::strerror(error) : std::string(); }
+std::string FileFailure::Reason() const {
+  if (!text.empty()) return text;
+  return error ? std::strerror(error) : std::string();
+}
 
 bool ResolveFinalLinks(const std::string& name, std::string& target, int& error) {
   target = name;
@@ -353,8 +373,7 @@ bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> byte
   // is kept in one place, and the recovery writer saves from its own thread.
   static std::mutex oneAtATime;
   const std::lock_guard<std::mutex> held(oneAtATime);
-  failure.error = 0;
-  failure.path.clear();
+  failure = FileFailure{};
   try {
     return Save(name, bytes, failure);
   } catch (const std::bad_alloc&) {

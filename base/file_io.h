@@ -54,7 +54,11 @@ class FileReader {
 struct FileFailure {
   int error = 0;  // an errno value; 0 when nothing failed
   std::string path;
-  // The system's message for the error ("Permission denied", "No space left on device" ...).
+  // The reason in words where the system's message would mislead or say too
+  // little (a named pipe as the target, where the old bytes were kept).
+  std::string text;
+  // `text` when set, else the system's message for the error ("Permission
+  // denied", "No space left on device" ...).
   std::string Reason() const;
 };
 
@@ -62,7 +66,8 @@ struct FileFailure {
 // or replaced by the complete new one:
 // - symbolic links at the end of the name are followed: the file they point
 //   to is saved, the links stay;
-// - a file the user may not write is refused;
+// - a file the user may not write is refused, and so is a name that is no
+//   plain file (a folder, a named pipe, a device), saying which it is;
 // - the bytes go into an exclusively created temporary with a short random
 //   name in the real file's folder, which is synced and renamed over the
 //   file; the folder is synced after; the old file's mode, owner and group

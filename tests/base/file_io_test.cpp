@@ -1,15 +1,21 @@
 #include "base/file_io.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
+#include <random>
 #include <set>
 
 #include "base/file_system.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -268,6 +274,22 @@ TEST(WriteFileSafely, AnInterruptedSaveLeavesNoTemporary) {
       ::testing::KilledBySignal(SIGTERM), "");
   EXPECT_EQ(Names(folder.Path()), std::set<std::string>{"a.bmp"});
   EXPECT_TRUE(Holds(target, kOldText));
+}
+
+TEST(WriteFileSafely, ATargetThatIsNoFileIsRefusedSayingWhatItIs) {
+  TempFolder folder;
+  ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/null", folder.File("device").c_str()), 0);
+  std::filesystem::create_directory(folder.Path() / "folder");
+  const std::pair<const char*, const char*> cases[] = {
+      {"pipe", "named pipe"}, {"device", "device"}, {"folder", "folder"}};
+  for (const auto& [name, what] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(WriteFileSafely(folder.File(name), kNew));
+    EXPECT_NE(LastFileFailure().Reason().find(what), std::string::npos) << LastFileFailure().Reason();
+  }
+  EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{"device", "folder", "pipe"}));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder.File("pipe")));
 }
 
 TEST(FileReader, ReadsTheFileInStepsThroughOneHandleAndRefusesWhatIsNoFile) {

@@ -40,6 +40,8 @@ int RunGui(int argc, char** argv) {
   QApplication::setFont(font);
   zudizar::QtDialogs dialogs;
   zudizar::App app(dialogs, zudizar::ResolveProgramFile());
+  // Files whose in-place save a kill cut short get their old bytes back.
+  zudizar::RestoreKeptCopies();
   app.Start();
   app.main().show();
   app.edit().show();
@@ -53,6 +55,7 @@ int RunConvertCommand(int argc, char** argv) {
   zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
   // An interrupted conversion leaves no temporary file behind.
   zudizar::RemoveTemporaryOnSignals();
+  zudizar::RestoreKeptCopies();
   std::string error;
   const int status = zudizar::RunConvert(argv[2], argv[3], error);
   if (status != 0) std::fprintf(stderr, "zudizar: %s\n", error.c_str());

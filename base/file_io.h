@@ -1,6 +1,8 @@
 // The three file helpers every codec uses for disk access, and the safe save:
 // a new file is written beside the old one and renamed over it only when
-// complete and on disk, so a failed save never destroys the user's file.
+// complete and on disk (or, where it must be written in place, a copy of the
+// old bytes is kept until the new ones are), so a failed save never destroys
+// the user's file.
 #pragma once
 
 #include <cstdint>
@@ -74,7 +76,14 @@ struct FileFailure {
 //   are kept;
 // - a file with several hard links, and a file in a folder the user may not
 //   write (or in a sticky folder that refuses the rename), are written in
-//   place instead;
+//   place instead: a synced copy of the old bytes is kept first (in the
+//   program folder's recovery/, else beside the file), the new length is
+//   reserved (or, where the file system keeps no reservations, known to be
+//   free) and set before the bytes go in, and a failure or a handled signal
+//   puts the old bytes and length back. A file whose old bytes cannot be kept
+//   is left as it was. After a kill part-way, the copy stays: the next save
+//   into the file, or RestoreKeptCopies at the next start, puts the old bytes
+//   back (or keeps the new ones when they were complete);
 // - the temporary is removed on every failure.
 // The failure of the last call on this thread is kept for LastFileFailure.
 // Safe to call from several threads: the saves run one after another.
@@ -90,7 +99,16 @@ void ClearLastFileFailure();
 bool ResolveFinalLinks(const std::string& name, std::string& target, int& error);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary a save is
-// writing before they end the process as they would have.
+// writing, or put back the old bytes of a file being written in place,
+// before they end the process as they would have.
 void RemoveTemporaryOnSignals();
+
+// Puts back the old bytes of files whose in-place save was cut short by a
+// kill, from the copies kept in the program folder's recovery/ (a copy kept
+// beside its file waits for the next save into that file). A copy whose file
+// is no longer where it was is renamed "orphan-..." and left there for the
+// user. Returns how many copies were settled (their files hold the old
+// bytes again, or the complete new ones).
+int RestoreKeptCopies();
 
 }  // namespace zudizar

@@ -31,6 +31,7 @@ constexpr const char* kUsage =
 int RunGui(int argc, char** argv) {
   QApplication application(argc, argv);
   zudizar::RemoveTemporaryOnSignals();
+  zudizar::IgnoreFileSizeSignal();
   QApplication::setApplicationName(zudizar::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
   zudizar::InstallToolkitTranslation(application);
@@ -55,6 +56,7 @@ int RunConvertCommand(int argc, char** argv) {
   zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
   // An interrupted conversion leaves no temporary file behind.
   zudizar::RemoveTemporaryOnSignals();
+  zudizar::IgnoreFileSizeSignal();
   zudizar::RestoreKeptCopies();
   std::string error;
   const int status = zudizar::RunConvert(argv[2], argv[3], error);

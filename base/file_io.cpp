@@ -927,6 +927,8 @@ void RemoveTemporaryOnSignals() {
   for (int s : kHandledSignals) ::sigaction(s, &action, nullptr);
 }
 
+void IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
+
 int RestoreKeptCopies() {
   const std::lock_guard<std::mutex> held(OneSaveAtATime());
   const std::string program = ProgramFolder();

@@ -103,6 +103,10 @@ bool ResolveFinalLinks(const std::string& name, std::string& target, int& error)
 // before they end the process as they would have.
 void RemoveTemporaryOnSignals();
 
+// Lets a write past the file-size limit fail with EFBIG, so that a save
+// reports it, instead of ending the process.
+void IgnoreFileSizeSignal();
+
 // Puts back the old bytes of files whose in-place save was cut short by a
 // kill, from the copies kept in the program folder's recovery/ (a copy kept
 // beside its file waits for the next save into that file). A copy whose file

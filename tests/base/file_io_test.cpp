@@ -627,6 +627,43 @@ TEST(WriteFileSafely, AKillAtAnyMomentOfAnInPlaceSaveLeavesTheOldOrTheNewBytes) 
   RecordProperty("kills that left neither before the recovery", mixed);
 }
 
+TEST(WriteFileSafely, AWritePastTheFileSizeLimitFailsWithItsReasonAndKeepsTheOldFile) {
+  for (const bool linked : {false, true}) {
+    SCOPED_TRACE(linked ? "written in place" : "replaced");
+    Layout layout;
+    const std::string target = layout.Picture("a.bmp");
+    Put(target, kOldText);
+    if (linked) {
+      ASSERT_EQ(::link(target.c_str(), layout.Picture("b.bmp").c_str()), 0);
+    }
+    const auto before = Names(layout.pictures);
+    int report[2] = {-1, -1};
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      IgnoreFileSizeSignal();
+      const rlimit limit{4096, 4096};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      FileFailure failure;
+      const int result[2] = {WriteFileSafely(target, kNew, failure) ? 1 : 0, failure.error};
+      ::_exit(::write(channel[1], result, sizeof result) == sizeof result ? 0 : 3);
+    }
+    ::close(channel[1]);
+    EXPECT_EQ(::read(channel[0], report, sizeof report), static_cast<ssize_t>(sizeof report));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(report[0], 0);
+    EXPECT_EQ(report[1], EFBIG);
+    EXPECT_TRUE(Holds(target, kOldText));
+    EXPECT_EQ(Names(layout.pictures), before);
+    EXPECT_TRUE(layout.Kept().empty());
+  }
+}
+
 TEST(WriteFileSafely, ATargetThatIsNoFileIsRefusedSayingWhatItIs) {
   TempFolder folder;
   ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);

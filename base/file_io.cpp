@@ -123,6 +123,9 @@ namespace {
 
 constexpr int kMaxLinks = 40;
 constexpr int kNameAttempts = 100;
+// A temporary of this program's name pattern that is older than this was
+// left by a process that ended part-way.
+constexpr time_t kStaleSeconds = 24 * 60 * 60;
 
 // ---- What a signal handler needs: fixed buffers and flags only ----
 
@@ -743,6 +746,31 @@ bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes
   return Fail(failure, target, error);
 }
 
+// A temporary of this program: "." + "zdz" + six letters or digits.
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() != 10 || name.substr(0, 4) != ".zdz") return false;
+  for (const char c : name.substr(4))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+  return true;
+}
+
+// Removes this user's temporaries of this program's name pattern that are a
+// day old: a process killed part-way through a save on a file system without
+// unnamed temporaries left them.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* listing = ::opendir(FolderName(folder));
+  if (!listing) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && now - info.st_mtime >= kStaleSeconds)
+      Fs().Unlink((folder + entry->d_name).c_str());
+  }
+  ::closedir(listing);
+}
+
 std::string TemporaryName(const std::string& folder) {
   static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::uint64_t bits = Fs().RandomBits();
@@ -751,11 +779,26 @@ std::string TemporaryName(const std::string& folder) {
   return name;
 }
 
-// An open temporary that is closed and removed unless it was renamed.
+// An open temporary that is closed and removed unless it was renamed. It is
+// made without a name where the file system allows (a kill then leaves
+// nothing behind) and named only just before the rename.
 class Temporary {
  public:
   ~Temporary() { Discard(); }
   bool Create(const std::string& folder, mode_t mode, int& error) {
+    folder_ = folder;
+    // Naming an unnamed file takes /proc, or privileges.
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0;
+    const int fd = canName ? Fs().Open(FolderName(folder), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+    if (fd >= 0) {
+      fd_ = fd;
+      return true;
+    }
+    // Older kernels take O_TMPFILE for a folder opened for writing.
+    if (canName && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      error = errno;
+      return false;
+    }
     // Never through a link and never over an existing file.
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       std::string name = TemporaryName(folder);
@@ -763,6 +806,29 @@ class Temporary {
       const int named = Fs().Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
       if (named >= 0) {
         fd_ = named;
+        path_ = std::move(name);
+        NotePending(path_);
+        return true;
+      }
+      if (errno != EEXIST) {
+        error = errno;
+        return false;
+      }
+    }
+    error = EEXIST;
+    return false;
+  }
+  // Gives an unnamed temporary a name in its folder, for the rename.
+  bool Name(int& error) {
+    if (!path_.empty()) return true;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string name = TemporaryName(folder_);
+      SignalsHeld held;
+      int result = Fs().Linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+      if (result != 0 && errno == ENOENT)  // no /proc
+        result = Fs().Linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+      if (result == 0) {
         path_ = std::move(name);
         NotePending(path_);
         return true;
@@ -805,6 +871,7 @@ class Temporary {
 
  private:
   int fd_ = -1;
+  std::string folder_;
   std::string path_;
 };
 
@@ -834,6 +901,7 @@ bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFail
     if (old.st_nlink > 1) return WriteInPlace(target, bytes, failure);
   }
   const std::string folder = FolderOf(target);
+  RemoveStaleTemporaries(folder);
   Temporary temporary;
   if (!temporary.Create(folder, exists ? 0600 : 0666, error)) {
     if (exists && MayNotCreate(error)) return WriteInPlace(target, bytes, failure);
@@ -847,6 +915,7 @@ bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFail
   }
   if (!WriteAll(temporary.fd(), bytes, error)) return Fail(failure, target, error);
   if (Fs().Fsync(temporary.fd()) != 0) return Fail(failure, target, errno);
+  if (!temporary.Name(error)) return Fail(failure, target, error);
   if (temporary.Close() != 0) return Fail(failure, target, errno);
   if (temporary.RenameOver(target) != 0) {
     error = errno;

@@ -70,10 +70,12 @@ struct FileFailure {
 //   to is saved, the links stay;
 // - a file the user may not write is refused, and so is a name that is no
 //   plain file (a folder, a named pipe, a device), saying which it is;
-// - the bytes go into an exclusively created temporary with a short random
-//   name in the real file's folder, which is synced and renamed over the
-//   file; the folder is synced after; the old file's mode, owner and group
-//   are kept;
+// - the bytes go into a temporary in the real file's folder, made without a
+//   name where the file system allows (a kill then leaves nothing) and
+//   otherwise exclusively under a short random name (".zdz" and six letters;
+//   such names a day old are removed at a later save into the folder); it is
+//   synced and renamed over the file; the folder is synced after; the old
+//   file's mode, owner and group are kept;
 // - a file with several hard links, and a file in a folder the user may not
 //   write (or in a sticky folder that refuses the rename), are written in
 //   place instead: a synced copy of the old bytes is kept first (in the

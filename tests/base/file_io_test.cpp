@@ -627,6 +627,68 @@ TEST(WriteFileSafely, AKillAtAnyMomentOfAnInPlaceSaveLeavesTheOldOrTheNewBytes) 
   RecordProperty("kills that left neither before the recovery", mixed);
 }
 
+// Kills the process in the middle of writing the temporary; optionally a file
+// system without unnamed temporaries.
+class KillingFileSystem : public FileSystem {
+ public:
+  bool unnamed = true;
+  int Open(const char* path, int flags, mode_t mode) override {
+    if (!unnamed && (flags & O_TMPFILE) == O_TMPFILE) {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    const int fd = FileSystem::Open(path, flags, mode);
+    if (CreatesTemporary(flags)) temporaryFd_ = fd;
+    return fd;
+  }
+  ssize_t Write(int fd, const void* data, std::size_t count) override {
+    if (fd == temporaryFd_) {
+      FileSystem::Write(fd, data, count / 2);
+      ::raise(SIGKILL);
+    }
+    return FileSystem::Write(fd, data, count);
+  }
+
+ private:
+  int temporaryFd_ = -2;
+};
+
+TEST(WriteFileSafely, AKillLeavesNoTemporaryOrOneTheNextSaveRemovesOnceADayOld) {
+  // Forked without a new start, so the child saves into this test's folder.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  for (const bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed temporaries" : "named temporaries");
+    TempFolder folder;
+    const std::string target = folder.File("a.bmp");
+    Put(target, kOldText);
+    EXPECT_EXIT(
+        {
+          KillingFileSystem killing;
+          killing.unnamed = unnamed;
+          ScopedFileSystem use(killing);
+          WriteFileSafely(target, kNew);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+    EXPECT_TRUE(Holds(target, kOldText));
+    auto left = Names(folder.Path());
+    left.erase("a.bmp");
+    if (unnamed) {
+      EXPECT_TRUE(left.empty());
+      continue;
+    }
+    ASSERT_EQ(left.size(), 1u);
+    const std::string stale = *left.begin();
+    EXPECT_EQ(stale.size(), 10u);
+    // Only the program's own name pattern, and only a day old, is taken.
+    for (const char* name : {".zdzfresh1", ".zdzold", "old.zdz"}) Put(folder.File(name), "x");
+    const timespec dayAndAHalfAgo[2] = {{::time(nullptr) - 36 * 3600, 0}, {::time(nullptr) - 36 * 3600, 0}};
+    for (const std::string& name : {stale, std::string(".zdzold"), std::string("old.zdz")})
+      ASSERT_EQ(::utimensat(AT_FDCWD, folder.File(name).c_str(), dayAndAHalfAgo, 0), 0);
+    Put(folder.File("other.bmp"), kOldText);
+    EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{".zdzfresh1", ".zdzold", "a.bmp", "old.zdz", "other.bmp"}));
+  }
+}
+
 TEST(WriteFileSafely, AWritePastTheFileSizeLimitFailsWithItsReasonAndKeepsTheOldFile) {
   for (const bool linked : {false, true}) {
     SCOPED_TRACE(linked ? "written in place" : "replaced");

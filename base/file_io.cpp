@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -700,9 +701,9 @@ bool Reserve(int fd, const struct stat& info, off_t length, int& error) {
 }
 
 // Writes the bytes into the file itself: for files whose other hard links a
-// rename would cut off, and files in a folder the user may not write. A copy
-// of the old bytes is kept first; a failure, or a handled signal, puts them
-// back.
+// rename would cut off, files in a folder the user may not write, and files
+// whose owner or attributes a replacement could not carry. A copy of the old
+// bytes is kept first; a failure, or a handled signal, puts them back.
 bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes, FileFailure& failure) {
   const int fd = Fs().Open(target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) {
@@ -875,6 +876,48 @@ class Temporary {
   std::string path_;
 };
 
+bool CarriedOverNamespace(std::string_view name) {
+  return name.substr(0, 5) == "user." || name.substr(0, 9) == "security." || name == "system.posix_acl_access";
+}
+
+// Gives the temporary the old file's ACL and its user and security
+// attributes (trusted ones need privileges and are left). False when one
+// cannot be carried over: the file is then written in place instead.
+bool CopyAttributes(const std::string& from, int to) {
+  std::vector<char> names;
+  for (;;) {
+    const ssize_t size = ::llistxattr(from.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP || errno == ENOSYS;  // none to carry
+    if (size == 0) return true;
+    names.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::llistxattr(from.c_str(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) return false;
+  }
+  std::vector<char> value, present;
+  for (std::size_t at = 0; at < names.size();) {
+    const std::string name(names.data() + at);
+    at += name.size() + 1;
+    if (!CarriedOverNamespace(name)) continue;
+    const ssize_t size = ::lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
+    if (size < 0 && errno == ENODATA) continue;
+    if (size < 0) return false;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::lgetxattr(from.c_str(), name.c_str(), value.data(), value.size());
+    if (got < 0) return false;
+    value.resize(static_cast<std::size_t>(got));
+    if (Fs().Fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0) continue;
+    // One the temporary already has as it is (a label its folder gave) is kept all the same.
+    present.resize(value.size() + 1);
+    const ssize_t has = ::fgetxattr(to, name.c_str(), present.data(), present.size());
+    if (has != got || std::memcmp(present.data(), value.data(), value.size()) != 0) return false;
+  }
+  return true;
+}
+
 bool MayNotCreate(int error) { return error == EACCES || error == EPERM; }
 
 // What a name that is no plain file is, for the message.
@@ -907,13 +950,22 @@ bool Save(const std::string& name, std::span<const std::uint8_t> bytes, FileFail
     if (exists && MayNotCreate(error)) return WriteInPlace(target, bytes, failure);
     return Fail(failure, target, error);
   }
-  if (exists) {
-    // Owner first: changing it clears set-id bits, which the mode restores.
-    if (Fs().Fchown(temporary.fd(), old.st_uid, old.st_gid) != 0)
-      Fs().Fchown(temporary.fd(), static_cast<uid_t>(-1), old.st_gid);
-    if (Fs().Fchmod(temporary.fd(), old.st_mode & 07777) != 0) return Fail(failure, target, errno);
+  // A replacement that could not have the old owner and group would hand
+  // the file to the saver: such a file is written in place.
+  if (exists && Fs().Fchown(temporary.fd(), old.st_uid, old.st_gid) != 0) {
+    temporary.Discard();
+    return WriteInPlace(target, bytes, failure);
   }
   if (!WriteAll(temporary.fd(), bytes, error)) return Fail(failure, target, error);
+  // The mode and attributes after the bytes: a write clears set-id bits and
+  // file capabilities.
+  if (exists) {
+    if (Fs().Fchmod(temporary.fd(), old.st_mode & 07777) != 0) return Fail(failure, target, errno);
+    if (!CopyAttributes(target, temporary.fd())) {
+      temporary.Discard();
+      return WriteInPlace(target, bytes, failure);
+    }
+  }
   if (Fs().Fsync(temporary.fd()) != 0) return Fail(failure, target, errno);
   if (!temporary.Name(error)) return Fail(failure, target, error);
   if (temporary.Close() != 0) return Fail(failure, target, errno);

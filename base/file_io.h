@@ -75,10 +75,12 @@ struct FileFailure {
 //   otherwise exclusively under a short random name (".zdz" and six letters;
 //   such names a day old are removed at a later save into the folder); it is
 //   synced and renamed over the file; the folder is synced after; the old
-//   file's mode, owner and group are kept;
-// - a file with several hard links, and a file in a folder the user may not
-//   write (or in a sticky folder that refuses the rename), are written in
-//   place instead: a synced copy of the old bytes is kept first (in the
+//   file's mode, owner and group, ACL and user and security attributes are
+//   kept;
+// - a file with several hard links, a file in a folder the user may not
+//   write (or in a sticky folder that refuses the rename), and a file whose
+//   owner, group or attributes the temporary could not be given, are written
+//   in place instead: a synced copy of the old bytes is kept first (in the
 //   program folder's recovery/, else beside the file), the new length is
 //   reserved (or, where the file system keeps no reservations, known to be
 //   free) and set before the bytes go in, and a failure or a handled signal

@@ -726,6 +726,78 @@ TEST(WriteFileSafely, AWritePastTheFileSizeLimitFailsWithItsReasonAndKeepsTheOld
   }
 }
 
+// The ACL: the owner reads and writes, user 12345, the group and the mask read.
+std::string AccessControlList() {
+  std::string acl;
+  const auto add32 = [&](std::uint32_t v) { acl.append(reinterpret_cast<const char*>(&v), 4); };
+  const auto entry = [&](std::uint16_t tag, std::uint16_t permissions, std::uint32_t id) {
+    acl.append(reinterpret_cast<const char*>(&tag), 2);
+    acl.append(reinterpret_cast<const char*>(&permissions), 2);
+    add32(id);
+  };
+  add32(2);
+  entry(0x01, 6, ~0u);
+  entry(0x02, 4, 12345);
+  entry(0x04, 4, ~0u);
+  entry(0x10, 4, ~0u);
+  entry(0x20, 0, ~0u);
+  return acl;
+}
+
+std::string Attribute(const std::string& path, const char* name) {
+  std::string value(4096, '\0');
+  const ssize_t n = ::getxattr(path.c_str(), name, value.data(), value.size());
+  value.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+  return value;
+}
+
+// Refuses to give the temporary the old owner, or an attribute.
+class NoCarryingOver : public FileSystem {
+ public:
+  bool owner = false;
+  int Fchown(int fd, uid_t uid, gid_t gid) override {
+    if (!owner) return FileSystem::Fchown(fd, uid, gid);
+    errno = EPERM;
+    return -1;
+  }
+  int Fsetxattr(int fd, const char* name, const void* value, std::size_t size, int flags) override {
+    if (owner) return FileSystem::Fsetxattr(fd, name, value, size, flags);
+    errno = EPERM;
+    return -1;
+  }
+};
+
+TEST(WriteFileSafely, KeepsTheAclAndExtendedAttributesOrWritesInPlace) {
+  const std::string acl = AccessControlList();
+  for (const int refused : {0, 1, 2}) {
+    SCOPED_TRACE(refused == 0 ? "carried over" : refused == 1 ? "the owner refused" : "an attribute refused");
+    Layout layout;
+    const std::string target = layout.Picture("a.bmp");
+    Put(target, kOldText);
+    if (::setxattr(target.c_str(), "user.test", "value", 5, 0) != 0)
+      GTEST_SKIP() << "the file system refuses user attributes";
+    if (::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+      GTEST_SKIP() << "the file system refuses ACLs";
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    NoCarryingOver refusing;
+    refusing.owner = refused == 1;
+    {
+      std::optional<ScopedFileSystem> use;
+      if (refused) use.emplace(refusing);
+      ASSERT_TRUE(WriteFileSafely(target, kNew)) << LastFileFailure().Reason();
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, refused != 0);  // replaced only when everything was carried over
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_TRUE(Holds(target, kNewText));
+    EXPECT_EQ(Attribute(target, "user.test"), "value");
+    EXPECT_EQ(Attribute(target, "system.posix_acl_access"), acl);
+    EXPECT_TRUE(layout.Kept().empty());
+  }
+}
+
 TEST(WriteFileSafely, ATargetThatIsNoFileIsRefusedSayingWhatItIs) {
   TempFolder folder;
   ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);

@@ -555,25 +555,6 @@ TEST(WriteFileSafely, ASignalDuringASaveLeavesTheOldFileAndNoTemporary) {
   }
 }
 
-// Fails every write to the file written in place, for a save that must fail.
-class FailingWrites : public FileSystem {
- public:
-  std::string target;
-  int Open(const char* path, int flags, mode_t mode) override {
-    const int fd = FileSystem::Open(path, flags, mode);
-    if (path == target && (flags & O_ACCMODE) != O_RDONLY && !(flags & O_CREAT)) targetFd_ = fd;
-    return fd;
-  }
-  int Fallocate(int fd, int mode, off_t offset, off_t length) override {
-    if (fd != targetFd_) return FileSystem::Fallocate(fd, mode, offset, length);
-    errno = EIO;
-    return -1;
-  }
-
- private:
-  int targetFd_ = -2;
-};
-
 // A slow device that loses nothing a kill leaves behind: writes go in small
 // pieces, and syncs (which only matter when the power fails) are skipped, so
 // that most of a save's time is spent changing files.
@@ -613,7 +594,9 @@ TEST(WriteFileSafely, AKillAtAnyMomentOfAnInPlaceSaveLeavesTheOldOrTheNewBytes) 
       RestoreKeptCopies();  // the next start
     } else {
       // The next save, failing before it writes, restores first.
-      FailingWrites failing;
+      InPlaceFileSystem failing;
+      failing.fault = InPlaceFault::FallocateFull;
+      failing.error = ENOSPC;
       failing.target = target;
       ScopedFileSystem use(failing);
       EXPECT_FALSE(WriteFileSafely(target, Bytes(b)));

@@ -36,6 +36,7 @@ constexpr const char* kUsage =
 int RunGui(int argc, char** argv) {
   QApplication application(argc, argv);
   zudizar::RemoveTemporaryOnSignals();
+  zudizar::IgnoreFileSizeSignal();
   QApplication::setApplicationName(zudizar::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
   zudizar::InstallToolkitTranslation(application);
@@ -45,6 +46,8 @@ int RunGui(int argc, char** argv) {
   QApplication::setFont(font);
   zudizar::QtDialogs dialogs;
   zudizar::App app(dialogs, zudizar::ResolveProgramFile());
+  // Files whose in-place save a kill cut short get their old bytes back.
+  zudizar::RestoreKeptCopies();
   app.Start();
   app.main().show();
   app.edit().show();
@@ -60,6 +63,8 @@ int RunHeadless(int argc, char** argv, Run run) {
   zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
   // An interrupted conversion leaves no temporary file behind.
   zudizar::RemoveTemporaryOnSignals();
+  zudizar::IgnoreFileSizeSignal();
+  zudizar::RestoreKeptCopies();
   std::string error;
   const int status = run(error);
   if (status != 0) std::fprintf(stderr, "zudizar: %s\n", error.c_str());

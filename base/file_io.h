@@ -1,6 +1,8 @@
 // The three file helpers every codec uses for disk access, and the safe save:
 // a new file is written beside the old one and renamed over it only when
-// complete and on disk, so a failed save never destroys the user's file.
+// complete and on disk (or, where it must be written in place, a copy of the
+// old bytes is kept until the new ones are), so a failed save never destroys
+// the user's file.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +56,11 @@ class FileReader {
 struct FileFailure {
   int error = 0;  // an errno value; 0 when nothing failed
   std::string path;
-  // The system's message for the error ("Permission denied", "No space left on device" ...).
+  // The reason in words where the system's message would mislead or say too
+  // little (a named pipe as the target, where the old bytes were kept).
+  std::string text;
+  // `text` when set, else the system's message for the error ("Permission
+  // denied", "No space left on device" ...).
   std::string Reason() const;
 };
 
@@ -62,14 +68,26 @@ struct FileFailure {
 // or replaced by the complete new one:
 // - symbolic links at the end of the name are followed: the file they point
 //   to is saved, the links stay;
-// - a file the user may not write is refused;
-// - the bytes go into an exclusively created temporary with a short random
-//   name in the real file's folder, which is synced and renamed over the
-//   file; the folder is synced after; the old file's mode, owner and group
-//   are kept;
-// - a file with several hard links, and a file in a folder the user may not
-//   write (or in a sticky folder that refuses the rename), are written in
-//   place instead;
+// - a file the user may not write is refused, and so is a name that is no
+//   plain file (a folder, a named pipe, a device), saying which it is;
+// - the bytes go into a temporary in the real file's folder, made without a
+//   name where the file system allows (a kill then leaves nothing) and
+//   otherwise exclusively under a short random name (".zdz" and six letters;
+//   such names a day old are removed at a later save into the folder); it is
+//   synced and renamed over the file; the folder is synced after; the old
+//   file's mode, owner and group, ACL and user and security attributes are
+//   kept;
+// - a file with several hard links, a file in a folder the user may not
+//   write (or in a sticky folder that refuses the rename), and a file whose
+//   owner, group or attributes the temporary could not be given, are written
+//   in place instead: a synced copy of the old bytes is kept first (in the
+//   program folder's recovery/, else beside the file), the new length is
+//   reserved (or, where the file system keeps no reservations, known to be
+//   free) and set before the bytes go in, and a failure or a handled signal
+//   puts the old bytes and length back. A file whose old bytes cannot be kept
+//   is left as it was. After a kill part-way, the copy stays: the next save
+//   into the file, or RestoreKeptCopies at the next start, puts the old bytes
+//   back (or keeps the new ones when they were complete);
 // - the temporary is removed on every failure.
 // The failure of the last call on this thread is kept for LastFileFailure.
 // Safe to call from several threads: the saves run one after another.
@@ -85,7 +103,20 @@ void ClearLastFileFailure();
 bool ResolveFinalLinks(const std::string& name, std::string& target, int& error);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary a save is
-// writing before they end the process as they would have.
+// writing, or put back the old bytes of a file being written in place,
+// before they end the process as they would have.
 void RemoveTemporaryOnSignals();
+
+// Lets a write past the file-size limit fail with EFBIG, so that a save
+// reports it, instead of ending the process.
+void IgnoreFileSizeSignal();
+
+// Puts back the old bytes of files whose in-place save was cut short by a
+// kill, from the copies kept in the program folder's recovery/ (a copy kept
+// beside its file waits for the next save into that file). A copy whose file
+// is no longer where it was is renamed "orphan-..." and left there for the
+// user. Returns how many copies were settled (their files hold the old
+// bytes again, or the complete new ones).
+int RestoreKeptCopies();
 
 }  // namespace zudizar

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,6 +31,17 @@ int FileSystem::Access(const char* path, int mode) { return ::faccessat(AT_FDCWD
 int FileSystem::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 int FileSystem::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int FileSystem::Flock(int fd, int operation) { return ::flock(fd, operation); }
+int FileSystem::Fallocate(int fd, int mode, off_t offset, off_t length) {
+  return ::fallocate(fd, mode, offset, length);
+}
+int FileSystem::Ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+int FileSystem::Fstatvfs(int fd, struct statvfs* info) { return ::fstatvfs(fd, info); }
+int FileSystem::Linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+  return ::linkat(fromFolder, from, toFolder, to, flags);
+}
+int FileSystem::Fsetxattr(int fd, const char* name, const void* value, std::size_t size, int flags) {
+  return ::fsetxattr(fd, name, value, size, flags);
+}
 
 std::uint64_t FileSystem::RandomBits() {
   // Seeded per thread from the system's entropy, the clock and the process,

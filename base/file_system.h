@@ -3,7 +3,9 @@
 // disk, a failing device or a hostile folder would.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -27,9 +29,18 @@ class FileSystem {
   virtual int Fchown(int fd, uid_t owner, gid_t group);
   virtual int Fchmod(int fd, mode_t mode);
   virtual int Flock(int fd, int operation);
+  virtual int Fallocate(int fd, int mode, off_t offset, off_t length);
+  virtual int Ftruncate(int fd, off_t length);
+  virtual int Fstatvfs(int fd, struct statvfs* info);
+  virtual int Linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags);
+  virtual int Fsetxattr(int fd, const char* name, const void* value, std::size_t size, int flags);
   // Bits for the names of temporary files.
   virtual std::uint64_t RandomBits();
 };
+
+// Whether an Open with `flags` creates a save's temporary: exclusively under
+// a name, or without one (O_TMPFILE). For tests that fail that creation.
+inline bool CreatesTemporary(int flags) { return (flags & O_EXCL) != 0 || (flags & O_TMPFILE) == O_TMPFILE; }
 
 // The file system in use: the real one unless a test installed another.
 FileSystem& Fs();

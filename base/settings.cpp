@@ -8,11 +8,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <mutex>
 #include <span>
-#include <sstream>
-#include <system_error>
+#include <string>
 #include <vector>
 
 #include "base/file_io.h"
@@ -120,7 +118,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-// Settings files beyond this are not read: no settings file grows that large.
+// The largest settings file read, and so the largest written: no settings
+// file grows that large, and a read never takes more.
 constexpr std::size_t kMostSettingsBytes = std::size_t{16} << 20;
 
 bool ReadAll(int fd, std::string& text) {
@@ -135,13 +134,61 @@ bool ReadAll(int fd, std::string& text) {
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+// Only a plain file is a settings file: a named pipe would wait for a writer
+// and a device never ends. Opened without waiting, so neither is waited for.
+bool IsPlainFile(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+         static_cast<std::uint64_t>(info.st_size) <= kMostSettingsBytes;
+}
+
+bool ReadSettingsFile(const std::string& path, std::string& text) {
+  text.clear();
+  const int fd = Fs().Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool read = IsPlainFile(fd) && ReadAll(fd, text);
+  Fs().Close(fd);
+  if (!read) text.clear();
+  return read;
+}
+
+// The file as this run last read or wrote it. It is read once, at the first
+// key a start asks for, and follows this program's own writes; what another
+// running copy writes meanwhile is seen at the next start (its keys are kept
+// all the same: a write reads the file afresh under the lock).
+struct SettingsCache {
+  std::mutex mutex;
+  bool loaded = false;
+  std::string path;
+  std::string text;
+};
+
+SettingsCache& Cache() {
+  static SettingsCache cache;
+  return cache;
+}
+
+void ForgetSettingsText() {
+  SettingsCache& cache = Cache();
+  const std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.loaded = false;
+  cache.text.clear();
+}
+
+void KeepSettingsText(const std::string& path, std::string text) {
+  SettingsCache& cache = Cache();
+  const std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.loaded = true;
+  cache.path = path;
+  cache.text = std::move(text);
+}
+
+// A value is quoted when reading it back would change it otherwise: blanks at
+// either end would be trimmed, and a pair of quotes around it taken off.
+bool NeedsQuotes(std::string_view value) {
+  if (value.empty()) return false;
+  if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
 }
 
 }  // namespace
@@ -172,6 +219,8 @@ void FixSettingsLocation() {
   const std::string& file = location.programFile;
   const auto slash = file.find_last_of('/');
   location.section = SettingsSectionName(slash == std::string::npos ? file : file.substr(slash + 1));
+  // A start reads the file afresh.
+  ForgetSettingsText();
 }
 
 const std::string& SettingsPath() { return Location().path; }
@@ -202,7 +251,8 @@ std::string ProfileSetString(std::string_view fileText, std::string_view section
   for (const auto raw : SplitLines(fileText)) lines.emplace_back(raw);
   const bool crlf = fileText.find("\r\n") != std::string_view::npos;
   const std::string cr = crlf ? "\r" : "";
-  const std::string entry = std::string(key) + "=" + std::string(value) + cr;
+  const std::string quoted = NeedsQuotes(value) ? "\"" + std::string(value) + "\"" : std::string(value);
+  const std::string entry = std::string(key) + "=" + quoted + cr;
 
   // The first section of that name takes the key; every other line is kept.
   std::size_t sectionLine = lines.size();
@@ -246,9 +296,17 @@ std::string ProfileSetString(std::string_view fileText, std::string_view section
 std::string ReadSetting(const std::string& key) { return ReadSettingIn(SettingsSection(), key); }
 
 std::string ReadSettingIn(const std::string& section, const std::string& key) {
-  std::string text;
-  if (SettingsPath().empty() || !ReadWholeFile(SettingsPath(), text)) return {};
-  return ProfileGetString(text, section, key);
+  const std::string& path = SettingsPath();
+  if (path.empty()) return {};
+  SettingsCache& cache = Cache();
+  const std::lock_guard<std::mutex> lock(cache.mutex);
+  if (!cache.loaded || cache.path != path) {
+    // A file that cannot be read gives the design values, as a missing one does.
+    ReadSettingsFile(path, cache.text);
+    cache.loaded = true;
+    cache.path = path;
+  }
+  return ProfileGetString(cache.text, section, key);
 }
 
 void WriteSetting(const std::string& key, const std::string& text) { WriteSettingIn(SettingsSection(), key, text); }
@@ -269,12 +327,13 @@ void WriteSettingIn(const std::string& section, const std::string& key, const st
   // so the lock is taken again when the file locked is no longer the one
   // the name leads to.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = Fs().Open(target.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = Fs().Open(target.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) throw refuse();
     struct Closer {
       int fd;
       ~Closer() { Fs().Close(fd); }
     } closer{fd};
+    if (!IsPlainFile(fd)) throw refuse();
     int locked;
     while ((locked = Fs().Flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
@@ -288,11 +347,15 @@ void WriteSettingIn(const std::string& section, const std::string& key, const st
     // holds this key alone.
     std::string old;
     if (!ReadAll(fd, old)) throw refuse();
-    const std::string updated = ProfileSetString(old, section, key, text);
+    std::string updated = ProfileSetString(old, section, key, text);
+    if (updated.size() > kMostSettingsBytes) throw refuse();  // it could not be read back
     FileFailure failure;
     if (!WriteFileSafely(target, std::span(reinterpret_cast<const std::uint8_t*>(updated.data()), updated.size()),
-                         failure))
+                         failure)) {
+      ForgetSettingsText();
       throw refuse();
+    }
+    KeepSettingsText(path, std::move(updated));
     return;
   }
   throw refuse();

@@ -4,7 +4,13 @@
 // One section, named after the program file; section and key names compare
 // case-insensitively; values come back cut to 1023 characters; the first write
 // creates the file and section; every other line of the file is kept, and a
-// UTF-8 byte-order mark at its start is skipped and kept.
+// UTF-8 byte-order mark at its start is skipped and kept. A value with blanks
+// at either end, or between a pair of quotes, is written in double quotes, so
+// that every value reads back as it was written.
+//
+// Only a plain file of at most 16 MiB is read, once per start (at the first
+// key asked for); this program's own writes are followed, another running
+// copy's are seen at the next start.
 #pragma once
 
 #include <stdexcept>
@@ -27,7 +33,8 @@ std::string ProgramFolder();
 // removed ("PASTE.EXE" -> "PASTEE"; no full stop: the whole name).
 std::string SettingsSectionName(std::string_view programFileName);
 
-// Fixes the settings file path and section from the program file.
+// Fixes the settings file path and section from the program file; the file
+// is read afresh at the next key asked for.
 void FixSettingsLocation();
 const std::string& SettingsPath();
 const std::string& SettingsSection();
@@ -43,7 +50,8 @@ std::string ReadSetting(const std::string& key);
 // Changes one key under an advisory lock on the file, so that running copies
 // of the program keep each other's keys, and replaces the file safely.
 // Raises SettingsWriteError when the file cannot be written, when it exists
-// but cannot be read, and for a value holding a line break.
+// but cannot be read or is no plain file, for a value holding a line break,
+// and when the file would grow beyond what a read takes.
 void WriteSetting(const std::string& key, const std::string& text);
 
 // Reads a setting as a decimal integer; an empty or non-numeric value keeps

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "base/file_system.h"
 
@@ -179,11 +185,130 @@ TEST_F(SettingsFileTest, TwoRunningCopiesKeepEachOthersKeys) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
+  FixSettingsLocation();  // the next start sees the other copies' keys
   for (int copy = 0; copy < 2; ++copy)
     for (int k = 0; k < kKeys; ++k)
       EXPECT_EQ(ReadSetting("Copy" + std::to_string(copy) + "Key" + std::to_string(k)), std::to_string(k));
   EXPECT_EQ(ReadSetting("INITBMP"), "start.bmp");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+// Ends the test program when what it watches does not finish in time, so
+// that a read that hangs fails the run instead of blocking it.
+class Watchdog {
+ public:
+  explicit Watchdog(std::string what) : what_(std::move(what)), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    finished_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!finished_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
+      std::fprintf(stderr, "%s did not finish within a minute\n", what_.c_str());
+      std::_Exit(1);
+    }
+  }
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+bool RefusedWithTheMessage(const std::string& key, const std::string& value) {
+  try {
+    WriteSetting(key, value);
+  } catch (const SettingsWriteError& error) {
+    return std::string(error.what()) == SettingsPath() + " に書き込めません";
+  }
+  return false;
+}
+
+TEST_F(SettingsFileTest, ASettingsFileThatIsNoPlainFileOrTooLargeGivesTheDefaultsAndTheMessage) {
+  const std::string bigText = "[PASTEE]\nCutLeft=5\n" + std::string(20 << 20, ';') + "\n";
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"a named pipe", [] { ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0600), 0); }},
+      {"a link to /dev/zero", [] { ASSERT_EQ(::symlink("/dev/zero", SettingsPath().c_str()), 0); }},
+      {"a 20 MiB file", [&] { std::ofstream(SettingsPath(), std::ios::binary) << bigText; }},
+  };
+  for (const auto& [what, make] : cases) {
+    SCOPED_TRACE(what);
+    std::filesystem::remove(SettingsPath());
+    make();
+    struct stat before {};
+    ASSERT_EQ(::lstat(SettingsPath().c_str(), &before), 0);
+    FixSettingsLocation();
+    Watchdog watchdog(what);
+    EXPECT_EQ(ReadIntSetting("CutLeft", 240), 240);
+    EXPECT_TRUE(RefusedWithTheMessage("CutLeft", "1"));
+    struct stat after {};
+    ASSERT_EQ(::lstat(SettingsPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_size, before.st_size);
+  }
+  // What the program writes, it reads back: a value that would make the file
+  // larger than a read takes is refused.
+  std::filesystem::remove(SettingsPath());
+  WriteSetting("CutLeft", "5");
+  EXPECT_TRUE(RefusedWithTheMessage("Big", std::string(16 << 20, 'x')));
+  EXPECT_EQ(Slurp(SettingsPath()), "[PASTEE]\nCutLeft=5\n");
+}
+
+// Counts the openings of one file.
+class CountingFileSystem : public FileSystem {
+ public:
+  std::string path;
+  int opens = 0;
+  int Open(const char* name, int flags, mode_t mode) override {
+    opens += name == path;
+    return FileSystem::Open(name, flags, mode);
+  }
+};
+
+TEST_F(SettingsFileTest, AStartReadsTheFileOnceAndThenSeesItsOwnWrites) {
+  std::string text = "[PASTEE]\n";
+  for (int k = 0; k < 40; ++k) text += "Key" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+  text += "[Edit]\nUndoMemoryMB=64\n";
+  { std::ofstream(SettingsPath(), std::ios::binary) << text; }
+  FixSettingsLocation();
+  CountingFileSystem counting;
+  counting.path = SettingsPath();
+  ScopedFileSystem use(counting);
+  for (int k = 0; k < 40; ++k) EXPECT_EQ(ReadIntSetting("Key" + std::to_string(k), -1), k);
+  EXPECT_EQ(ReadIntSettingIn("Edit", "UndoMemoryMB", 0), 64);
+  EXPECT_EQ(ReadSetting("Missing"), "");
+  EXPECT_EQ(counting.opens, 1);
+  WriteSetting("Key3", "33");
+  const int afterWrite = counting.opens;
+  EXPECT_EQ(ReadIntSetting("Key3", -1), 33);
+  EXPECT_EQ(ReadIntSetting("Key4", -1), 4);
+  EXPECT_EQ(counting.opens, afterWrite);
+  // Another copy's write is seen at the next start.
+  { std::ofstream(SettingsPath(), std::ios::binary) << "[PASTEE]\nKey3=44\n"; }
+  FixSettingsLocation();
+  EXPECT_EQ(ReadIntSetting("Key3", -1), 44);
+}
+
+TEST_F(SettingsFileTest, EveryValueComesBackAsItWasWritten) {
+  const std::string values[] = {"sp.bmp  ", "  lead.bmp", " both ", "\ttab",   "\"quoted\"", "'single'", "\"",
+                                "\"\"",     "say \"hi\"", "\"open", "close\"", " \"x\" ",    "",         "表ソ.BMP"};
+  for (const std::string& value : values) {
+    SCOPED_TRACE("[" + value + "]");
+    EXPECT_EQ(ProfileGetString(ProfileSetString("", "s", "k", value), "s", "k"), value);
+    WriteSetting("Fname", value);
+    FixSettingsLocation();  // read from the file, not from what was written
+    EXPECT_EQ(ReadSetting("Fname"), value);
+  }
+  // Values without blanks at their ends or quotes are written as older versions wrote them.
+  WriteSetting("Fname", "/tmp/a b.bmp");
+  EXPECT_EQ(Slurp(SettingsPath()), "[PASTEE]\nFname=/tmp/a b.bmp\n");
 }
 
 }  // namespace

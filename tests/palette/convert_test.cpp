@@ -129,7 +129,7 @@ class RefusingFileSystem : public FileSystem {
  public:
   int error = 0;
   int Open(const char* path, int flags, mode_t mode) override {
-    if (flags & O_EXCL) {
+    if (CreatesTemporary(flags)) {
       errno = error;
       return -1;
     }

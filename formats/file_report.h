@@ -1,6 +1,9 @@
 // What went wrong in a load or save, as the messages the user is to see:
 // codecs and palette rules record them in order, and the caller shows them
-// (the windows as message boxes, the command line as text).
+// (the windows as message boxes, the command line as text). A Warning of a
+// load that succeeded is a note on a picture opened despite its file (cut
+// short, damaged data skipped): the windows show it beside the picture, not
+// in a box, and the command line as a warning.
 #pragma once
 
 #include <string>
@@ -34,6 +37,10 @@ inline constexpr const char* kLoadFailedCaption = "ﾌｧｲﾙのﾛｰﾄﾞ�
 inline constexpr const char* kSaveFailedCaption = "保存エラー";
 inline constexpr const char* kSaveFailedText = " に保存できませんでした。";
 inline constexpr const char* kNoMemoryText = "ﾒﾓﾘｰが足りません。";
+// The notes of a picture a reader kept although its file was not whole.
+inline constexpr const char* kPartLoadCaption = "ﾌｧｲﾙのﾛｰﾄﾞ";
+inline constexpr const char* kDataEndedText = "データが途中で終わっています。読めた所までを開きました。";
+inline constexpr const char* kDataSkippedText = "壊れたデータを飛ばして開きました。";
 
 // Null-safe helpers for codecs: callers that want no messages pass no report.
 inline void Report(FileReport* report, std::string text, std::string caption,
@@ -42,6 +49,12 @@ inline void Report(FileReport* report, std::string text, std::string caption,
 }
 inline void ReportLoadWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + "\n" + kNoMemoryText, kLoadFailedCaption, MessageKind::Error);
+}
+inline void ReportDataEnded(FileReport* report) {
+  Report(report, kDataEndedText, kPartLoadCaption, MessageKind::Warning);
+}
+inline void ReportDataSkipped(FileReport* report) {
+  Report(report, kDataSkippedText, kPartLoadCaption, MessageKind::Warning);
 }
 inline void ReportSaveWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + kSaveFailedText + "\n" + kNoMemoryText, kSaveFailedCaption, MessageKind::Error);

@@ -1,0 +1,50 @@
+// Files of a few hundred bytes whose headers claim a 16384 x 16384 picture,
+// built byte by byte: the budget tests and the fuzz seeds use them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zudizar::testing {
+
+inline std::uint32_t PngCrc(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+inline void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+inline void PutPngChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+  PutBig32(out, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  PutBig32(out, PngCrc(out.data() + start, out.size() - start));
+}
+
+// IHDR of 16384 x 16384 of the colour type and depth, a palette when it
+// needs one, and an image data chunk that starts a zlib stream and ends
+// before its first row.
+inline std::vector<std::uint8_t> TinyPngHeader(std::uint8_t colourType, std::uint8_t depth) {
+  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<std::uint8_t> ihdr;
+  PutBig32(ihdr, 16384);
+  PutBig32(ihdr, 16384);
+  ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, 0});
+  PutPngChunk(out, "IHDR", ihdr);
+  if (colourType == 3) PutPngChunk(out, "PLTE", {0, 0, 0, 255, 255, 255});
+  // zlib header, then a stored block of 65535 bytes with only its first
+  // bytes present.
+  std::vector<std::uint8_t> data = {0x78, 0x01, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+  data.resize(data.size() + 150, 0);
+  PutPngChunk(out, "IDAT", data);
+  return out;
+}
+
+}  // namespace zudizar::testing

@@ -11,6 +11,8 @@
 
 #include "formats/dispatch.h"
 #include "formats/file_report.h"
+#include "formats/jpeg/jpeg_markers.h"
+#include "formats/jpeg_test_support.h"
 #include "formats/opened_picture.h"
 #include "formats/tiny_headers.h"
 #include "support/test_support.h"
@@ -66,6 +68,11 @@ TEST(DecodeBudgetTest, TinyFilesClaimingTheLargestPictureCostLittle) {
       {"png rgba16", testing::TinyPngHeader(6, 16), PictureFormat::Png},
       {"png grey8", testing::TinyPngHeader(0, 8), PictureFormat::Png},
       {"png palette", testing::TinyPngHeader(3, 8), PictureFormat::Png},
+      {"jpeg progressive cmyk", testing::TinyJpeg(0xC2, 16384, 16384, 4, 1, 64), PictureFormat::Jpeg},
+      {"jpeg progressive ycbcr", testing::TinyJpeg(0xC2, 16384, 16384, 3, 1, 64), PictureFormat::Jpeg},
+      {"jpeg progressive grey", testing::TinyJpeg(0xC2, 16384, 16384, 1, 1, 64), PictureFormat::Jpeg},
+      {"jpeg baseline grey", testing::TinyJpeg(0xC0, 16384, 16384, 1, 1, 64), PictureFormat::Jpeg},
+      {"jpeg baseline 4:2:0", testing::TinyJpeg(0xC0, 16384, 16384, 3, 2, 64), PictureFormat::Jpeg},
   };
   for (const TinyCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -76,6 +83,7 @@ TEST(DecodeBudgetTest, TinyFilesClaimingTheLargestPictureCostLittle) {
       opened.format = c.format;
       opened.readable = true;
       opened.bytes = c.bytes;
+      if (c.format == PictureFormat::Jpeg) opened.bytes.resize(opened.bytes.size() + jpeg::kTailBytes, 0);
       IndexedImage image;
       FileReport report;
       if (!MapOpenedPicture(opened, image, &report)) return 0;
@@ -85,6 +93,41 @@ TEST(DecodeBudgetTest, TinyFilesClaimingTheLargestPictureCostLittle) {
     ASSERT_TRUE(r.finished);
     EXPECT_NE(r.result, 1) << "a file this short cannot hold the picture";
     EXPECT_LT(r.peakKb, kMaxPeakKb);
+  }
+}
+
+TEST(DecodeBudgetTest, JpegsTooShortOrTooLargeForTheirFrameAreNamedAsSuch) {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    bool opens;
+    int height;        // of the picture opened
+    const char* text;  // in the message
+  } cases[] = {
+      // The own decoder: a frame beyond the limits is refused naming its size ...
+      {"baseline 20000 wide", testing::TinyJpeg(0xC0, 20000, 16, 1, 1, 64), false, 0, "(20000 x 16)"},
+      // ... and a scan too short for its frame keeps the rows it can hold.
+      {"baseline cut", testing::TinyJpeg(0xC0, 16384, 16384, 1, 1, 64), true, 8, kDataEndedText},
+      {"baseline whole", testing::TinyJpeg(0xC0, 64, 64, 1, 1, 64), true, 64, ""},
+      // The library: too short to hold the frame, or beyond the budget.
+      {"progressive cut", testing::TinyJpeg(0xC2, 4096, 4096, 1, 1, 64), false, 0, "(4096 x 4096)"},
+  };
+  testing::TempFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.File("tiny.jpg");
+    testing::WriteBytes(path, c.bytes);
+    IndexedImage image;
+    FileReport report;
+    ASSERT_EQ(LoadPictureFile(path, image, &report), c.opens);
+    if (c.opens) {
+      EXPECT_EQ(image.ImageHeight(), c.height);
+    }
+    const std::string all = report.Empty() ? "" : report.messages.back().text;
+    EXPECT_NE(all.find(c.text), std::string::npos) << all;
+    if (*c.text == 0) {
+      EXPECT_TRUE(report.Empty());
+    }
   }
 }
 

@@ -47,4 +47,47 @@ inline std::vector<std::uint8_t> TinyPngHeader(std::uint8_t colourType, std::uin
   return out;
 }
 
+inline void PutJpegSegment(std::vector<std::uint8_t>& out, std::uint8_t code, const std::vector<std::uint8_t>& data) {
+  out.insert(out.end(), {0xFF, code, static_cast<std::uint8_t>((data.size() + 2) >> 8),
+                         static_cast<std::uint8_t>(data.size() + 2)});
+  out.insert(out.end(), data.begin(), data.end());
+}
+
+// A JPEG of the frame kind (0xC0 baseline, 0xC2 progressive) and size with
+// `components` components (luminance sampled `sampling` x `sampling`, the
+// rest 1 x 1), one quantisation table, Huffman tables of a single one-bit
+// code each, one scan of all components (progressive: their DC) and
+// `dataBytes` zero bytes of scan data.
+inline std::vector<std::uint8_t> TinyJpeg(std::uint8_t frame, int width, int height, int components, int sampling,
+                                          std::size_t dataBytes) {
+  std::vector<std::uint8_t> out = {0xFF, 0xD8};
+  std::vector<std::uint8_t> dqt(65, 1);
+  dqt[0] = 0;
+  PutJpegSegment(out, 0xDB, dqt);
+  for (const std::uint8_t table : {0x00, 0x10}) {
+    std::vector<std::uint8_t> dht(17, 0);
+    dht[0] = table;
+    dht[1] = 1;        // one code of one bit ...
+    dht.push_back(0);  // ... for DC difference 0, or end of block
+    PutJpegSegment(out, 0xC4, dht);
+  }
+  std::vector<std::uint8_t> sof = {8,
+                                   static_cast<std::uint8_t>(height >> 8),
+                                   static_cast<std::uint8_t>(height),
+                                   static_cast<std::uint8_t>(width >> 8),
+                                   static_cast<std::uint8_t>(width),
+                                   static_cast<std::uint8_t>(components)};
+  for (int c = 0; c < components; ++c)
+    sof.insert(sof.end(),
+               {static_cast<std::uint8_t>(c + 1), static_cast<std::uint8_t>(c == 0 ? sampling * 17 : 0x11), 0});
+  PutJpegSegment(out, frame, sof);
+  std::vector<std::uint8_t> sos = {static_cast<std::uint8_t>(components)};
+  for (int c = 0; c < components; ++c) sos.insert(sos.end(), {static_cast<std::uint8_t>(c + 1), 0x00});
+  sos.insert(sos.end(), {0, static_cast<std::uint8_t>(frame == 0xC2 ? 0 : 63), 0});
+  PutJpegSegment(out, 0xDA, sos);
+  out.resize(out.size() + dataBytes, 0);
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
 }  // namespace zudizar::testing

@@ -21,6 +21,7 @@ constexpr const char* kBroken = "PNGﾌｧｲﾙが壊れているか、対応�
 constexpr const char* kBadSize = "画像の大きさが不正です。";
 constexpr const char* kTooLarge = "画像が大きすぎます。";
 constexpr const char* kNoMemory = "ﾒﾓﾘｰが足りません。";
+constexpr const char* kNoRows = "データが途中で終わっていて、読める行がありません。";
 
 // Ancillary chunks (text, ICC profiles) are never needed here; bounding
 // their cache keeps a lying length from costing memory.
@@ -137,6 +138,8 @@ bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink, std::st
     reason = kNoMemory;
     return false;
   }
+  // A file that ends before its first row says so, whatever part it lacks.
+  const auto broken = [&prepared](int error) { return prepared.cut ? std::string(kNoRows) : WithCode(kBroken, error); };
   Context ctx(spng_ctx_new(0));
   if (!ctx) {
     reason = kNoMemory;
@@ -153,7 +156,7 @@ bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink, std::st
     return false;
   }
   if (error) {
-    reason = WithCode(kBroken, error);
+    reason = broken(error);
     return false;
   }
   if (ihdr.width < 1 || ihdr.height < 1) {
@@ -173,7 +176,7 @@ bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink, std::st
     if (header.palettised) {
       spng_plte plte{};
       if ((error = spng_get_plte(ctx.get(), &plte))) {
-        reason = WithCode(kBroken, error);
+        reason = broken(error);
         return false;
       }
       header.tableEntries = static_cast<int>(std::min<std::uint32_t>(plte.n_entries, 256));
@@ -191,7 +194,7 @@ bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink, std::st
     std::size_t size = 0;
     if ((error = spng_decoded_image_size(ctx.get(), format, &size)) ||
         (error = spng_decode_image(ctx.get(), nullptr, 0, format, flags))) {
-      reason = WithCode(kBroken, error);
+      reason = broken(error);
       return false;
     }
     const std::size_t rowBytes = size / ihdr.height;
@@ -223,7 +226,7 @@ bool DecodePngRows(std::span<const std::uint8_t> file, PngRowSink& sink, std::st
     if (error != SPNG_EOI) {
       // A cut file keeps the rows it has; damaged data is refused.
       if (!started || !prepared.cut) {
-        reason = WithCode(kBroken, error);
+        reason = broken(error);
         return false;
       }
       ended = true;

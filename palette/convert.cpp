@@ -38,6 +38,20 @@ bool WritableExtension(const std::string& out) {
 
 }  // namespace
 
+bool InputIsAFile(const std::string& in, std::string& error) {
+  std::error_code failed;
+  const auto status = std::filesystem::status(in, failed);
+  if (std::filesystem::is_directory(status))
+    error = in + ": is a folder, not a picture file";
+  else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    error = in + ": is not a regular file";
+  else if (!FileExists(in))
+    error = in + ": no such file";
+  else
+    return true;
+  return false;
+}
+
 bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error,
                          std::vector<std::string>* warnings) {
   InitSharedPalette();
@@ -70,21 +84,7 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
     for (const char* supported : kConvertExtensions) error += std::string(" ") + supported;
     return 1;
   }
-  // What stands at IN, when it is no file to read.
-  std::error_code failed;
-  const auto status = std::filesystem::status(in, failed);
-  if (std::filesystem::is_directory(status)) {
-    error = in + ": is a folder, not a picture file";
-    return 1;
-  }
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    error = in + ": is not a regular file";
-    return 1;
-  }
-  if (!FileExists(in)) {
-    error = in + ": no such file";
-    return 1;
-  }
+  if (!InputIsAFile(in, error)) return 1;
   // Opened as the main canvas opens: read and decoded once.
   OpenedPicture opened;
   ReadPictureForOpen(in, opened);

@@ -27,6 +27,10 @@ inline constexpr const char* kConvertExtensions[] = {".BMP", ".MAG", ".JPG", ".J
 int RunConvert(const std::string& in, const std::string& out, std::string& error,
                std::vector<std::string>* warnings = nullptr);
 
+// Whether IN is a file to read; otherwise false, with what stands there (a
+// folder, another kind of file, nothing) in `error`.
+bool InputIsAFile(const std::string& in, std::string& error);
+
 // The opening half of RunConvert, shared with the thumbnailer: starts the
 // shared palette as the program does, merges the colours of `opened` (read
 // by ReadPictureForOpen) and maps it onto the palette into `image`. False,

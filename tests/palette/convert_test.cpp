@@ -13,6 +13,7 @@
 #include "base/settings.h"
 #include "formats/bmp.h"
 #include "formats/bmp_builder.h"
+#include "palette/thumbnail.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -142,6 +143,8 @@ TEST_F(ConvertTest, InputsThatAreNoPictureFileAreNamedAsWhatTheyAre) {
     SCOPED_TRACE(c.in);
     std::string error;
     EXPECT_EQ(RunConvert(c.in, folder_.File("o.bmp"), error), 1);
+    EXPECT_EQ(error, c.in + c.says);
+    EXPECT_EQ(RunThumbnail(c.in, folder_.File("o.png"), "64", error), 1);
     EXPECT_EQ(error, c.in + c.says);
   }
 }

@@ -1,9 +1,6 @@
 // What went wrong in a load or save, as the messages the user is to see:
 // codecs and palette rules record them in order, and the caller shows them
-// (the windows as message boxes, the command line as text). A Warning of a
-// load that succeeded is a note on a picture opened despite its file (cut
-// short, damaged data skipped): the windows show it beside the picture, not
-// in a box, and the command line as a warning.
+// (the windows as message boxes, the command line as text).
 #pragma once
 
 #include <string>
@@ -12,7 +9,10 @@
 
 namespace zudizar {
 
-enum class MessageKind { Information, Warning, Error };
+// Note: a picture was opened although its file was not whole (cut short,
+// damaged data skipped); the windows show it beside the picture, never in a
+// box, and the command line as a warning.
+enum class MessageKind { Information, Warning, Error, Note };
 
 struct FileMessage {
   std::string text;
@@ -50,11 +50,9 @@ inline void Report(FileReport* report, std::string text, std::string caption,
 inline void ReportLoadWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + "\n" + kNoMemoryText, kLoadFailedCaption, MessageKind::Error);
 }
-inline void ReportDataEnded(FileReport* report) {
-  Report(report, kDataEndedText, kPartLoadCaption, MessageKind::Warning);
-}
+inline void ReportDataEnded(FileReport* report) { Report(report, kDataEndedText, kPartLoadCaption, MessageKind::Note); }
 inline void ReportDataSkipped(FileReport* report) {
-  Report(report, kDataSkippedText, kPartLoadCaption, MessageKind::Warning);
+  Report(report, kDataSkippedText, kPartLoadCaption, MessageKind::Note);
 }
 inline void ReportSaveWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + kSaveFailedText + "\n" + kNoMemoryText, kSaveFailedCaption, MessageKind::Error);

@@ -68,7 +68,7 @@ bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string
   // The notes of a picture opened despite its file, one line each.
   if (warnings)
     for (const FileMessage& message : loadReport.messages)
-      if (message.kind == MessageKind::Warning) {
+      if (message.kind == MessageKind::Note) {
         std::string line = opened.name + ": " + message.text;
         for (auto& c : line)
           if (c == '\n') c = ' ';

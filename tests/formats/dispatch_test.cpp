@@ -181,8 +181,7 @@ TEST_F(CutFilesTest, FilesCutShortOpenWithANoteAndWholeFilesWithout) {
       ASSERT_TRUE(LoadPictureFile(path, image, &report));
       EXPECT_EQ(image.ImageHeight(), 80);
       if (cut)
-        EXPECT_EQ(report.messages,
-                  (std::vector<FileMessage>{{kDataEndedText, kPartLoadCaption, MessageKind::Warning}}));
+        EXPECT_EQ(report.messages, (std::vector<FileMessage>{{kDataEndedText, kPartLoadCaption, MessageKind::Note}}));
       else
         EXPECT_TRUE(report.Empty());
     }

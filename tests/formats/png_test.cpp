@@ -217,7 +217,7 @@ TEST_F(PngTest, FilesCutShortKeepTheirRowsWithANoteAndCutHeadersAreRefused) {
     ASSERT_TRUE(ReadPngFile(path, opened, &report));
     EXPECT_EQ(opened.ImageHeight(), 300);
     ASSERT_EQ(report.messages.size(), 1u);
-    EXPECT_EQ(report.messages[0], (FileMessage{kDataEndedText, kPartLoadCaption, MessageKind::Warning}));
+    EXPECT_EQ(report.messages[0], (FileMessage{kDataEndedText, kPartLoadCaption, MessageKind::Note}));
 
     // Cut before the first row: refused, nothing decoded.
     const std::vector<std::uint8_t> header(c.bytes.begin(), c.bytes.begin() + 60);

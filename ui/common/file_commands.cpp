@@ -13,7 +13,7 @@ namespace zudizar {
 
 void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report) {
   for (const FileMessage& message : report.messages) {
-    if (message.kind == MessageKind::Warning) continue;  // a note for the caption (FileReportNote)
+    if (message.kind == MessageKind::Note) continue;  // shown in the caption (FileReportNote)
     BoxIcon icon = BoxIcon::Information;
     if (message.kind == MessageKind::Warning) icon = BoxIcon::Warning;
     if (message.kind == MessageKind::Error) icon = BoxIcon::Error;
@@ -25,7 +25,7 @@ void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report)
 QString FileReportNote(const FileReport& report) {
   QString note;
   for (const FileMessage& message : report.messages)
-    if (message.kind == MessageKind::Warning) note += QStringLiteral("　") + QString::fromStdString(message.text);
+    if (message.kind == MessageKind::Note) note += QStringLiteral("　") + QString::fromStdString(message.text);
   return note;
 }
 

@@ -24,11 +24,11 @@ inline const QString kPictureSaveFilter =
     QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
 
 // Shows a report's messages in order as message boxes with an OK button
-// over `window`: information and error icons by their kind. Warnings are
-// the notes of a picture opened despite its file: no box, the window shows
-// them in its caption (FileReportNote).
+// over `window`: information, warning and error icons by their kind. Notes
+// (a picture opened despite its file) get no box: the window shows them in
+// its caption (FileReportNote).
 void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report);
-// The report's warnings, to append to a caption; empty when there are none.
+// The report's notes, to append to a caption; empty when there are none.
 QString FileReportNote(const FileReport& report);
 
 // The name Save as uses: a chosen name without an extension (and not ending

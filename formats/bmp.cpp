@@ -227,8 +227,8 @@ void DecodeIndexRows(std::span<const std::uint8_t> data, const Layout& layout, s
 
 // RLE8 and RLE4. Runs past a row end are clipped; decoding ends at
 // end-of-bitmap, at the end of the data, or below the last row. Every command
-// consumes input, so it always ends.
-void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout, std::vector<std::uint8_t>& block) {
+// consumes input, so it always ends. True when the data ended first.
+bool DecodeRle(std::span<const std::uint8_t> data, const Layout& layout, std::vector<std::uint8_t>& block) {
   const BmpPicture& p = layout.picture;
   const bool four = p.bitCount == 4;
   const int w = p.width;
@@ -259,16 +259,16 @@ void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout, std::ve
     }
     if (value == 0) {  // end of line
       x = 0;
-      if (++row >= p.height) break;
+      if (++row >= p.height) return false;
       selectRow();
     } else if (value == 1) {  // end of bitmap
-      break;
+      return false;
     } else if (value == 2) {  // delta
-      if (pos + 2 > size) break;
+      if (pos + 2 > size) return true;
       x = std::min(w, x + data[pos]);
       row += data[pos + 1];
       pos += 2;
-      if (row >= p.height) break;
+      if (row >= p.height) return false;
       selectRow();
     } else {  // absolute run, padded to a 16-bit boundary
       const int n = value;
@@ -282,9 +282,11 @@ void DecodeRle(std::span<const std::uint8_t> data, const Layout& layout, std::ve
         line[x + i] = four ? static_cast<std::uint8_t>((i & 1) ? src[byte] & 0x0F : src[byte] >> 4) : src[byte];
       }
       x = std::min(w, x + n);
+      if (bytesUsed > size - pos) return true;
       pos += std::min(bytesUsed + (bytesUsed & 1), size - pos);
     }
   }
+  return true;
 }
 
 // 16-, 24- and 32-bit rows, handed to the sink in file order.
@@ -330,6 +332,8 @@ void DecodeColourRows(std::span<const std::uint8_t> data, const Layout& layout, 
 class ImageSink : public BmpPixelSink {
  public:
   explicit ImageSink(IndexedImage& image) : image_(image) {}
+  void DataEnded() override { ended = true; }
+  bool ended = false;
 
   bool Begin(const BmpPicture& picture) override {
     const std::uint32_t n = static_cast<std::uint32_t>(picture.width) * static_cast<std::uint32_t>(picture.height);
@@ -375,8 +379,12 @@ bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::str
     reason = kNoMemory;
     return false;
   }
+  // Uncompressed rows: the last needs no padding.
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(p.width) * p.bitCount + 7) / 8;
+  const bool rowsShort = data.size() < layout.stride * static_cast<std::uint64_t>(p.height - 1) + rowBytes;
   if (!p.palettised) {
     DecodeColourRows(data, layout, sink);
+    if (rowsShort) sink.DataEnded();
     return true;
   }
   std::vector<std::uint8_t> block;
@@ -386,19 +394,22 @@ bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::str
     reason = kNoMemory;
     return false;
   }
+  bool ended = rowsShort;
   if (p.compression == kBiRgb)
     DecodeIndexRows(data, layout, block);
   else
-    DecodeRle(data, layout, block);
+    ended = DecodeRle(data, layout, block);
   sink.Indices(block);
+  if (ended) sink.DataEnded();
   return true;
 }
 
-bool ReadBmpBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std::string& reason,
-                  std::int64_t maxPixels) {
+bool ReadBmpBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std::string& reason, std::int64_t maxPixels,
+                  bool* ended) {
   IndexedImage fresh;
   ImageSink sink(fresh);
   if (!DecodeBmp(bytes, sink, reason, maxPixels)) return false;
+  if (ended) *ended = sink.ended;
   if (!fresh.HasPixels()) {
     reason = kNoMemory;
     return false;
@@ -455,10 +466,13 @@ std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image) {
 
 bool ReadBmpOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
   std::string reason;
-  if (!opened.readable)
+  bool ended = false;
+  if (!opened.readable) {
     reason = kCannotRead;
-  else if (ReadBmpBytes(opened.bytes, image, reason))
+  } else if (ReadBmpBytes(opened.bytes, image, reason, kMaxImagePixels, &ended)) {
+    if (ended) ReportDataEnded(report);
     return true;
+  }
   Report(report, opened.name + "\n" + reason, kBmpLoadFailedCaption);
   return false;
 }

@@ -52,6 +52,8 @@ class BmpPixelSink {
   // green, red triples; rows come in file order. Only the first `present`
   // pixels came from the file, the rest are black.
   virtual void ColourRow(int y, const std::uint8_t* bgr, int present) = 0;
+  // After the pixels: the file's pixel data ended before the picture did.
+  virtual void DataEnded() {}
 };
 
 // Decodes a BMP file held in memory. False, with the reason as the program
@@ -60,9 +62,9 @@ bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::str
                std::int64_t maxPixels = kMaxImagePixels);
 
 // Decodes and brings the picture onto the shared palette. `image` is replaced
-// only on success.
+// only on success. `ended`: the pixel data ended before the picture did.
 bool ReadBmpBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std::string& reason,
-                  std::int64_t maxPixels = kMaxImagePixels);
+                  std::int64_t maxPixels = kMaxImagePixels, bool* ended = nullptr);
 
 // An 8-bit BMP file of the image; empty when the image has no pixels.
 std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image);
@@ -70,7 +72,8 @@ std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image);
 struct OpenedPicture;
 
 // Reads a BMP file into `image`. On failure the image is left as it was and
-// one "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" message names the file and the reason.
+// one "ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗" message names the file and the reason; a file
+// whose pixel data ends early opens with the note kDataEndedText.
 bool ReadBmpFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
                  ProgressSink* progress = nullptr);
 // The same on a file already read (ReadPictureAs).

@@ -39,7 +39,9 @@ bool IconSignature(std::span<const std::uint8_t> b) {
 bool ReadBmp(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
   return ReadBmpOpened(o, image, report);
 }
-bool ReadMag(OpenedPicture& o, IndexedImage& image, FileReport*, ProgressSink*) { return ReadMagOpened(o, image); }
+bool ReadMag(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
+  return ReadMagOpened(o, image, report);
+}
 bool ReadIcon(OpenedPicture& o, IndexedImage& image, FileReport* report, ProgressSink*) {
   return ReadIconOpened(o, image, report);
 }

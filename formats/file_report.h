@@ -9,7 +9,10 @@
 
 namespace zudizar {
 
-enum class MessageKind { Information, Warning, Error };
+// Note: a picture was opened although its file was not whole (cut short,
+// damaged data skipped); the windows show it beside the picture, never in a
+// box, and the command line as a warning.
+enum class MessageKind { Information, Warning, Error, Note };
 
 struct FileMessage {
   std::string text;
@@ -34,6 +37,10 @@ inline constexpr const char* kLoadFailedCaption = "ﾌｧｲﾙのﾛｰﾄﾞ�
 inline constexpr const char* kSaveFailedCaption = "保存エラー";
 inline constexpr const char* kSaveFailedText = " に保存できませんでした。";
 inline constexpr const char* kNoMemoryText = "ﾒﾓﾘｰが足りません。";
+// The notes of a picture a reader kept although its file was not whole.
+inline constexpr const char* kPartLoadCaption = "ﾌｧｲﾙのﾛｰﾄﾞ";
+inline constexpr const char* kDataEndedText = "データが途中で終わっています。読めた所までを開きました。";
+inline constexpr const char* kDataSkippedText = "壊れたデータを飛ばして開きました。";
 
 // Null-safe helpers for codecs: callers that want no messages pass no report.
 inline void Report(FileReport* report, std::string text, std::string caption,
@@ -42,6 +49,10 @@ inline void Report(FileReport* report, std::string text, std::string caption,
 }
 inline void ReportLoadWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + "\n" + kNoMemoryText, kLoadFailedCaption, MessageKind::Error);
+}
+inline void ReportDataEnded(FileReport* report) { Report(report, kDataEndedText, kPartLoadCaption, MessageKind::Note); }
+inline void ReportDataSkipped(FileReport* report) {
+  Report(report, kDataSkippedText, kPartLoadCaption, MessageKind::Note);
 }
 inline void ReportSaveWithoutMemory(FileReport* report, const std::string& name) {
   Report(report, name + kSaveFailedText + "\n" + kNoMemoryText, kSaveFailedCaption, MessageKind::Error);

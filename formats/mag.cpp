@@ -161,7 +161,7 @@ void DecodeUnits(const MagHeader& header, std::span<const std::uint8_t> bytes, b
 
 }  // namespace
 
-bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options) {
+bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options, bool* ended) {
   MagHeader header;
   if (!ParseHeader(bytes, header)) return false;
   if (header.x2 < header.x1 || header.y2 < header.y1) return false;
@@ -195,6 +195,11 @@ bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const M
   DecodeUnits(header, bytes, eightBit, static_cast<int>(flagBytes), decoded);
   if (options.remapToShared) RemapToSharedPalette(decoded);
   image = std::move(decoded);
+  // The file is shorter than its header says: what is missing read as zeros.
+  const std::uint64_t streamsEnd =
+      std::max({std::uint64_t{header.flagBOffset}, std::uint64_t{header.flagBOffset} + header.flagBSize,
+                std::uint64_t{header.pixelOffset} + header.pixelSize});
+  if (ended) *ended = header.start + streamsEnd > bytes.size();
   return true;
 }
 
@@ -342,14 +347,17 @@ bool EncodeMag(const IndexedImage& image, std::vector<std::uint8_t>& bytes) {
   }
 }
 
-bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image) {
-  return opened.readable && DecodeMag(opened.bytes, image);
+bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {
+  bool ended = false;
+  if (!opened.readable || !DecodeMag(opened.bytes, image, {}, &ended)) return false;
+  if (ended) ReportDataEnded(report);
+  return true;
 }
 
-bool ReadMagFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink*) {
+bool ReadMagFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {
   OpenedPicture opened;
   ReadPictureAs(name, PictureFormat::Mag, opened);
-  return ReadMagOpened(opened, image);
+  return ReadMagOpened(opened, image, report);
 }
 
 bool WriteMagFile(const std::string& name, IndexedImage& image, FileReport* report, ProgressSink*) {

@@ -19,11 +19,12 @@ namespace zudizar {
 
 struct OpenedPicture;
 
-// A file that cannot be read or decoded fails without a message.
+// A file that cannot be read or decoded fails without a message; a file
+// shorter than its header says opens with the note kDataEndedText.
 bool ReadMagFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
                  ProgressSink* progress = nullptr);
 // The same on a file already read (ReadPictureAs).
-bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image);
+bool ReadMagOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report = nullptr);
 // Reports only running out of memory; the file system's refusals are
 // reported by SavePictureFile.
 bool WriteMagFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
@@ -43,8 +44,10 @@ struct MagDecodeOptions {
 // Decodes a whole MAG file. On failure `image` is left as it was; on success
 // it is replaced by a picture 4F (256 colours) or 8F pixels wide, the
 // picture's own pixels starting at column x1 mod 4 (or mod 8), with x1 and y1
-// in its origin fields.
-bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options = {});
+// in its origin fields. `ended`: the file is shorter than its header says
+// (what is missing decodes as zeros).
+bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const MagDecodeOptions& options = {},
+               bool* ended = nullptr);
 
 // Encodes a work copy of `image` (the image itself is not changed): the
 // 16-colour layout for 1-15 distinct pixel values, 256 colours otherwise.

@@ -1,6 +1,8 @@
 #include "palette/convert.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
 
 #include "base/file_io.h"
 #include "core/indexed_image.h"
@@ -36,7 +38,22 @@ bool WritableExtension(const std::string& out) {
 
 }  // namespace
 
-bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error) {
+bool InputIsAFile(const std::string& in, std::string& error) {
+  std::error_code failed;
+  const auto status = std::filesystem::status(in, failed);
+  if (std::filesystem::is_directory(status))
+    error = in + ": is a folder, not a picture file";
+  else if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    error = in + ": is not a regular file";
+  else if (!FileExists(in))
+    error = in + ": no such file";
+  else
+    return true;
+  return false;
+}
+
+bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error,
+                         std::vector<std::string>* warnings) {
   InitSharedPalette();
   LoadStartupPalette();
   MakePendingCurrent();
@@ -48,25 +65,36 @@ bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string
     error = Reason(loadReport, opened.name + ": cannot be read as a picture");
     return false;
   }
+  // The notes of a picture opened despite its file, one line each.
+  if (warnings)
+    for (const FileMessage& message : loadReport.messages)
+      if (message.kind == MessageKind::Note) {
+        std::string line = opened.name + ": " + message.text;
+        for (auto& c : line)
+          if (c == '\n') c = ' ';
+        warnings->push_back(std::move(line));
+      }
   return true;
 }
 
-int RunConvert(const std::string& in, const std::string& out, std::string& error) {
+int RunConvert(const std::string& in, const std::string& out, std::string& error, std::vector<std::string>* warnings) {
   error.clear();
   if (!WritableExtension(out)) {
     error = out + ": cannot write this format; supported extensions:";
     for (const char* supported : kConvertExtensions) error += std::string(" ") + supported;
     return 1;
   }
-  if (!FileExists(in)) {
-    error = in + ": no such file";
-    return 1;
-  }
+  if (!InputIsAFile(in, error)) return 1;
   // Opened as the main canvas opens: read and decoded once.
   OpenedPicture opened;
   ReadPictureForOpen(in, opened);
   IndexedImage image;
-  if (!OpenOnSharedPalette(opened, image, error)) return 1;
+  std::vector<std::string> notes;
+  if (!OpenOnSharedPalette(opened, image, error, &notes)) return 1;
+  if (warnings)
+    *warnings = notes;
+  else
+    for (const std::string& note : notes) std::fprintf(stderr, "zudizar: warning: %s\n", note.c_str());
   FileReport saveReport;
   if (!SavePictureFile(out, image, &saveReport)) {
     const FileFailure& failure = LastFileFailure();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/indexed_image.h"
 #include "formats/opened_picture.h"
@@ -19,12 +20,23 @@ namespace zudizar {
 // The extensions OUT may have, upper case.
 inline constexpr const char* kConvertExtensions[] = {".BMP", ".MAG", ".JPG", ".JPEG", ".ICO", ".PNG"};
 
-int RunConvert(const std::string& in, const std::string& out, std::string& error);
+// A picture opened despite its file (cut short, damaged data skipped) is
+// converted; its notes go to `warnings`, one line each naming IN, or without
+// `warnings` to standard error, each line after "zudizar: warning: ". IN that
+// is a folder or no regular file is refused as such.
+int RunConvert(const std::string& in, const std::string& out, std::string& error,
+               std::vector<std::string>* warnings = nullptr);
+
+// Whether IN is a file to read; otherwise false, with what stands there (a
+// folder, another kind of file, nothing) in `error`.
+bool InputIsAFile(const std::string& in, std::string& error);
 
 // The opening half of RunConvert, shared with the thumbnailer: starts the
 // shared palette as the program does, merges the colours of `opened` (read
 // by ReadPictureForOpen) and maps it onto the palette into `image`. False,
 // with the reader's reason on one line in `error`, when it cannot be read.
-bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error);
+// The notes of a picture opened despite its file go to `warnings`.
+bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error,
+                         std::vector<std::string>* warnings = nullptr);
 
 }  // namespace zudizar

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -176,24 +177,44 @@ void GatherRgbaColours(std::span<const std::uint8_t> rgba, PictureColourList& li
 // colours belongs to BMP files.
 void LoadPaletteByPngRule(const OpenedPicture& opened, const EntryMask& inUse) {
   if (!opened.readable) return;
-  PngPicture picture;
-  std::string reason;
-  if (!DecodePng(opened.bytes, picture, reason)) return;
-  PictureColourList list;
-  ColourHistogram histogram;
-  if (picture.palettised) {
-    std::array<std::uint64_t, 256> counts{};
-    for (const std::uint8_t index : picture.indices) ++counts[index];
-    for (int i = 0; i < 256; ++i) {
-      const Rgba c = OverWhite(picture.table[i]);
-      list.colours[i] = {c.red, c.green, c.blue, 0};
-      list.used[i] = counts[i] != 0;
+  // Row by row, so that no copy of the whole picture is made.
+  class ColourRows final : public PngRowSink {
+   public:
+    bool Start(const PngHeader& header) override {
+      header_ = header;
+      return true;
     }
-    AddIndexCounts(counts, list.colours, &histogram);
-  } else {
-    GatherRgbaColours(picture.rgba, list, histogram);
+    void Row(int, const std::uint8_t* pixels, int x0, int step) override {
+      for (int x = x0; x < header_.width; x += step) {
+        if (header_.palettised) {
+          ++counts_[pixels[x]];
+          continue;
+        }
+        const std::uint8_t* p = pixels + static_cast<std::size_t>(x) * 4;
+        const Rgba c = OverWhite({p[0], p[1], p[2], p[3]});
+        gatherer_.Offer(c.red, c.green, c.blue);
+        histogram_.Add(c.red, c.green, c.blue);
+      }
+    }
+    PngHeader header_;
+    PictureColourList list_;
+    ColourGatherer gatherer_{list_};
+    ColourHistogram histogram_;
+    std::array<std::uint64_t, 256> counts_{};
+  };
+  auto rows = std::make_unique<ColourRows>();
+  std::string reason;
+  bool ended = false;
+  if (!DecodePngRows(opened.bytes, *rows, reason, ended)) return;
+  if (rows->header_.palettised) {
+    for (int i = 0; i < 256; ++i) {
+      const Rgba c = OverWhite(rows->header_.table[i]);
+      rows->list_.colours[i] = {c.red, c.green, c.blue, 0};
+      rows->list_.used[i] = rows->counts_[i] != 0;
+    }
+    AddIndexCounts(rows->counts_, rows->list_.colours, &rows->histogram_);
   }
-  MergeOrChoose(list, histogram, kBmpRule, inUse);
+  MergeOrChoose(rows->list_, rows->histogram_, kBmpRule, inUse);
   RealizeSharedPalette();
 }
 

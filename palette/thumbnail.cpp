@@ -210,10 +210,7 @@ int RunThumbnail(const std::string& in, const std::string& out, std::string_view
             std::string(size) + "\"";
     return 1;
   }
-  if (!FileExists(in)) {
-    error = in + ": no such file";
-    return 1;
-  }
+  if (!InputIsAFile(in, error)) return 1;
   const long long length = FileLength(in);
   if (length < 0 || static_cast<std::uint64_t>(length) > kMaxThumbnailFileBytes) {
     error = in + ": " + std::to_string(length) + " bytes is too large for a thumbnail (at most " +

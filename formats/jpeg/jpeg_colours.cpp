@@ -43,6 +43,12 @@ class ColourSink final : public PixelSink {
     return true;
   }
   bool PreviewWanted() const override { return Counting(); }
+  void DataEnded() override {
+    if (gathered_.samples) gathered_.samples->notes |= kNoteDataEnded;
+  }
+  void DataSkipped() override {
+    if (gathered_.samples) gathered_.samples->notes |= kNoteDataSkipped;
+  }
   void PreviewBlock(int, int, int, int, Rgb colour) override { Offer(colour.red, colour.green, colour.blue); }
   void Block(int x, int y, int width, int height, const BlockPixels& pixels) override {
     RgbSamples* samples = gathered_.samples.get();

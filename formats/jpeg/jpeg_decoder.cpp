@@ -197,6 +197,7 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
                   const DecodeOptions& options) {
   const TraceSink& trace = options.trace;
   ByteSource source(padded.data(), padded.size());
+  const std::size_t fileEnd = padded.size() >= kTailBytes ? padded.size() - kTailBytes : 0;
   DecoderState state;
   state.huffman.reserve(kHuffmanSlots);
   HeaderParser parser(source, state, trace);
@@ -222,10 +223,25 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
       const int height = state.frameHeight;
       // A frame that cannot become a picture ends decoding.
       if (!ImageSizeAllowed(width, height) || static_cast<std::int64_t>(width) * height > options.maxPixels) return;
-      if (!sink.StartImage(width, height)) return;
+      // Only the MCU rows the data can hold are made: a few bytes never
+      // cost a whole picture of zeros.
+      const std::int64_t mcusPerRow = (state.width / 8 + scan.hMax - 1) / scan.hMax;
+      const std::int64_t mcuRows = (state.height / 8 + scan.vMax - 1) / scan.vMax;
+      const std::int64_t dataBytes = scan.dataStart < fileEnd ? static_cast<std::int64_t>(fileEnd - scan.dataStart) : 0;
+      bool cut = false;
+      if (mcusPerRow > 0 && dataBytes < LeastScanBytes(mcusPerRow * mcuRows)) {
+        const std::int64_t rows = std::max<std::int64_t>(1, (dataBytes * 8 + mcusPerRow - 1) / mcusPerRow);
+        const int kept = static_cast<int>(std::min<std::int64_t>(height, rows * 8 * scan.vMax));
+        state.frameHeight = kept;
+        state.height = (kept + 7) / 8 * 8;
+        cut = true;
+      }
+      if (!sink.StartImage(width, state.frameHeight)) return;
       ScanDecoder decoder(state, source, sink, progress, trace, scan);
       decoder.RunPass<true>();
-      source.Seek(decoder.RunPass<false>());
+      const std::size_t after = decoder.RunPass<false>();
+      if (cut || after > fileEnd) sink.DataEnded();
+      source.Seek(after);
     } else if (code >= 0xD0 && code <= 0xD8) {
       // RSTn and SOI carry no segment.
     } else if (code == 0xD9) {

@@ -31,6 +31,11 @@ class PixelSink {
   // Full pass: the colours of a luminance block at (x, y); only its top-left
   // width x height lie inside the picture.
   virtual void Block(int x, int y, int width, int height, const BlockPixels& pixels) = 0;
+  // The picture is not all the file's: its data ended before the picture
+  // did (the rest is decoded from zeros or left out), or damaged data was
+  // skipped. The decode goes on.
+  virtual void DataEnded() {}
+  virtual void DataSkipped() {}
 };
 
 struct DecodeOptions {
@@ -38,7 +43,13 @@ struct DecodeOptions {
   std::int64_t maxPixels = kMaxImagePixels;  // larger frames end decoding like failed ones
 };
 
-// Decodes a whole file held in `bytes`.
+// The least entropy-coded data a Huffman-coded frame of `mcus` MCUs can have:
+// every MCU codes at least one DC difference, of at least one bit.
+inline std::int64_t LeastScanBytes(std::int64_t mcus) { return (mcus + 7) / 8; }
+
+// Decodes a whole file held in `bytes`. A scan whose data cannot hold all of
+// the frame's MCU rows (LeastScanBytes) makes a picture of the rows it can
+// hold, with DataEnded; so does a scan that runs past the file's end.
 void Decode(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* progress,
             const DecodeOptions& options = {});
 // The same over a buffer whose last kTailBytes bytes are the zero tail.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/file_report.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/jpeg/jpeg_route.h"
@@ -34,6 +35,10 @@ class PictureSink final : public jpeg::PixelSink {
     }
   }
 
+  void DataEnded() override { notes |= jpeg::kNoteDataEnded; }
+  void DataSkipped() override { notes |= jpeg::kNoteDataSkipped; }
+  int notes = 0;
+
   void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
     // The whole block at once (also its colours outside the picture, which
     // are thrown away): the batch look-up beats one call per pixel.
@@ -52,6 +57,11 @@ class PictureSink final : public jpeg::PixelSink {
   const NearestColourMap* map_ = nullptr;
 };
 
+void ReportNotes(FileReport* report, int notes) {
+  if (notes & jpeg::kNoteDataEnded) ReportDataEnded(report);
+  if (notes & jpeg::kNoteDataSkipped) ReportDataSkipped(report);
+}
+
 }  // namespace
 
 namespace jpeg {
@@ -67,10 +77,11 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
 }
 
 bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
-                         std::string& reason, const DecodeOptions& options) {
+                         std::string& reason, const DecodeOptions& options, int* notes) {
   IndexedImage fresh;
   PictureSink sink(fresh);
   if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
+  if (notes) *notes = sink.notes;
   image = std::move(fresh);
   return true;
 }
@@ -88,11 +99,16 @@ bool ReadJpegOpened(OpenedPicture& opened, IndexedImage& image, FileReport* repo
     IndexedImage fresh;
     if (jpeg::MapSamples(*samples, fresh, progress)) {
       image = std::move(fresh);
+      ReportNotes(report, samples->notes);
       return true;
     }
   }
   std::string reason = "ﾌｧｲﾙを読み込めません。";
-  if (opened.readable && jpeg::DecodeRoutedPicture(opened.bytes, true, image, progress, reason)) return true;
+  int notes = 0;
+  if (opened.readable && jpeg::DecodeRoutedPicture(opened.bytes, true, image, progress, reason, {}, &notes)) {
+    ReportNotes(report, notes);
+    return true;
+  }
   Report(report, opened.name + "\n" + reason, jpeg::kJpegLoadFailedCaption);
   return false;
 }

@@ -1,5 +1,6 @@
 #include "formats/jpeg/jpeg_route.h"
 
+#include <jerror.h>
 #include <jpeglib.h>
 #include <cstdio>  // jpeglib.h needs FILE
 
@@ -18,6 +19,7 @@ constexpr const char* kLossless = "可逆圧縮(ﾛｽﾚｽ)JPEGの為、処理
 constexpr const char* kPrecision = "標本精度が8ﾋﾞｯﾄ以外のJPEGの為、処理出来ません。";
 constexpr const char* kTooLarge = "画像が大きすぎます。";
 constexpr const char* kNoMemory = "ﾒﾓﾘｰが足りません。";
+constexpr const char* kTooShort = "データが画像の大きさに足りません。";
 constexpr const char* kLibraryRefused = "JPEGﾌｧｲﾙが壊れているか、対応していない形式です。";
 
 bool IsFrame(int code) { return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC; }
@@ -28,6 +30,7 @@ struct Headers {
   bool frame = false;
   int code = 0;
   int precision = 8;
+  int width = 0, height = 0;
   int count = 0;
   int ids[4] = {}, h[4] = {}, v[4] = {};
   bool sixteenBitTables = false;
@@ -44,6 +47,8 @@ void ReadSegment(int code, const std::uint8_t* s, std::size_t n, Headers& h) {
     h.frame = true;
     h.code = code;
     h.precision = s[0];
+    h.height = (s[1] << 8) | s[2];
+    h.width = (s[3] << 8) | s[4];
     h.count = s[5];
     for (int i = 0; i < std::min(h.count, 4); ++i) {
       if (6 + 3 * static_cast<std::size_t>(i) + 2 >= n) break;
@@ -110,6 +115,7 @@ struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX] = {};
+  bool ended = false, skipped = false;
 };
 
 void OnError(j_common_ptr cinfo) {
@@ -117,13 +123,26 @@ void OnError(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, errors->message);
   std::longjmp(errors->jump, 1);
 }
-void OnMessage(j_common_ptr, int) {}  // warnings on damaged data: the picture goes on
+// Warnings on damaged data: the picture goes on, with a note.
+void OnMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+    errors->ended = true;
+  else
+    errors->skipped = true;
+}
+
+std::string SizeText(const char* text, std::int64_t w, std::int64_t h) {
+  return std::string(text) + "(" + std::to_string(w) + " x " + std::to_string(h) + ")";
+}
 
 struct LibraryState {
   PixelSink& sink;
   ProgressSink* progress;
   std::string& reason;
   std::int64_t maxPixels;
+  std::int64_t budget;
   std::vector<std::uint8_t> rows;  // eight output rows
   BlockPixels block{};
 };
@@ -141,9 +160,39 @@ bool RunLibrary(jpeg_decompress_struct& cinfo, ErrorManager& errors, LibraryStat
   jpeg_read_header(&cinfo, TRUE);
   const std::int64_t w = cinfo.image_width, h = cinfo.image_height;
   if (!ImageSizeAllowed(w, h) || w * h > state.maxPixels) {
-    state.reason = std::string(kTooLarge) + "(" + std::to_string(w) + " x " + std::to_string(h) + ")";
+    state.reason = SizeText(kTooLarge, w, h);
     return false;
   }
+  // Huffman-coded data too short for the frame is refused before the
+  // library makes its buffers (arithmetic coding can be that short).
+  if (!cinfo.arith_code) {
+    const std::int64_t mcuWidth = 8 * std::int64_t{cinfo.max_h_samp_factor};
+    const std::int64_t mcuHeight = 8 * std::int64_t{cinfo.max_v_samp_factor};
+    const std::int64_t mcus = ((w + mcuWidth - 1) / mcuWidth) * ((h + mcuHeight - 1) / mcuHeight);
+    if (static_cast<std::int64_t>(bytes.size()) < LeastScanBytes(mcus)) {
+      state.reason = SizeText(kTooShort, w, h);
+      return false;
+    }
+  }
+  // Progressive and multi-scan files keep every coefficient of the picture
+  // until the last scan: within the budget with the picture itself, or
+  // refused before anything is made. The library keeps to it too.
+  std::int64_t needed = w * h;
+  if (jpeg_has_multiple_scans(&cinfo)) {
+    for (int c = 0; c < cinfo.num_components; ++c) {
+      const jpeg_component_info& comp = cinfo.comp_info[c];
+      const std::int64_t across =
+          (comp.width_in_blocks + comp.h_samp_factor - 1) / comp.h_samp_factor * comp.h_samp_factor;
+      const std::int64_t down =
+          (comp.height_in_blocks + comp.v_samp_factor - 1) / comp.v_samp_factor * comp.v_samp_factor;
+      needed += across * down * static_cast<std::int64_t>(sizeof(JBLOCK));
+    }
+  }
+  if (needed > state.budget) {
+    state.reason = SizeText(kTooLarge, w, h);
+    return false;
+  }
+  cinfo.mem->max_memory_to_use = static_cast<long>(state.budget);
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   cinfo.dct_method = JDCT_ISLOW;
@@ -194,18 +243,17 @@ bool RunLibrary(jpeg_decompress_struct& cinfo, ErrorManager& errors, LibraryStat
     ReportProgress(state.progress, height > 1 ? (done - 1) * 100 / (height - 1) : 100, 1);
   }
   jpeg_finish_decompress(&cinfo);
+  if (errors.ended) state.sink.DataEnded();
+  if (errors.skipped) state.sink.DataSkipped();
   return true;
 }
 
-}  // namespace
-
-Route ChooseDecoder(std::span<const std::uint8_t> bytes, std::string& reason) {
+Route ChooseDecoder(std::span<const std::uint8_t> bytes, std::string& reason, Headers& h) {
   const std::size_t n = bytes.size();
   std::size_t p = 0;
   while (p + 1 < n && !(bytes[p] == 0xFF && bytes[p + 1] == 0xD8)) ++p;
   if (p + 1 >= n) return Route::Own;
   p += 2;
-  Headers h;
   while (p < n && !h.scan) {
     if (bytes[p] != 0xFF) break;  // no marker where one was due: the headers cannot be told
     while (p < n && bytes[p] == 0xFF) ++p;
@@ -234,6 +282,13 @@ Route ChooseDecoder(std::span<const std::uint8_t> bytes, std::string& reason) {
   return Route::Own;
 }
 
+}  // namespace
+
+Route ChooseDecoder(std::span<const std::uint8_t> bytes, std::string& reason) {
+  Headers headers;
+  return ChooseDecoder(bytes, reason, headers);
+}
+
 bool DecodeWithLibrary(std::span<const std::uint8_t> bytes, PixelSink& sink, ProgressSink* progress,
                        std::string& reason, std::int64_t maxPixels) {
   jpeg_decompress_struct cinfo{};
@@ -241,7 +296,7 @@ bool DecodeWithLibrary(std::span<const std::uint8_t> bytes, PixelSink& sink, Pro
   cinfo.err = jpeg_std_error(&errors.pub);
   errors.pub.error_exit = OnError;
   errors.pub.emit_message = OnMessage;
-  LibraryState state{sink, progress, reason, maxPixels, {}, {}};
+  LibraryState state{sink, progress, reason, maxPixels, kDecodeMemoryBudget, {}, {}};
   bool ok = false;
   try {
     // Room for eight rows of the widest picture the limits allow.
@@ -258,10 +313,19 @@ bool DecodeRouted(std::span<const std::uint8_t> bytes, bool padded, PixelSink& s
                   std::string& reason, const DecodeOptions& options) {
   const std::span<const std::uint8_t> file =
       padded ? bytes.first(bytes.size() >= kTailBytes ? bytes.size() - kTailBytes : 0) : bytes;
-  switch (ChooseDecoder(file, reason)) {
+  Headers headers;
+  switch (ChooseDecoder(file, reason, headers)) {
     case Route::Refuse: return false;
     case Route::Library: return DecodeWithLibrary(file, sink, progress, reason, options.maxPixels);
     case Route::Own: break;
+  }
+  // Refused as the library's frames are, naming the size; the own decoder
+  // would end at this frame with no picture.
+  if (headers.frame && headers.width > 0 && headers.height > 0 &&
+      (!ImageSizeAllowed(headers.width, headers.height) ||
+       std::int64_t{headers.width} * headers.height > options.maxPixels)) {
+    reason = SizeText(kTooLarge, headers.width, headers.height);
+    return false;
   }
   if (padded)
     DecodePadded(bytes, sink, progress, options);

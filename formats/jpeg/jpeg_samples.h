@@ -25,6 +25,7 @@ struct RgbSamples {
   std::size_t Count() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
   int width;
   int height;
+  int notes = 0;  // what the decode told its sink (kNoteDataEnded, kNoteDataSkipped)
   std::unique_ptr<std::uint8_t[]> red, green, blue;
 };
 

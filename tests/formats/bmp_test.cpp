@@ -631,7 +631,11 @@ TEST_F(BmpTest, CorpusFilesDecodeOrFailAsListed) {
       continue;
     }
     ASSERT_TRUE(ok) << reason;
-    EXPECT_TRUE(boxes.Empty());
+    // Only the file cut short says so, as a note beside the picture.
+    if (f.path.ends_with("shortfile.bmp"))
+      EXPECT_EQ(boxes.messages, (std::vector<FileMessage>{{kDataEndedText, kPartLoadCaption, MessageKind::Note}}));
+    else
+      EXPECT_TRUE(boxes.Empty());
     if (f.width) {
       EXPECT_EQ(image.ImageWidth(), f.width);
       EXPECT_EQ(image.ImageHeight(), f.height);

@@ -6,6 +6,10 @@
 
 #include "base/file_io.h"
 #include "formats/bmp.h"
+#include "formats/bmp_builder.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg_test_support.h"
+#include "formats/mag.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -138,6 +142,50 @@ TEST_F(DispatchFileTest, AFailedSaveLeavesTheOldFileUntouched) {
   Bytes now;
   ASSERT_TRUE(ReadWholeFile(path, now));
   EXPECT_EQ(now, old);
+}
+
+class CutFilesTest : public testing::PaletteReset {};
+
+TEST_F(CutFilesTest, FilesCutShortOpenWithANoteAndWholeFilesWithout) {
+  IndexedImage picture;
+  testing::MakeTestPicture(picture, 96, 80);
+  std::uint32_t noise = 7;  // so that no format packs it into a few bytes
+  for (auto& p : picture.pixels) p = static_cast<std::uint8_t>((noise = noise * 1103515245u + 12345u) >> 28);
+  testing::BmpBuilder colour;
+  colour.bitCount = 24;
+  colour.width = 96;
+  colour.height = 80;
+  colour.pixels.assign(96 * 3 * 80, 0x80);
+  Bytes mag;
+  ASSERT_TRUE(EncodeMag(picture, mag));
+  const struct {
+    const char* name;
+    Bytes bytes;
+    std::size_t cutTo;
+  } cases[] = {
+      {"cut.bmp", colour.Build(), 54 + 96 * 3 * 80 / 60},  // to under 2 %
+      {"cut8.bmp", EncodeBmp(picture), 1078 + 96 * 40},
+      {"cut.mag", mag, mag.size() / 3},
+      {"cut.jpg", EncodeJpeg(picture, SharedPalette.current), 700},
+  };
+  testing::TempFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LT(c.cutTo, c.bytes.size());
+    for (const bool cut : {false, true}) {
+      const std::string path = folder.File(c.name);
+      testing::WriteBytes(
+          path, cut ? Bytes(c.bytes.begin(), c.bytes.begin() + static_cast<std::ptrdiff_t>(c.cutTo)) : c.bytes);
+      IndexedImage image;
+      FileReport report;
+      ASSERT_TRUE(LoadPictureFile(path, image, &report));
+      EXPECT_EQ(image.ImageHeight(), 80);
+      if (cut)
+        EXPECT_EQ(report.messages, (std::vector<FileMessage>{{kDataEndedText, kPartLoadCaption, MessageKind::Note}}));
+      else
+        EXPECT_TRUE(report.Empty());
+    }
+  }
 }
 
 }  // namespace

@@ -292,7 +292,7 @@ TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) 
   // progressive file's first scan read as baseline, a 16-bit DQT read as
   // markers. The file entry hands them to libjpeg-turbo, or refuses the
   // kinds neither decoder supports.
-  enum Outcome { kDecodes, kRefused, kNoPixels };
+  enum Outcome { kDecodes, kNoted, kRefused, kNoPixels };
   const struct {
     const char* file;
     std::vector<int> records;
@@ -312,8 +312,8 @@ TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) 
       {"cjpeg_1x2_vertical.jpg", {}, kDecodes, ""},
       {"mozilla_jpg-cmyk-1.jpg", {9608, 9617}, kDecodes, ""},
       {"jd_rgb.jpg", {}, kDecodes, ""},
-      {"jd_mjpeg.jpg", {9619, 9620}, kDecodes, ""},
-      {"jd_progressive-missing-dc.jpg", {9604}, kDecodes, ""},  // with a warning, as djpeg
+      {"jd_mjpeg.jpg", {9619, 9620}, kNoted, ""},             // bytes before restart markers
+      {"jd_progressive-missing-dc.jpg", {9604}, kNoted, ""},  // with a warning, as djpeg
       {"cjpeg_3080x16_toowide.jpg", {9606}, kDecodes, ""},
       {"mozilla_jpg-size-6x6_nosoi.jpg", {}, kNoPixels, ""},
   };
@@ -334,6 +334,10 @@ TEST_F(JpegDecoderTest, KindsBeyondBaselineAreHandedOverOrRefusedWithTheReason) 
       case kDecodes:
         EXPECT_TRUE(image.HasPixels());
         EXPECT_TRUE(boxes.Empty());
+        break;
+      case kNoted:  // opened, with the note that damaged data was skipped
+        EXPECT_TRUE(image.HasPixels());
+        EXPECT_EQ(boxes.messages, (std::vector<FileMessage>{{kDataSkippedText, kPartLoadCaption, MessageKind::Note}}));
         break;
       case kRefused:  // the picture stays as it was, and the box says why
         EXPECT_EQ(image.ImageWidth(), 4);

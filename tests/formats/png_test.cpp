@@ -169,5 +169,62 @@ TEST_F(PngTest, HeadersBeyondThePictureLimitsAreRefusedBeforeDecoding) {
   EXPECT_NE(reason.find("画像が大きすぎます"), std::string::npos) << reason;
 }
 
+TEST_F(PngTest, FilesCutShortKeepTheirRowsWithANoteAndCutHeadersAreRefused) {
+  IndexedImage image;
+  testing::MakeTestPicture(image, 40, 300);
+  std::uint32_t noise = 1;  // so that the data fills most of the file
+  for (auto& p : image.pixels) p = static_cast<std::uint8_t>((noise = noise * 1103515245u + 12345u) >> 24);
+  std::vector<std::uint8_t> rgb;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const ColourTableEntry& c = image.colourTable[image.At(x, 299 - y)];  // the image keeps rows bottom-up
+      rgb.insert(rgb.end(), {c.red, c.green, c.blue});
+    }
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Case cases[] = {{"palette", EncodePng(image)}, {"rgb", EncodeRgbPng(rgb, 40, 300)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PngPicture whole;
+    std::string reason;
+    ASSERT_TRUE(DecodePng(c.bytes, whole, reason)) << reason;
+    EXPECT_FALSE(whole.ended);
+    const std::vector<std::uint8_t> cut(c.bytes.begin(),
+                                        c.bytes.begin() + static_cast<std::ptrdiff_t>(c.bytes.size() * 2 / 3));
+    PngPicture part;
+    ASSERT_TRUE(DecodePng(cut, part, reason)) << reason;
+    EXPECT_TRUE(part.ended);
+    // Whole rows up to the cut, zeros after it.
+    const auto& a = whole.palettised ? whole.indices : whole.rgba;
+    const auto& b = part.palettised ? part.indices : part.rgba;
+    ASSERT_EQ(a.size(), b.size());
+    const std::size_t row = a.size() / 300;
+    std::size_t same = 0;
+    while (same < 300 && std::equal(a.begin() + same * row, a.begin() + (same + 1) * row, b.begin() + same * row))
+      ++same;
+    EXPECT_GT(same, 10u);
+    EXPECT_LT(same, 300u);
+    EXPECT_TRUE(std::all_of(b.end() - row, b.end(), [](std::uint8_t v) { return v == 0; }));
+
+    // Through the file entry: the picture opens with the note, not a failure.
+    testing::TempFolder folder;
+    const std::string path = folder.File("cut.png");
+    testing::WriteBytes(path, cut);
+    IndexedImage opened;
+    FileReport report;
+    ASSERT_TRUE(ReadPngFile(path, opened, &report));
+    EXPECT_EQ(opened.ImageHeight(), 300);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0], (FileMessage{kDataEndedText, kPartLoadCaption, MessageKind::Note}));
+
+    // Cut before the first row: refused, nothing decoded.
+    const std::vector<std::uint8_t> header(c.bytes.begin(), c.bytes.begin() + 60);
+    EXPECT_FALSE(DecodePng(header, part, reason));
+    EXPECT_NE(reason.find("途中で終わって"), std::string::npos) << reason;
+  }
+}
+
 }  // namespace
 }  // namespace zudizar

@@ -1,16 +1,19 @@
 #include "palette/convert.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "base/file_io.h"
 #include "base/file_system.h"
 #include "base/settings.h"
 #include "formats/bmp.h"
 #include "formats/bmp_builder.h"
+#include "palette/thumbnail.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -122,6 +125,45 @@ TEST_F(ConvertTest, FailuresGiveTheReason) {
   const std::string out = folder_.File("無い/o.bmp");
   EXPECT_EQ(RunConvert(Write("good.bmp", good.Build()), out, error), 1);
   EXPECT_NE(error.find(out), std::string::npos) << error;
+}
+
+TEST_F(ConvertTest, InputsThatAreNoPictureFileAreNamedAsWhatTheyAre) {
+  const std::string fifo = folder_.File("pipe.bmp");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(folder_.File("folder.bmp"));
+  const struct {
+    std::string in;
+    const char* says;
+  } cases[] = {
+      {folder_.File("folder.bmp"), ": is a folder, not a picture file"},
+      {fifo, ": is not a regular file"},
+      {folder_.File("none.bmp"), ": no such file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string error;
+    EXPECT_EQ(RunConvert(c.in, folder_.File("o.bmp"), error), 1);
+    EXPECT_EQ(error, c.in + c.says);
+    EXPECT_EQ(RunThumbnail(c.in, folder_.File("o.png"), "64", error), 1);
+    EXPECT_EQ(error, c.in + c.says);
+  }
+}
+
+TEST_F(ConvertTest, APictureCutShortIsConvertedWithOneWarningLine) {
+  BmpBuilder cut;
+  cut.width = 8;
+  cut.height = 8;
+  cut.table = {{1, 2, 3}, {200, 100, 50}};
+  cut.pixels.assign(8 * 3, 1);  // three rows of eight
+  const std::string in = Write("cut.bmp", cut.Build());
+  std::string error;
+  std::vector<std::string> warnings;
+  ASSERT_EQ(RunConvert(in, folder_.File("o.bmp"), error, &warnings), 0) << error;
+  EXPECT_EQ(warnings, (std::vector<std::string>{in + ": " + kDataEndedText}));
+  warnings.clear();
+  cut.pixels.assign(8 * 8, 1);
+  ASSERT_EQ(RunConvert(Write("whole.bmp", cut.Build()), folder_.File("o.bmp"), error, &warnings), 0) << error;
+  EXPECT_TRUE(warnings.empty());
 }
 
 // Refuses the writes the seam names.

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/file_io.h"
+#include "formats/bmp.h"
 #include "formats/dispatch.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -151,6 +152,24 @@ TEST_F(FileCommandsTest, OpenShowsTheReadersMessagesAndItsOwnOnlyWhenTheyAreSile
   EXPECT_EQ(dialogs.Boxes()[before + 2].text, QString::fromStdString(badMag) + QStringLiteral(" を開けませんでした。"));
   EXPECT_EQ(dialogs.Boxes()[before + 2].caption, QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"));
   EXPECT_EQ(dialogs.Boxes()[before + 2].icon, BoxIcon::Information);
+}
+
+TEST_F(FileCommandsTest, APictureCutShortOpensWithItsNoteInTheCaptionNotABox) {
+  std::vector<std::uint8_t> bytes = EncodeBmp([] {
+    IndexedImage image;
+    EXPECT_EQ(CreateImage(16, 16, image), 1);
+    return image;
+  }());
+  bytes.resize(bytes.size() - 16 * 8);  // half the rows
+  const std::string cut = folder.File("cut.BMP");
+  WriteText(cut, std::string(bytes.begin(), bytes.end()));
+  StartApp();
+  TForm1& main = app->main();
+  const std::size_t before = dialogs.Boxes().size();
+  main.OpenPictureFile(QString::fromStdString(cut));
+  EXPECT_EQ(main.PictureImage().ImageHeight(), 16);
+  EXPECT_EQ(dialogs.Boxes().size(), before);
+  EXPECT_EQ(main.windowTitle(), QString::fromStdString(cut) + QStringLiteral("　") + QString::fromUtf8(kDataEndedText));
 }
 
 TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {

@@ -13,12 +13,20 @@ namespace zudizar {
 
 void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report) {
   for (const FileMessage& message : report.messages) {
+    if (message.kind == MessageKind::Note) continue;  // shown in the caption (FileReportNote)
     BoxIcon icon = BoxIcon::Information;
     if (message.kind == MessageKind::Warning) icon = BoxIcon::Warning;
     if (message.kind == MessageKind::Error) icon = BoxIcon::Error;
     dialogs.MessageBox(window, QString::fromStdString(message.text), QString::fromStdString(message.caption),
                        BoxButtons::Ok, icon);
   }
+}
+
+QString FileReportNote(const FileReport& report) {
+  QString note;
+  for (const FileMessage& message : report.messages)
+    if (message.kind == MessageKind::Note) note += QStringLiteral("　") + QString::fromStdString(message.text);
+  return note;
 }
 
 QString WithSaveExtension(const QString& chosen) {
@@ -88,7 +96,7 @@ void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs) {
                      BoxButtons::Ok, BoxIcon::Error);
 }
 
-bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture) {
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture, QString* note) {
   WindowProgressSink sink(window);
   FileReport report;
   IndexedImage loaded;
@@ -99,6 +107,7 @@ bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, Indexed
     return false;
   }
   picture = std::move(loaded);
+  if (note) *note = FileReportNote(report);
   return true;
 }
 

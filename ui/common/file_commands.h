@@ -24,8 +24,12 @@ inline const QString kPictureSaveFilter =
     QStringLiteral("BMP (*.BMP *.MAG *.JPG *.PNG *.ICO *.bmp *.mag *.jpg *.png *.ico)");
 
 // Shows a report's messages in order as message boxes with an OK button
-// over `window`: information, warning and error icons by their kind.
+// over `window`: information, warning and error icons by their kind. Notes
+// (a picture opened despite its file) get no box: the window shows them in
+// its caption (FileReportNote).
 void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report);
+// The report's notes, to append to a caption; empty when there are none.
+QString FileReportNote(const FileReport& report);
 
 // The name Save as uses: a chosen name without an extension (and not ending
 // in a full stop) gains ".BMP".
@@ -48,7 +52,8 @@ void RememberFolder(const QString& chosenFile);
 // Reads `path` mapped to the shared palette, progress going to `window`.
 // On failure the reader's messages are shown, or "… を開けませんでした。"
 // when it gave none, and `picture` is left as it was.
-bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture);
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture,
+                 QString* note = nullptr);
 
 // Writes `picture` to `path` by its extension (the writer records the header
 // it wrote in the picture). On failure the writer's messages are shown, or

@@ -95,7 +95,8 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
   busy_ = true;
   IndexedImage loaded;
-  const bool ok = ReadPicture(this, app_.dialogs(), name, loaded);
+  QString note;
+  const bool ok = ReadPicture(this, app_.dialogs(), name, loaded, &note);
   busy_ = false;
   progressName_.clear();
   if (!ok) {
@@ -105,6 +106,7 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
     return;
   }
   recent_->Add(name);
+  if (!note.isEmpty()) setWindowTitle(windowTitle() + note);
   LoadColourTableFromShared(loaded);
   FitEditSize(loaded);
   // What was drawn is a step of its own; the opened picture is the next.

@@ -63,7 +63,7 @@ void TForm1::OpenPictureFile(const QString& path) {
     session.ApplyMergedPalette();
   }
   SetBusy(false);
-  setWindowTitle(ok ? path : previousTitle);
+  setWindowTitle(ok ? path + FileReportNote(pictureReport) : previousTitle);
   view_->ComposeAll();
 }
 

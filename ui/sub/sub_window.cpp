@@ -328,7 +328,8 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   view_->SetBusy(true);
   progressName_ = path;
   IndexedImage loaded;
-  bool ok = ReadPicture(this, app_.dialogs(), path, loaded);
+  QString note;
+  bool ok = ReadPicture(this, app_.dialogs(), path, loaded, &note);
   progressName_.clear();
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.
@@ -337,7 +338,7 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   }
   if (ok) {
     document_.SetModified(false);
-    setWindowTitle(kSubCaptionPrefix + path);
+    setWindowTitle(kSubCaptionPrefix + path + note);
     recent_->Add(path);
   } else {
     setWindowTitle(caption);

@@ -376,6 +376,25 @@ void MapRgbaToSharedPalette(std::span<const std::uint8_t> rgba, IndexedImage& im
   for (int i = 0; i < 256; ++i) image.colourTable[i] = {table[i].blue, table[i].green, table[i].red, 0};
 }
 
+namespace {
+
+// The encoded file the encoder built in its own buffer, as bytes; empty when
+// the encoder failed.
+std::vector<std::uint8_t> TakeEncoded(Context& ctx) {
+  std::size_t length = 0;
+  int error = 0;
+  void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);
+  if (!buffer || error) {
+    std::free(buffer);
+    return {};
+  }
+  std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::uint8_t*>(buffer) + length);
+  std::free(buffer);
+  return out;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   const int w = image.ImageWidth();
   const int h = image.ImageHeight();
@@ -399,16 +418,7 @@ std::vector<std::uint8_t> EncodePng(const IndexedImage& image) {
   for (int y = 0; y < h; ++y)
     std::memcpy(rows.data() + static_cast<std::size_t>(y) * w, image.Row(y), static_cast<std::size_t>(w));
   if (spng_encode_image(ctx.get(), rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)) return {};
-  std::size_t length = 0;
-  int error = 0;
-  void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);
-  if (!buffer || error) {
-    std::free(buffer);
-    return {};
-  }
-  std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::uint8_t*>(buffer) + length);
-  std::free(buffer);
-  return out;
+  return TakeEncoded(ctx);
 }
 
 std::vector<std::uint8_t> EncodeRgbPng(std::span<const std::uint8_t> rgb, int width, int height) {
@@ -422,16 +432,7 @@ std::vector<std::uint8_t> EncodeRgbPng(std::span<const std::uint8_t> rgb, int wi
       static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
   spng_set_ihdr(ctx.get(), &ihdr);
   if (spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)) return {};
-  std::size_t length = 0;
-  int error = 0;
-  void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);
-  if (!buffer || error) {
-    std::free(buffer);
-    return {};
-  }
-  std::vector<std::uint8_t> out(static_cast<std::uint8_t*>(buffer), static_cast<std::uint8_t*>(buffer) + length);
-  std::free(buffer);
-  return out;
+  return TakeEncoded(ctx);
 }
 
 bool ReadPngOpened(const OpenedPicture& opened, IndexedImage& image, FileReport* report) {

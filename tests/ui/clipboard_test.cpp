@@ -34,19 +34,12 @@ std::vector<QRgb> Colours(const IndexedImage& picture, const Rect& rect) {
   return out;
 }
 
-class ClipboardTest : public testing::AppTest {
+class ClipboardTest : public testing::CanvasAppTest {
  protected:
   void SetUp() override {
-    StartApp();
+    CanvasAppTest::SetUp();
     QGuiApplication::clipboard()->clear();
   }
-  void TearDown() override {
-    if (app) WindowProbe::Doc(main()).MarkSaved();
-    AppTest::TearDown();
-  }
-  TForm1& main() { return app->main(); }
-  TTAVOEDTF& edit() { return app->edit(); }
-  TTAVOSUBF& sub() { return app->sub(); }
   static void Offer(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
   void SmallEditPicture(int width, int height, std::uint8_t index) {
     IndexedImage& picture = WindowProbe::Doc(edit()).Picture();

@@ -21,7 +21,6 @@
 namespace zudizar {
 namespace {
 
-using testing::AppTest;
 using testing::WriteText;
 
 // What a canvas shows, for checking that a refused drop changed nothing.
@@ -38,16 +37,8 @@ CanvasFace Face(const QString& name, const IndexedImage& picture) {
   return face;
 }
 
-class FileDropTest : public AppTest {
+class FileDropTest : public testing::CanvasAppTest {
  protected:
-  void SetUp() override { StartApp(); }
-  void TearDown() override {
-    if (app) WindowProbe::Doc(main()).MarkSaved();
-    AppTest::TearDown();
-  }
-  TForm1& main() { return app->main(); }
-  TTAVOEDTF& edit() { return app->edit(); }
-  TTAVOSUBF& sub() { return app->sub(); }
   TPALETTEF& colour() { return app->colour(); }
 
   std::string WritePicture(const std::string& name, int width, int height, std::uint8_t index) {

@@ -17,7 +17,6 @@
 namespace zudizar {
 namespace {
 
-using testing::AppTest;
 using testing::ReadText;
 using testing::WriteText;
 
@@ -30,16 +29,8 @@ std::vector<PaletteEntry> Colours(const IndexedImage& image) {
   return out;
 }
 
-class CanvasHistoryTest : public AppTest {
+class CanvasHistoryTest : public testing::CanvasAppTest {
  protected:
-  void SetUp() override { StartApp(); }
-  void TearDown() override {
-    if (app) WindowProbe::Doc(main()).MarkSaved();
-    AppTest::TearDown();
-  }
-  TForm1& main() { return app->main(); }
-  TTAVOEDTF& edit() { return app->edit(); }
-  TTAVOSUBF& sub() { return app->sub(); }
   QAction* MainItem(const char* name) { return main().Action(QString::fromLatin1(name)); }
   QAction* EditItem(const char* name) { return edit().Action(QString::fromLatin1(name)); }
   QAction* SubItem(const char* name) { return sub().Action(QString::fromLatin1(name)); }

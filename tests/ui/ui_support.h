@@ -93,4 +93,18 @@ class AppTest : public ::testing::Test {
   bool programStarts = false;
 };
 
+// An App started for each test, with the three canvases at hand; the main
+// canvas counts as saved at the end, so closing asks nothing.
+class CanvasAppTest : public AppTest {
+ protected:
+  void SetUp() override { StartApp(); }
+  void TearDown() override {
+    if (app) WindowProbe::Doc(main()).MarkSaved();
+    AppTest::TearDown();
+  }
+  TForm1& main() { return app->main(); }
+  TTAVOEDTF& edit() { return app->edit(); }
+  TTAVOSUBF& sub() { return app->sub(); }
+};
+
 }  // namespace zudizar::testing

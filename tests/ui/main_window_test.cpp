@@ -259,9 +259,10 @@ TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries)
   main.ApplyPalette();
   EXPECT_EQ(SharedPalette.current, SharedPalette.pending);
   // Whatever a user can see or save follows the free entries and keeps the reserved ones.
+  const IndexedImage mainShown = main.DisplayImage(), subShown = app->sub().SubDisplayImage();
   const IndexedImage* shown[] = {&main.PictureImage(),       &main.ViewImage(),
-                                 &main.DisplayImage(),       &app->sub().SubPictureImage(),
-                                 &app->sub().SubViewImage(), &app->sub().SubDisplayImage(),
+                                 &mainShown,                 &app->sub().SubPictureImage(),
+                                 &app->sub().SubViewImage(), &subShown,
                                  &app->edit().EditImage(),   &app->colour().SwatchGridImage()};
   for (const IndexedImage* image : shown) {
     for (int i = 0; i < 256; ++i) {

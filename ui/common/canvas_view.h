@@ -1,22 +1,28 @@
 // One canvas on screen, for the main and sub canvases: the scroll area and
-// its paint box, the picture as shown (the view buffer, where previews live),
-// the screen buffer composed from it with the frame grid and an outline, the
-// frame size and half offsets, and snapping. The window owns the document
-// and the modes; this owns what the user sees of them.
+// its paint box, the status line, the picture as shown (the view buffer,
+// where previews live), the screen buffer composed from it with the frame
+// grid and an outline, the zoom, the frame size and half offsets, and
+// snapping. The window owns the document and the modes; this owns what the
+// user sees of them, and maps the mouse to picture pixels, so every gesture
+// works in picture pixels at every zoom.
 //
 // Compose, then present: every change composes the changed rectangle of the
 // screen buffer and asks for that rectangle to be painted; painting only
 // copies the exposed rectangle to the screen, so an expose never recomposes
-// and never wipes a preview.
+// and never wipes a preview. The screen buffer holds the visible part of the
+// canvas in device pixels; a scroll composes what comes into view.
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <functional>
 
 #include "core/geometry.h"
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
+#include "core/view_scale.h"
 
+class QLabel;
 class QScrollArea;
 class QPainter;
 class QWidget;
@@ -32,13 +38,33 @@ class CanvasView : public QObject {
   // offsets move the grid (the sub canvas draws its grid one pixel short).
   CanvasView(QWidget* window, int halfShortfall);
 
+  // The scroll area and the status line under it, for the window's centre.
+  QWidget* Widget() const { return widget_; }
   QScrollArea* Scroll() const { return scroll_; }
   PaintBox* Box() const { return box_; }
+  QLabel* StatusLine() const { return status_; }
 
-  // The picture as shown, previews included, and the screen buffer.
+  // The picture as shown, previews included, and the screen buffer (the
+  // visible part, in device pixels).
   const IndexedImage& View() const { return view_; }
   IndexedImage& View() { return view_; }
   const IndexedImage& Screen() const { return screen_; }
+  Rect ScreenRect() const { return screenRect_; }  // the device pixels it holds
+  // What the canvas shows, at 1:1 over the whole picture.
+  IndexedImage Shown() const;
+
+  // The zoom; a new one keeps the picture point under `anchor` (viewport
+  // pixels; the viewport's centre when null) where it is.
+  Zoom GetZoom() const { return scale_.GetZoom(); }
+  void SetZoom(Zoom zoom, QPoint anchor = QPoint(-1, -1));
+  void ZoomIn(QPoint anchor = QPoint(-1, -1));
+  void ZoomOut(QPoint anchor = QPoint(-1, -1));
+  // The largest level at which the whole picture fits the viewport.
+  void ZoomToFit();
+  const ViewScale& Scale() const { return scale_; }
+
+  void SetStatusLineShown(bool shown);
+  bool StatusLineShown() const { return statusShown_; }
 
   // Makes both buffers the picture's size with the picture in them, sizes the
   // paint area and scrolls to the top left. False, nothing changed, when
@@ -56,13 +82,15 @@ class CanvasView : public QObject {
   // The pointer snapped to the frame and half offsets.
   Point Snap(Point p) const;
 
-  // The outline drawn over the view (a selection, a pick); empty for none.
+  // The outline drawn over the view (a selection, a pick, a preview's
+  // frame); empty for none.
   Rect Outline() const { return outline_; }
-  // Moves the outline and composes where it was and where it is.
-  void SetOutline(Rect outline);
+  // Moves the outline and composes where it was and where it is (or leaves
+  // that to the caller, who composes a rectangle holding both).
+  void SetOutline(Rect outline, bool compose = true);
 
-  // Screen := view (or `source`, a picture-sized preview buffer) with grid
-  // and outline over `r`, then presented.
+  // Screen := view (or `source`, a picture-sized preview buffer, until the
+  // next Compose) with grid and outline over `r`, then presented.
   void Compose(Rect r);
   void ComposeFrom(const IndexedImage& source, Rect r);
   void ComposeAll();
@@ -71,7 +99,8 @@ class CanvasView : public QObject {
   // View := picture everywhere, outline dropped, everything composed.
   void RestoreAll(const IndexedImage& picture);
   // Screen := `source` displaced by (dx, dy), the rest in `background`, as
-  // it is (the whole-picture shift follows the pointer this way, no grid).
+  // it is (the whole-picture shift follows the pointer this way, no grid),
+  // until the next ComposeAll or Restore.
   void ShowShifted(const IndexedImage& source, int dx, int dy, std::uint8_t background);
 
   // Palette changes: the blank display, then the new free entries.
@@ -83,7 +112,7 @@ class CanvasView : public QObject {
   void SetBusy(bool busy) { busy_ = busy; }
   bool Busy() const { return busy_; }
 
-  // The top-left canvas pixel visible (0 for a hidden bar).
+  // The top-left picture pixel visible (0 for a hidden bar).
   int ScrollX() const;
   int ScrollY() const;
   void ResetScroll();
@@ -91,15 +120,42 @@ class CanvasView : public QObject {
   // Mouse events in picture pixels; double clicks of the left button.
   std::function<void(Qt::MouseButton, Point)> onPress, onMove, onRelease;
   std::function<void()> onDoubleClick;
+  // The zoom changed (by a key, an item or the wheel).
+  std::function<void(Zoom)> onZoomChanged;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Present(QPainter& painter, const QRect& exposed);
   int HalfOffset(bool on) const { return on ? frame_ / 2 - shortfall_ : 0; }
+  ShownLayers Layers() const;
+  // The screen buffer follows the visible part of the paint area.
+  void Rebase();
+  Rect VisibleDeviceRect() const;
+  void ComposeDevice(Rect device);
+  void SizeArea();
+  void Pointer(Point picture, bool inside);
+  void UpdateStatus();
 
+  QWidget* widget_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   PaintBox* box_ = nullptr;
+  QLabel* status_ = nullptr;
+  bool statusShown_ = true;
   IndexedImage view_;
   IndexedImage screen_;
+  Rect screenRect_;  // the device pixels the screen buffer holds
+  ViewScale scale_;
+  int pictureWidth_ = 0, pictureHeight_ = 0;  // the paint area's picture size
+  const IndexedImage* source_ = &view_;       // what the screen is composed from
+  bool shifted_ = false;
+  const IndexedImage* shiftSource_ = nullptr;
+  int shiftX_ = 0, shiftY_ = 0;
+  std::uint8_t shiftBackground_ = 0;
+  bool presenting_ = false;
+  Point pointer_{-1, -1};
+  bool pointerInside_ = false;
   int shortfall_ = 0;
   int frame_ = 0;
   bool halfLeft_ = false;

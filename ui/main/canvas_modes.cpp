@@ -15,7 +15,6 @@ namespace zudizar {
 
 namespace {
 
-constexpr std::uint8_t kOutlineColour = 248;
 const QString kPlayCaption = QStringLiteral("マウス左でマス移動、マウス右でマス回転です。");
 
 QString DurationText(qint64 ms) {
@@ -166,17 +165,19 @@ void PasteMode::ShowPreview(Point p) {
   const IndexedImage& edit = Piece();
   const int w = edit.ImageWidth(), h = edit.ImageHeight();
   // The preview lives in the view, built over the picture as it was when the
-  // mode started, so every later composition keeps it and the grid is drawn
-  // once, over it.
+  // mode started, so every later composition keeps it; its frame is the
+  // view's outline, drawn thin at every zoom.
   IndexedImage& shown = view().View();
   const Rect old = preview_;
+  const Rect oldOutline = view().Outline();
   CopyClipped(shown, {old.x, old.y}, backup_, old);
   CopyRegion(shown, p.x, p.y, edit, 0, 0, w, h, Transparent());
   // The area CopyRegion touches: its start is clamped onto the picture.
   preview_ = Rect{std::min(p.x, shown.ImageWidth() - 1), std::min(p.y, shown.ImageHeight() - 1), w, h}.Intersect(
       ImageRect(shown));
-  if (!preview_.Empty()) DrawRectOutline(shown, p.x, p.y, p.x + w - 1, p.y + h - 1, kOutlineColour);
-  view().Compose(old.Union(preview_));
+  const Rect outline = preview_.Empty() ? Rect{} : Rect{p.x, p.y, w, h};
+  view().SetOutline(outline, false);
+  view().Compose(old.Union(preview_).Union(oldOutline.Intersect(ImageRect(shown))));
   position_ = p;
 }
 

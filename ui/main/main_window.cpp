@@ -69,7 +69,7 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.sessio
   view_->onMove = [this](Qt::MouseButton b, Point p) { PaintBox1MouseMove(b, p.x, p.y); };
   view_->onRelease = [this](Qt::MouseButton b, Point p) { PaintBox1MouseUp(b, p.x, p.y); };
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
-  setCentralWidget(view_->Scroll());
+  setCentralWidget(view_->Widget());
   BuildMenu();
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return busy_; },
@@ -89,7 +89,7 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.sessio
 TForm1::~TForm1() = default;
 
 const IndexedImage& TForm1::ViewImage() const { return view_->View(); }
-const IndexedImage& TForm1::DisplayImage() const { return view_->Screen(); }
+IndexedImage TForm1::DisplayImage() const { return view_->Shown(); }
 int TForm1::FrameSize() const { return view_->Frame(); }
 PaintBox* TForm1::PaintBox1() const { return view_->Box(); }
 

@@ -35,7 +35,8 @@ class TForm1 : public QMainWindow {
   // (with a paste preview), and the screen buffer (with grid and outlines).
   const IndexedImage& PictureImage() const { return document_.Picture(); }
   const IndexedImage& ViewImage() const;
-  const IndexedImage& DisplayImage() const;
+  // What the canvas shows, at 1:1 over the whole picture.
+  IndexedImage DisplayImage() const;
   const QString& CurrentFileName() const { return document_.FileName(); }
   bool Modified() const { return document_.Modified(); }
   bool Busy() const { return busy_; }

@@ -49,7 +49,7 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.
   view_->onMove = [this](Qt::MouseButton b, Point p) { PaintBox1MouseMove(b, p.x, p.y); };
   view_->onRelease = [this](Qt::MouseButton b, Point p) { PaintBox1MouseUp(b, p.x, p.y); };
   view_->onDoubleClick = [this] { PaintBox1DblClick(); };
-  setCentralWidget(view_->Scroll());
+  setCentralWidget(view_->Widget());
   BuildMenu();
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return busy_; },
@@ -67,7 +67,7 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.
 }
 
 const IndexedImage& TTAVOSUBF::SubViewImage() const { return view_->View(); }
-const IndexedImage& TTAVOSUBF::SubDisplayImage() const { return view_->Screen(); }
+IndexedImage TTAVOSUBF::SubDisplayImage() const { return view_->Shown(); }
 int TTAVOSUBF::FrameSize() const { return view_->Frame(); }
 PaintBox* TTAVOSUBF::PaintBox1() const { return view_->Box(); }
 

@@ -30,7 +30,8 @@ class TTAVOSUBF : public QMainWindow {
   // and the screen buffer (with frame grid and pick outline).
   const IndexedImage& SubPictureImage() const { return document_.Picture(); }
   const IndexedImage& SubViewImage() const;
-  const IndexedImage& SubDisplayImage() const;
+  // What the canvas shows, at 1:1 over the whole picture.
+  IndexedImage SubDisplayImage() const;
   const QString& FileName() const { return document_.FileName(); }
   int FrameSize() const;
   int TransferMode() const { return transferMode_; }

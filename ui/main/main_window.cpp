@@ -34,6 +34,7 @@
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
+#include "ui/common/view_items.h"
 #include "ui/common/window_settings.h"
 #include "ui/main/about_box.h"
 
@@ -181,6 +182,7 @@ void TForm1::BuildMenu() {
           &TForm1::MN_PALREINITClick);
   connect(add(view, "MN_UNDOMEMORY", QStringLiteral("元に戻す履歴のメモリ(&M)...")), &QAction::triggered, this,
           &TForm1::MN_UNDOMEMORYClick);
+  AddViewItems(this, view, *view_);
   QMenu* mouse = view->addMenu(QStringLiteral("ﾏｳｽ色変更"));
   mouse->setObjectName(QStringLiteral("MN_MouseColor"));
   mouse->menuAction()->setObjectName(QStringLiteral("MN_MouseColor"));
@@ -219,6 +221,7 @@ void TForm1::FormCreate() {
   app_.session().ApplyPalette();
 
   RestoreWindowGeometry(*this, "CutLeft", "CutTop", "CutWidth", "CutHeight");
+  RestoreViewSettings(this, *view_, "Main");
   recent_->Load();
   IndexedImage blank;
   CreateImage(640, 400, blank);
@@ -245,6 +248,7 @@ void TForm1::FormDestroy() {
     WriteSetting("CutTop", std::to_string(y()));
     WriteSetting("CutWidth", std::to_string(width()));
     WriteSetting("CutHeight", std::to_string(height()));
+    SaveViewSettings(*view_, "Main");
     recent_->Save();
   } catch (const SettingsWriteError& error) {
     app_.ShowSettingsError(error);

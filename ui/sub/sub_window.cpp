@@ -28,6 +28,7 @@
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
+#include "ui/common/view_items.h"
 #include "ui/common/window_settings.h"
 
 namespace zudizar {
@@ -116,6 +117,10 @@ void TTAVOSUBF::BuildMenu() {
   AddFrameItems(
       this, frames, [this](int size) { SetFrame(size); }, [this](bool left) { ToggleHalfOffset(left); });
 
+  QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
+  view->setObjectName(QStringLiteral("MN_VIEW"));
+  AddViewItems(this, view, *view_);
+
   auto* confirm = new QAction(QStringLiteral("確定(&R)"), this);
   confirm->setObjectName(QStringLiteral("MN_REAL"));
   confirm->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
@@ -137,6 +142,7 @@ void TTAVOSUBF::FormCreate() {
   // Without saved values the window takes the edit palette's size.
   resize(app_.EditWindowSize());
   RestoreWindowGeometry(*this, "SUBLeft", "SUBTop", "SUBWidth", "SUBHeight");
+  RestoreViewSettings(this, *view_, "Sub");
   recent_->Load();
   IndexedImage blank;
   CreateImage(640, 400, blank);
@@ -155,6 +161,7 @@ void TTAVOSUBF::SaveGeometry() {
   SaveWindowPosition(*this, "SUBLeft", "SUBTop");
   WriteSetting("SUBWidth", std::to_string(width()));
   WriteSetting("SUBHeight", std::to_string(height()));
+  SaveViewSettings(*view_, "Sub");
 }
 
 void TTAVOSUBF::FormDestroy() {

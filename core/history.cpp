@@ -86,6 +86,15 @@ std::size_t FirstEqual(const std::uint8_t* a, const std::uint8_t* b, std::size_t
 
 // Gives `image` another size and these pixels (none for 0 × 0), keeping its
 // colour table and the header fields that do not follow from the size.
+// The base copy takes `pixels` as they are, without a copy.
+void TakePixels(IndexedImage& image, int width, int height, std::vector<std::uint8_t>&& pixels) {
+  image.infoHeader.biWidth = width;
+  image.infoHeader.biHeight = height;
+  image.infoHeader.biSizeImage = static_cast<std::uint32_t>(pixels.size());
+  image.pixelBlockSize = static_cast<std::int32_t>(pixels.size());
+  image.pixels = std::move(pixels);
+}
+
 void Reshape(IndexedImage& image, int width, int height, const std::vector<std::uint8_t>& pixels) {
   const auto table = image.colourTable;
   const BitmapInfoHeader info = image.infoHeader;
@@ -241,7 +250,9 @@ struct History::Step {
     int beforeWidth = 0, beforeHeight = 0, afterWidth = 0, afterHeight = 0;
     bool resized = false;
     bool renamed = false;
-    std::vector<std::uint8_t> before, after;  // whole pictures, when resized
+    // Whole pictures, when resized: only the side the history is not on
+    // (`before` while the step is done, `after` while it is undone).
+    std::vector<std::uint8_t> before, after;
     std::vector<PaletteChange> palette;
     std::string nameBefore, nameAfter;
   };
@@ -255,8 +266,13 @@ struct History::Step {
   std::size_t Bytes() const {
     std::size_t bytes = sizeof(Step) + runs.capacity();
     if (extra) {
-      bytes += sizeof(Extra) + extra->before.capacity() + extra->after.capacity() +
-               extra->palette.capacity() * sizeof(PaletteChange) + extra->nameBefore.size() + extra->nameAfter.size();
+      // A resized step is counted at its larger side, whichever it holds.
+      const std::size_t sides =
+          extra->resized ? std::max(static_cast<std::size_t>(extra->beforeWidth) * extra->beforeHeight,
+                                    static_cast<std::size_t>(extra->afterWidth) * extra->afterHeight)
+                         : 0;
+      bytes += sizeof(Extra) + sides + extra->palette.capacity() * sizeof(PaletteChange) + extra->nameBefore.size() +
+               extra->nameAfter.size();
     }
     return bytes;
   }
@@ -342,8 +358,9 @@ bool History::Record(const IndexedImage& picture, const std::vector<PaletteChang
       extra->beforeHeight = HeightOf(base_);
       extra->afterWidth = width;
       extra->afterHeight = height;
+      // The step holds the picture of the side the history is not on; the
+      // base is the other, so an open of a large picture costs one copy.
       extra->before = std::move(base_.pixels);
-      extra->after = picture.pixels;
       Reshape(base_, width, height, picture.pixels);
     }
     extra->palette = palette;
@@ -396,17 +413,21 @@ HistoryMove History::Redo(IndexedImage& picture) {
   return Apply(picture, *steps_[cursor_ - 1], true);
 }
 
-HistoryMove History::Apply(IndexedImage& picture, const Step& step, bool forward) {
+HistoryMove History::Apply(IndexedImage& picture, Step& step, bool forward) {
   HistoryMove move;
   move.moved = true;
   move.rect = step.rect;
-  const Step::Extra* extra = step.extra.get();
+  Step::Extra* extra = step.extra.get();
   if (extra && extra->resized) {
     const int width = forward ? extra->afterWidth : extra->beforeWidth;
     const int height = forward ? extra->afterHeight : extra->beforeHeight;
-    const std::vector<std::uint8_t>& pixels = forward ? extra->after : extra->before;
-    Reshape(picture, width, height, pixels);
-    Reshape(base_, width, height, pixels);
+    // The base (the side left) goes into the step; the side it held
+    // becomes the base.
+    std::vector<std::uint8_t>& held = forward ? extra->after : extra->before;
+    std::vector<std::uint8_t>& left = forward ? extra->before : extra->after;
+    Reshape(picture, width, height, held);
+    left = std::move(base_.pixels);
+    TakePixels(base_, width, height, std::move(held));
     dirty_.Reset(width, height);
     move.resized = true;
     move.rect = {0, 0, width, height};

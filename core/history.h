@@ -4,9 +4,10 @@
 // A command marks the rectangles it changed (Touch); recording compares only
 // those tiles of the picture with the base, so a step holds the runs of pixels
 // that really changed, before and after, and costs memory in proportion to
-// them, not to the picture. A step whose picture changed size holds both
-// pictures whole. A step may also carry the shared-palette entries and the
-// file name it changed; the history only keeps them, the canvas applies them.
+// them, not to the picture. A step whose picture changed size holds the
+// whole picture of the side the history is not on (the base is the other).
+// A step may also carry the shared-palette entries and the file name it
+// changed; the history only keeps them, the canvas applies them.
 // Qt-free.
 #pragma once
 
@@ -154,7 +155,7 @@ class History {
   // undo step, or with none left the newest redo step.
   std::uint64_t DroppableSequence(const History* keep) const;
   void DropOne();
-  HistoryMove Apply(IndexedImage& picture, const Step& step, bool forward);
+  HistoryMove Apply(IndexedImage& picture, Step& step, bool forward);
 
   HistoryBudget& budget_;
   std::deque<std::unique_ptr<Step>> steps_;

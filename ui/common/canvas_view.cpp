@@ -48,6 +48,8 @@ CanvasView::CanvasView(QWidget* window, int halfShortfall) : QObject(window), sh
   status_->setObjectName(QStringLiteral("StatusLine"));
   status_->setContentsMargins(4, 1, 4, 1);
   status_->setTextFormat(Qt::PlainText);
+  // A long line is cut, it never widens the window.
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   layout->addWidget(status_);
   box_ = new PaintBox;
   box_->setObjectName(QStringLiteral("PaintBox1"));

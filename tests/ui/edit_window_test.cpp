@@ -276,7 +276,7 @@ TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
   EXPECT_EQ(Edit().FileName(), path);
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
   EXPECT_EQ(Edit().Recent()->Path(0), path);
-  EXPECT_TRUE(Edit().Recent()->Path(1).isEmpty());
+  EXPECT_TRUE(Edit().Recent()->Path(1).empty());
 }
 
 TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
@@ -291,7 +291,7 @@ TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
   ASSERT_TRUE(LoadPictureFile((stem + QStringLiteral(".BMP")).toStdString(), saved));
   EXPECT_EQ(saved.At(1, 1), 249);
   // Saving leaves the recent list alone.
-  EXPECT_TRUE(Edit().Recent()->Path(0).isEmpty());
+  EXPECT_TRUE(Edit().Recent()->Path(0).empty());
   FileProgressEvent prepare(40, 0), convert(75, 1);
   QCoreApplication::sendEvent(&Edit(), &prepare);
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Prev 40% ") + Edit().FileName());

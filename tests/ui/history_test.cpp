@@ -194,7 +194,7 @@ TEST_F(CanvasHistoryTest, AnUndoneOpenGivesItsNameAndColoursBackWithoutRecolouri
   const auto bytes = bmp.Build();
   WriteText(path, std::string(bytes.begin(), bytes.end()));
 
-  main().OpenPictureFile(QString::fromStdString(path));
+  main().OpenPictureFile(path);
   ASSERT_EQ(main().PictureImage().ImageWidth(), 40);
   const std::vector<PaletteEntry> opened = Colours(main().PictureImage());
   EXPECT_FALSE(main().Modified());
@@ -205,7 +205,7 @@ TEST_F(CanvasHistoryTest, AnUndoneOpenGivesItsNameAndColoursBackWithoutRecolouri
   EXPECT_TRUE(SharedPalette.current == tableBefore);
   EXPECT_FALSE(main().Modified());
   main().MN_MAINREDOClick();
-  EXPECT_EQ(main().CurrentFileName(), QString::fromStdString(path));
+  EXPECT_EQ(main().CurrentFileName(), path);
   EXPECT_EQ(Colours(main().PictureImage()), opened);
   EXPECT_FALSE(main().Modified());
 

@@ -200,7 +200,7 @@ TEST_F(CanvasHistoryTest, AnUndoneOpenGivesItsNameAndColoursBackWithoutRecolouri
   EXPECT_FALSE(main().Modified());
   main().MN_MAINUNDOClick();
   EXPECT_EQ(main().PictureImage().ImageWidth(), 640);
-  EXPECT_EQ(main().CurrentFileName(), QString());
+  EXPECT_TRUE(main().CurrentFileName().empty());
   EXPECT_EQ(Colours(main().PictureImage()), saved);
   EXPECT_TRUE(SharedPalette.current == tableBefore);
   EXPECT_FALSE(main().Modified());

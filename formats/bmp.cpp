@@ -372,6 +372,14 @@ class ImageSink : public BmpPixelSink {
 
 }  // namespace
 
+bool ParseBmpHeader(std::span<const std::uint8_t> bytes, BmpPicture& picture, std::string& reason,
+                    std::int64_t maxPixels) {
+  Layout layout;
+  if (!ParseHeader(bytes, maxPixels, layout, reason)) return false;
+  picture = layout.picture;
+  return true;
+}
+
 bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::string& reason, std::int64_t maxPixels) {
   Layout layout;
   if (!ParseHeader(bytes, maxPixels, layout, reason)) return false;

@@ -52,7 +52,7 @@ int RunGui(int argc, char** argv) {
   app.main().show();
   app.edit().show();
   // A picture named on the command line opens as the Open command would.
-  if (argc >= 2) app.main().OpenPictureFile(QString::fromLocal8Bit(argv[1]));
+  if (argc >= 2) app.main().OpenPictureFile(argv[1]);
   return QApplication::exec();
 }
 
@@ -60,7 +60,7 @@ int RunGui(int argc, char** argv) {
 template <typename Run>
 int RunHeadless(int argc, char** argv, Run run) {
   QCoreApplication application(argc, argv);
-  zudizar::SetProgramFile(zudizar::ResolveProgramFile().toStdString());
+  zudizar::SetProgramFile(zudizar::ResolveProgramFile());
   // An interrupted conversion leaves no temporary file behind.
   zudizar::RemoveTemporaryOnSignals();
   zudizar::IgnoreFileSizeSignal();

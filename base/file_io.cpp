@@ -472,13 +472,31 @@ int OpenKept(const std::string& path, bool create) {
   return -1;
 }
 
-// Moves a copy that belongs to no file found aside, under a name no save
-// looks for, so that nothing it holds is lost or put into the wrong file.
-void SetAside(const std::string& path) {
+// Sets a copy that belongs to no file found aside, under a name no save
+// looks for, so that nothing it holds is lost or put into the wrong file:
+// its old bytes alone, as a plain file named "orphan-<time>-<the file's
+// name>" that any program opens; where that cannot be written, the copy
+// itself renamed "orphan-<time>-kept-…".
+void SetAside(int kept, const std::string& path, const KeptRecord& record) {
   const auto slash = path.find_last_of('/');
   const std::string folder = path.substr(0, slash + 1);
+  const std::string stamp = "orphan-" + std::to_string(::time(nullptr)) + "-";
+  std::string base = record.path.substr(record.path.find_last_of('/') + 1);
+  // The end of a long name, where its extension is.
+  if (base.size() > 200) base = base.substr(base.size() - 200);
+  const std::string extracted = folder + stamp + base;
+  const int fd = Fs().Open(extracted.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    const bool copied = CopyBack<SeamCalls>(kept, record.data, static_cast<off_t>(record.header.oldLength), fd);
+    Fs().Close(fd);
+    if (copied) {
+      Fs().Unlink(path.c_str());
+      return;
+    }
+    Fs().Unlink(extracted.c_str());
+  }
   std::string name = path.substr(slash + 1);
-  name.replace(name.find("kept-"), 5, "orphan-" + std::to_string(::time(nullptr)) + "-");
+  name.replace(name.find("kept-"), 5, stamp + "kept-");
   Fs().Rename(path.c_str(), (folder + name).c_str());
 }
 
@@ -492,7 +510,7 @@ bool Settle(int kept, const std::string& keptPath, int target, const FileIdentit
   KeptRecord record;
   if (!ReadKept(kept, record)) return Fail(failure, keptPath, errno);
   if (record.complete && !SameFile(record.header, id)) {
-    SetAside(keptPath);  // an earlier file's, whose inode this one took
+    SetAside(kept, keptPath, record);  // an earlier file's, whose inode this one took
     return true;
   }
   if (record.complete && !HoldsTheNewBytes(target, record.header) &&
@@ -1076,13 +1094,26 @@ int RestoreKeptCopies() {
         FileFailure failure;
         restored += Settle(kept, path, target, IdentityOf(target, info), record.path, failure);
       } else if (target >= 0 || errno == ENOENT || errno == ELOOP || errno == ENOTDIR) {
-        SetAside(path);  // the file was moved or removed since
+        SetAside(kept, path, record);  // the file was moved or removed since
       }
       if (target >= 0) Fs().Close(target);
     }
     Fs().Close(kept);
   }
   return restored;
+}
+
+std::vector<std::string> OrphanedKeptCopies() {
+  std::vector<std::string> names;
+  const std::string program = ProgramFolder();
+  if (program.empty()) return names;
+  DIR* listing = ::opendir((program + "recovery/").c_str());
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing))
+    if (std::string_view(entry->d_name).substr(0, 7) == "orphan-") names.emplace_back(entry->d_name);
+  ::closedir(listing);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zudizar

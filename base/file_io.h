@@ -114,9 +114,14 @@ void IgnoreFileSizeSignal();
 // Puts back the old bytes of files whose in-place save was cut short by a
 // kill, from the copies kept in the program folder's recovery/ (a copy kept
 // beside its file waits for the next save into that file). A copy whose file
-// is no longer where it was is renamed "orphan-..." and left there for the
-// user. Returns how many copies were settled (their files hold the old
-// bytes again, or the complete new ones).
+// is no longer where it was is set aside as "orphan-..." and left there for the
+// user (the old bytes alone, under the file's own name after "orphan-<time>-").
+// Returns how many copies were settled (their files hold the old bytes again,
+// or the complete new ones).
 int RestoreKeptCopies();
+
+// The names of the old bytes set aside as "orphan-..." in the program
+// folder's recovery/, sorted, for the user to be told of.
+std::vector<std::string> OrphanedKeptCopies();
 
 }  // namespace zudizar

@@ -355,11 +355,13 @@ class ImageSink : public BmpPixelSink {
   }
   void Indices(std::vector<std::uint8_t>& block) override { image_.pixels = std::move(block); }
   bool Palettised() const { return palettised_; }
-  void ColourRow(int y, const std::uint8_t* bgr, int) override {
+  void ColourRow(int y, const std::uint8_t* bgr, int present) override {
     const int w = image_.ImageWidth();
     std::uint8_t* dst = image_.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
     const NearestColourMap& map = *map_;
-    for (int x = 0; x < w; ++x, bgr += 3) dst[x] = static_cast<std::uint8_t>(map.Nearest(bgr[2], bgr[1], bgr[0]));
+    for (int x = 0; x < present; ++x, bgr += 3) dst[x] = static_cast<std::uint8_t>(map.Nearest(bgr[2], bgr[1], bgr[0]));
+    // What the file does not have is black: one fill, not a search per pixel.
+    std::memset(dst + present, map.Nearest(0, 0, 0), static_cast<std::size_t>(w - present));
   }
 
  private:
@@ -370,17 +372,34 @@ class ImageSink : public BmpPixelSink {
 
 }  // namespace
 
+bool ParseBmpHeader(std::span<const std::uint8_t> bytes, BmpPicture& picture, std::string& reason,
+                    std::int64_t maxPixels) {
+  Layout layout;
+  if (!ParseHeader(bytes, maxPixels, layout, reason)) return false;
+  picture = layout.picture;
+  return true;
+}
+
 bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::string& reason, std::int64_t maxPixels) {
   Layout layout;
   if (!ParseHeader(bytes, maxPixels, layout, reason)) return false;
   const BmpPicture& p = layout.picture;
   const std::span<const std::uint8_t> data = bytes.subspan(layout.offBits);
+  // Uncompressed rows: the last needs no padding.
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(p.width) * p.bitCount + 7) / 8;
+  // As a PNG's: pixel data that ends before its first row is refused before
+  // any of the picture is made, so that a few bytes claiming the largest
+  // picture cost nothing. Run-length data says itself where it ends (an end
+  // of bitmap may rightly leave a whole picture blank), so it is decoded.
+  const bool runLength = p.compression == kBiRle8 || p.compression == kBiRle4;
+  if (!runLength && data.size() < rowBytes) {
+    reason = kNoRowsText;
+    return false;
+  }
   if (!sink.Begin(p)) {
     reason = kNoMemory;
     return false;
   }
-  // Uncompressed rows: the last needs no padding.
-  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(p.width) * p.bitCount + 7) / 8;
   const bool rowsShort = data.size() < layout.stride * static_cast<std::uint64_t>(p.height - 1) + rowBytes;
   if (!p.palettised) {
     DecodeColourRows(data, layout, sink);

@@ -56,6 +56,12 @@ class BmpPixelSink {
   virtual void DataEnded() {}
 };
 
+// Parses only the headers and colour table: what DecodeBmp hands to its
+// sink's Begin, without looking at the pixel data. False, with the reason,
+// when the header is refused.
+bool ParseBmpHeader(std::span<const std::uint8_t> bytes, BmpPicture& picture, std::string& reason,
+                    std::int64_t maxPixels = kMaxImagePixels);
+
 // Decodes a BMP file held in memory. False, with the reason as the program
 // shows it, when the file is refused; pictures over `maxPixels` are refused.
 bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::string& reason,

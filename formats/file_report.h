@@ -40,6 +40,8 @@ inline constexpr const char* kNoMemoryText = "ﾒﾓﾘｰが足りません。"
 // The notes of a picture a reader kept although its file was not whole.
 inline constexpr const char* kPartLoadCaption = "ﾌｧｲﾙのﾛｰﾄﾞ";
 inline constexpr const char* kDataEndedText = "データが途中で終わっています。読めた所までを開きました。";
+// The reason a file is refused whose data ends before its first row.
+inline constexpr const char* kNoRowsText = "データが途中で終わっていて、読める行がありません。";
 inline constexpr const char* kDataSkippedText = "壊れたデータを飛ばして開きました。";
 
 // Null-safe helpers for codecs: callers that want no messages pass no report.

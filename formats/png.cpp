@@ -21,7 +21,7 @@ constexpr const char* kBroken = "PNGﾌｧｲﾙが壊れているか、対応�
 constexpr const char* kBadSize = "画像の大きさが不正です。";
 constexpr const char* kTooLarge = "画像が大きすぎます。";
 constexpr const char* kNoMemory = "ﾒﾓﾘｰが足りません。";
-constexpr const char* kNoRows = "データが途中で終わっていて、読める行がありません。";
+constexpr const char* kNoRows = kNoRowsText;
 
 // Ancillary chunks (text, ICC profiles) are never needed here; bounding
 // their cache keeps a lying length from costing memory.

@@ -23,24 +23,12 @@ std::uint16_t Little16(std::span<const std::uint8_t> b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-// The header as the BMP reader parses it: a sink that stops the decode at
-// the header, before any pixel is allocated.
-class HeaderOnlySink final : public BmpPixelSink {
- public:
-  bool Begin(const BmpPicture& picture) override {
-    size = {picture.width, picture.height};
-    return false;
-  }
-  void Indices(std::vector<std::uint8_t>&) override {}
-  void ColourRow(int, const std::uint8_t*, int) override {}
-  std::optional<PixelSize> size;
-};
-
+// The header as the BMP reader parses it, before any pixel is looked at.
 std::optional<PixelSize> BmpSize(std::span<const std::uint8_t> bytes) {
-  HeaderOnlySink sink;
+  BmpPicture picture;
   std::string reason;
-  DecodeBmp(bytes, sink, reason);
-  return sink.size;
+  if (!ParseBmpHeader(bytes, picture, reason)) return std::nullopt;
+  return PixelSize{picture.width, picture.height};
 }
 
 // libspng takes the IHDR chunk only as the first one.

@@ -189,6 +189,20 @@ TEST_F(BmpTest, TruncatedPixelDataKeepsTheRowsPresent) {
   EXPECT_EQ(s24.At(1, 1), (Rgb{6, 5, 4}));
   EXPECT_EQ(s24.At(0, 0), (Rgb{0, 0, 0}));
   EXPECT_EQ(s24.presentCounts, (std::vector<int>{2, 0}));
+
+  // Less than the first row: refused before any of the picture is made.
+  for (const int bitCount : {8, 24}) {
+    BmpBuilder cut;
+    cut.width = 4;
+    cut.height = 3;
+    cut.bitCount = bitCount;
+    if (bitCount == 8) cut.table = SixteenColours();
+    cut.pixels = std::vector<std::uint8_t>(static_cast<std::size_t>(bitCount / 2 - 1), 1);
+    CollectSink refused;
+    std::string why;
+    EXPECT_FALSE(Decode(cut.Build(), refused, &why)) << bitCount;
+    EXPECT_EQ(why, kNoRowsText) << bitCount;
+  }
 }
 
 // ---- RLE ----------------------------------------------------------------

@@ -90,4 +90,36 @@ inline std::vector<std::uint8_t> TinyJpeg(std::uint8_t frame, int width, int hei
   return out;
 }
 
+// A BMP with a 40-byte header claiming 16384 x 16384 at `bitCount` bits
+// (compression `compression`), a two-entry colour table where it has one,
+// and `dataBytes` bytes of pixel data.
+inline std::vector<std::uint8_t> TinyBmp(std::uint16_t bitCount, std::uint32_t compression, std::size_t dataBytes) {
+  const auto put16 = [](std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+  };
+  const auto put32 = [&](std::vector<std::uint8_t>& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+  };
+  const std::uint32_t tableBytes = bitCount <= 8 ? 8 : 0;
+  const std::uint32_t offBits = 14 + 40 + tableBytes;
+  std::vector<std::uint8_t> out = {'B', 'M'};
+  put32(out, offBits + static_cast<std::uint32_t>(dataBytes));
+  put32(out, 0);
+  put32(out, offBits);
+  put32(out, 40);
+  put32(out, 16384);
+  put32(out, 16384);
+  put16(out, 1);
+  put16(out, bitCount);
+  put32(out, compression);
+  for (int k = 0; k < 4; ++k) put32(out, 0);
+  put32(out, tableBytes / 4);
+  put32(out, 0);
+  out.insert(out.end(), {0, 0, 0, 0, 255, 255, 255, 0});
+  out.resize(offBits, 0);
+  for (std::size_t k = 0; k < dataBytes; ++k) out.push_back(static_cast<std::uint8_t>(k % 2));
+  return out;
+}
+
 }  // namespace zudizar::testing

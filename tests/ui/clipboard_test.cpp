@@ -177,7 +177,7 @@ TEST_F(ClipboardTest, APasteGoesOnOverAnOpenedPictureAndTakesTheNearestColourOfA
   FillImage(opened, 30);
   const std::string path = folder.File("opened.bmp");
   ASSERT_TRUE(SavePictureFile(path, opened));
-  main().OpenPictureFile(QString::fromStdString(path));
+  main().OpenPictureFile(path);
   ASSERT_EQ(main().PictureImage().ImageWidth(), 50);
   EXPECT_EQ(main().Mode(), ModeNumber(MainMode::PasteFromClipboard));
   main().CanvasCommand(0);

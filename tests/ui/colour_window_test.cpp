@@ -271,7 +271,7 @@ TEST_F(ColourWindowTest, FreeCountFollowsAnOpenThatLeavesTheSubCanvasItsColours)
   std::vector<PaletteEntry> before;
   for (const std::uint8_t p : sub.pixels) before.push_back(SharedPalette.current[p]);
 
-  main().OpenPictureFile(QString::fromStdString(path));
+  main().OpenPictureFile(path);
   ASSERT_EQ(main().PictureImage().ImageWidth(), 30);
   EXPECT_EQ(colour().LabelFree->text(), QStringLiteral("空き 196"));
   for (std::size_t i = 0; i < sub.pixels.size(); ++i) ASSERT_EQ(SharedPalette.current[sub.pixels[i]], before[i]) << i;

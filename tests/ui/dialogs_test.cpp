@@ -129,7 +129,7 @@ TEST_F(DialogsTest, NewWithCancelChangesNothing) {
 TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
   StartApp();
   TForm1& main = app->main();
-  WindowProbe::Doc(main).SetFileName(QStringLiteral("/old.BMP"));
+  WindowProbe::Doc(main).SetFileName("/old.BMP");
   dialogs.QueueExec([](QDialog& dialog) {
     auto& size = static_cast<TBtnRightDlg&>(dialog);
     size.ComboBox1->setEditText(QStringLiteral("100"));
@@ -152,7 +152,7 @@ TEST_F(DialogsTest, NewMakesAWhiteCanvasOfTheChosenSize) {
   EXPECT_EQ(main.ViewImage().ImageWidth(), 100);
   EXPECT_EQ(main.PaintBox1()->size(), QSize(100, 60));
   for (auto p : main.PictureImage().pixels) ASSERT_EQ(p, 255);
-  EXPECT_TRUE(main.CurrentFileName().isEmpty());
+  EXPECT_TRUE(main.CurrentFileName().empty());
   EXPECT_EQ(static_cast<int>(app->session().Background()), 1);
   EXPECT_TRUE(app->colour().isVisible());
 }

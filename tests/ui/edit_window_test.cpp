@@ -253,8 +253,8 @@ TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
   FillImage(big, 255);
   big.At(255, 239) = 249;
   big.At(256, 0) = 252;
-  const QString path = QString::fromStdString(folder.File("大きい.BMP"));
-  ASSERT_TRUE(SavePictureFile(path.toStdString(), big));
+  const std::string path = folder.File("大きい.BMP");
+  ASSERT_TRUE(SavePictureFile(path, big));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   Edit().OpenEditFile(path);
   ASSERT_FALSE(dialogs.Boxes().empty());
@@ -263,20 +263,20 @@ TEST_F(EditWindowTest, LargePictureIsCutAndAFailedOpenKeepsWhatWasThere) {
   EXPECT_EQ(Edit().EditImage().ImageWidth(), 256);
   EXPECT_EQ(Edit().EditImage().At(255, 239), 249);
   EXPECT_EQ(Edit().FileName(), path);
-  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
   EXPECT_EQ(Edit().Recent()->Path(0), path);
 
-  const QString bad = QString::fromStdString(folder.File("bad.BMP"));
-  testing::WriteText(bad.toStdString(), "BM not a picture");
+  const std::string bad = folder.File("bad.BMP");
+  testing::WriteText(bad, "BM not a picture");
   const std::size_t boxes = dialogs.Boxes().size();
   dialogs.QueueAnswer(BoxAnswer::Ok);
   Edit().OpenEditFile(bad);
   EXPECT_EQ(dialogs.Boxes().size(), boxes + 1);
   EXPECT_EQ(Edit().EditImage().At(255, 239), 249);
   EXPECT_EQ(Edit().FileName(), path);
-  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + path);
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
   EXPECT_EQ(Edit().Recent()->Path(0), path);
-  EXPECT_TRUE(Edit().Recent()->Path(1).isEmpty());
+  EXPECT_TRUE(Edit().Recent()->Path(1).empty());
 }
 
 TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
@@ -285,18 +285,18 @@ TEST_F(EditWindowTest, SaveAsAddsTheExtensionAndProgressShowsInTheCaption) {
   const QString stem = QString::fromStdString(folder.File("表a"));
   dialogs.QueueSaveFile(stem);
   Edit().MN_NEWSAVEClick();
-  EXPECT_EQ(Edit().FileName(), stem + QStringLiteral(".BMP"));
+  EXPECT_EQ(Edit().FileName(), stem.toStdString() + ".BMP");
   EXPECT_EQ(Edit().windowTitle(), QStringLiteral("編集ﾊﾟﾚｯﾄ ") + stem + QStringLiteral(".BMP"));
   IndexedImage saved;
   ASSERT_TRUE(LoadPictureFile((stem + QStringLiteral(".BMP")).toStdString(), saved));
   EXPECT_EQ(saved.At(1, 1), 249);
   // Saving leaves the recent list alone.
-  EXPECT_TRUE(Edit().Recent()->Path(0).isEmpty());
+  EXPECT_TRUE(Edit().Recent()->Path(0).empty());
   FileProgressEvent prepare(40, 0), convert(75, 1);
   QCoreApplication::sendEvent(&Edit(), &prepare);
-  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Prev 40% ") + Edit().FileName());
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Prev 40% ") + QString::fromStdString(Edit().FileName()));
   QCoreApplication::sendEvent(&Edit(), &convert);
-  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Conv 75% ") + Edit().FileName());
+  EXPECT_EQ(Edit().windowTitle(), QStringLiteral("Conv 75% ") + QString::fromStdString(Edit().FileName()));
 }
 
 TEST_F(EditWindowTest, ClosingHidesAndUnchecksTheMainItem) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <filesystem>
+#include <functional>
 
 #include "base/file_io.h"
 #include "formats/bmp.h"
@@ -52,8 +54,8 @@ TEST_F(FileCommandsTest, OpenLoadsThePictureWithItsColoursAndListsIt) {
   EXPECT_EQ(main.ViewImage().ImageWidth(), 32);
   EXPECT_EQ(main.PaintBox1()->size(), QSize(32, 8));
   EXPECT_EQ(main.windowTitle(), QString::fromStdString(path));
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(path));
-  EXPECT_EQ(main.Recent()->Path(0), QString::fromStdString(path));
+  EXPECT_EQ(main.CurrentFileName(), path);
+  EXPECT_EQ(main.Recent()->Path(0), path);
   EXPECT_FALSE(main.Busy());
   // The new colour took the first free entry, and the picture uses it.
   EXPECT_TRUE(Holds(SharedPalette.current, 10, 0x12, 0x34, 0x56));
@@ -66,15 +68,48 @@ TEST_F(FileCommandsTest, OpenLoadsThePictureWithItsColoursAndListsIt) {
   EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(0, 0), QColor(0x12, 0x34, 0x56));
 }
 
-TEST_F(FileCommandsTest, OpenOfAMissingFileDoesNothingAndCancelToo) {
+TEST_F(FileCommandsTest, WhatIsNoFileIsNamedInABoxFromEveryCanvasAndTheRecentList) {
+  const std::string pipe = folder.File("pipe.BMP");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::create_directory(folder.File("album.BMP"));
+  const struct {
+    std::string path;
+    QString reason;
+  } cases[] = {{folder.File("none.BMP"), QStringLiteral("ファイルが見つかりません")},
+               {folder.File("album.BMP"), QStringLiteral("フォルダです。絵のファイルではありません")},
+               {pipe, QStringLiteral("名前付きパイプ（FIFO）です。絵のファイルではありません")},
+               {"/dev/null", QStringLiteral("デバイスです。絵のファイルではありません")}};
   StartApp();
-  TForm1& main = app->main();
-  main.OpenPictureFile(QString::fromStdString(folder.File("none.BMP")));
-  EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
-  EXPECT_TRUE(main.Recent()->Path(0).isEmpty());
+  const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> opens = {
+      {"main", [&](const std::string& p) { app->main().OpenPictureFile(p); }},
+      {"sub", [&](const std::string& p) { app->sub().OpenSubFile(p); }},
+      {"edit", [&](const std::string& p) { app->edit().OpenEditFile(p); }},
+      {"main's recent list",
+       [&](const std::string& p) {
+         app->main().Recent()->Add(p);
+         app->main().MN_FILEREOPENClick(0);
+       }},
+      {"main's Open", [&](const std::string& p) {
+         dialogs.QueueOpenFile(QString::fromStdString(p));
+         app->main().MN_OPENClick();
+       }}};
+  for (const auto& [canvas, open] : opens)
+    for (const auto& c : cases) {
+      dialogs.QueueAnswer(BoxAnswer::Ok);
+      open(c.path);
+      ASSERT_FALSE(dialogs.Boxes().empty()) << canvas;
+      EXPECT_EQ(dialogs.Boxes().back().text,
+                QString::fromStdString(c.path) + QStringLiteral(" を開けませんでした。\n") + c.reason)
+          << canvas;
+      EXPECT_EQ(dialogs.Boxes().back().caption, QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗")) << canvas;
+    }
+  EXPECT_EQ(app->main().PictureImage().ImageWidth(), 640);
+  EXPECT_TRUE(app->main().CurrentFileName().empty());
+  EXPECT_TRUE(app->sub().FileName().empty());
+  EXPECT_TRUE(app->edit().FileName().empty());
   dialogs.QueueOpenFile(std::nullopt);
-  main.MN_OPENClick();
-  EXPECT_TRUE(main.CurrentFileName().isEmpty());
+  app->main().MN_OPENClick();
+  EXPECT_TRUE(app->main().CurrentFileName().empty());
 }
 
 TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
@@ -83,15 +118,15 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadKeepsCanvasAndColours) {
   StartApp();
   TForm1& main = app->main();
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 3, 3, 7);
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("KEPT.BMP")));
+  WindowProbe::Doc(main).SetFileName(folder.File("KEPT.BMP"));
   const QString caption = main.windowTitle();
   const PaletteTable before = SharedPalette.current;
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  main.OpenPictureFile(QString::fromStdString(bad));
+  main.OpenPictureFile(bad);
   // The failed file never becomes the one Save writes, nor enters the list.
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(folder.File("KEPT.BMP")));
+  EXPECT_EQ(main.CurrentFileName(), folder.File("KEPT.BMP"));
   EXPECT_EQ(main.windowTitle(), caption);
-  EXPECT_TRUE(main.Recent()->Path(0).isEmpty());
+  EXPECT_TRUE(main.Recent()->Path(0).empty());
   ASSERT_TRUE(main.PictureImage().HasPixels());
   EXPECT_EQ(main.PictureImage().ImageWidth(), 640);
   EXPECT_EQ(main.PictureImage().At(1, 1), 7);
@@ -131,7 +166,7 @@ TEST_F(FileCommandsTest, OpenShowsTheReadersMessagesAndItsOwnOnlyWhenTheyAreSile
   const std::size_t before = dialogs.Boxes().size();
 
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  main.OpenPictureFile(QString::fromStdString(manyPath));
+  main.OpenPictureFile(manyPath);
   EXPECT_EQ(main.PictureImage().ImageWidth(), 300);
   ASSERT_EQ(dialogs.Boxes().size(), before + 1);
   EXPECT_EQ(dialogs.Boxes()[before + 0].text, QStringLiteral("256色以上ﾋﾞｯﾄﾏｯﾌﾟの為、256色以上をｶｯﾄしました。"));
@@ -140,14 +175,14 @@ TEST_F(FileCommandsTest, OpenShowsTheReadersMessagesAndItsOwnOnlyWhenTheyAreSile
 
   // The reader said why: no second box.
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  main.OpenPictureFile(QString::fromStdString(badBmp));
+  main.OpenPictureFile(badBmp);
   ASSERT_EQ(dialogs.Boxes().size(), before + 2);
   EXPECT_EQ(dialogs.Boxes()[before + 1].caption, QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟのﾛｰﾄﾞ失敗"));
   EXPECT_TRUE(dialogs.Boxes()[before + 1].text.startsWith(QString::fromStdString(badBmp) + QLatin1Char('\n')));
 
   // The MAG reader is silent: the window says it could not open the file.
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  main.OpenPictureFile(QString::fromStdString(badMag));
+  main.OpenPictureFile(badMag);
   ASSERT_EQ(dialogs.Boxes().size(), before + 3);
   EXPECT_EQ(dialogs.Boxes()[before + 2].text, QString::fromStdString(badMag) + QStringLiteral(" を開けませんでした。"));
   EXPECT_EQ(dialogs.Boxes()[before + 2].caption, QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"));
@@ -166,7 +201,7 @@ TEST_F(FileCommandsTest, APictureCutShortOpensWithItsNoteInTheCaptionNotABox) {
   StartApp();
   TForm1& main = app->main();
   const std::size_t before = dialogs.Boxes().size();
-  main.OpenPictureFile(QString::fromStdString(cut));
+  main.OpenPictureFile(cut);
   EXPECT_EQ(main.PictureImage().ImageHeight(), 16);
   EXPECT_EQ(dialogs.Boxes().size(), before);
   EXPECT_EQ(main.windowTitle(), QString::fromStdString(cut) + QStringLiteral("　") + QString::fromUtf8(kDataEndedText));
@@ -177,20 +212,20 @@ TEST_F(FileCommandsTest, ReopenTakesTheListedFile) {
   const std::string b = WritePicture("B.BMP", 8, 8);
   StartApp();
   TForm1& main = app->main();
-  main.OpenPictureFile(QString::fromStdString(a));
-  main.OpenPictureFile(QString::fromStdString(b));
-  EXPECT_EQ(main.Recent()->Path(1), QString::fromStdString(a));
+  main.OpenPictureFile(a);
+  main.OpenPictureFile(b);
+  EXPECT_EQ(main.Recent()->Path(1), a);
   main.Recent()->Item(1)->trigger();
   EXPECT_EQ(main.PictureImage().ImageWidth(), 16);
-  EXPECT_EQ(main.Recent()->Path(0), QString::fromStdString(a));
-  EXPECT_EQ(main.Recent()->Path(1), QString::fromStdString(b));
+  EXPECT_EQ(main.Recent()->Path(0), a);
+  EXPECT_EQ(main.Recent()->Path(1), b);
   // An empty item does nothing.
   main.MN_FILEREOPENClick(5);
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(a));
+  EXPECT_EQ(main.CurrentFileName(), a);
   // The list is written at the end and read back at the next start.
   StopApp();
   StartApp();
-  EXPECT_EQ(app->main().Recent()->Path(0), QString::fromStdString(a));
+  EXPECT_EQ(app->main().Recent()->Path(0), a);
   EXPECT_TRUE(app->main().Recent()->Item(1)->isVisible());
 }
 
@@ -206,7 +241,7 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   ASSERT_TRUE(FileExists(saved));
   EXPECT_EQ(FileLength(saved), 1078 + 640 * 400);
   EXPECT_FALSE(main.Modified());
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(saved));
+  EXPECT_EQ(main.CurrentFileName(), saved);
   EXPECT_EQ(main.windowTitle(), QString::fromStdString(saved) + QStringLiteral(" 保存終了 "));
   IndexedImage back;
   ASSERT_TRUE(LoadPictureFile(saved, back));
@@ -219,14 +254,14 @@ TEST_F(FileCommandsTest, SaveAsAddsBmpAndSaveClearsModified) {
   // Cancel in the save dialog changes nothing.
   dialogs.QueueSaveFile(std::nullopt);
   main.MN_NEWSAVEClick();
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(folder.File("P2.bmp")));
+  EXPECT_EQ(main.CurrentFileName(), folder.File("P2.bmp"));
 }
 
 TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
   StartApp();
   TForm1& main = app->main();
   WindowProbe::MarkChanged(main);
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
+  WindowProbe::Doc(main).SetFileName(folder.File("no-such-folder/X.BMP"));
   dialogs.QueueAnswer(BoxAnswer::Ok);
   main.MN_SAVEClick();
   EXPECT_TRUE(main.Modified());
@@ -242,7 +277,7 @@ TEST_F(FileCommandsTest, FailedSaveKeepsModifiedAndTheOldFile) {
 TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
   StartApp();
   TForm1& main = app->main();
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
+  WindowProbe::Doc(main).SetFileName(folder.File("no-such-folder/X.BMP"));
   WindowProbe::MarkChanged(main);
   dialogs.QueueAnswer(BoxAnswer::Yes);
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
@@ -258,7 +293,7 @@ TEST_F(FileCommandsTest, SaveQuestionYesWithAFailingSaveKeepsTheWindowOpen) {
 TEST_F(FileCommandsTest, SaveQuestionYesSavesBeforeClosing) {
   StartApp();
   TForm1& main = app->main();
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(folder.File("CLOSE.BMP")));
+  WindowProbe::Doc(main).SetFileName(folder.File("CLOSE.BMP"));
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 1, 1, 3);
   WindowProbe::MarkChanged(main);
   dialogs.QueueAnswer(BoxAnswer::Yes);
@@ -306,7 +341,7 @@ class UnsavedWorkTest : public testing::AppTest {
 TEST_F(UnsavedWorkTest, OpenNewAndReopenAskFirstAndCancelKeepsPictureAndName) {
   StartApp();
   TForm1& main = app->main();
-  const QString name = QString::fromStdString(folder.File("KEEP.BMP"));
+  const std::string name = folder.File("KEEP.BMP");
   WindowProbe::Doc(main).SetFileName(name);
   FillRect(WindowProbe::Doc(main).Picture(), 0, 0, 4, 4, 7);
   WindowProbe::MarkChanged(main);
@@ -370,14 +405,14 @@ TEST_F(UnsavedWorkTest, QuitAsksForEveryModifiedCanvasAndCancelOnAnyKeepsAll) {
 TEST_F(UnsavedWorkTest, AFailedSaveAsKeepsTheNameAndNewShowsNoPath) {
   StartApp();
   TForm1& main = app->main();
-  const QString name = QString::fromStdString(folder.File("HOME.BMP"));
+  const std::string name = folder.File("HOME.BMP");
   WindowProbe::Doc(main).SetFileName(name);
   WindowProbe::MarkChanged(main);
   dialogs.QueueSaveFile(QString::fromStdString(folder.File("no-such-folder/X.BMP")));
   dialogs.QueueAnswer(BoxAnswer::Ok);  // the failure box
   main.MN_NEWSAVEClick();
   EXPECT_EQ(main.CurrentFileName(), name);
-  EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + name);
+  EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + QString::fromStdString(name));
   EXPECT_TRUE(main.Modified());
   // New, once the question is answered, shows the caption without a path.
   dialogs.QueueAnswer(BoxAnswer::No);
@@ -385,7 +420,7 @@ TEST_F(UnsavedWorkTest, AFailedSaveAsKeepsTheNameAndNewShowsNoPath) {
   dialogs.QueueAnswer(BoxAnswer::Cancel);  // keep the colour palette
   dialogs.QueueAnswer(BoxAnswer::Cancel);  // no background colour
   main.MN_NEWClick();
-  EXPECT_TRUE(main.CurrentFileName().isEmpty());
+  EXPECT_TRUE(main.CurrentFileName().empty());
   EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ "));
   EXPECT_FALSE(main.Modified());
 }
@@ -408,7 +443,7 @@ TEST_F(FileCommandsTest, FileDialogsStartInTheFolderOfTheFileElseTheLastFolderUs
 
   dialogs.QueueOpenFile(QString::fromStdString(picture));
   app->main().MN_OPENClick();
-  ASSERT_EQ(app->main().CurrentFileName(), QString::fromStdString(picture));
+  ASSERT_EQ(app->main().CurrentFileName(), picture);
   EXPECT_TRUE(fallbacks.contains(dialogs.FileDialogFolders().back()));
   EXPECT_NE(ReadText(SettingsFile()).find("[Option]"), std::string::npos);
 
@@ -419,7 +454,7 @@ TEST_F(FileCommandsTest, FileDialogsStartInTheFolderOfTheFileElseTheLastFolderUs
   // The edit palette's picture belongs to another folder: it starts there.
   const std::string elsewhere = folder.File("elsewhere");
   std::filesystem::create_directories(elsewhere);
-  WindowProbe::Doc(app->edit()).SetFileName(QString::fromStdString(elsewhere + "/x.bmp"));
+  WindowProbe::Doc(app->edit()).SetFileName(elsewhere + "/x.bmp");
   dialogs.QueueSaveFile(std::nullopt);
   app->edit().MN_NEWSAVEClick();
   EXPECT_EQ(dialogs.FileDialogFolders().back(), QString::fromStdString(elsewhere));

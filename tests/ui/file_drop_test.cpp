@@ -16,6 +16,7 @@
 #include "formats/dispatch.h"
 #include "ui/colour/colour_window.h"
 #include "ui/common/file_drop.h"
+#include "ui/common/file_names.h"
 #include "ui_support.h"
 
 namespace zudizar {
@@ -25,13 +26,13 @@ using testing::WriteText;
 
 // What a canvas shows, for checking that a refused drop changed nothing.
 struct CanvasFace {
-  QString name;
+  std::string name;
   std::vector<std::uint8_t> pixels;
   std::vector<PaletteEntry> colours;
   friend bool operator==(const CanvasFace&, const CanvasFace&) = default;
 };
 
-CanvasFace Face(const QString& name, const IndexedImage& picture) {
+CanvasFace Face(const std::string& name, const IndexedImage& picture) {
   CanvasFace face{name, picture.pixels, {}};
   for (const std::uint8_t p : picture.pixels) face.colours.push_back(SharedPalette.current[p]);
   return face;
@@ -84,11 +85,23 @@ TEST_F(FileDropTest, OnePictureOpensOnEachCanvasWhateverTheCaseOfItsExtension) {
   for (const Canvas& canvas : Canvases()) {
     ASSERT_TRUE(Drop(*canvas.window, {Local(path)})) << canvas.label;
     const CanvasFace face = canvas.face();
-    EXPECT_EQ(face.name, QString::fromStdString(path)) << canvas.label;
+    EXPECT_EQ(face.name, path) << canvas.label;
     EXPECT_EQ(face.pixels.size(), 30u * 20u) << canvas.label;
   }
   EXPECT_EQ(edit().EditImage().ImageWidth(), 30);
   EXPECT_FALSE(main().Modified());
+  EXPECT_TRUE(dialogs.Boxes().empty());
+}
+
+TEST_F(FileDropTest, APictureWhoseNameIsNoUtf8OpensUnderItsOwnBytes) {
+  // "ソ表.BMP" in Shift_JIS: both second bytes are '\\'.
+  const std::string sjis = folder.Path().native() + "/\x83\x5C\x95\x5C.BMP";
+  std::filesystem::copy_file(WritePicture("plain.BMP", 6, 4, 249), sjis);
+  for (const Canvas& canvas : Canvases()) {
+    ASSERT_TRUE(Drop(*canvas.window, {UrlOfFile(sjis)})) << canvas.label;
+    EXPECT_EQ(canvas.face().name, sjis) << canvas.label;
+    EXPECT_EQ(canvas.face().pixels.size(), 24u) << canvas.label;
+  }
   EXPECT_TRUE(dialogs.Boxes().empty());
 }
 
@@ -108,7 +121,7 @@ TEST_F(FileDropTest, EverythingButOneLocalPictureIsRefusedWithABoxAndChangesNoth
       {{Local(picture), Local(other)}, QStringLiteral("1つの絵のファイルをドロップして下さい")},
       {{Local(text)}, QString::fromStdString(text) + QStringLiteral(" を開けませんでした。")},
       {{QUrl(QStringLiteral("https://example.org/a.png"))}, QStringLiteral("このパソコンにある絵のファイル")},
-      {{Local(folder.File("folder.png"))}, QStringLiteral("を開けませんでした。")},
+      {{Local(folder.File("folder.png"))}, QStringLiteral("を開けませんでした。\nフォルダです")},
       {{Local(broken)}, QString::fromStdString(broken)},
   };
   for (const Canvas& canvas : Canvases()) {
@@ -142,7 +155,7 @@ TEST_F(FileDropTest, ABusyCanvasRefusesTheDragAndAModifiedOneAsksItsSaveQuestion
 
   dialogs.QueueAnswer(BoxAnswer::No);
   Drop(main(), {Local(path)});
-  EXPECT_EQ(main().CurrentFileName(), QString::fromStdString(path));
+  EXPECT_EQ(main().CurrentFileName(), path);
   EXPECT_EQ(main().PictureImage().ImageWidth(), 12);
 }
 

@@ -194,18 +194,18 @@ TEST_F(CanvasHistoryTest, AnUndoneOpenGivesItsNameAndColoursBackWithoutRecolouri
   const auto bytes = bmp.Build();
   WriteText(path, std::string(bytes.begin(), bytes.end()));
 
-  main().OpenPictureFile(QString::fromStdString(path));
+  main().OpenPictureFile(path);
   ASSERT_EQ(main().PictureImage().ImageWidth(), 40);
   const std::vector<PaletteEntry> opened = Colours(main().PictureImage());
   EXPECT_FALSE(main().Modified());
   main().MN_MAINUNDOClick();
   EXPECT_EQ(main().PictureImage().ImageWidth(), 640);
-  EXPECT_EQ(main().CurrentFileName(), QString());
+  EXPECT_TRUE(main().CurrentFileName().empty());
   EXPECT_EQ(Colours(main().PictureImage()), saved);
   EXPECT_TRUE(SharedPalette.current == tableBefore);
   EXPECT_FALSE(main().Modified());
   main().MN_MAINREDOClick();
-  EXPECT_EQ(main().CurrentFileName(), QString::fromStdString(path));
+  EXPECT_EQ(main().CurrentFileName(), path);
   EXPECT_EQ(Colours(main().PictureImage()), opened);
   EXPECT_FALSE(main().Modified());
 

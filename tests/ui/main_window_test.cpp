@@ -209,11 +209,11 @@ TEST_F(MainWindowTest, RecentListMovesToTopWithoutDuplicatesAndKeepsEight) {
   recent.Add("/a");
   EXPECT_EQ(recent.Path(0), "/a");
   EXPECT_EQ(recent.Path(1), "/b");
-  EXPECT_TRUE(recent.Path(2).isEmpty());
+  EXPECT_TRUE(recent.Path(2).empty());
   EXPECT_FALSE(recent.Item(2)->isVisible());
-  for (int i = 0; i < 9; ++i) recent.Add(QStringLiteral("/f%1").arg(i));
+  for (int i = 0; i < 9; ++i) recent.Add("/f" + std::to_string(i));
   for (int k = 0; k < 8; ++k) {
-    EXPECT_EQ(recent.Path(k), QStringLiteral("/f%1").arg(8 - k));
+    EXPECT_EQ(recent.Path(k), "/f" + std::to_string(8 - k));
     EXPECT_EQ(recent.Caption(k), QStringLiteral("(&%1) /f%2").arg(k).arg(8 - k));
   }
   // A path with '&' is shown literally and kept exactly.
@@ -278,7 +278,7 @@ TEST_F(MainWindowTest, ApplyPaletteReachesEveryShownBufferAndOnlyTheFreeEntries)
 TEST_F(MainWindowTest, ProgressCaptionsNameThePhase) {
   StartApp();
   TForm1& main = app->main();
-  WindowProbe::Doc(main).SetFileName(QStringLiteral("/w/A.JPG"));
+  WindowProbe::Doc(main).SetFileName("/w/A.JPG");
   FileProgressEvent load(40, 1);
   QCoreApplication::sendEvent(&main, &load);
   EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾃﾞｰﾀﾛｰﾄﾞ 40% /w/A.JPG"));

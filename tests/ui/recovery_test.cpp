@@ -1,6 +1,9 @@
 // Work survives an unclean end: every modified canvas comes back, colour for
 // colour, with its name; a damaged file is skipped; a running instance's
 // work is never taken by another.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/file_system.h"
 #include "formats/dispatch.h"
 #include "ui/app/recovery.h"
 #include "ui/edit/edit_window.h"
@@ -40,7 +45,7 @@ class RecoveryTest : public AppTest {
     for (int y = 0; y < picture.ImageHeight(); ++y)
       for (int x = 0; x < picture.ImageWidth(); ++x)
         picture.At(x, y) = static_cast<std::uint8_t>((x / 9 + y / 7) % 256);
-    WindowProbe::Doc(main).SetFileName(QStringLiteral("/pictures/コラージュ.BMP"));
+    WindowProbe::Doc(main).SetFileName("/pictures/コラージュ.BMP");
     WindowProbe::MarkChanged(main);
     IndexedImage& edit = WindowProbe::Doc(app->edit()).Picture();
     FillRect(edit, 3, 4, 50, 20, 33);
@@ -57,7 +62,7 @@ TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndNa
   const auto subColours = Colours(app->sub().SubPictureImage());
   app->recovery().WriteChanged();
   app->recovery().Wait();
-  const QString own = app->recovery().Folder();
+  const QString own = QString::fromStdString(app->recovery().Folder());
   for (const char* file : {"main.bmp", "main.txt", "edit.bmp", "sub.bmp"})
     EXPECT_TRUE(QFileInfo::exists(own + QString::fromLatin1(file))) << file;
   // An unclean end: the files stay, the lock goes.
@@ -71,7 +76,7 @@ TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndNa
   EXPECT_EQ(Colours(app->main().PictureImage()), mainColours);
   EXPECT_EQ(Colours(app->edit().EditImage()), editColours);
   EXPECT_EQ(Colours(app->sub().SubPictureImage()), subColours);
-  EXPECT_EQ(app->main().CurrentFileName(), QStringLiteral("/pictures/コラージュ.BMP"));
+  EXPECT_EQ(app->main().CurrentFileName(), "/pictures/コラージュ.BMP");
   EXPECT_TRUE(app->main().Modified());
   EXPECT_TRUE(app->edit().Modified());
   EXPECT_TRUE(app->sub().Modified());
@@ -85,10 +90,10 @@ TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
   Draw();
   app->recovery().WriteChanged();
   app->recovery().Wait();
-  const QString own = app->recovery().Folder();
+  const QString own = QString::fromStdString(app->recovery().Folder());
   // A second instance beside this one asks nothing and takes nothing.
   {
-    App second(dialogs, QString::fromStdString(folder.File("zudizar")));
+    App second(dialogs, folder.File("zudizar"));
     second.Start();
     EXPECT_TRUE(dialogs.Boxes().empty());
     second.Shutdown();
@@ -146,11 +151,11 @@ ColourTableEntry ModelColour(int index) {
 TEST_F(RecoveryTest, ChildDrawsAndWaitsToBeKilled) {
   const QString home = qEnvironmentVariable("ZUDIZAR_RECOVERY_CHILD");
   if (home.isEmpty()) GTEST_SKIP() << "the kill test's child";
-  app = std::make_unique<App>(dialogs, home + QStringLiteral("/zudizar"));
+  app = std::make_unique<App>(dialogs, home.toStdString() + "/zudizar");
   app->RecoveryIntervalMs = 20;
   app->Start();
   Draw();
-  const QString own = app->recovery().Folder();
+  const QString own = QString::fromStdString(app->recovery().Folder());
   QElapsedTimer waited;
   waited.start();
   while (!(QFileInfo::exists(own + QStringLiteral("main.bmp")) && QFileInfo::exists(own + QStringLiteral("edit.bmp")) &&
@@ -204,9 +209,62 @@ TEST_F(RecoveryTest, AKilledSessionComesBackColourForColourOnTheNextStart) {
     }
   const IndexedImage& sub = app->sub().SubPictureImage();
   for (std::uint8_t index : sub.pixels) ASSERT_EQ(sub.colourTable[index], ModelColour(120));
-  EXPECT_EQ(app->main().CurrentFileName(), QStringLiteral("/pictures/コラージュ.BMP"));
+  EXPECT_EQ(app->main().CurrentFileName(), "/pictures/コラージュ.BMP");
   EXPECT_TRUE(app->main().Modified());
   dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture is unsaved
+}
+
+// Kills the process at the first byte written in place into `target`, when
+// the copy of its old bytes is already kept.
+class KillAtTheFirstWriteInPlace : public FileSystem {
+ public:
+  std::string target;
+  int Open(const char* path, int flags, mode_t mode) override {
+    const int fd = FileSystem::Open(path, flags, mode);
+    if (path == target && (flags & O_ACCMODE) != O_RDONLY && !(flags & O_CREAT)) victim_ = fd;
+    return fd;
+  }
+  ssize_t Write(int fd, const void* data, std::size_t count) override {
+    if (fd == victim_) ::raise(SIGKILL);
+    return FileSystem::Write(fd, data, count);
+  }
+
+ private:
+  int victim_ = -2;
+};
+
+TEST_F(RecoveryTest, OldBytesThatCouldNotBePutBackAreNamedAtEveryStart) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  SetProgramFile(folder.File("zudizar"));
+  const std::string target = folder.File("絵.bmp"), link = folder.File("link.bmp");
+  WriteText(target, "the old bytes");
+  ASSERT_EQ(::link(target.c_str(), link.c_str()), 0);  // so it is written in place
+  EXPECT_EXIT(
+      {
+        KillAtTheFirstWriteInPlace killing;
+        killing.target = target;
+        ScopedFileSystem use(killing);
+        WriteFileSafely(target, std::vector<std::uint8_t>(100, 'n'));
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  // The file moved away before the next start: its old bytes have nowhere to go.
+  ASSERT_EQ(::unlink(target.c_str()), 0);
+  ASSERT_EQ(::unlink(link.c_str()), 0);
+  EXPECT_EQ(RestoreKeptCopies(), 0);
+  const std::vector<std::string> orphans = OrphanedKeptCopies();
+  ASSERT_EQ(orphans.size(), 1u);
+  EXPECT_EQ(ReadText(folder.File("recovery/") + orphans[0]), "the old bytes");
+  for (int start = 0; start < 2; ++start) {
+    dialogs.QueueAnswer(BoxAnswer::Ok);
+    StartApp();
+    ASSERT_EQ(dialogs.Boxes().size(), static_cast<std::size_t>(start + 1));
+    const QString text = dialogs.Boxes().back().text;
+    EXPECT_TRUE(text.contains(QStringLiteral("元のファイルに戻せませんでした"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(orphans[0]))) << text.toStdString();
+    EXPECT_TRUE(text.contains(RecoveryRoot())) << text.toStdString();
+    EXPECT_EQ(dialogs.Boxes().back().icon, BoxIcon::Warning);
+    StopApp();
+  }
 }
 
 }  // namespace

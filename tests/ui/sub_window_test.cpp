@@ -157,13 +157,13 @@ TEST_F(SubWindowTest, OpenListsOnlyFilesThatOpenedAndAFailureKeepsEverything) {
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(good));
 
   dialogs.QueueAnswer(BoxAnswer::Ok);
-  sub().OpenSubFile(QString::fromStdString(bad));
+  sub().OpenSubFile(bad);
   ASSERT_FALSE(dialogs.Boxes().empty());
   EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
-  EXPECT_EQ(sub().FileName(), QString::fromStdString(good));
+  EXPECT_EQ(sub().FileName(), good);
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(good));
-  EXPECT_EQ(sub().Recent()->Path(0), QString::fromStdString(good));
-  EXPECT_TRUE(sub().Recent()->Path(1).isEmpty());
+  EXPECT_EQ(sub().Recent()->Path(0), good);
+  EXPECT_TRUE(sub().Recent()->Path(1).empty());
   // Save after the failed load writes the picture that is shown, not over the bad file.
   sub().MN_SAVEClick();
   EXPECT_EQ(ReadText(bad), "BM but not a picture");
@@ -174,7 +174,7 @@ TEST_F(SubWindowTest, OpenListsOnlyFilesThatOpenedAndAFailureKeepsEverything) {
   StopApp();
   EXPECT_NE(ReadText(SettingsFile()).find("Sname=" + good), std::string::npos);
   StartApp();
-  EXPECT_EQ(sub().Recent()->Path(0), QString::fromStdString(good));
+  EXPECT_EQ(sub().Recent()->Path(0), good);
   sub().Recent()->Item(0)->trigger();
   EXPECT_EQ(sub().SubPictureImage().ImageWidth(), 30);
 }
@@ -244,10 +244,10 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesWithTheirNamesSoASaveWritesEachToItsO
   const std::string path = WritePicture("sub.BMP", 30, 20, 249);
   const std::string mainPath = folder.File("main.BMP");
   StartApp();
-  sub().OpenSubFile(QString::fromStdString(path));
+  sub().OpenSubFile(path);
   TForm1& main = app->main();
   FillImage(WindowProbe::Doc(main).Picture(), 7);
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(mainPath));
+  WindowProbe::Doc(main).SetFileName(mainPath);
   WindowProbe::MarkChanged(main);
   SubItem("MN_MODE24")->trigger();
   SubItem("MN_MAINCOPY")->trigger();
@@ -260,8 +260,8 @@ TEST_F(SubWindowTest, ExchangeSwapsPicturesWithTheirNamesSoASaveWritesEachToItsO
   EXPECT_EQ(sub().SubDisplayImage().At(1, 1), 7);
   EXPECT_EQ(sub().SubDisplayImage().At(23, 1), 248);
   // Each picture keeps its name and flag, and each caption names its own file.
-  EXPECT_EQ(main.CurrentFileName(), QString::fromStdString(path));
-  EXPECT_EQ(sub().FileName(), QString::fromStdString(mainPath));
+  EXPECT_EQ(main.CurrentFileName(), path);
+  EXPECT_EQ(sub().FileName(), mainPath);
   EXPECT_EQ(main.windowTitle(), QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + QString::fromStdString(path));
   EXPECT_EQ(sub().windowTitle(), QStringLiteral("ｻﾌﾞﾊﾟﾚｯﾄ ") + QString::fromStdString(mainPath));
   EXPECT_FALSE(main.Modified());

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -36,16 +37,13 @@ inline QApplication& EnsureQtApplication() {
   return *application;
 }
 
-inline std::string ReadText(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll().toStdString();
-}
+// Paths are bytes, as the program holds them.
+inline std::string ReadText(const std::string& path) { return Slurp(path); }
 
 inline void WriteText(const std::string& path, const std::string& text) {
-  QFile file(QString::fromStdString(path));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(text.data(), static_cast<qint64>(text.size()));
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(file.good()) << path;
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 // A fresh App per test; every box nobody scripted fails the test.
@@ -54,7 +52,7 @@ class AppTest : public ::testing::Test {
   AppTest() : dialogs([](const QString& what) { ADD_FAILURE() << what.toStdString(); }) { EnsureQtApplication(); }
 
   void StartApp() {
-    app = std::make_unique<App>(dialogs, QString::fromStdString(folder.File("zudizar")));
+    app = std::make_unique<App>(dialogs, folder.File("zudizar"));
     app->StartProgram = [this](const QString& program) {
       startedPrograms.push_back(program);
       return programStarts;

@@ -73,7 +73,7 @@ TEST_F(SavingAndSettingsTest, ARefusedSaveNamesTheFileAndTheReasonAndKeepsIt) {
   StartApp();
   TForm1& main = app->main();
   WindowProbe::MarkChanged(main);
-  WindowProbe::Doc(main).SetFileName(QString::fromStdString(path));
+  WindowProbe::Doc(main).SetFileName(path);
   dialogs.QueueAnswer(BoxAnswer::Ok);
   {
     ReadOnlyFiles readOnly;
@@ -98,10 +98,10 @@ TEST_F(SavingAndSettingsTest, AFileNamedWithALineBreakStaysOutOfTheRecentList) {
   ASSERT_TRUE(SavePictureFile(broken, image));
   WriteText(SettingsFile(), "[zudizar]\nINITBMP=start.bmp\n");
   StartApp();
-  app->main().OpenPictureFile(QString::fromStdString(plain));
-  app->main().OpenPictureFile(QString::fromStdString(broken));
-  EXPECT_EQ(app->main().Recent()->Path(0), QString::fromStdString(plain));
-  EXPECT_TRUE(app->main().Recent()->Path(1).isEmpty());
+  app->main().OpenPictureFile(plain);
+  app->main().OpenPictureFile(broken);
+  EXPECT_EQ(app->main().Recent()->Path(0), plain);
+  EXPECT_TRUE(app->main().Recent()->Path(1).empty());
   StopApp();
   EXPECT_EQ(ReadSetting("INITBMP"), "start.bmp");
   EXPECT_EQ(ReadSetting("Fname"), plain);

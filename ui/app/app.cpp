@@ -47,11 +47,11 @@ class VisibilityWatch : public QObject {
   QObject* sub_;
 };
 
-App::App(Dialogs& dialogs, const QString& programFile)
+App::App(Dialogs& dialogs, const std::string& programFile)
     : dialogs_(dialogs), programFile_(programFile), stamper_(std::make_unique<QtTextStamper>()) {
   StartProgram = [](const QString& program) { return QProcess::startDetached(program, {}); };
   OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-  SetProgramFile(programFile.toStdString());
+  SetProgramFile(programFile);
 }
 
 App::~App() {
@@ -90,6 +90,7 @@ void App::Start() {
   // this instance's own work is kept safe.
   recovery_ = std::make_unique<Recovery>(*this);
   recovery_->OfferLeftovers();
+  recovery_->TellOrphans();
   recovery_->Start(RecoveryIntervalMs);
 }
 
@@ -211,7 +212,7 @@ App::CanvasState App::Canvas(CanvasId canvas) {
   return {&sub_->SubPictureImage(), sub_->FileName(), sub_->Modified()};
 }
 
-void App::RestoreCanvas(CanvasId canvas, IndexedImage& picture, const QString& name) {
+void App::RestoreCanvas(CanvasId canvas, IndexedImage& picture, const std::string& name) {
   switch (canvas) {
     case CanvasId::Main: main_->RestorePicture(picture, name); break;
     case CanvasId::Edit: edit_->RestorePicture(picture, name); break;

@@ -43,7 +43,7 @@ enum class WindowId { Main, Edit, Sub, Colour };
 class App {
  public:
   // `programFile` is the program file's path inside the program folder.
-  App(Dialogs& dialogs, const QString& programFile);
+  App(Dialogs& dialogs, const std::string& programFile);
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -70,7 +70,7 @@ class App {
   Session& session() { return session_; }
   // Renders the text tool's stamp for every canvas that draws.
   TextStamper& textStamper() { return *stamper_; }
-  const QString& ProgramFile() const { return programFile_; }
+  const std::string& ProgramFile() const { return programFile_; }
   bool Started() const { return started_; }
 
   // Platform services, replaceable in tests: start a program found on PATH,
@@ -151,19 +151,19 @@ class App {
   // whether it has unsaved changes.
   struct CanvasState {
     const IndexedImage* picture;
-    QString name;
+    std::string name;  // bytes
     bool modified;
   };
   CanvasState Canvas(CanvasId canvas);
   // Puts a recovered picture back on its canvas, modified, with its name.
-  void RestoreCanvas(CanvasId canvas, IndexedImage& picture, const QString& name);
+  void RestoreCanvas(CanvasId canvas, IndexedImage& picture, const std::string& name);
   Recovery& recovery() { return *recovery_; }
   // How often the recovery files are brought up to date; tests make it short.
   int RecoveryIntervalMs = 10000;
 
  private:
   Dialogs& dialogs_;
-  QString programFile_;
+  std::string programFile_;  // bytes
   Session session_;
   bool started_ = false;
   bool shutDown_ = false;

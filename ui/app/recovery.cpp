@@ -4,10 +4,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string_view>
 
@@ -21,6 +19,7 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_names.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
@@ -33,13 +32,23 @@ constexpr const char* kCanvasNames[] = {"main", "edit", "sub"};
 // A name file longer than this is not a name this program wrote.
 constexpr std::uint64_t kMaxNameBytes = 64 * 1024;
 
-QString RecoveryRoot() { return QString::fromStdString(ProgramFolder()) + QStringLiteral("recovery/"); }
+std::string RecoveryRoot() { return ProgramFolder() + "recovery/"; }
+
+bool Exists(const std::string& path) {
+  std::error_code failed;
+  return std::filesystem::exists(std::filesystem::path(path), failed);
+}
+
+void RemoveFolder(const std::string& folder) {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+}
 
 // Locks `folder`'s lock file; -1 when another live instance holds it (or it
 // cannot be opened).
-int LockFolder(const QString& folder) {
-  const QByteArray path = QFile::encodeName(folder + QStringLiteral("lock"));
-  const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+int LockFolder(const std::string& folder) {
+  const std::string path = folder + "lock";
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
@@ -49,12 +58,12 @@ int LockFolder(const QString& folder) {
 }
 
 // What a canvas's files would hold: its pixels, colours and name.
-std::size_t Fingerprint(const IndexedImage& picture, const QString& name) {
+std::size_t Fingerprint(const IndexedImage& picture, const std::string& name) {
   const std::hash<std::string_view> hash;
   std::size_t h = hash({reinterpret_cast<const char*>(picture.pixels.data()), picture.pixels.size()});
   h ^= hash({reinterpret_cast<const char*>(picture.colourTable.data()), sizeof(picture.colourTable)}) + 0x9e3779b9 +
        (h << 6) + (h >> 2);
-  h ^= std::hash<QString>{}(name) + 0x9e3779b9 + (h << 6) + (h >> 2);
+  h ^= std::hash<std::string>{}(name) + 0x9e3779b9 + (h << 6) + (h >> 2);
   h ^= static_cast<std::size_t>(picture.ImageWidth()) * 31 + static_cast<std::size_t>(picture.ImageHeight());
   return h == 0 ? 1 : h;
 }
@@ -77,9 +86,11 @@ void Recovery::Start(int intervalMs) {
 }
 
 bool Recovery::Prepare() {
-  if (!folder_.isEmpty()) return true;
-  const QString folder = RecoveryRoot() + QString::number(::getpid()) + QLatin1Char('/');
-  if (!QDir().mkpath(folder)) {
+  if (!folder_.empty()) return true;
+  const std::string folder = RecoveryRoot() + std::to_string(::getpid()) + '/';
+  std::error_code failed;
+  std::filesystem::create_directories(std::filesystem::path(folder), failed);
+  if (failed) {
     ReportWriteFailure(folder);
     return false;
   }
@@ -92,11 +103,11 @@ bool Recovery::Prepare() {
   return true;
 }
 
-void Recovery::ReportWriteFailure(const QString& what) {
+void Recovery::ReportWriteFailure(const std::string& what) {
   // Said once; the writes go on being tried and never stop the drawing.
   if (failureTraced_) return;
   failureTraced_ = true;
-  TraceRecord(7200, "recovery write failed: " + what.toStdString());
+  TraceRecord(7200, "recovery write failed: " + what);
 }
 
 void Recovery::Wait() {
@@ -105,7 +116,7 @@ void Recovery::Wait() {
     if (written) continue;
     // Tried again at the next write.
     written_[static_cast<std::size_t>(canvas)] = 0;
-    ReportWriteFailure(folder_ + QString::fromLatin1(kCanvasNames[canvas]));
+    ReportWriteFailure(folder_ + kCanvasNames[canvas]);
   }
 }
 
@@ -124,24 +135,23 @@ void Recovery::WriteChanged() {
   std::vector<Job> jobs;
   for (int k = 0; k < 3; ++k) {
     const App::CanvasState canvas = app_.Canvas(static_cast<App::CanvasId>(k));
-    const QString base = folder_ + QString::fromLatin1(kCanvasNames[k]);
+    const std::string base = folder_ + kCanvasNames[k];
     if (!canvas.modified || !canvas.picture->HasPixels()) {
       // Saved (or never changed): nothing of it is left to recover.
       if (written_[k] != 0) {
-        QFile::remove(base + QStringLiteral(".bmp"));
-        QFile::remove(base + QStringLiteral(".txt"));
+        ::unlink((base + ".bmp").c_str());
+        ::unlink((base + ".txt").c_str());
         written_[k] = 0;
       }
       continue;
     }
     const std::size_t print = Fingerprint(*canvas.picture, canvas.name);
     if (print == written_[k]) continue;
-    Job job{k, {}, QFile::encodeName(base).toStdString(), {}};
+    Job job{k, {}, base, {}};
     if (!CreateImage(canvas.picture->ImageWidth(), canvas.picture->ImageHeight(), job.picture)) continue;
     CopyImage(job.picture, *canvas.picture, kNoTransparent);
     job.picture.colourTable = canvas.picture->colourTable;
-    const QByteArray name = canvas.name.toUtf8();
-    job.name.assign(name.begin(), name.end());
+    job.name.assign(canvas.name.begin(), canvas.name.end());
     jobs.push_back(std::move(job));
     written_[k] = print;
   }
@@ -163,7 +173,7 @@ void Recovery::Finish() {
   started_ = false;
   timer_.stop();
   Wait();
-  if (!folder_.isEmpty()) QDir(folder_).removeRecursively();
+  if (!folder_.empty()) RemoveFolder(folder_);
   folder_.clear();
   if (lock_ >= 0) ::close(lock_);
   lock_ = -1;
@@ -179,44 +189,58 @@ void Recovery::Abandon() {
 }
 
 void Recovery::OfferLeftovers() {
-  const QDir root(RecoveryRoot());
-  if (!root.exists()) return;
-  QStringList leftovers;
+  const std::string root = RecoveryRoot();
+  std::error_code failed;
+  std::filesystem::directory_iterator entries(std::filesystem::path(root), failed);
+  if (failed) return;
+  std::vector<std::string> leftovers;
   std::vector<int> locks;
-  for (const QString& entry : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    const QString folder = root.absoluteFilePath(entry) + QLatin1Char('/');
+  for (const std::filesystem::directory_entry& entry : entries) {
+    if (!entry.is_directory(failed)) continue;
+    const std::string folder = root + entry.path().filename().native() + '/';
     if (folder == folder_) continue;
     // A folder whose lock is held belongs to an instance that still runs.
     const int fd = LockFolder(folder);
     if (fd < 0) continue;
     locks.push_back(fd);
-    leftovers << folder;
+    leftovers.push_back(folder);
   }
   bool any = false;
-  for (const QString& folder : leftovers)
-    for (const char* canvas : kCanvasNames)
-      any = any || QFileInfo::exists(folder + QString::fromLatin1(canvas) + QStringLiteral(".bmp"));
+  for (const std::string& folder : leftovers)
+    for (const char* canvas : kCanvasNames) any = any || Exists(folder + canvas + ".bmp");
   if (any && app_.dialogs().MessageBox(&app_.main(), QStringLiteral("前回終了時の作業が残っています。復元しますか？"),
                                        kApplicationTitle, BoxButtons::YesNo, BoxIcon::Question) == BoxAnswer::Yes) {
-    for (const QString& folder : leftovers) Restore(folder);
+    for (const std::string& folder : leftovers) Restore(folder);
   }
-  for (const QString& folder : leftovers) QDir(folder).removeRecursively();
+  for (const std::string& folder : leftovers) RemoveFolder(folder);
   for (int fd : locks) ::close(fd);
 }
 
-bool Recovery::Restore(const QString& folder) {
+void Recovery::TellOrphans() {
+  const std::vector<std::string> orphans = OrphanedKeptCopies();
+  if (orphans.empty()) return;
+  QString list;
+  for (const std::string& name : orphans) list += QStringLiteral("\n　") + ShownName(name);
+  app_.dialogs().MessageBox(
+      &app_.main(),
+      QStringLiteral("保存が途中で止まったファイルの元の内容を、元のファイルに戻せませんでした"
+                     "（ファイルが移されたか、消されていました）。元の内容は次のファイルにあります:") +
+          list + QStringLiteral("\n場所: ") + ShownName(RecoveryRoot()) +
+          QStringLiteral("\n要らなくなったら削除して下さい。"),
+      kApplicationTitle, BoxButtons::Ok, BoxIcon::Warning);
+}
+
+bool Recovery::Restore(const std::string& folder) {
   bool all = true;
   for (int k = 0; k < 3; ++k) {
-    const QString base = folder + QString::fromLatin1(kCanvasNames[k]);
-    const QString pictureFile = base + QStringLiteral(".bmp");
-    if (!QFileInfo::exists(pictureFile)) continue;
+    const std::string base = folder + kCanvasNames[k];
+    const std::string file = base + ".bmp";
+    if (!Exists(file)) continue;
     std::vector<std::uint8_t> nameBytes;
-    ReadWholeFile(QFile::encodeName(base + QStringLiteral(".txt")).toStdString(), nameBytes, kMaxNameBytes);
-    const QString name =
-        QString::fromUtf8(reinterpret_cast<const char*>(nameBytes.data()), static_cast<qsizetype>(nameBytes.size()));
+    ReadWholeFile(base + ".txt", nameBytes, kMaxNameBytes);
+    const std::string name(nameBytes.begin(), nameBytes.end());
     // The picture's colours join the palette as an open's would, around the
     // colours of the canvases already given back.
-    const std::string file = QFile::encodeName(pictureFile).toStdString();
     FileReport report;
     LoadPaletteFromPicture(file, &report, nullptr, app_.EntriesInUseBeside(static_cast<App::CanvasId>(k)));
     app_.session().ApplyMergedPalette();
@@ -224,7 +248,7 @@ bool Recovery::Restore(const QString& folder) {
     if (!LoadPictureFile(file, picture, &report) || !picture.HasPixels()) {
       // A damaged file is skipped with one message; the others still come back.
       FileReport skipped;
-      skipped.Add(pictureFile.toStdString() + " を復元できませんでした。", "復元", MessageKind::Warning);
+      skipped.Add(file + " を復元できませんでした。", "復元", MessageKind::Warning);
       ShowFileReport(&app_.main(), app_.dialogs(), skipped);
       all = false;
       continue;

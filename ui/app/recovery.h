@@ -1,18 +1,17 @@
 // Work that survives a crash: every modified canvas is written, a little
 // after it changed, to this instance's folder under the program folder
 // (recovery/<pid>/), as an 8-bit BMP with its palette and a file with the
-// name it belongs to. A clean quit removes the folder; the next start after
+// name it belongs to (its bytes). A clean quit removes the folder; the next start after
 // an unclean end offers the pictures back. Each instance holds a lock on its
 // folder, so two instances never take or remove each other's work.
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTimer>
 #include <array>
 #include <cstddef>
 #include <future>
+#include <string>
 #include <vector>
 
 namespace zudizar {
@@ -28,6 +27,10 @@ class Recovery : public QObject {
   // question, then each picture back on its canvas (Yes) or nothing (No);
   // either way the folders are removed.
   void OfferLeftovers();
+  // The old bytes of files whose in-place save a kill cut short, which could
+  // not be put back (their files had moved): one box naming them and where
+  // they are, at every start while they are there.
+  void TellOrphans();
   // Creates and locks this instance's folder and starts writing.
   void Start(int intervalMs);
   // Writes what changed since the last write (from copies, on a thread of its
@@ -40,18 +43,19 @@ class Recovery : public QObject {
   // As a crash leaves it: the folder stays, the lock goes (tests).
   void Abandon();
 
-  const QString& Folder() const { return folder_; }
+  // recovery/<pid>/ as bytes, empty when none could be made.
+  const std::string& Folder() const { return folder_; }
 
  private:
-  bool Restore(const QString& folder);
+  bool Restore(const std::string& folder);
   // Makes and locks this instance's folder unless it has it; false when it
   // cannot (said once in the trace log).
   bool Prepare();
-  void ReportWriteFailure(const QString& what);
+  void ReportWriteFailure(const std::string& what);
 
   App& app_;
   QTimer timer_;
-  QString folder_;                        // recovery/<pid>/, empty when none could be made
+  std::string folder_;                    // recovery/<pid>/, empty when none could be made
   int lock_ = -1;                         // the descriptor holding the folder's lock
   std::array<std::size_t, 3> written_{};  // what each canvas's files hold (0: nothing)
   bool failureTraced_ = false;

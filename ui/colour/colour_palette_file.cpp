@@ -15,7 +15,7 @@
 
 namespace zudizar {
 
-void TPALETTEF::LoadPaletteFile(const QString& path) {
+void TPALETTEF::LoadPaletteFile(const std::string& path) {
   const ReentryGuard guard(loadingPalette_);
   if (!guard.Entered()) return;
   // Every canvas keeps its picture, so every colour a canvas uses stays.
@@ -29,7 +29,7 @@ void TPALETTEF::LoadPaletteFile(const QString& path) {
   Session& session = app_.session();
   session.BlankCanvases();
   OpenedPicture opened;
-  ReadPictureForOpen(path.toStdString(), opened);
+  ReadPictureForOpen(path, opened);
   FileReport report;
   MergeOpenedColours(opened, &report, nullptr, inUse);
   ShowFileReport(this, app_.dialogs(), report);

@@ -15,6 +15,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/file_drop.h"
+#include "ui/common/file_names.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/reentry.h"
 #include "ui/common/window_settings.h"
@@ -116,7 +117,7 @@ TPALETTEF::TPALETTEF(App& app) : QWidget(nullptr, Qt::Tool), app_(app) {
   move(1, 7);
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return loadingPalette_; },
-      [this](const QString& path) { LoadPaletteFile(path); });
+      [this](const std::string& path) { LoadPaletteFile(path); });
   FormCreate();
 }
 
@@ -364,7 +365,7 @@ void TPALETTEF::Button_OKClick() {
 void TPALETTEF::BTN_SAVEFILEClick() {
   const std::string path = SwatchFilePath();
   if (!WriteSwatchArrangement(path, Arrangement))
-    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(QString::fromStdString(path)),
+    app_.dialogs().MessageBox(this, QStringLiteral("%1 に保存できませんでした。").arg(ShownName(path)),
                               QStringLiteral("保存エラー"), BoxButtons::Ok, BoxIcon::Error);
 }
 

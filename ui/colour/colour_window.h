@@ -84,7 +84,7 @@ class TPALETTEF : public QWidget {
   // opening it would, every canvas keeping its picture and colours; no
   // canvas takes the picture. A file that is no picture is told (the drop
   // of a file on this window).
-  void LoadPaletteFile(const QString& path);
+  void LoadPaletteFile(const std::string& path);
   // Changes the colour of palette entry `index` (10 … 245) through the colour
   // dialog and hands the new palette to every window; refuses reserved entries.
   void EditPaletteColour(int index);

@@ -8,9 +8,9 @@
 // palette entries it changed, so it can be undone like any other.
 #pragma once
 
-#include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,7 +23,7 @@ namespace zudizar {
 // picture, its file name and whether it has unsaved changes.
 struct CanvasContent {
   IndexedImage picture;
-  QString name;
+  std::string name;  // bytes, as the file system holds it
   bool modified = false;
 };
 
@@ -35,20 +35,20 @@ class Document {
   IndexedImage& Picture() { return picture_; }
 
   // The canvas's first picture: no history, nothing to save.
-  void Start(IndexedImage picture, const QString& name) {
+  void Start(IndexedImage picture, const std::string& name) {
     picture_ = std::move(picture);
     fileName_ = name;
-    history_.Reset(picture_, Encoded(name));
+    history_.Reset(picture_, name);
     clean_ = {history_.Position()};
   }
   // A whole new picture as one step, with the name it belongs to and the
   // palette entries its arrival changed. Unsaved, until the caller says.
-  void Replace(IndexedImage picture, const QString& name, const std::vector<PaletteChange>& palette = {}) {
+  void Replace(IndexedImage picture, const std::string& name, const std::vector<PaletteChange>& palette = {}) {
     if (history_.Pending()) history_.Record(picture_);  // what was drawn before is a step of its own
     picture_ = std::move(picture);
     fileName_ = name;
     history_.TouchAll();
-    history_.Record(picture_, palette, Encoded(name));
+    history_.Record(picture_, palette, name);
   }
   // Drops the picture at the end (no step).
   void Close() {
@@ -72,11 +72,12 @@ class Document {
   HistoryMove Redo() { return Follow(history_.Redo(picture_)); }
   const History& history() const { return history_; }
 
-  const QString& FileName() const { return fileName_; }
+  // The file's name as bytes (ShownName shows it).
+  const std::string& FileName() const { return fileName_; }
   // A save under another name: the picture now belongs there (no step).
-  void SetFileName(const QString& name) {
+  void SetFileName(const std::string& name) {
     fileName_ = name;
-    history_.SetName(Encoded(name));
+    history_.SetName(name);
   }
 
   // Unsaved changes: something not yet recorded, or a recorded state that
@@ -98,14 +99,13 @@ class Document {
   }
 
  private:
-  static std::string Encoded(const QString& name) { return name.toStdString(); }
   HistoryMove Follow(HistoryMove move) {
-    if (move.renamed) fileName_ = QString::fromStdString(move.name);
+    if (move.renamed) fileName_ = move.name;
     return move;
   }
 
   IndexedImage picture_;
-  QString fileName_;
+  std::string fileName_;
   History history_;
   // The recorded states that equal a file (more than one after an open:
   // undoing it returns to the saved picture before).

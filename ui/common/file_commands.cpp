@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "formats/dispatch.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 
 namespace zudizar {
@@ -17,61 +18,78 @@ void ShowFileReport(QWidget* window, Dialogs& dialogs, const FileReport& report)
     BoxIcon icon = BoxIcon::Information;
     if (message.kind == MessageKind::Warning) icon = BoxIcon::Warning;
     if (message.kind == MessageKind::Error) icon = BoxIcon::Error;
-    dialogs.MessageBox(window, QString::fromStdString(message.text), QString::fromStdString(message.caption),
-                       BoxButtons::Ok, icon);
+    // Messages name files by their bytes.
+    dialogs.MessageBox(window, ShownName(message.text), ShownName(message.caption), BoxButtons::Ok, icon);
   }
 }
 
 QString FileReportNote(const FileReport& report) {
   QString note;
   for (const FileMessage& message : report.messages)
-    if (message.kind == MessageKind::Note) note += QStringLiteral("　") + QString::fromStdString(message.text);
+    if (message.kind == MessageKind::Note) note += QStringLiteral("　") + ShownName(message.text);
   return note;
 }
 
-QString WithSaveExtension(const QString& chosen) {
-  const QFileInfo info(chosen);
-  if (!info.suffix().isEmpty() || info.fileName().endsWith(QLatin1Char('.'))) return chosen;
-  return info.path() + QLatin1Char('/') + info.fileName() + QStringLiteral(".BMP");
+std::string WithSaveExtension(const std::string& chosen) {
+  const auto slash = chosen.find_last_of('/');
+  const std::string_view name = std::string_view(chosen).substr(slash == std::string::npos ? 0 : slash + 1);
+  // A name with a full stop has an extension, or ends in the stop on purpose.
+  if (name.find('.') != std::string_view::npos) return chosen;
+  return chosen + ".BMP";
 }
 
-QString StartFolder(const QString& currentFile) {
-  if (!currentFile.isEmpty()) {
-    const QDir folder = QFileInfo(currentFile).absoluteDir();
-    if (folder.exists()) return folder.absolutePath();
-  }
-  const QString last = QString::fromStdString(ReadSettingIn("Option", "LastFolder"));
-  if (!last.isEmpty() && QDir(last).exists()) return last;
+QString StartFolder(const std::string& currentFile) {
+  const std::string current = FolderOfName(currentFile);
+  if (!current.empty() && QFileInfo(ToolkitFolder(current)).isDir()) return ToolkitFolder(current);
+  const std::string last = ReadSettingIn("Option", "LastFolder");
+  if (!last.empty() && QFileInfo(ToolkitFolder(last)).isDir()) return ToolkitFolder(last);
   const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
   if (!pictures.isEmpty() && QDir(pictures).exists()) return pictures;
   return QDir::homePath();
 }
 
-void RememberFolder(const QString& chosenFile) {
-  const QString folder = QFileInfo(chosenFile).absolutePath();
-  if (folder.isEmpty() || folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r'))) return;
+void RememberFolder(const std::string& chosenFile) {
+  const std::string folder = FolderOfName(chosenFile);
+  if (folder.empty() || folder.find_first_of("\n\r") != std::string::npos) return;
   try {
-    WriteSettingIn("Option", "LastFolder", folder.toStdString());
+    WriteSettingIn("Option", "LastFolder", folder);
   } catch (const SettingsWriteError&) {
     // Only the next dialog's starting place is lost; the settings file's
     // trouble is told when the windows keep their own settings.
   }
 }
 
-std::optional<QString> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
-                                   const QString& currentFile) {
-  const auto chosen = dialogs.OpenFileName(window, filter, StartFolder(currentFile));
+namespace {
+
+// The bytes of the file a dialog chose, or nothing (told) when the name
+// cannot be told apart from another's.
+std::optional<std::string> ChosenBytes(QWidget* window, Dialogs& dialogs, const std::optional<QString>& chosen,
+                                       const char* caption) {
   if (!chosen || chosen->isEmpty()) return std::nullopt;
-  RememberFolder(*chosen);
-  return chosen;
+  QString problem;
+  std::optional<std::string> bytes = NameFromToolkit(*chosen, problem);
+  if (!bytes) {
+    dialogs.MessageBox(window, problem, QString::fromUtf8(caption), BoxButtons::Ok, BoxIcon::Information);
+    return std::nullopt;
+  }
+  RememberFolder(*bytes);
+  return bytes;
 }
 
-std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
-                                   const QString& currentFile) {
-  const auto chosen = dialogs.SaveFileName(window, filter, StartFolder(currentFile));
-  if (!chosen || chosen->isEmpty()) return std::nullopt;
-  RememberFolder(*chosen);
-  return WithSaveExtension(*chosen);
+}  // namespace
+
+std::optional<std::string> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                       const std::string& currentFile) {
+  return ChosenBytes(window, dialogs, dialogs.OpenFileName(window, filter, StartFolder(currentFile)),
+                     kLoadFailedCaption);
+}
+
+std::optional<std::string> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                       const std::string& currentFile) {
+  const auto bytes = ChosenBytes(window, dialogs, dialogs.SaveFileName(window, filter, StartFolder(currentFile)),
+                                 kSaveFailedCaption);
+  if (!bytes) return std::nullopt;
+  return WithSaveExtension(*bytes);
 }
 
 bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QString& question,
@@ -86,8 +104,8 @@ bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QSt
   return saved();
 }
 
-void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path) {
-  dialogs.MessageBox(window, QStringLiteral("%1 を開けませんでした。").arg(path), QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"),
+void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const std::string& path) {
+  dialogs.MessageBox(window, QStringLiteral("%1 を開けませんでした。").arg(ShownName(path)), QStringLiteral("ﾌｧｲﾙのﾛｰﾄﾞ失敗"),
                      BoxButtons::Ok, BoxIcon::Information);
 }
 
@@ -96,11 +114,12 @@ void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs) {
                      BoxButtons::Ok, BoxIcon::Error);
 }
 
-bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture, QString* note) {
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const std::string& path, IndexedImage& picture,
+                 QString* note) {
   WindowProgressSink sink(window);
   FileReport report;
   IndexedImage loaded;
-  const bool ok = LoadPictureFile(path.toStdString(), loaded, &report, &sink) && loaded.HasPixels();
+  const bool ok = LoadPictureFile(path, loaded, &report, &sink) && loaded.HasPixels();
   ShowFileReport(window, dialogs, report);
   if (!ok) {
     if (report.Empty()) ShowLoadFailure(window, dialogs, path);
@@ -111,13 +130,13 @@ bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, Indexed
   return true;
 }
 
-bool WritePicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture) {
+bool WritePicture(QWidget* window, Dialogs& dialogs, const std::string& path, IndexedImage& picture) {
   WindowProgressSink sink(window);
   FileReport report;
-  const bool ok = SavePictureFile(path.toStdString(), picture, &report, &sink);
+  const bool ok = SavePictureFile(path, picture, &report, &sink);
   ShowFileReport(window, dialogs, report);
   if (!ok && report.Empty())
-    dialogs.MessageBox(window, QStringLiteral("%1 に保存できませんでした。").arg(path), QStringLiteral("保存エラー"),
+    dialogs.MessageBox(window, QStringLiteral("%1 に保存できませんでした。").arg(ShownName(path)), QStringLiteral("保存エラー"),
                        BoxButtons::Ok, BoxIcon::Error);
   return ok;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "core/indexed_image.h"
 #include "formats/file_report.h"
@@ -33,32 +34,35 @@ QString FileReportNote(const FileReport& report);
 
 // The name Save as uses: a chosen name without an extension (and not ending
 // in a full stop) gains ".BMP".
-QString WithSaveExtension(const QString& chosen);
+std::string WithSaveExtension(const std::string& chosen);
 
-// The name chosen in the save dialog, with its extension; nothing when the
-// user cancelled or chose no name.
-std::optional<QString> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
-                                   const QString& currentFile = {});
+// The bytes of the name chosen in the save dialog, with its extension;
+// nothing when the user cancelled or chose no name, or (told in a box) when
+// the name the dialog gave looks like two entries of its folder.
+std::optional<std::string> AskSaveName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                       const std::string& currentFile = {});
 // The Open dialog of a canvas whose picture belongs to `currentFile`.
-std::optional<QString> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
-                                   const QString& currentFile = {});
+std::optional<std::string> AskOpenName(QWidget* window, Dialogs& dialogs, const QString& filter,
+                                       const std::string& currentFile = {});
 // Where a canvas's Open and Save as start: the folder of its current file,
 // else the folder last used by any canvas (kept in the settings), else the
-// user's pictures folder.
-QString StartFolder(const QString& currentFile);
+// user's pictures folder; as the toolkit names it.
+QString StartFolder(const std::string& currentFile);
 // Keeps the folder of a file the user chose for the next dialog of any canvas.
-void RememberFolder(const QString& chosenFile);
+void RememberFolder(const std::string& chosenFile);
+
+// File names are bytes (ui/common/file_names.h).
 
 // Reads `path` mapped to the shared palette, progress going to `window`.
 // On failure the reader's messages are shown, or "… を開けませんでした。"
 // when it gave none, and `picture` is left as it was.
-bool ReadPicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture,
+bool ReadPicture(QWidget* window, Dialogs& dialogs, const std::string& path, IndexedImage& picture,
                  QString* note = nullptr);
 
 // Writes `picture` to `path` by its extension (the writer records the header
 // it wrote in the picture). On failure the writer's messages are shown, or
 // "… に保存できませんでした。" when it gave none.
-bool WritePicture(QWidget* window, Dialogs& dialogs, const QString& path, IndexedImage& picture);
+bool WritePicture(QWidget* window, Dialogs& dialogs, const std::string& path, IndexedImage& picture);
 
 // Before a command replaces or drops a modified picture: asks `question`
 // (Yes, No, Cancel). Yes runs `save`, and the command may go on only when
@@ -68,7 +72,7 @@ bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QSt
                      const std::function<void()>& save, const std::function<bool()>& saved);
 
 // The box of a load that failed without a reader's message.
-void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const QString& path);
+void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const std::string& path);
 // The box of a picture that was read but cannot be shown for want of memory.
 void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs);
 

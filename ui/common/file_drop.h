@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 class QMimeData;
 class QWidget;
@@ -17,18 +18,19 @@ enum class DropRefusal {
   None,        // one local picture file
   NotOne,      // several files, or none
   NotLocal,    // an address that is no local file
-  NotAFile,    // a folder, or a file that is gone
+  NotAFile,    // a folder, a named pipe, a device, or a file that is gone
   NotPicture,  // a file of an extension the program does not open
 };
 
 struct DropContents {
   DropRefusal refusal = DropRefusal::NotOne;
-  QString path;  // the local path (also of a refused file, for its message)
+  std::string path;  // the local path's bytes (also of a refused file, for its message)
+  QString address;   // an address that is no local file, as given
 };
 
 // Whether the name ends in an extension the program opens: .bmp .mag .jpg
 // .jpeg .png .ico, in any case.
-bool IsPictureFileName(const QString& path);
+bool IsPictureFileName(const std::string& path);
 
 DropContents ExamineDrop(const QMimeData& data);
 
@@ -40,8 +42,8 @@ void ShowDropRefusal(QWidget* window, Dialogs& dialogs, const DropContents& cont
 // `busy` says no load runs. A drop is decided at once, but acted on only
 // after it has returned, so that the program the drag came from is not held
 // by a box or a load: then, unless the window has become busy, `open` gets
-// the path of the one local picture, or the user is told why not.
+// the path of the one local picture (bytes), or the user is told why not.
 void AcceptPictureDrops(QWidget& window, Dialogs& dialogs, std::function<bool()> busy,
-                        std::function<void(const QString&)> open);
+                        std::function<void(const std::string&)> open);
 
 }  // namespace zudizar

@@ -1,6 +1,8 @@
 // The list of eight recently opened files that the main, edit and sub
 // palettes each keep: menu items "(&0) " … "(&7) " followed by a path, newest
-// first, persisted under "<base>", "<base>1" … "<base>7".
+// first, persisted under "<base>", "<base>1" … "<base>7". Paths are bytes,
+// kept and persisted as the file system holds them; captions show them with
+// ShownName.
 #pragma once
 
 #include <QObject>
@@ -25,7 +27,7 @@ class RecentFileList : public QObject {
 
   QAction* Item(int k) const { return items_[k]; }
   // The path item k holds, or empty when it holds none.
-  QString Path(int k) const;
+  const std::string& Path(int k) const { return paths_[k]; }
   // What an item's caption says: prefix and path, or the design caption.
   QString Caption(int k) const;
 
@@ -35,18 +37,18 @@ class RecentFileList : public QObject {
   // SettingsWriteError when the settings file cannot be written.
   void Save() const;
   // Puts `path` at the top, without duplicates, keeping the newest eight. A
-  // path holding a line break is left out.
-  void Add(const QString& path);
+  // path holding a line break, or longer than a setting holds, is left out.
+  void Add(const std::string& path);
 
   // Called with the item's path when a filled item is chosen.
-  std::function<void(int k, const QString& path)> onReopen;
+  std::function<void(int k, const std::string& path)> onReopen;
 
  private:
-  void SetItem(int k, const QString& path);
+  void SetItem(int k, const std::string& path);
 
   std::string keyBase_;
   std::array<QAction*, kCount> items_{};
-  std::array<QString, kCount> paths_;
+  std::array<std::string, kCount> paths_;
 };
 
 }  // namespace zudizar

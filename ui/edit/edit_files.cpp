@@ -1,7 +1,6 @@
 // The edit palette's file menu: new picture, open and reopen, save, save as,
 // close, and the size rule for loaded pictures.
 #include <QAction>
-#include <QFileInfo>
 #include <algorithm>
 
 #include "core/edit_commands.h"
@@ -11,6 +10,7 @@
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_names.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
 #include "ui/edit/edit_window.h"
@@ -55,7 +55,7 @@ void TTAVOEDTF::MN_NEWClick() {
     FillImage(fresh, 255);
     // What was drawn is a step of its own; the new picture is the next.
     Checkpoint();
-    document_.Replace(std::move(fresh), QString());
+    document_.Replace(std::move(fresh), {});
     RecreatePictureBuffers();
     CopyImage(display_.magnified, Picture(), kNoTransparent);
     SetScrollRanges(w, h);
@@ -82,17 +82,17 @@ void TTAVOEDTF::MN_OPENClick() {
 }
 
 void TTAVOEDTF::MN_FILEREOPENClick(int k) {
-  const QString path = recent_->Path(k);
-  if (!path.isEmpty() && CloseQuery()) OpenEditFile(path);
+  const std::string path = recent_->Path(k);
+  if (!path.empty() && CloseQuery()) OpenEditFile(path);
 }
 
-void TTAVOEDTF::OpenEditFile(const QString& name) {
-  if (!QFileInfo(name).isFile()) return;
+void TTAVOEDTF::OpenEditFile(const std::string& name) {
+  if (!CheckOpenable(this, app_.dialogs(), name)) return;
   // The picture, name and caption stay as they were until the load succeeds,
   // so a later save can never replace the file that failed to load.
   const QString previousCaption = windowTitle();
-  progressName_ = name;  // the progress captions name the file being loaded
-  setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + name);
+  progressName_ = ShownName(name);  // the progress captions name the file being loaded
+  setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(name));
   busy_ = true;
   IndexedImage loaded;
   QString note;
@@ -124,7 +124,7 @@ void TTAVOEDTF::OpenEditFile(const QString& name) {
   app_.CanvasPictureChanged();
 }
 
-void TTAVOEDTF::RestorePicture(IndexedImage& picture, const QString& name) {
+void TTAVOEDTF::RestorePicture(IndexedImage& picture, const std::string& name) {
   FitEditSize(picture);
   Checkpoint();
   document_.Replace(std::move(picture), name);
@@ -157,7 +157,7 @@ void TTAVOEDTF::FitEditSize(IndexedImage& image) {
   busy_ = false;
 }
 
-bool TTAVOEDTF::SaveTo(const QString& path) {
+bool TTAVOEDTF::SaveTo(const std::string& path) {
   const bool saved = WritePicture(this, app_.dialogs(), path, Picture());
   if (saved) {
     document_.SetFileName(path);
@@ -170,7 +170,7 @@ bool TTAVOEDTF::SaveTo(const QString& path) {
 }
 
 void TTAVOEDTF::MN_SAVEClick() {
-  if (FileName().isEmpty()) {
+  if (FileName().empty()) {
     MN_NEWSAVEClick();
     return;
   }
@@ -180,7 +180,7 @@ void TTAVOEDTF::MN_SAVEClick() {
 void TTAVOEDTF::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kEditSaveFilter, FileName());
   if (!path) return;
-  setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + *path);
+  setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(*path));
   SaveTo(*path);
 }
 

@@ -64,7 +64,7 @@ void TTAVOEDTF::BuildMenu() {
   on(add(file, "MN_OPEN", QStringLiteral("開く(&O)"), "F5"), [this] { MN_OPENClick(); });
   QMenu* reopen = submenu(file, "MN_FILEREOPEN", QStringLiteral("開き直す(&R)"));
   recent_ = new RecentFileList(this, reopen, "Ename");
-  recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
+  recent_->onReopen = [this](int k, const std::string&) { MN_FILEREOPENClick(k); };
   on(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   on(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
   AddClipboardItems(

@@ -16,6 +16,7 @@
 #include "ui/app/app.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/file_drop.h"
+#include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -39,7 +40,7 @@ TTAVOEDTF::TTAVOEDTF(App& app)
   BuildMenu();
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return busy_; },
-      [this](const QString& path) {
+      [this](const std::string& path) {
         if (CloseQuery()) OpenEditFile(path);
       });
   move(-1, 21);
@@ -129,7 +130,7 @@ void TTAVOEDTF::BuildLayout() {
 
 void TTAVOEDTF::FormCreate() {
   RestoreWindowPosition(*this, "EDTLeft", "EDTTop");
-  document_.SetFileName(QString());
+  document_.SetFileName({});
   recent_->Load();
   display_.viewMode = kViewStandard;
   display_.zoom = 1;
@@ -224,14 +225,14 @@ bool TTAVOEDTF::event(QEvent* event) {
     const auto* progress = static_cast<FileProgressEvent*>(event);
     const QString phase = progress->Phase() != 0 ? QStringLiteral("Conv ") : QStringLiteral("Prev ");
     setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") +
-                   (progressName_.isEmpty() ? FileName() : progressName_));
+                   (progressName_.isEmpty() ? ShownName(FileName()) : progressName_));
     // Loads run on this thread: let the caption reach the screen now.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   return QMainWindow::event(event);
 }
 
-void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + FileName()); }
+void TTAVOEDTF::ShowFileCaption() { setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(FileName())); }
 
 void TTAVOEDTF::TakeSharedPalette(const PaletteTable& table) {
   for (IndexedImage* image : {&Picture(), &work_, &stamp_, &display_.magnified, &display_.screen, &display_.leftSwatch,

@@ -50,7 +50,7 @@ class TTAVOEDTF : public QMainWindow {
   const IndexedImage& StampImage() const { return stamp_; }
   const IndexedImage& MagnifiedImage() const { return display_.magnified; }
   const IndexedImage& ScreenImage() const { return display_.screen; }
-  const QString& FileName() const { return document_.FileName(); }
+  const std::string& FileName() const { return document_.FileName(); }
   // 0 standard, 1 centre lines, 4 or 8 magnified; the zoom of the view.
   int ViewMode() const { return display_.viewMode; }
   int Zoom() const { return display_.zoom; }
@@ -62,7 +62,7 @@ class TTAVOEDTF : public QMainWindow {
   QAction* Action(const QString& name) const;
 
   // Puts back a picture recovered after a crash: modified, with its name.
-  void RestorePicture(IndexedImage& picture, const QString& name);
+  void RestorePicture(IndexedImage& picture, const std::string& name);
   // Whether the picture differs from the one last opened, made or saved.
   bool Modified() const;
   // Asks whether to save a modified picture before it is dropped (a quit,
@@ -113,7 +113,7 @@ class TTAVOEDTF : public QMainWindow {
   // pastes at the top left as a transfer in does, as one step.
   void MN_CLIPCOPYClick();
   void MN_CLIPPASTEClick();
-  void OpenEditFile(const QString& name);
+  void OpenEditFile(const std::string& name);
   void FitEditSize(IndexedImage& image);
 
   // Tools, pens and the mouse (edit_tools.cpp).
@@ -248,7 +248,7 @@ class TTAVOEDTF : public QMainWindow {
   // The picture as it is now is the one on disk (or a fresh one).
   void MarkSaved();
   // Writes the picture to `path`; on success the picture takes that name.
-  bool SaveTo(const QString& path);
+  bool SaveTo(const std::string& path);
   // A command on the whole picture as one step of its own.
   template <typename Command>
   void RunAsStep(Command command);

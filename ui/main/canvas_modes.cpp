@@ -9,6 +9,7 @@
 #include "ui/app/app.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/document.h"
+#include "ui/common/file_names.h"
 #include "ui/main/main_window.h"
 
 namespace zudizar {
@@ -413,7 +414,7 @@ PressResult EditMode::Press(Qt::MouseButton button, Point p) {
   const bool slow = row && row->joining == Joining::OnePoint;
   if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("しばらくお待ち下さい"));
   const ToolStep step = tools_.Press(Target(), Ink(), p, button == Qt::RightButton);
-  if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("編集ﾊﾟﾚｯﾄ ") + document().FileName());
+  if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(document().FileName()));
   Show(step);
   return PressResult::Stay;
 }

@@ -1,6 +1,4 @@
 // The main canvas's file and palette commands.
-#include <QFileInfo>
-
 #include "formats/dispatch.h"
 #include "formats/opened_picture.h"
 #include "palette/palette_load.h"
@@ -8,6 +6,7 @@
 #include "ui/common/canvas_view.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
+#include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/recent_files.h"
 #include "ui/main/main_window.h"
@@ -21,12 +20,12 @@ void TForm1::MN_OPENClick() {
   OpenPictureFile(*path);
 }
 
-void TForm1::OpenPictureFile(const QString& path) {
-  if (!QFileInfo(path).isFile()) return;
+void TForm1::OpenPictureFile(const std::string& path) {
+  if (!CheckOpenable(this, app_.dialogs(), path)) return;
   // A picture that cannot be loaded keeps the file name and caption the canvas
   // had, so that Save never writes over the file that failed.
   const QString previousTitle = windowTitle();
-  setWindowTitle(path);
+  setWindowTitle(ShownName(path));
   SetBusy(true);
   // Kept so that a picture that cannot be loaded leaves canvas and colours as they were.
   const PaletteTable previousCurrent = SharedPalette.current;
@@ -36,7 +35,7 @@ void TForm1::OpenPictureFile(const QString& path) {
   WindowProgressSink sink(this);
   // One read and one decode: the palette step's colours go on to the picture step.
   OpenedPicture opened;
-  ReadPictureForOpen(path.toStdString(), opened);
+  ReadPictureForOpen(path, opened);
   FileReport paletteReport;
   // The other canvases' colours stay as they are.
   MergeOpenedColours(opened, &paletteReport, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
@@ -63,26 +62,26 @@ void TForm1::OpenPictureFile(const QString& path) {
     session.ApplyMergedPalette();
   }
   SetBusy(false);
-  setWindowTitle(ok ? path + FileReportNote(pictureReport) : previousTitle);
+  setWindowTitle(ok ? ShownName(path) + FileReportNote(pictureReport) : previousTitle);
   view_->ComposeAll();
 }
 
 void TForm1::MN_FILEREOPENClick(int k) {
-  const QString path = recent_->Path(k);
-  if (path.isEmpty() || !CloseQuery()) return;
+  const std::string path = recent_->Path(k);
+  if (path.empty() || !CloseQuery()) return;
   OpenPictureFile(path);
 }
 
-bool TForm1::SaveTo(const QString& path) {
+bool TForm1::SaveTo(const std::string& path) {
   if (!WritePicture(this, app_.dialogs(), path, document_.Picture())) return false;
   document_.SetFileName(path);
   document_.MarkSaved();
-  setWindowTitle(path + QStringLiteral(" 保存終了 "));
+  setWindowTitle(ShownName(path) + QStringLiteral(" 保存終了 "));
   return true;
 }
 
 void TForm1::MN_SAVEClick() {
-  if (document_.FileName().isEmpty()) {
+  if (document_.FileName().empty()) {
     MN_NEWSAVEClick();
     return;
   }
@@ -93,7 +92,7 @@ void TForm1::MN_SAVEClick() {
 void TForm1::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter, document_.FileName());
   if (!path) return;
-  setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + *path);
+  setWindowTitle(QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + ShownName(*path));
   // A name that could not be written is not adopted: the next save goes
   // where the picture belongs.
   if (!SaveTo(*path)) setWindowTitle(FileCaption());
@@ -109,11 +108,11 @@ void TForm1::MN_NEWClick() {
                                   QStringLiteral("色パレット選択"), BoxButtons::OkCancel,
                                   BoxIcon::Question) == BoxAnswer::Ok) {
       if (const auto path = AskOpenName(this, app_.dialogs(), kPictureOpenFilter, document_.FileName())) {
-        progressName_ = *path;
+        progressName_ = ShownName(*path);
         app_.session().BlankCanvases();
         WindowProgressSink sink(this);
         FileReport report;
-        LoadPaletteFromPicture(path->toStdString(), &report, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
+        LoadPaletteFromPicture(*path, &report, &sink, app_.EntriesInUseBeside(App::CanvasId::Main));
         ShowFileReport(this, app_.dialogs(), report);
         app_.session().ApplyMergedPalette();
         progressName_.clear();

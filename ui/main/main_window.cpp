@@ -28,10 +28,12 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
 #include "ui/common/file_drop.h"
+#include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/program_folder.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
 #include "ui/common/view_items.h"
@@ -74,7 +76,7 @@ TForm1::TForm1(App& app) : QMainWindow(nullptr), app_(app), document_(app.sessio
   BuildMenu();
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return busy_; },
-      [this](const QString& path) {
+      [this](const std::string& path) {
         if (CloseQuery()) OpenPictureFile(path);
       });
   move(240, 2);
@@ -122,7 +124,7 @@ void TForm1::BuildMenu() {
   reopen->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   reopen->menuAction()->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   recent_ = new RecentFileList(this, reopen, "Fname");
-  recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
+  recent_->onReopen = [this](int k, const std::string&) { MN_FILEREOPENClick(k); };
   connect(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), &QAction::triggered, this,
           &TForm1::MN_SAVEClick);
   connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this,
@@ -210,7 +212,7 @@ void TForm1::BuildMenu() {
 // ---- life cycle ----
 
 void TForm1::FormCreate() {
-  StartTrace(app_.ProgramFile().toStdString());
+  StartTrace(app_.ProgramFile());
   InitSharedPalette();
   app_.session().SetLeftColour(249);
   app_.session().SetRightColour(252);
@@ -283,7 +285,7 @@ void TForm1::BlankAllCanvases() { app_.session().BlankCanvases(); }
 
 // ---- captions and progress ----
 
-QString TForm1::FileCaption() const { return QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + document_.FileName(); }
+QString TForm1::FileCaption() const { return QStringLiteral("ﾒｲﾝﾊﾟﾚｯﾄ ") + ShownName(document_.FileName()); }
 
 bool TForm1::event(QEvent* event) {
   if (event->type() == WM_FILEPROGRESS) {
@@ -294,7 +296,7 @@ bool TForm1::event(QEvent* event) {
       case 1: phase = QStringLiteral("ﾃﾞｰﾀﾛｰﾄﾞ "); break;
       default: phase = QStringLiteral("ﾊﾟﾚｯﾄ減色 "); break;
     }
-    const QString& name = progressName_.isEmpty() ? document_.FileName() : progressName_;
+    const QString name = progressName_.isEmpty() ? ShownName(document_.FileName()) : progressName_;
     setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + name);
     // Loads run on this thread: let the new caption reach the screen now,
     // without taking user input in the middle of the load.
@@ -314,14 +316,14 @@ void TForm1::CanvasWindowShown(bool edit, bool shown) {
 }
 
 void TForm1::MN_HELPEXClick() {
-  QString path = QString::fromStdString(ProgramFolder()) + kHelpFileName;
-  if (!QFileInfo(path).isFile()) path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName;
+  const std::string name = kHelpFileName.toStdString();
+  std::string path = ProgramFolder() + name;
+  if (!IsPlainFileName(path)) path = ExecutableFolder() + '/' + name;
   // Installed, the manual is in <prefix>/share/doc/zudizar beside <prefix>/bin.
-  if (!QFileInfo(path).isFile())
-    path = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/zudizar/") + kHelpFileName;
-  if (!QFileInfo(path).isFile() || !app_.OpenUrl(QUrl::fromLocalFile(path)))
-    app_.dialogs().MessageBox(this, QStringLiteral("ﾍﾙﾌﾟﾌｧｲﾙ %1 を表示できません").arg(path), QStringLiteral("ﾍﾙﾌﾟ"),
-                              BoxButtons::Ok, BoxIcon::Information);
+  if (!IsPlainFileName(path)) path = ExecutableFolder() + "/../share/doc/zudizar/" + name;
+  if (!IsPlainFileName(path) || !app_.OpenUrl(UrlOfFile(path)))
+    app_.dialogs().MessageBox(this, QStringLiteral("ﾍﾙﾌﾟﾌｧｲﾙ %1 を表示できません").arg(ShownName(path)),
+                              QStringLiteral("ﾍﾙﾌﾟ"), BoxButtons::Ok, BoxIcon::Information);
 }
 
 void TForm1::MN_VERSIONClick() { app_.dialogs().Exec(app_.about()); }
@@ -504,7 +506,7 @@ void TForm1::Changed(const Rect& rect, const std::vector<PaletteChange>& palette
   emit app_.session().historyChanged();
 }
 
-bool TForm1::TakePicture(IndexedImage& picture, const QString& name, const std::vector<PaletteChange>& palette) {
+bool TForm1::TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture), name, palette);
   app_.CanvasPictureChanged();
@@ -521,7 +523,7 @@ bool TForm1::TakePicture(IndexedImage& picture, const QString& name, const std::
   return true;
 }
 
-void TForm1::RestorePicture(IndexedImage& picture, const QString& name) {
+void TForm1::RestorePicture(IndexedImage& picture, const std::string& name) {
   if (!TakePicture(picture, name)) {
     ShowNoMemoryToShow(this, app_.dialogs());
     return;

@@ -37,7 +37,7 @@ class TForm1 : public QMainWindow {
   const IndexedImage& ViewImage() const;
   // What the canvas shows, at 1:1 over the whole picture.
   IndexedImage DisplayImage() const;
-  const QString& CurrentFileName() const { return document_.FileName(); }
+  const std::string& CurrentFileName() const { return document_.FileName(); }
   bool Modified() const { return document_.Modified(); }
   bool Busy() const { return busy_; }
   // The defined mode number (0 none, 1-5 transfers, 20 edit mode, 21-23 cells).
@@ -70,14 +70,14 @@ class TForm1 : public QMainWindow {
   // Fills the picture with `left`, or a gradient to `right` in swatch order.
   void FillBackground(std::uint8_t left, std::uint8_t right, bool horizontal, const SwatchArrangement& order);
   // Puts back a picture recovered after a crash: modified, with its name.
-  void RestorePicture(IndexedImage& picture, const QString& name);
+  void RestorePicture(IndexedImage& picture, const std::string& name);
   // Marks MN_EDIT and MN_SUB as their windows are shown and hidden.
   void CanvasWindowShown(bool edit, bool shown);
 
   // File and palette commands.
   void MN_NEWClick();
   void MN_OPENClick();
-  void OpenPictureFile(const QString& path);
+  void OpenPictureFile(const std::string& path);
   void MN_FILEREOPENClick(int k);
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
@@ -132,7 +132,7 @@ class TForm1 : public QMainWindow {
   // with its name and the palette entries its arrival changed, and shows it
   // afresh (the mode stays, with none of the old picture's data). False, and
   // nothing changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage& picture, const QString& name, const std::vector<PaletteChange>& palette = {});
+  bool TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette = {});
   // Takes the picture one step back or forward in its history.
   void MoveInHistory(bool forward);
   // MN_MAINUNDO and MN_MAINREDO are enabled while there is a step to take.
@@ -140,7 +140,7 @@ class TForm1 : public QMainWindow {
   void ExchangeWithSub();
   QString FileCaption() const;
   // Writes the picture to `path`; on success the picture takes that name.
-  bool SaveTo(const QString& path);
+  bool SaveTo(const std::string& path);
   std::unique_ptr<CanvasMode> MakeMode(MainMode kind);
   void DropRetiredMode();
   void SetBusy(bool busy);

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QHideEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +21,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
 #include "ui/common/file_drop.h"
+#include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
 #include "ui/common/menu_items.h"
@@ -54,7 +54,7 @@ TTAVOSUBF::TTAVOSUBF(App& app) : QMainWindow(nullptr), app_(app), document_(app.
   BuildMenu();
   AcceptPictureDrops(
       *this, app_.dialogs(), [this] { return busy_; },
-      [this](const QString& path) {
+      [this](const std::string& path) {
         if (CloseQuery()) OpenSubFile(path);
       });
   move(288, 301);
@@ -98,7 +98,7 @@ void TTAVOSUBF::BuildMenu() {
   reopen->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   reopen->menuAction()->setObjectName(QStringLiteral("MN_FILEREOPEN"));
   recent_ = new RecentFileList(this, reopen, "Sname");
-  recent_->onReopen = [this](int k, const QString&) { MN_FILEREOPENClick(k); };
+  recent_->onReopen = [this](int k, const std::string&) { MN_FILEREOPENClick(k); };
   plain(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   plain(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
   plain(add(file, "MN_SUBUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), [this] { MoveInHistory(false); });
@@ -195,7 +195,7 @@ bool TTAVOSUBF::event(QEvent* event) {
   if (event->type() == WM_FILEPROGRESS) {
     const auto* progress = static_cast<FileProgressEvent*>(event);
     const QString phase = progress->Phase() == 0 ? QStringLiteral("Prev ") : QStringLiteral("Conv ");
-    const QString& name = progressName_.isEmpty() ? document_.FileName() : progressName_;
+    const QString name = progressName_.isEmpty() ? ShownName(document_.FileName()) : progressName_;
     setWindowTitle(phase + QString::number(progress->Percent()) + QStringLiteral("% ") + name);
     // Loads run on this thread: let the caption reach the screen now,
     // without taking user input in the middle of the load.
@@ -206,7 +206,7 @@ bool TTAVOSUBF::event(QEvent* event) {
 
 // ---- pictures ----
 
-bool TTAVOSUBF::TakePicture(IndexedImage& picture, const QString& name) {
+bool TTAVOSUBF::TakePicture(IndexedImage& picture, const std::string& name) {
   if (!view_->ShowPicture(picture)) return false;
   document_.Replace(std::move(picture), name);
   app_.CanvasPictureChanged();
@@ -224,20 +224,20 @@ bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
   if (!TakePicture(incoming.picture, incoming.name)) return false;
   outgoing = std::move(own);
   document_.SetModified(incoming.modified);
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
+  setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()));
   UncheckTransferItems();
   transferMode_ = kTransferNone;
   view_->ResetScroll();
   return true;
 }
 
-void TTAVOSUBF::RestorePicture(IndexedImage& picture, const QString& name) {
+void TTAVOSUBF::RestorePicture(IndexedImage& picture, const std::string& name) {
   if (!TakePicture(picture, name)) {
     ShowNoMemoryToShow(this, app_.dialogs());
     return;
   }
   document_.MarkModified();
-  setWindowTitle(kSubCaptionPrefix + name);
+  setWindowTitle(kSubCaptionPrefix + ShownName(name));
 }
 
 void TTAVOSUBF::FillBackground(std::uint8_t colour) {
@@ -267,7 +267,7 @@ void TTAVOSUBF::MoveInHistory(bool forward) {
     const bool mapped = FollowMoveOnCanvas(this, app_.dialogs(), app_.session(), document_, *view_, move, forward,
                                            app_.EntriesInUseBeside(App::CanvasId::Sub), false);
     app_.CanvasPictureChanged();
-    setWindowTitle(kSubCaptionPrefix + document_.FileName() +
+    setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()) +
                    (mapped ? QString::fromUtf8(kColoursMappedNote) : QString()));
   }
   emit app_.session().historyChanged();
@@ -328,12 +328,12 @@ void TTAVOSUBF::MN_OPENClick() {
   if (path) OpenSubFile(*path);
 }
 
-void TTAVOSUBF::OpenSubFile(const QString& path) {
-  if (!QFileInfo(path).isFile()) return;
+void TTAVOSUBF::OpenSubFile(const std::string& path) {
+  if (!CheckOpenable(this, app_.dialogs(), path)) return;
   const QString caption = windowTitle();
   busy_ = true;
   view_->SetBusy(true);
-  progressName_ = path;
+  progressName_ = ShownName(path);
   IndexedImage loaded;
   QString note;
   bool ok = ReadPicture(this, app_.dialogs(), path, loaded, &note);
@@ -345,7 +345,7 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
   }
   if (ok) {
     document_.SetModified(false);
-    setWindowTitle(kSubCaptionPrefix + path + note);
+    setWindowTitle(kSubCaptionPrefix + ShownName(path) + note);
     recent_->Add(path);
   } else {
     setWindowTitle(caption);
@@ -356,12 +356,12 @@ void TTAVOSUBF::OpenSubFile(const QString& path) {
 }
 
 void TTAVOSUBF::MN_FILEREOPENClick(int k) {
-  const QString path = recent_->Path(k);
-  if (!path.isEmpty() && CloseQuery()) OpenSubFile(path);
+  const std::string path = recent_->Path(k);
+  if (!path.empty() && CloseQuery()) OpenSubFile(path);
 }
 
-bool TTAVOSUBF::SaveTo(const QString& path) {
-  progressName_ = path;
+bool TTAVOSUBF::SaveTo(const std::string& path) {
+  progressName_ = ShownName(path);
   const bool saved = WritePicture(this, app_.dialogs(), path, document_.Picture());
   progressName_.clear();
   if (saved) {
@@ -370,12 +370,12 @@ bool TTAVOSUBF::SaveTo(const QString& path) {
   }
   // Progress captions end with the window's name again: the new one, or the
   // one the picture kept when the save failed.
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
+  setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()));
   return saved;
 }
 
 void TTAVOSUBF::MN_SAVEClick() {
-  if (document_.FileName().isEmpty()) {
+  if (document_.FileName().empty()) {
     MN_NEWSAVEClick();
     return;
   }
@@ -385,7 +385,7 @@ void TTAVOSUBF::MN_SAVEClick() {
 void TTAVOSUBF::MN_NEWSAVEClick() {
   const auto path = AskSaveName(this, app_.dialogs(), kPictureSaveFilter, document_.FileName());
   if (!path) return;
-  setWindowTitle(kSubCaptionPrefix + *path);
+  setWindowTitle(kSubCaptionPrefix + ShownName(*path));
   SaveTo(*path);
 }
 
@@ -457,14 +457,14 @@ void TTAVOSUBF::EndTransfer() {
 void TTAVOSUBF::CancelTransfer() {
   EndTransfer();
   // The prompt to confirm no longer applies.
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
+  setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()));
   app_.EditRestoreView();
   app_.EditSetTransferMode(kTransferNone);
 }
 
 void TTAVOSUBF::MN_REALClick() {
   PaintBox1DblClick();
-  setWindowTitle(kSubCaptionPrefix + document_.FileName());
+  setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()));
 }
 
 void TTAVOSUBF::PaintBox1DblClick() {

@@ -32,7 +32,7 @@ class TTAVOSUBF : public QMainWindow {
   const IndexedImage& SubViewImage() const;
   // What the canvas shows, at 1:1 over the whole picture.
   IndexedImage SubDisplayImage() const;
-  const QString& FileName() const { return document_.FileName(); }
+  const std::string& FileName() const { return document_.FileName(); }
   int FrameSize() const;
   int TransferMode() const { return transferMode_; }
   const Rect& PickRect() const { return pick_; }
@@ -52,7 +52,7 @@ class TTAVOSUBF : public QMainWindow {
   // Undo and redo (MN_SUBUNDO, MN_SUBREDO): the picture one step back or forward.
   void MoveInHistory(bool forward);
   // Puts back a picture recovered after a crash: modified, with its name.
-  void RestorePicture(IndexedImage& picture, const QString& name);
+  void RestorePicture(IndexedImage& picture, const std::string& name);
   // Fills the picture with one colour (the background of a new canvas).
   void FillBackground(std::uint8_t colour);
 
@@ -73,7 +73,7 @@ class TTAVOSUBF : public QMainWindow {
 
   void MN_NEWClick();
   void MN_OPENClick();
-  void OpenSubFile(const QString& path);
+  void OpenSubFile(const std::string& path);
   void MN_FILEREOPENClick(int k);
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
@@ -104,11 +104,11 @@ class TTAVOSUBF : public QMainWindow {
   void EndTransfer();
   void UncheckTransferItems();
   // Writes the picture to `path`; on success the picture takes that name.
-  bool SaveTo(const QString& path);
+  bool SaveTo(const std::string& path);
   // Makes `picture` (moved from only on success) the document's, as one step
   // with the name it belongs to, and shows it afresh; false, and nothing
   // changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage& picture, const QString& name);
+  bool TakePicture(IndexedImage& picture, const std::string& name);
   // MN_SUBUNDO and MN_SUBREDO are enabled while there is a step to take.
   void ReflectHistory();
 

@@ -387,15 +387,6 @@ bool DecodeBmp(std::span<const std::uint8_t> bytes, BmpPixelSink& sink, std::str
   const std::span<const std::uint8_t> data = bytes.subspan(layout.offBits);
   // Uncompressed rows: the last needs no padding.
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(p.width) * p.bitCount + 7) / 8;
-  // As a PNG's: pixel data that ends before its first row is refused before
-  // any of the picture is made, so that a few bytes claiming the largest
-  // picture cost nothing. Run-length data says itself where it ends (an end
-  // of bitmap may rightly leave a whole picture blank), so it is decoded.
-  const bool runLength = p.compression == kBiRle8 || p.compression == kBiRle4;
-  if (!runLength && data.size() < rowBytes) {
-    reason = kNoRowsText;
-    return false;
-  }
   if (!sink.Begin(p)) {
     reason = kNoMemory;
     return false;

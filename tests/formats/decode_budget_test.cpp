@@ -73,10 +73,6 @@ TEST(DecodeBudgetTest, TinyFilesClaimingTheLargestPictureCostLittle) {
       {"jpeg progressive grey", testing::TinyJpeg(0xC2, 16384, 16384, 1, 1, 64), PictureFormat::Jpeg},
       {"jpeg baseline grey", testing::TinyJpeg(0xC0, 16384, 16384, 1, 1, 64), PictureFormat::Jpeg},
       {"jpeg baseline 4:2:0", testing::TinyJpeg(0xC0, 16384, 16384, 3, 2, 64), PictureFormat::Jpeg},
-      {"bmp 8-bit", testing::TinyBmp(8, 0, 40), PictureFormat::Bmp},
-      {"bmp 4-bit", testing::TinyBmp(4, 0, 40), PictureFormat::Bmp},
-      {"bmp 24-bit", testing::TinyBmp(24, 0, 40), PictureFormat::Bmp},
-      {"bmp 32-bit", testing::TinyBmp(32, 0, 40), PictureFormat::Bmp},
   };
   for (const TinyCase& c : cases) {
     SCOPED_TRACE(c.name);

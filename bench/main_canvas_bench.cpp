@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QDir>
 #include <QTemporaryDir>
 #include <chrono>
@@ -19,7 +20,10 @@
 #include "core/tool_gestures.h"
 #include "support/ui/scripted_dialogs.h"
 #include "support/ui/window_probe.h"
+#include "core/view_scale.h"
 #include "ui/app/app.h"
+#include "ui/common/canvas_view.h"
+#include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
@@ -36,7 +40,7 @@ struct Bench {
     static char* argv[] = {name, nullptr};
     qt = std::make_unique<QApplication>(argc, argv);
     dialogs = std::make_unique<ScriptedDialogs>([](const QString&) {});
-    app = std::make_unique<App>(*dialogs, folder.path() + QStringLiteral("/zudizar"));
+    app = std::make_unique<App>(*dialogs, QFile::encodeName(folder.path() + QStringLiteral("/zudizar")).toStdString());
     app->Start();
     app->main().show();
     QApplication::processEvents();
@@ -290,5 +294,92 @@ void BM_RecordShareOfPasteAndCellMove(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RecordShareOfPasteAndCellMove)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Gesture steps at zoom 1/8, 1 and 8 on 4096 x 4096 against the same step at
+// 1:1 on 640 x 400 (selection, paste preview, cell drag, edit-mode pen), each
+// move wandering over what the window shows; the expose of a 100 x 100 corner
+// at 1/8 against 1:1; and the one full repaint of zooming from 1 to 1/8.
+void BM_GesturesAtZoom(benchmark::State& state) {
+  Bench& b = Shared();
+  TForm1& main = b.app->main();
+  CanvasView& view = WindowProbe::View(main);
+  Session& session = b.app->session();
+  CreateImage(256, 240, WindowProbe::Doc(b.app->edit()).Picture());
+  FillImage(WindowProbe::Doc(b.app->edit()).Picture(), 249);
+  struct Gesture {
+    const char* name;
+    std::function<void()> start;
+  };
+  const Gesture gestures[] = {
+      {"selection", [&] { main.CanvasCommand(1); }},
+      {"paste", [&] { main.CanvasCommand(4); }},
+      {"cell", [&] {
+         main.SetFrame(64);
+         main.CanvasCommand(23);
+       }},
+      {"pen", [&] {
+         session.tools.tool = kToolFree;
+         session.tools.penCode = 3;
+         main.MN_HensyuModeClick();
+       }},
+  };
+  for (auto _ : state) {
+    for (const Gesture& g : gestures) {
+      double reference = 0, worst = 0;
+      for (int k = -1; k < 3; ++k) {
+        const Zoom zoom = k < 0 ? Zoom{} : (Zoom[]){{1, 8}, {1, 1}, {8, 1}}[k];
+        b.Canvas(k < 0 ? 640 : 4096, k < 0 ? 400 : 4096);
+        view.SetZoom(zoom);
+        view.ResetScroll();
+        g.start();
+        // Points the window shows: the wander scaled to the zoom.
+        auto at = [&](int i) {
+          const Point w = Wander(i);
+          return Point{w.x * zoom.div / zoom.mul, w.y * zoom.div / zoom.mul};
+        };
+        main.PaintBox1MouseDown(Qt::LeftButton, at(0).x, at(0).y);
+        const double us = b.PerMove(kMoves, [&](int i) { main.PaintBox1MouseMove(Qt::LeftButton, at(i).x, at(i).y); });
+        main.PaintBox1MouseUp(Qt::LeftButton, at(kMoves - 1).x, at(kMoves - 1).y);
+        if (main.Mode() == 20)
+          main.MN_HensyuModeClick();
+        else
+          main.CanvasCommand(0);
+        main.SetFrame(0);
+        view.SetZoom({});
+        if (k < 0) {
+          reference = us;
+          continue;
+        }
+        const std::string name = std::string(g.name) + (k == 0 ? "_1/8" : k == 1 ? "_1" : "_8");
+        state.counters["us_" + name] = us;
+        worst = std::max(worst, us);
+      }
+      state.counters[std::string("us_") + g.name + "_640x400"] = reference;
+      state.counters[std::string("ratio_worst_") + g.name] = worst / reference;
+    }
+    // Exposing a corner: the paint copies what the screen holds.
+    b.Canvas(4096, 4096);
+    double expose[2];
+    const Zoom zooms[2] = {{1, 8}, {1, 1}};
+    for (int k = 0; k < 2; ++k) {
+      view.SetZoom(zooms[k]);
+      view.ResetScroll();  // the corner in view at both zooms
+      QApplication::processEvents();
+      expose[k] = b.PerMove(200, [&](int) { main.PaintBox1()->repaint(0, 0, 100, 100); });
+    }
+    state.counters["us_expose_corner_1/8"] = expose[0];
+    state.counters["us_expose_corner_1"] = expose[1];
+    state.counters["ratio_expose"] = expose[0] / expose[1];
+    view.SetZoom({});
+    QApplication::processEvents();
+    const auto start = std::chrono::steady_clock::now();
+    view.SetZoom({1, 8});
+    main.PaintBox1()->repaint();
+    const auto end = std::chrono::steady_clock::now();
+    state.counters["ms_zoom_1_to_1/8"] = std::chrono::duration<double, std::milli>(end - start).count();
+    view.SetZoom({});
+  }
+}
+BENCHMARK(BM_GesturesAtZoom)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

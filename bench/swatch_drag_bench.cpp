@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -64,7 +65,7 @@ struct Window {
       static char* argv[] = {name, nullptr};
       new QApplication(argc, argv);
       auto* w = new Window;
-      w->app = std::make_unique<App>(w->dialogs, w->folder.filePath(QStringLiteral("zudizar")));
+      w->app = std::make_unique<App>(w->dialogs, QFile::encodeName(w->folder.filePath(QStringLiteral("zudizar"))).toStdString());
       w->app->Start();
       w->app->colour().show();
       QCoreApplication::processEvents();

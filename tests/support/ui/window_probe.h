@@ -33,6 +33,7 @@ class WindowProbe {
   static void MarkSaved(TTAVOEDTF& window) { window.MarkSaved(); }
   // The main canvas's view, to change what it shows without a command.
   static CanvasView& View(TForm1& window) { return *window.view_; }
+  static CanvasView& View(TTAVOSUBF& window) { return *window.view_; }
   // As a running load or save does.
   static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }
 };

@@ -48,7 +48,10 @@ std::size_t Convert(Converter& converter, std::string_view in, std::string& out)
 std::size_t Utf8Length(std::string_view text) {
   const auto lead = static_cast<unsigned char>(text[0]);
   std::size_t n = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-  return n <= text.size() ? n : 1;
+  if (n > text.size()) return 1;
+  for (std::size_t i = 1; i < n; ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 1;
+  return n;
 }
 
 }  // namespace

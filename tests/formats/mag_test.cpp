@@ -302,7 +302,7 @@ TEST_F(MagTest, AnyWidthRoundTripsWithPaddedUnits) {
       std::vector<std::uint8_t> file;
       ASSERT_TRUE(EncodeMag(image, file));
       ASSERT_TRUE(DecodeMag(file, back));
-      const bool eightBit = file[39] == 0x80;
+      const bool eightBit = file[HeaderAt(file) + 3] == 0x80;
       const int unitWidth = eightBit ? 4 : 8;
       ASSERT_EQ(back.ImageWidth(), (w + unitWidth - 1) / unitWidth * unitWidth) << w;
       ASSERT_EQ(back.ImageHeight(), 37);

@@ -37,7 +37,8 @@ void MakeCollage(IndexedImage& image, int colours, unsigned seed) {
   for (int k = 0; k < 640 * 400 / 50; ++k) image.At(random() % 640, random() % 400) = pick();
   image.ownColours = true;  // the file keeps its 16 or 256 colours
   for (int i = 0; i < 256; ++i)
-    image.colourTable[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(7 * i), static_cast<std::uint8_t>(255 - i), 0};
+    image.colourTable[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(7 * i),
+                            static_cast<std::uint8_t>(255 - i), 0};
 }
 
 double Seconds(std::chrono::steady_clock::time_point start) {

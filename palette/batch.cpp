@@ -295,8 +295,7 @@ void RunBatch(const BatchPlan& plan, const BatchOptions& options, BatchResult& r
     if (inPlace)
       std::fprintf(progress, "\r%zu/%zu files, %s MB/s, %s left\x1b[K", done, total, speed, left.c_str());
     else
-      std::fprintf(progress, "%zu/%zu files, %s MB/s, %s left  %s\n", done, total, speed, left.c_str(),
-                   name.c_str());
+      std::fprintf(progress, "%zu/%zu files, %s MB/s, %s left  %s\n", done, total, speed, left.c_str(), name.c_str());
     std::fflush(progress);
   };
   const auto give = [&](Worker& w) {
@@ -402,7 +401,8 @@ int RunBatchCommand(const std::vector<std::string>& inputs, const BatchOptions& 
   BatchPlan plan;
   if (!PlanBatch(inputs, options, plan, error)) return 1;
   BatchStopRequested = 0;
-  struct sigaction stop {}, previous {};
+  struct sigaction stop {
+  }, previous{};
   stop.sa_handler = RequestStop;
   sigemptyset(&stop.sa_mask);
   ::sigaction(SIGINT, &stop, &previous);

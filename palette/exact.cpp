@@ -51,8 +51,8 @@ PaletteTable ChooseTable(const ColourHistogram& histogram, ExactSource& source) 
       });
       for (std::size_t i = 0; i < colours.size(); ++i) {
         const std::uint32_t c = colours[i].first;
-        table[i] = {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                    static_cast<std::uint8_t>(c), 0};
+        table[i] = {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c),
+                    0};
       }
       // The unused entries repeat the first colour, so nothing maps to them.
       for (std::size_t i = colours.size(); i < 256 && !colours.empty(); ++i) table[i] = table[0];
@@ -63,7 +63,8 @@ PaletteTable ChooseTable(const ColourHistogram& histogram, ExactSource& source) 
     source.colourCountExact = false;
   }
   const std::vector<PaletteEntry> chosen = ChooseRepresentativeColours(histogram, 256, {});
-  for (std::size_t i = 0; i < chosen.size() && i < 256; ++i) table[i] = {chosen[i].red, chosen[i].green, chosen[i].blue, 0};
+  for (std::size_t i = 0; i < chosen.size() && i < 256; ++i)
+    table[i] = {chosen[i].red, chosen[i].green, chosen[i].blue, 0};
   for (std::size_t i = chosen.size(); i < 256 && !chosen.empty(); ++i) table[i] = table[0];
   return table;
 }
@@ -133,8 +134,7 @@ class ExactBmpSink : public BmpPixelSink {
   BmpPicture picture_;
 };
 
-bool OpenBmp(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended,
-             ExactSource& source) {
+bool OpenBmp(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended, ExactSource& source) {
   ExactBmpSink sink;
   if (!DecodeBmp(opened.bytes, sink, reason)) return false;
   ended = sink.ended;
@@ -146,8 +146,7 @@ bool OpenBmp(const OpenedPicture& opened, IndexedImage& image, std::string& reas
   return FromPlanes(sink.planes, image, source);
 }
 
-bool OpenPng(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended,
-             ExactSource& source) {
+bool OpenPng(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended, ExactSource& source) {
   PngPicture picture;
   if (!DecodePng(opened.bytes, picture, reason)) return false;
   ended = picture.ended;
@@ -175,8 +174,7 @@ bool OpenPng(const OpenedPicture& opened, IndexedImage& image, std::string& reas
   return FromPlanes(planes, image, source);
 }
 
-bool OpenJpeg(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended,
-              ExactSource& source) {
+bool OpenJpeg(const OpenedPicture& opened, IndexedImage& image, std::string& reason, bool& ended, ExactSource& source) {
   jpeg::Gathered gathered;
   if (!jpeg::GatherColours(opened.bytes, true, nullptr, gathered, reason)) return false;
   if (!gathered.samples) {

@@ -158,13 +158,17 @@ TEST_F(MagFieldsTest, PicturesFromElsewhereGetTheDefaults) {
 
 TEST_F(MagFieldsTest, ShiftJisTextDecodesAndEncodes) {
   // ソ and 表 have 0x5C as their second byte; ｱ is one half-width byte.
-  const std::string bytes = "\x83\x5C\x95\x5C\xB1" "abc\\";
+  const std::string bytes =
+      "\x83\x5C\x95\x5C\xB1"
+      "abc\\";
   EXPECT_EQ(ShiftJisToUtf8(bytes), "ソ表ｱabc\\");
   std::string back, refused;
   ASSERT_TRUE(Utf8ToShiftJis("ソ表ｱabc\\", back, refused));
   EXPECT_EQ(back, bytes);
   // Undecodable bytes are kept as escapes; the rest still decodes.
-  EXPECT_EQ(ShiftJisToUtf8("A\xA0" "B\x83"), "A\\xA0B\\x83");
+  EXPECT_EQ(ShiftJisToUtf8("A\xA0"
+                           "B\x83"),
+            "A\\xA0B\\x83");
   EXPECT_EQ(ShiftJisToUtf8("\xFF\x83\x5C"), "\\xFFソ");
   // What Shift_JIS cannot hold is refused, naming the character.
   back = "kept";

@@ -49,7 +49,8 @@ std::vector<std::uint8_t> ManyColourBmp(int w, int h) {
   b.height = h;
   b.table.clear();
   for (int i = 0; i < 256; ++i)
-    b.table.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2)});
+    b.table.push_back(
+        {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2)});
   std::vector<std::vector<std::uint8_t>> rows(h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) rows[y].push_back(static_cast<std::uint8_t>((y * w + x) % 256));
@@ -71,7 +72,8 @@ TEST_F(ExactTest, MagToPngEqualsTheReferencesPixelForPixel) {
     ASSERT_EQ(RunConvert(entry.path().string(), out, error, nullptr, true), 0) << error;
     int w = 0, h = 0, rw = 0, rh = 0;
     const auto ours = PngColours(out, w, h);
-    const auto reference = PngColours((folder / "ref" / (entry.path().stem().string() + ".deark.png")).string(), rw, rh);
+    const auto reference =
+        PngColours((folder / "ref" / (entry.path().stem().string() + ".deark.png")).string(), rw, rh);
     ASSERT_EQ(w, rw);
     ASSERT_EQ(h, rh);
     EXPECT_TRUE(ours == reference);

@@ -3,6 +3,7 @@
 // MAG information dialog of each canvas edits them as one undoable step.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
@@ -25,8 +26,11 @@ class MagInfoTest : public testing::CanvasAppTest {
     FillImage(image, 3);
     image.mag.present = true;
     image.mag.machine = "PC98";
-    image.mag.user = "\x83\x5C\x95\x5C" "artist" + std::string(8, ' ');  // ソ表artist, 18 bytes
-    image.mag.comment = "a comment \xA0";                              // one undecodable byte
+    image.mag.user =
+        "\x83\x5C\x95\x5C"
+        "artist" +
+        std::string(8, ' ');               // ソ表artist, 18 bytes
+    image.mag.comment = "a comment \xA0";  // one undecodable byte
     image.mag.machineCode = 7;
     std::vector<std::uint8_t> bytes;
     EXPECT_TRUE(EncodeMag(image, bytes));
@@ -126,7 +130,8 @@ TEST_F(MagInfoTest, TheDialogShowsEditsAndRefusesWhatShiftJisCannotHold) {
 }
 
 TEST_F(MagInfoTest, EveryCanvasHasTheItemAndPicturesFromElsewhereShowTheDefaults) {
-  for (QWidget* window : {static_cast<QWidget*>(&main()), static_cast<QWidget*>(&sub()), static_cast<QWidget*>(&edit())}) {
+  for (QWidget* window :
+       {static_cast<QWidget*>(&main()), static_cast<QWidget*>(&sub()), static_cast<QWidget*>(&edit())}) {
     QAction* item = window->findChild<QAction*>(QStringLiteral("MN_MAGINFO"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), QStringLiteral("MAG情報(&I)..."));

@@ -133,7 +133,8 @@ class Document {
     for (std::string* field : {&mag.machine, &mag.user, &mag.comment, &mag.gap}) {
       if (text.size() - at < 4) return {};
       std::uint32_t size = 0;
-      for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
+      for (int i = 0; i < 4; ++i)
+        size |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
       at += 4;
       if (text.size() - at < size) return {};
       field->assign(text, at, size);

@@ -42,8 +42,8 @@ class MagInfoDialog : public QDialog {
 
  private:
   void CountBytes();
-  bool Take(QLineEdit* edit, const QString& shown, const std::string& original, std::size_t limit,
-            const QString& what, std::string& bytes);
+  bool Take(QLineEdit* edit, const QString& shown, const std::string& original, std::size_t limit, const QString& what,
+            std::string& bytes);
 
   Dialogs& dialogs_;
   MagFields original_;

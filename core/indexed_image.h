@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/shared_palette.h"
@@ -48,6 +49,23 @@ struct ColourTableEntry {
 inline constexpr std::uint32_t kBmpHeaderArea = 1078;  // 14 + 40 + 1024
 inline constexpr int kNoTransparent = 256;             // transparent index meaning "none"
 
+// What a MAG file says about itself, as the file's bytes (Shift_JIS text,
+// never converted), so that saving the picture as MAG writes them back
+// unchanged. The area between the signature and the header is machine name
+// (4 bytes), user name (18 bytes) and comment, ended by 0x1A; `gap` is
+// whatever lies between that terminator and the header's first byte, kept so
+// that the header stays where the file had it.
+struct MagFields {
+  bool present = false;  // false: not from a MAG (the writer's defaults apply)
+  std::string machine;   // the machine name, 4 bytes in a whole file
+  std::string user;      // the user name (the artist's signature), 18 bytes in a whole file
+  std::string comment;
+  std::string gap;
+  std::uint8_t machineCode = 0;   // header byte 1
+  std::uint8_t machineFlags = 0;  // header byte 2, machine-dependent
+  friend bool operator==(const MagFields&, const MagFields&) = default;
+};
+
 struct IndexedImage {
   BitmapFileHeader fileHeader;
   BitmapInfoHeader infoHeader;
@@ -56,6 +74,10 @@ struct IndexedImage {
   std::uint16_t originY = 0;
   std::int32_t pixelBlockSize = 0;
   std::vector<std::uint8_t> pixels;  // the pixel block; empty exactly when the image is empty
+  MagFields mag;                     // travels with the picture; only the MAG reader and writer use it
+  // The colour table is the picture's own, not the shared palette's (an exact
+  // conversion): writers then keep it as it is.
+  bool ownColours = false;
 
   IndexedImage() = default;
   // Whole images are copied with CopyImage, never by value.

@@ -28,7 +28,7 @@ static_assert(kIconBytesRead == kXorBitmapAt + 255 * RowBytes(255, 4));
 
 }  // namespace
 
-bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report) {
+bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report, bool remapToShared) {
   if (bytes.size() < kDirectorySize) return false;
   const auto refuse = [report] {
     Report(report, kIconNot16ColoursText, kIconLoadFailedCaption, MessageKind::Information);
@@ -102,7 +102,10 @@ bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileRe
       out[x] = (x & 1) ? (b & 0x0F) : (b >> 4);
     }
   }
-  RemapToSharedPalette(icon);
+  if (remapToShared)
+    RemapToSharedPalette(icon);
+  else
+    icon.ownColours = true;
   image = std::move(icon);
   return true;
 }

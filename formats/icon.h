@@ -36,7 +36,9 @@ bool ReadIconOpened(const OpenedPicture& opened, IndexedImage& image, FileReport
 bool WriteIconFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
                    ProgressSink* progress = nullptr);
 
-bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report = nullptr);
+// `remapToShared` false keeps the icon's own table and indices.
+bool DecodeIcon(std::span<const std::uint8_t> bytes, IndexedImage& image, FileReport* report = nullptr,
+                bool remapToShared = true);
 
 enum class IconEncodeResult { Ok, SizeViolation, TooManyColours, NoMemory };
 // Encodes without reporting anything; the caller reports the result.

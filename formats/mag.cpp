@@ -7,6 +7,8 @@
 
 #include "base/byte_reader.h"
 #include "base/file_io.h"
+#include "base/settings.h"
+#include "base/shift_jis.h"
 #include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
@@ -19,6 +21,10 @@ constexpr std::size_t kHeaderSize = 32;
 // bits may run this far past the bytes the file holds.
 constexpr std::uint64_t kZeroTail = 4048;
 constexpr int kRingLines = 17;
+// Where the fields before the header start in a whole file.
+constexpr std::size_t kMachineAt = 8;
+constexpr std::size_t kUserAt = 12;
+constexpr std::size_t kCommentAt = 30;
 
 struct CopyVector {
   int dx, dy;
@@ -86,6 +92,34 @@ bool ParseHeader(std::span<const std::uint8_t> bytes, MagHeader& header) {
   header.pixelOffset = r.u32le();
   header.pixelSize = r.u32le();
   return !r.Truncated();
+}
+
+// The fields between the signature and the header at `start`: machine name,
+// user name and comment up to the first 0x1A; without that terminator they
+// read as empty.
+MagFields FieldsBefore(std::span<const std::uint8_t> bytes, std::uint64_t start) {
+  MagFields fields;
+  fields.present = true;
+  if (start + 3 <= bytes.size()) {
+    fields.machineCode = bytes[start + 1];
+    fields.machineFlags = bytes[start + 2];
+  }
+  const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(start, bytes.size()));
+  if (end <= kSignature.size()) return fields;
+  const auto first = bytes.begin() + kSignature.size();
+  const auto terminator = std::find(first, bytes.begin() + end, std::uint8_t{0x1A});
+  if (terminator == bytes.begin() + end) return fields;
+  const auto text = [&](std::size_t from, std::size_t to) {
+    const std::size_t t = static_cast<std::size_t>(terminator - bytes.begin());
+    from = std::min(from, t);
+    to = std::min(to, t);
+    return std::string(bytes.begin() + from, bytes.begin() + to);
+  };
+  fields.machine = text(kMachineAt, kUserAt);
+  fields.user = text(kUserAt, kCommentAt);
+  fields.comment = text(kCommentAt, end);
+  fields.gap.assign(terminator + 1, bytes.begin() + end);
+  return fields;
 }
 
 // Flag A runs from its offset up to flag B's; an inverted pair leaves it empty.
@@ -188,6 +222,8 @@ bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const M
   if (!CreateImage(static_cast<int>(width), static_cast<int>(h), decoded)) return false;
   decoded.originX = header.x1;
   decoded.originY = header.y1;
+  decoded.mag = FieldsBefore(bytes, header.start);
+  decoded.ownColours = !options.remapToShared;
   for (int i = 0; i < colours; ++i) {
     const std::uint8_t* p = bytes.data() + paletteAt + 3 * i;  // green, red, blue
     decoded.colourTable[i] = {p[2], p[0], p[1], 0};
@@ -211,9 +247,15 @@ int CompactColours(IndexedImage& image) {
   int n = 0;
   for (int i = 0; i < 256; ++i) number[i] = used[i] ? static_cast<std::uint8_t>(n++) : 241;
   if (n >= 16) return n;
-  LoadColourTableFromShared(image);
-  const PaletteTable& shared = SharedPalette.current;
-  for (int i = 0; i < 256; ++i) image.colourTable[number[i]] = {shared[i].blue, shared[i].green, shared[i].red, 0};
+  if (image.ownColours) {
+    // A picture with its own table takes its colours from there.
+    const auto own = image.colourTable;
+    for (int i = 0; i < 256; ++i) image.colourTable[number[i]] = {own[i].blue, own[i].green, own[i].red, 0};
+  } else {
+    LoadColourTableFromShared(image);
+    const PaletteTable& shared = SharedPalette.current;
+    for (int i = 0; i < 256; ++i) image.colourTable[number[i]] = {shared[i].blue, shared[i].green, shared[i].red, 0};
+  }
   for (auto& p : image.pixels) p = number[p];
   return n;
 }
@@ -224,7 +266,58 @@ bool MakeWorkCopy(const IndexedImage& image, IndexedImage& copy) {
   if (!CopyImage(copy, image, kNoTransparent)) return false;
   copy.infoHeader = image.infoHeader;
   copy.colourTable = image.colourTable;
+  copy.ownColours = image.ownColours;
   return true;
+}
+
+std::string DefaultMagUserName() {
+  const std::string setting = ReadSettingIn("Option", "MagUserName");
+  std::string bytes, refused;
+  // A name that Shift_JIS cannot hold, or that does not fit, is not written
+  // half: the program's own name stands in.
+  if (setting.empty() || !Utf8ToShiftJis(setting, bytes, refused) || bytes.size() > kMagUserNameBytes ||
+      !MagFieldTextAllowed(bytes))
+    return "ZUDIZAR";
+  return bytes;
+}
+
+bool MagFieldTextAllowed(std::string_view bytes) {
+  return std::none_of(bytes.begin(), bytes.end(), [](char c) { return c == 0 || c == 0x1A; });
+}
+
+MagFields WrittenMagFields(const MagFields& mag) {
+  if (mag.present) return mag;
+  MagFields fields;
+  fields.present = true;
+  fields.machine = "MG  ";
+  fields.user = DefaultMagUserName();
+  return fields;
+}
+
+std::vector<std::uint8_t> MagFieldBytes(const MagFields& mag) {
+  MagFields fields = WrittenMagFields(mag);
+  // The defaults take the usual layout: the user name fills its 18 bytes.
+  if (!mag.present) fields.user.resize(std::max(fields.user.size(), kMagUserNameBytes), ' ');
+  // A field that is followed by another is padded with spaces to its
+  // length, so that the next one starts where readers look for it; a file's
+  // own fields already have their lengths and come back byte for byte.
+  const bool userFollows = !fields.user.empty() || !fields.comment.empty();
+  if (userFollows && fields.machine.size() < kUserAt - kMachineAt) fields.machine.resize(kUserAt - kMachineAt, ' ');
+  if (!fields.comment.empty() && fields.user.size() < kMagUserNameBytes) fields.user.resize(kMagUserNameBytes, ' ');
+  std::vector<std::uint8_t> out;
+  for (const std::string* text : {&fields.machine, &fields.user, &fields.comment})
+    for (const char c : *text)
+      if (c != 0 && c != 0x1A) out.push_back(static_cast<std::uint8_t>(c));
+  out.push_back(0x1A);
+  for (const char c : fields.gap)
+    if (c != 0) out.push_back(static_cast<std::uint8_t>(c));
+  return out;
+}
+
+MagFields ReadMagFields(std::span<const std::uint8_t> bytes, bool& isMag) {
+  MagHeader header;
+  isMag = ParseHeader(bytes, header);
+  return isMag ? FieldsBefore(bytes, header.start) : MagFields{};
 }
 
 namespace {
@@ -232,8 +325,15 @@ namespace {
 bool EncodeMagUnguarded(const IndexedImage& image, std::vector<std::uint8_t>& bytes) {
   IndexedImage work;
   if (!MakeWorkCopy(image, work)) return false;
-  const int n = CompactColours(work);
-  const bool eightBit = n == 0 || n >= 16;
+  bool eightBit;
+  if (image.ownColours) {
+    // The picture's own table and indices, as they are: 16 colours when
+    // every pixel value fits in one.
+    eightBit = *std::max_element(work.pixels.begin(), work.pixels.end()) >= 16;
+  } else {
+    const int n = CompactColours(work);
+    eightBit = n == 0 || n >= 16;
+  }
   const int colours = eightBit ? 256 : 16;
 
   const int w = work.ImageWidth();
@@ -302,18 +402,17 @@ bool EncodeMagUnguarded(const IndexedImage& image, std::vector<std::uint8_t>& by
   }
   if (bitMask != 0x80) flagA.push_back(bitByte);
 
-  const std::size_t headerAt = 36;
+  const std::vector<std::uint8_t> fields = MagFieldBytes(image.mag);
+  const std::size_t headerAt = kSignature.size() + fields.size();
   const std::size_t paletteAt = headerAt + kHeaderSize;
   const std::size_t flagAOffset = kHeaderSize + 3 * static_cast<std::size_t>(colours);
   const std::size_t flagBOffset = flagAOffset + flagA.size();
   const std::size_t pixelOffset = flagBOffset + flagB.size();
   bytes.assign(headerAt + pixelOffset + pixelData.size(), 0);
   std::copy(kSignature.begin(), kSignature.end(), bytes.begin());
-  bytes[8] = 'M';
-  bytes[9] = 'G';
-  std::fill_n(bytes.begin() + 10, 25, ' ');
-  bytes[35] = 0x1A;
-  // Header bytes 0-2 (start, machine code, machine flags) stay zero.
+  std::copy(fields.begin(), fields.end(), bytes.begin() + kSignature.size());
+  bytes[headerAt + 1] = image.mag.present ? image.mag.machineCode : 0;
+  bytes[headerAt + 2] = image.mag.present ? image.mag.machineFlags : 0;
   bytes[headerAt + 3] = eightBit ? 0x80 : 0x00;
   PutU16(bytes, headerAt + 4, 0);
   PutU16(bytes, headerAt + 6, 0);

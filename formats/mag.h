@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/indexed_image.h"
@@ -50,17 +51,42 @@ bool DecodeMag(std::span<const std::uint8_t> bytes, IndexedImage& image, const M
                bool* ended = nullptr);
 
 // Encodes a work copy of `image` (the image itself is not changed): the
-// 16-colour layout for 1-15 distinct pixel values, 256 colours otherwise.
+// 16-colour layout for 1-15 distinct pixel values, 256 colours otherwise; a
+// picture with its own colours (ownColours) keeps its table and indices, in
+// the 16-colour layout when every pixel value is below 16. The fields before
+// the header are the picture's own (MagFieldBytes).
 // Widths that do not fill whole flag bytes are padded at the right with the
 // lowest pixel value the picture uses; x2 records the true width.
 // False when the image has no pixels or memory runs out.
 bool EncodeMag(const IndexedImage& image, std::vector<std::uint8_t>& bytes);
 
+// The user name field's length in a whole file, in bytes.
+inline constexpr std::size_t kMagUserNameBytes = 18;
+
+// The user name a picture that never came from a MAG is written with: the
+// setting MagUserName of [Option] in Shift_JIS, or "ZUDIZAR" when it is unset
+// or cannot be written in 18 bytes of Shift_JIS.
+std::string DefaultMagUserName();
+// Field text may hold neither a zero byte (the header would start there)
+// nor 0x1A (the terminator).
+bool MagFieldTextAllowed(std::string_view bytes);
+// The fields a writer puts down for `mag`: its own when present, else the
+// defaults (machine "MG  ", machine code 0, DefaultMagUserName, no comment).
+MagFields WrittenMagFields(const MagFields& mag);
+// The bytes between the signature and the header a writer puts down for
+// `mag`: machine name, user name, comment, 0x1A and the gap; the defaults
+// (machine "MG  ", DefaultMagUserName, no comment) when it is not present.
+std::vector<std::uint8_t> MagFieldBytes(const MagFields& mag);
+// The fields of a MAG file held in memory, without decoding its picture;
+// `isMag` false (and empty fields) when it has no MAG header.
+MagFields ReadMagFields(std::span<const std::uint8_t> bytes, bool& isMag);
+
 // Colour compaction, shared with the icon writer. Renumbers the pixel values
 // that occur as 0, 1, 2 ... in ascending order and returns their count n.
 // For n < 16 the colour table becomes the shared palette with entry new(i)
-// holding shared colour i (unused indices all map to 241); for n >= 16 the
-// image is left alone.
+// holding shared colour i (unused indices all map to 241), or for a picture
+// with its own colours (ownColours) its own colour i; for n >= 16 the image
+// is left alone.
 int CompactColours(IndexedImage& image);
 
 // A copy of `image` (pixels, information header, colour table) for a writer

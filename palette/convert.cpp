@@ -8,6 +8,7 @@
 #include "core/indexed_image.h"
 #include "core/shared_palette.h"
 #include "formats/dispatch.h"
+#include "palette/exact.h"
 #include "palette/palette_load.h"
 
 namespace zudizar {
@@ -22,8 +23,10 @@ std::string Reason(const FileReport& report, const std::string& fallback) {
   return line;
 }
 
-// Whether OUT's extension names a format the conversion writes; other names
-// would get BMP bytes, which the windows' Save allows but a command must not.
+}  // namespace
+
+// Other names would get BMP bytes, which the windows' Save allows but a
+// command must not.
 bool WritableExtension(const std::string& out) {
   const auto slash = out.find_last_of('/');
   const auto dot = out.find_last_of('.');
@@ -35,8 +38,6 @@ bool WritableExtension(const std::string& out) {
     if (extension == supported) return true;
   return false;
 }
-
-}  // namespace
 
 bool InputIsAFile(const std::string& in, std::string& error) {
   std::error_code failed;
@@ -77,7 +78,8 @@ bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string
   return true;
 }
 
-int RunConvert(const std::string& in, const std::string& out, std::string& error, std::vector<std::string>* warnings) {
+int RunConvert(const std::string& in, const std::string& out, std::string& error, std::vector<std::string>* warnings,
+               bool exact) {
   error.clear();
   if (!WritableExtension(out)) {
     error = out + ": cannot write this format; supported extensions:";
@@ -90,7 +92,19 @@ int RunConvert(const std::string& in, const std::string& out, std::string& error
   ReadPictureForOpen(in, opened);
   IndexedImage image;
   std::vector<std::string> notes;
-  if (!OpenOnSharedPalette(opened, image, error, &notes)) return 1;
+  if (exact) {
+    if (!OpenExact(opened, image, error, &notes)) return 1;
+    // The JPEG writer shows pixels through the shared palette: make it the
+    // picture's own table for this write.
+    PaletteTable own = SharedPalette.current;
+    for (int i = 0; i < 256; ++i) {
+      const ColourTableEntry& e = image.colourTable[i];
+      own[i] = {e.red, e.green, e.blue, own[i].flags};
+    }
+    SetCurrentTable(own);
+  } else if (!OpenOnSharedPalette(opened, image, error, &notes)) {
+    return 1;
+  }
   if (warnings)
     *warnings = notes;
   else

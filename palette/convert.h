@@ -24,8 +24,13 @@ inline constexpr const char* kConvertExtensions[] = {".BMP", ".MAG", ".JPG", ".J
 // converted; its notes go to `warnings`, one line each naming IN, or without
 // `warnings` to standard error, each line after "zudizar: warning: ". IN that
 // is a folder or no regular file is refused as such.
+// With `exact`, IN is opened with its own colours instead (OpenExact): no
+// shared palette, its colour table kept, or 256 colours chosen for it.
 int RunConvert(const std::string& in, const std::string& out, std::string& error,
-               std::vector<std::string>* warnings = nullptr);
+               std::vector<std::string>* warnings = nullptr, bool exact = false);
+
+// Whether `out` ends in one of kConvertExtensions (any case).
+bool WritableExtension(const std::string& out);
 
 // Whether IN is a file to read; otherwise false, with what stands there (a
 // folder, another kind of file, nothing) in `error`.

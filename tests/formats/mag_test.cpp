@@ -82,9 +82,14 @@ std::vector<std::uint8_t> SharedColours(int first, int count) {
   return p;
 }
 
+// Where a file's header starts: at the first zero byte after the signature.
+std::size_t HeaderAt(const std::vector<std::uint8_t>& file) {
+  return static_cast<std::size_t>(std::find(file.begin() + 8, file.end(), 0) - file.begin());
+}
+
 // The flag nibbles of every line, undoing flag A, flag B and the XOR.
 std::vector<std::vector<int>> FileFlags(const std::vector<std::uint8_t>& file, int unitsPerLine, int lines) {
-  const std::size_t h = 36;
+  const std::size_t h = HeaderAt(file);
   auto u32 = [&](std::size_t at) {
     return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | static_cast<std::uint32_t>(file[at + 3]) << 24;
   };
@@ -102,7 +107,7 @@ std::vector<std::vector<int>> FileFlags(const std::vector<std::uint8_t>& file, i
 }
 
 std::uint32_t HeaderField(const std::vector<std::uint8_t>& file, int at) {
-  const std::size_t p = 36 + at;
+  const std::size_t p = HeaderAt(file) + at;
   return file[p] | file[p + 1] << 8 | file[p + 2] << 16 | static_cast<std::uint32_t>(file[p + 3]) << 24;
 }
 
@@ -224,27 +229,31 @@ TEST_F(MagTest, WriterPicksTheLayoutByColourCount) {
   MakeCollage(image, 64, 20, fifteen, 1);
   for (int k = 0; k < 15; ++k) image.At(k, 0) = static_cast<std::uint8_t>(fifteen[k]);
   ASSERT_TRUE(EncodeMag(image, file));
-  EXPECT_EQ(file[36 + 3], 0x00);
+  EXPECT_EQ(file[HeaderAt(file) + 3], 0x00);
   EXPECT_EQ(HeaderField(file, 12), 32u + 48u);
   for (int k = 0; k < 15; ++k) {
     const PaletteEntry& e = DefaultPalette[250 - 13 * (14 - k)];
-    EXPECT_EQ(std::vector<int>(file.begin() + 68 + 3 * k, file.begin() + 71 + 3 * k),
+    EXPECT_EQ(std::vector<int>(file.begin() + HeaderAt(file) + 32 + 3 * k, file.begin() + HeaderAt(file) + 35 + 3 * k),
               (std::vector<int>{e.green, e.red, e.blue}));
   }
   // 16 colours: 256-colour file with the whole colour table.
   image.At(15, 0) = 3;
   ASSERT_TRUE(EncodeMag(image, file));
-  EXPECT_EQ(file[36 + 3], 0x80);
+  EXPECT_EQ(file[HeaderAt(file) + 3], 0x80);
   EXPECT_EQ(HeaderField(file, 12), 32u + 768u);
-  EXPECT_EQ(file[68 + 3 * 249 + 1], DefaultPalette[249].red);
+  EXPECT_EQ(file[HeaderAt(file) + 32 + 3 * 249 + 1], DefaultPalette[249].red);
 
   // One colour: one literal unit, copies everywhere else.
   ASSERT_EQ(CreateImage(64, 32, image), 1);
   FillImage(image, 77);
   ASSERT_TRUE(EncodeMag(image, file));
   EXPECT_EQ(HeaderField(file, 28), 2u);
-  EXPECT_EQ(file.size(), 36 + HeaderField(file, 24) + 2);
-  EXPECT_EQ(std::string(file.begin(), file.begin() + 36), std::string("MAKI02  MG") + std::string(25, ' ') + '\x1A');
+  EXPECT_EQ(file.size(), HeaderAt(file) + HeaderField(file, 24) + 2);
+  // A picture that never came from a MAG: machine "MG  ", the default user
+  // name in its 18 bytes, no comment, machine code 0.
+  EXPECT_EQ(std::string(file.begin(), file.begin() + HeaderAt(file)),
+            std::string("MAKI02  MG  ZUDIZAR") + std::string(11, ' ') + '\x1A');
+  EXPECT_EQ(file[HeaderAt(file) + 1], 0);
   EXPECT_EQ(HeaderField(file, 8) & 0xFFFF, 63u);  // x2
   EXPECT_EQ(HeaderField(file, 8) >> 16, 31u);     // y2
 
@@ -293,7 +302,7 @@ TEST_F(MagTest, AnyWidthRoundTripsWithPaddedUnits) {
       std::vector<std::uint8_t> file;
       ASSERT_TRUE(EncodeMag(image, file));
       ASSERT_TRUE(DecodeMag(file, back));
-      const bool eightBit = file[39] == 0x80;
+      const bool eightBit = file[HeaderAt(file) + 3] == 0x80;
       const int unitWidth = eightBit ? 4 : 8;
       ASSERT_EQ(back.ImageWidth(), (w + unitWidth - 1) / unitWidth * unitWidth) << w;
       ASSERT_EQ(back.ImageHeight(), 37);
@@ -332,6 +341,7 @@ TEST_F(MagTest, BrokenHeadersFailAndKeepTheImage) {
   FillImage(keep, 99);
   auto unchanged = [&] { return keep.ImageWidth() == 5 && keep.pixels == std::vector<std::uint8_t>(25, 99); };
 
+  const std::size_t h = HeaderAt(good);
   auto changed = good;
   changed[3] = 'X';
   EXPECT_FALSE(DecodeMag(changed, keep));
@@ -339,27 +349,27 @@ TEST_F(MagTest, BrokenHeadersFailAndKeepTheImage) {
   std::replace(changed.begin(), changed.end(), std::uint8_t{0}, std::uint8_t{0x20});  // no header start
   EXPECT_FALSE(DecodeMag(changed, keep));
   changed = good;
-  changed[36 + 4] = 50;  // x1 = 50 > x2 = 39
+  changed[h + 4] = 50;  // x1 = 50 > x2 = 39
   EXPECT_FALSE(DecodeMag(changed, keep));
   changed = good;
-  changed[36 + 6] = 9;  // y1 = 9 > y2 = 7
+  changed[h + 6] = 9;  // y1 = 9 > y2 = 7
   EXPECT_FALSE(DecodeMag(changed, keep));
   changed = good;
-  changed[36 + 8] = 0xFF, changed[36 + 9] = 0x3F;  // 16384 × 16384 from a few bytes
-  changed[36 + 10] = 0xFF, changed[36 + 11] = 0x3F;
+  changed[h + 8] = 0xFF, changed[h + 9] = 0x3F;  // 16384 × 16384 from a few bytes
+  changed[h + 10] = 0xFF, changed[h + 11] = 0x3F;
   EXPECT_FALSE(DecodeMag(changed, keep));
   MagDecodeOptions small;
   small.maxPixels = 40 * 8 - 1;
   EXPECT_FALSE(DecodeMag(good, keep, small));
-  for (std::size_t length = 0; length < 36 + 32 + 48; ++length)
+  for (std::size_t length = 0; length < h + 32 + 48; ++length)
     EXPECT_FALSE(DecodeMag(std::span(good).first(length), keep)) << length;
   EXPECT_TRUE(unchanged());
 
   // Truncated streams and offsets past the end decode what is there.
-  for (std::size_t length = 36 + 32 + 48; length < good.size(); ++length)
+  for (std::size_t length = h + 32 + 48; length < good.size(); ++length)
     EXPECT_TRUE(DecodeMag(std::span(good).first(length), keep)) << length;
   changed = good;
-  for (const int field : {12, 16, 20, 24, 28}) std::fill_n(changed.begin() + 36 + field, 4, 0xFF);
+  for (const int field : {12, 16, 20, 24, 28}) std::fill_n(changed.begin() + h + field, 4, 0xFF);
   ASSERT_TRUE(DecodeMag(changed, keep));
   EXPECT_EQ(keep.ImageWidth(), 40);
 
@@ -367,7 +377,7 @@ TEST_F(MagTest, BrokenHeadersFailAndKeepTheImage) {
   std::mt19937 random(11);
   for (int round = 0; round < 300; ++round) {
     changed = good;
-    for (int k = 0; k < 4; ++k) changed[36 + random() % (changed.size() - 36)] = static_cast<std::uint8_t>(random());
+    for (int k = 0; k < 4; ++k) changed[h + random() % (changed.size() - h)] = static_cast<std::uint8_t>(random());
     DecodeMag(changed, keep);
   }
 }

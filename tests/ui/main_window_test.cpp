@@ -104,12 +104,12 @@ TEST_F(MainWindowTest, MenuKeepsItsSeparatorsMarksAndOrder) {
   // The file menu keeps the defined order of its items and separators.
   QStringList order;
   for (QAction* action : app->main().menuBar()->actions().front()->menu()->actions()) order << action->objectName();
-  EXPECT_EQ(order, (QStringList{"MN_NEW",        "MN_OPEN",        "MN_FILEREOPEN",  "MN_SAVE",     "MN_NEWSAVE",
-                                "MN_DUMMYUNDO",  "MN_MAINUNDO",    "MN_MAINREDO",    "MN_CLIPCOPY", "MN_CLIPPASTE",
-                                "MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE",  "MN_EDITCOPY", "MN_EDITCOPYR",
-                                "MN_SUBCOPY",    "MN_MAINTOCOPY",  "MN_MAINTOCOPYR", "MN_DUMMY1",   "MN_MAINCOPY",
-                                "MN_MAINMOVE",   "MN_MAINCHANGE",  "MN_MAINJIGS",    "MN_DUMMY3",   "MN_HensyuMode",
-                                "DUMMYXX",       "MN_END"}));
+  EXPECT_EQ(order, (QStringList{"MN_NEW",        "MN_OPEN",       "MN_FILEREOPEN",  "MN_SAVE",        "MN_NEWSAVE",
+                                "MN_MAGINFO",    "MN_DUMMYUNDO",  "MN_MAINUNDO",    "MN_MAINREDO",    "MN_CLIPCOPY",
+                                "MN_CLIPPASTE",  "MN_EDITTOCOPY", "MN_EDITTOCOPYR", "MN_EDITTOMOVE",  "MN_EDITCOPY",
+                                "MN_EDITCOPYR",  "MN_SUBCOPY",    "MN_MAINTOCOPY",  "MN_MAINTOCOPYR", "MN_DUMMY1",
+                                "MN_MAINCOPY",   "MN_MAINMOVE",   "MN_MAINCHANGE",  "MN_MAINJIGS",    "MN_DUMMY3",
+                                "MN_HensyuMode", "DUMMYXX",       "MN_END"}));
 }
 
 TEST_F(MainWindowTest, ClosingWritesKeysAndRestartRestoresGeometry) {

@@ -6,6 +6,11 @@
 // Every change is marked (Touch) and recorded as a step (Commit); a whole new
 // picture (New, Open, an exchange) is one step too, with its name and the
 // palette entries it changed, so it can be undone like any other.
+//
+// The picture's MAG fields (IndexedImage::mag) travel in the history as the
+// file name does: each step that changes the name or the fields keeps both
+// before and after, so undoing an open brings back the earlier picture's
+// fields, and editing them is a step of its own.
 #pragma once
 
 #include <algorithm>
@@ -38,7 +43,7 @@ class Document {
   void Start(IndexedImage picture, const std::string& name) {
     picture_ = std::move(picture);
     fileName_ = name;
-    history_.Reset(picture_, name);
+    history_.Reset(picture_, Encoded(name, picture_.mag));
     clean_ = {history_.Position()};
   }
   // A whole new picture as one step, with the name it belongs to and the
@@ -48,7 +53,14 @@ class Document {
     picture_ = std::move(picture);
     fileName_ = name;
     history_.TouchAll();
-    history_.Record(picture_, palette, name);
+    history_.Record(picture_, palette, Encoded(name, picture_.mag));
+  }
+  // New MAG fields for the picture, as one step (nothing when they are the same).
+  bool SetMagFields(const MagFields& fields) {
+    if (fields == picture_.mag) return false;
+    if (history_.Pending()) history_.Record(picture_);
+    picture_.mag = fields;
+    return history_.Record(picture_, {}, Encoded(fileName_, picture_.mag));
   }
   // Drops the picture at the end (no step).
   void Close() {
@@ -77,7 +89,7 @@ class Document {
   // A save under another name: the picture now belongs there (no step).
   void SetFileName(const std::string& name) {
     fileName_ = name;
-    history_.SetName(name);
+    history_.SetName(Encoded(name, picture_.mag));
   }
 
   // Unsaved changes: something not yet recorded, or a recorded state that
@@ -99,8 +111,46 @@ class Document {
   }
 
  private:
+  // The name, and after a zero byte (which no file name holds) the fields
+  // when the picture has them.
+  static std::string Encoded(const std::string& name, const MagFields& mag) {
+    std::string text = name;
+    if (!mag.present) return text;
+    text += '\0';
+    for (const std::string* field : {&mag.machine, &mag.user, &mag.comment, &mag.gap}) {
+      const auto size = static_cast<std::uint32_t>(field->size());
+      for (int shift = 0; shift < 32; shift += 8) text += static_cast<char>((size >> shift) & 0xFF);
+      text += *field;
+    }
+    text += static_cast<char>(mag.machineCode);
+    text += static_cast<char>(mag.machineFlags);
+    return text;
+  }
+  static MagFields DecodedFields(const std::string& text) {
+    MagFields mag;
+    std::size_t at = text.find('\0');
+    if (at == std::string::npos) return mag;
+    ++at;
+    for (std::string* field : {&mag.machine, &mag.user, &mag.comment, &mag.gap}) {
+      if (text.size() - at < 4) return {};
+      std::uint32_t size = 0;
+      for (int i = 0; i < 4; ++i)
+        size |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
+      at += 4;
+      if (text.size() - at < size) return {};
+      field->assign(text, at, size);
+      at += size;
+    }
+    if (text.size() - at < 2) return {};
+    mag.machineCode = static_cast<std::uint8_t>(text[at]);
+    mag.machineFlags = static_cast<std::uint8_t>(text[at + 1]);
+    mag.present = true;
+    return mag;
+  }
   HistoryMove Follow(HistoryMove move) {
-    if (move.renamed) fileName_ = move.name;
+    if (move.renamed) fileName_ = move.name.substr(0, move.name.find('\0'));
+    // Steps that hold whole pictures bring back their pixels, not their fields.
+    if (move.moved) picture_.mag = DecodedFields(history_.Name());
     return move;
   }
 

@@ -11,6 +11,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/file_commands.h"
 #include "ui/common/file_names.h"
+#include "ui/common/mag_info_dialog.h"
 #include "ui/common/recent_files.h"
 #include "ui/common/reentry.h"
 #include "ui/edit/edit_window.h"
@@ -151,6 +152,7 @@ void TTAVOEDTF::FitEditSize(IndexedImage& image) {
   IndexedImage cut;
   if (CreateImage(w, h, cut)) {
     cut.colourTable = image.colourTable;
+    cut.mag = image.mag;
     CopyRegion(cut, 0, 0, image, 0, 0, w, h, kNoTransparent);
     image = std::move(cut);
   }
@@ -182,6 +184,14 @@ void TTAVOEDTF::MN_NEWSAVEClick() {
   if (!path) return;
   setWindowTitle(QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(*path));
   SaveTo(*path);
+}
+
+void TTAVOEDTF::MN_MAGINFOClick() {
+  if (busy_) return;
+  // What was drawn is a step of its own; the new fields are the next.
+  Checkpoint();
+  if (EditMagInfo(this, app_.dialogs(), document_)) emit app_.session().historyChanged();
+  ReflectHistory();
 }
 
 void TTAVOEDTF::MN_HIDEClick() { hide(); }

@@ -67,6 +67,7 @@ void TTAVOEDTF::BuildMenu() {
   recent_->onReopen = [this](int k, const std::string&) { MN_FILEREOPENClick(k); };
   on(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   on(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
+  on(add(file, "MN_MAGINFO", QStringLiteral("MAG情報(&I)...")), [this] { MN_MAGINFOClick(); });
   AddClipboardItems(
       this, file, [this] { MN_CLIPCOPYClick(); }, [this] { MN_CLIPPASTEClick(); });
   separator(file, "MN_DUMMY1");

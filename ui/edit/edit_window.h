@@ -108,6 +108,8 @@ class TTAVOEDTF : public QMainWindow {
   void MN_FILEREOPENClick(int k);
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
+  // Shows and edits the picture's MAG fields; a change is one undoable step.
+  void MN_MAGINFOClick();
   void MN_HIDEClick();
   // The system clipboard (edit_clipboard.cpp): copies the whole picture;
   // pastes at the top left as a transfer in does, as one step.

@@ -8,6 +8,7 @@
 #include "ui/common/file_commands.h"
 #include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
+#include "ui/common/mag_info_dialog.h"
 #include "ui/common/recent_files.h"
 #include "ui/main/main_window.h"
 
@@ -96,6 +97,12 @@ void TForm1::MN_NEWSAVEClick() {
   // A name that could not be written is not adopted: the next save goes
   // where the picture belongs.
   if (!SaveTo(*path)) setWindowTitle(FileCaption());
+}
+
+void TForm1::MN_MAGINFOClick() {
+  if (busy_ || !EditMagInfo(this, app_.dialogs(), document_)) return;
+  setWindowTitle(FileCaption());
+  emit app_.session().historyChanged();
 }
 
 void TForm1::MN_NEWClick() {

@@ -129,6 +129,8 @@ void TForm1::BuildMenu() {
           &TForm1::MN_SAVEClick);
   connect(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), &QAction::triggered, this,
           &TForm1::MN_NEWSAVEClick);
+  connect(add(file, "MN_MAGINFO", QStringLiteral("MAG情報(&I)...")), &QAction::triggered, this,
+          &TForm1::MN_MAGINFOClick);
   separator(file, "MN_DUMMYUNDO");
   connect(add(file, "MN_MAINUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), &QAction::triggered, this,
           &TForm1::MN_MAINUNDOClick);
@@ -543,6 +545,7 @@ void TForm1::ExchangeWithSub() {
   bool ok = CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), outgoing.picture);
   if (ok) {
     CopyImage(outgoing.picture, document_.Picture(), kNoTransparent);
+    outgoing.picture.mag = document_.Picture().mag;
     CanvasContent incoming;
     ok = app_.SubSwapContent(outgoing, incoming);
     if (ok && !TakePicture(incoming.picture, incoming.name)) {

@@ -81,6 +81,8 @@ class TForm1 : public QMainWindow {
   void MN_FILEREOPENClick(int k);
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
+  // Shows and edits the picture's MAG fields; a change is one undoable step.
+  void MN_MAGINFOClick();
   void MN_ROREZURUClick();
   void MN_PALREINITClick();
   // Window commands.

@@ -24,6 +24,7 @@
 #include "ui/common/file_names.h"
 #include "ui/common/file_progress.h"
 #include "ui/common/history_colours.h"
+#include "ui/common/mag_info_dialog.h"
 #include "ui/common/menu_items.h"
 #include "ui/common/paint_box.h"
 #include "ui/common/recent_files.h"
@@ -101,6 +102,7 @@ void TTAVOSUBF::BuildMenu() {
   recent_->onReopen = [this](int k, const std::string&) { MN_FILEREOPENClick(k); };
   plain(add(file, "MN_SAVE", QStringLiteral("上書き保存(&S)"), "F9"), [this] { MN_SAVEClick(); });
   plain(add(file, "MN_NEWSAVE", QStringLiteral("名前を付けて保存(&A)"), "F10"), [this] { MN_NEWSAVEClick(); });
+  plain(add(file, "MN_MAGINFO", QStringLiteral("MAG情報(&I)...")), [this] { MN_MAGINFOClick(); });
   plain(add(file, "MN_SUBUNDO", QStringLiteral("元に戻す"), "Alt+Backspace"), [this] { MoveInHistory(false); });
   plain(add(file, "MN_SUBREDO", QStringLiteral("やり直し"), "Ctrl+Shift+Z"), [this] { MoveInHistory(true); });
   AddClipboardItems(
@@ -221,6 +223,7 @@ bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
   CanvasContent own{{}, document_.FileName(), document_.Modified()};
   if (!CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), own.picture)) return false;
   CopyImage(own.picture, document_.Picture(), kNoTransparent);
+  own.picture.mag = document_.Picture().mag;
   if (!TakePicture(incoming.picture, incoming.name)) return false;
   outgoing = std::move(own);
   document_.SetModified(incoming.modified);
@@ -387,6 +390,11 @@ void TTAVOSUBF::MN_NEWSAVEClick() {
   if (!path) return;
   setWindowTitle(kSubCaptionPrefix + ShownName(*path));
   SaveTo(*path);
+}
+
+void TTAVOSUBF::MN_MAGINFOClick() {
+  if (busy_ || !EditMagInfo(this, app_.dialogs(), document_)) return;
+  emit app_.session().historyChanged();
 }
 
 bool TTAVOSUBF::CloseQuery() {

@@ -77,6 +77,8 @@ class TTAVOSUBF : public QMainWindow {
   void MN_FILEREOPENClick(int k);
   void MN_SAVEClick();
   void MN_NEWSAVEClick();
+  // Shows and edits the picture's MAG fields; a change is one undoable step.
+  void MN_MAGINFOClick();
   void MN_EDITCOPYClick();
   void MN_EDITCOPYRClick();
   void MN_MAINCOPYClick();

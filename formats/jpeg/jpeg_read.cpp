@@ -17,7 +17,13 @@ namespace {
 
 class PictureSink final : public jpeg::PixelSink {
  public:
-  explicit PictureSink(IndexedImage& image) : image_(image) {}
+  // `previewShown`: whether anyone may look at the picture before the decode
+  // ends. A picture handed over only when it is whole never shows its
+  // preview colours (the full pass writes every pixel the preview wrote),
+  // so the preview pass is not run for it.
+  PictureSink(IndexedImage& image, bool previewShown) : image_(image), previewShown_(previewShown) {}
+
+  bool PreviewWanted() const override { return previewShown_; }
 
   bool StartImage(int width, int height) override {
     if (CreateImage(width, height, image_) != 1) return false;
@@ -54,6 +60,7 @@ class PictureSink final : public jpeg::PixelSink {
 
  private:
   IndexedImage& image_;
+  bool previewShown_;
   const NearestColourMap* map_ = nullptr;
 };
 
@@ -69,7 +76,7 @@ namespace jpeg {
 void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                    const DecodeOptions& options) {
   FreeImage(image);
-  PictureSink sink(image);
+  PictureSink sink(image, true);
   if (padded)
     DecodePadded(bytes, sink, progress, options);
   else
@@ -79,7 +86,7 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
 bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                          std::string& reason, const DecodeOptions& options, int* notes) {
   IndexedImage fresh;
-  PictureSink sink(fresh);
+  PictureSink sink(fresh, false);
   if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
   if (notes) *notes = sink.notes;
   image = std::move(fresh);

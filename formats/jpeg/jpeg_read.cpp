@@ -45,11 +45,17 @@ class PictureSink final : public jpeg::PixelSink {
   void DataSkipped() override { notes |= jpeg::kNoteDataSkipped; }
   int notes = 0;
 
+  const NearestColourMap* IndexMap() const override { return map_; }
+
   void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
     // The whole block at once (also its colours outside the picture, which
     // are thrown away): the batch look-up beats one call per pixel.
     std::uint8_t indices[64];
     map_->NearestMany(pixels.red, pixels.green, pixels.blue, 8 * height, indices);
+    BlockIndices(x, y, width, height, indices);
+  }
+
+  void BlockIndices(int x, int y, int width, int height, const std::uint8_t indices[64]) override {
     if (width == 8) {  // a fixed length, so no library call per row
       for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, indices + 8 * row, 8);
     } else {

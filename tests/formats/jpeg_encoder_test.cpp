@@ -230,4 +230,29 @@ TEST_F(JpegEncoderTest, WriteJpegFileWritesAFileTheReaderOpens) {
 }
 
 }  // namespace
+// Noise codes to far more bytes than the encoder's first buffer (a byte for
+// every eight pixels): the buffer grows under the bytes without losing or
+// spoiling any, so the file still decodes cleanly, block for block.
+TEST_F(JpegEncoderTest, NoiseLargerThanTheFirstBufferStillMakesACleanFile) {
+  IndexedImage image;
+  ASSERT_EQ(CreateImage(320, 240, image), 1);
+  std::uint32_t state = 12345;
+  for (auto& p : image.pixels) {
+    state = state * 1664525u + 1013904223u;
+    p = static_cast<std::uint8_t>(state >> 24);
+  }
+  const Bytes bytes = EncodeJpeg(image, SharedPalette.current);
+  ASSERT_GT(bytes.size(), 320u * 240u / 8 + 4096);
+  EXPECT_EQ(Slice(bytes, bytes.size() - 2, 2), (Bytes{0xFF, 0xD9}));
+  testing::Decoded d;
+  testing::DecodeBytes(bytes, d);
+  EXPECT_TRUE(d.traces.empty());
+  EXPECT_EQ(d.sink.fullBlocks, 20 * 30 * 2);
+  // The very same bytes on the plain paths.
+  jpeg::VectorPathsAllowed() = false;
+  const Bytes plain = EncodeJpeg(image, SharedPalette.current);
+  jpeg::VectorPathsAllowed() = true;
+  EXPECT_EQ(plain, bytes);
+}
+
 }  // namespace zudizar

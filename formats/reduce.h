@@ -49,15 +49,6 @@ class NearestColourMap {
   void NearestMany(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue, int count,
                    std::uint8_t* out) const;
 
-  // The look-up's own tables, for code that makes its colours in vector lanes
-  // and looks them up there as NearestMany does: one bit per block of
-  // 4 x 4 x 4 colours (block = (r >> 2) << 12 | (g >> 2) << 6 | b >> 2),
-  // set when the block's answers are filled; and the answers, at
-  // block << 6 | (r & 3) << 4 | (g & 3) << 2 | (b & 3). An answer may be read
-  // only when its block's bit is set; Nearest() fills it otherwise.
-  const std::uint32_t* FilledBits() const { return filled_.get(); }
-  const std::uint8_t* Answers() const { return answers_.get(); }
-
  private:
   void FillBlock(std::uint32_t block) const;
 

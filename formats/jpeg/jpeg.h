@@ -24,8 +24,7 @@ struct OpenedPicture;
 // libjpeg-turbo. False when the file cannot be read, or is refused (12-bit,
 // lossless, or rejected by the library): the image is then left as it was
 // and one "JPEGのﾛｰﾄﾞ失敗" message names the file and the reason.
-// Progress: after each MCU row, percent with phase 1 (the picture is handed
-// over whole, so the preview pass, which nobody would see, is not run).
+// Progress: after each MCU row, percent with phase 0 (preview pass) or 1.
 bool ReadJpegFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
                   ProgressSink* progress = nullptr);
 // The same on a file already read (ReadPictureAs). When the palette step
@@ -40,8 +39,8 @@ bool ReadJpegOpened(OpenedPicture& opened, IndexedImage& image, FileReport* repo
 bool ReadJpegColours(const std::string& name, IndexedImage& image, ProgressSink* progress = nullptr);
 
 // Writes `image` (colours from the current shared palette) as a baseline
-// JFIF file with 2 x 1 luminance sampling, encoded in one run. Progress
-// with phase 1 after each MCU row. False when the image has no pixels or
+// JFIF file with 2 x 1 luminance sampling. Progress phase 0 while counting
+// the bytes, 1 while writing them. False when the image has no pixels or
 // the file cannot be written.
 bool WriteJpegFile(const std::string& name, IndexedImage& image, FileReport* report = nullptr,
                    ProgressSink* progress = nullptr);

@@ -1,7 +1,6 @@
 #include "formats/jpeg/jpeg_colour.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "formats/jpeg/jpeg_simd.h"
 
@@ -86,85 +85,9 @@ AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& ter
     Store4Rows(green, out.green + 8 * group);
   }
 }
-
-// A sample with its rounding bias added to 0..255, as Store4Rows does.
-AVX2 inline __m256i Sample(__m256i v) {
-  return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(v, 4), _mm256_setzero_si256()), _mm256_set1_epi32(255));
-}
-
-// ConvertBlockAvx2 and NearestColourMap::NearestMany in one: the colours of
-// a row stay in their lanes from the conversion to the look-up.
-AVX2 void ConvertBlockIndicesAvx2(const std::int16_t* luminance, const ChromaTerms& terms, int ox, int oy, int hShift,
-                                  int vShift, const NearestColourMap& map, std::uint8_t* out) {
-  const __m256i bias = _mm256_set1_epi32(2048 + 8);
-  const __m256i three = _mm256_set1_epi32(3);
-  const __m256i low31 = _mm256_set1_epi32(31);
-  const __m256i one = _mm256_set1_epi32(1);
-  const __m256i byteMask = _mm256_set1_epi32(0xFF);
-  // clang-format off
-  const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                            0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  // clang-format on
-  const std::uint32_t* filled = map.FilledBits();
-  const std::uint8_t* answers = map.Answers();
-  for (int y = 0; y < 8; ++y) {
-    const __m256i yp =
-        _mm256_add_epi32(Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(luminance + 8 * y))), bias);
-    const int offset = ((oy + y) >> vShift) * 8 + (ox >> hShift);
-    const __m256i b = Sample(_mm256_add_epi32(yp, Widen(LoadChromaRow(terms.blue + offset, hShift))));
-    const __m256i r = Sample(_mm256_add_epi32(yp, Widen(LoadChromaRow(terms.red + offset, hShift))));
-    const __m256i g = Sample(_mm256_sub_epi32(yp, Widen(LoadChromaRow(terms.green + offset, hShift))));
-    const __m256i block = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12), _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),
-        _mm256_srli_epi32(b, 2));
-    const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(filled), _mm256_srli_epi32(block, 5), 4);
-    const __m256i bits = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(block, low31)), one);
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(bits, one)) != -1) [[unlikely]] {
-      // A block not filled yet: the row one colour at a time, which fills it.
-      alignas(32) std::int32_t red[8], green[8], blue[8];
-      _mm256_store_si256(reinterpret_cast<__m256i*>(red), r);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(green), g);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(blue), b);
-      for (int i = 0; i < 8; ++i)
-        out[8 * y + i] = static_cast<std::uint8_t>(map.Nearest(static_cast<std::uint8_t>(red[i]),
-                                                               static_cast<std::uint8_t>(green[i]),
-                                                               static_cast<std::uint8_t>(blue[i])));
-      continue;
-    }
-    const __m256i at =
-        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(block, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
-                        _mm256_slli_epi32(_mm256_and_si256(g, three), 2));
-    const __m256i four = _mm256_i32gather_epi32(reinterpret_cast<const int*>(answers), at, 1);
-    const __m256i answer =
-        _mm256_and_si256(_mm256_srlv_epi32(four, _mm256_slli_epi32(_mm256_and_si256(b, three), 3)), byteMask);
-    const __m256i packed = _mm256_shuffle_epi8(answer, lowBytes);
-    const std::uint32_t lo = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(packed));
-    const std::uint32_t hi = static_cast<std::uint32_t>(_mm256_extract_epi32(packed, 4));
-    const std::uint64_t eight = lo | (std::uint64_t{hi} << 32);
-    std::memcpy(out + 8 * y, &eight, 8);
-  }
-}
 #endif
 
 }  // namespace
-
-void ConvertBlockIndicesReference(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy,
-                                  int hShift, int vShift, const NearestColourMap& map, std::uint8_t out[64]) {
-  BlockPixels pixels;
-  ConvertBlockReference(luminance, terms, ox, oy, hShift, vShift, pixels);
-  for (int i = 0; i < 64; ++i) out[i] = static_cast<std::uint8_t>(map.Nearest(pixels.red[i], pixels.green[i], pixels.blue[i]));
-}
-
-void ConvertBlockIndices(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift,
-                         int vShift, const NearestColourMap& map, std::uint8_t out[64]) {
-#ifdef ZUDIZAR_JPEG_X86
-  if (HasAvx2()) {
-    ConvertBlockIndicesAvx2(luminance, terms, ox, oy, hShift, vShift, map, out);
-    return;
-  }
-#endif
-  ConvertBlockIndicesReference(luminance, terms, ox, oy, hShift, vShift, map, out);
-}
 
 void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms) {
   for (int i = 0; i < 64; ++i) {

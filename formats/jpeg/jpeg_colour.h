@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "formats/reduce.h"
-
 namespace zudizar::jpeg {
 
 // One 8 x 8 block of decoded colours, row by row.
@@ -33,13 +31,6 @@ void ConvertBlockReference(const std::int16_t luminance[64], const ChromaTerms& 
                            int vShift, BlockPixels& out);
 void ConvertBlock(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift, int vShift,
                   BlockPixels& out);
-// The same conversion with each colour mapped at once to map.Nearest(): 64
-// indices, row by row, into `out`. Each pixel is made and looked up in one
-// go, never stored as a colour.
-void ConvertBlockIndicesReference(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy,
-                                  int hShift, int vShift, const NearestColourMap& map, std::uint8_t out[64]);
-void ConvertBlockIndices(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift,
-                         int vShift, const NearestColourMap& map, std::uint8_t out[64]);
 // Greyscale: red = green = blue.
 void ConvertGreyBlock(const std::int16_t luminance[64], BlockPixels& out);
 

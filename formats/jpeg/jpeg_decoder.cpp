@@ -164,18 +164,11 @@ class ScanDecoder {
       const int y = y0 + layout_.oy[j];
       if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
       Transform(j);
-      const int width = std::min(8, state_.frameWidth - x), height = std::min(8, state_.frameHeight - y);
-      if (layout_.grey) {
+      if (layout_.grey)
         ConvertGreyBlock(coefficients_[j], pixels_);
-      } else if (map_) {
-        ConvertBlockIndices(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift, layout_.vShift,
-                            *map_, indices_);
-        sink_.BlockIndices(x, y, width, height, indices_);
-        continue;
-      } else {
+      else
         ConvertBlock(coefficients_[j], chroma_, layout_.ox[j], layout_.oy[j], layout_.hShift, layout_.vShift, pixels_);
-      }
-      sink_.Block(x, y, width, height, pixels_);
+      sink_.Block(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y), pixels_);
     }
   }
 
@@ -192,8 +185,6 @@ class ScanDecoder {
   alignas(32) std::int16_t coefficients_[kMaxMcuBlocks][64] = {};
   alignas(32) ChromaTerms chroma_{};
   alignas(32) BlockPixels pixels_{};
-  alignas(32) std::uint8_t indices_[64] = {};
-  const NearestColourMap* map_ = sink_.IndexMap();  // after StartImage, which the sink may need
 };
 
 bool IsFrameMarker(int code) {

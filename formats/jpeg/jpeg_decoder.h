@@ -12,7 +12,6 @@
 #include "formats/jpeg/jpeg_colour.h"
 #include "formats/jpeg/jpeg_trace.h"
 #include "formats/progress.h"
-#include "formats/reduce.h"
 
 namespace zudizar::jpeg {
 
@@ -32,12 +31,6 @@ class PixelSink {
   // Full pass: the colours of a luminance block at (x, y); only its top-left
   // width x height lie inside the picture.
   virtual void Block(int x, int y, int width, int height, const BlockPixels& pixels) = 0;
-  // The nearest-colour map the sink applies to every colour of the full
-  // pass, or null. With a map, colour blocks of the full pass come as
-  // BlockIndices (each colour's map.Nearest()) instead of Block, the colours
-  // looked up as they are made; greyscale blocks still come as Block.
-  virtual const NearestColourMap* IndexMap() const { return nullptr; }
-  virtual void BlockIndices(int x, int y, int width, int height, const std::uint8_t indices[64]) {}
   // The picture is not all the file's: its data ended before the picture
   // did (the rest is decoded from zeros or left out), or damaged data was
   // skipped. The decode goes on.

@@ -1,6 +1,6 @@
 // WriteJpegFile: a baseline JFIF file with fixed tables (T.81 Annex K) and
-// 2 x 1 luminance sampling, encoded in one run into a buffer that grows as
-// the bytes come.
+// 2 x 1 luminance sampling. The file is encoded twice: once only counting
+// its bytes, then into a buffer of that size.
 #include "formats/jpeg/jpeg_encoder.h"
 
 #include <algorithm>
@@ -146,29 +146,21 @@ inline int BitLength(int magnitude) {
   return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude));
 }
 
-// Packs bits MSB first into a growing buffer, stuffing a 0x00 after every
-// 0xFF byte. The caller makes room (Room) before each piece it writes.
+// Packs bits MSB first, stuffing a 0x00 after every 0xFF byte; when
+// counting it only advances the length.
+template <bool kCount>
 class Writer {
  public:
-  // The most bytes one block can take: 64 symbols of at most 16 code and
-  // 16 magnitude bits, every byte stuffed, and a word pending.
-  static constexpr std::size_t kBlockBytes = 64 * 4 * 2 + 16;
+  explicit Writer(std::uint8_t* out) : out_(out) {}
 
-  explicit Writer(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-
-  // At least `count` more bytes may be written.
-  void Room(std::size_t count) {
-    if (length_ + count <= bytes_.size()) return;
-    bytes_.resize(std::max(bytes_.size() * 2, length_ + count));
+  void Byte(std::uint8_t value) {
+    if (!kCount) out_[length_] = value;
+    ++length_;
   }
-
-  void Byte(std::uint8_t value) { bytes_[length_++] = value; }
   void Bytes(std::initializer_list<std::uint8_t> values) {
-    Room(values.size());
     for (const std::uint8_t v : values) Byte(v);
   }
   void Word(int value) {
-    Room(2);
     Byte(static_cast<std::uint8_t>(value >> 8));
     Byte(static_cast<std::uint8_t>(value));
   }
@@ -185,7 +177,6 @@ class Writer {
 
   // Completes the last byte with 1 bits.
   void Finish() {
-    Room(16);
     if (bits_ % 8 != 0) Put((1u << (8 - bits_ % 8)) - 1, 8 - bits_ % 8);
     while (bits_ > 0) {
       bits_ -= 8;
@@ -204,16 +195,18 @@ class Writer {
     // A 0xFF byte shows as a zero byte of the complement (the test may also
     // fire on a 0xFE next to a 0xFF, which only takes the slow way).
     if ((((~word) - 0x01010101u) & word & 0x80808080u) == 0) {
-      std::uint32_t big = word;
-      if constexpr (std::endian::native == std::endian::little) big = __builtin_bswap32(word);
-      std::memcpy(bytes_.data() + length_, &big, 4);
+      if (!kCount) {
+        std::uint32_t big = word;
+        if constexpr (std::endian::native == std::endian::little) big = __builtin_bswap32(word);
+        std::memcpy(out_ + length_, &big, 4);
+      }
       length_ += 4;
       return;
     }
     for (int shift = 24; shift >= 0; shift -= 8) PutByte(static_cast<std::uint8_t>(word >> shift));
   }
 
-  std::vector<std::uint8_t>& bytes_;
+  std::uint8_t* out_;
   std::size_t length_ = 0;
   std::uint64_t acc_ = 0;
   int bits_ = 0;
@@ -236,7 +229,8 @@ const Tables& FixedTables() {
 // Quantises a transformed block and codes it (T.81 F.1.2): the DC
 // difference, then runs of zeros and values in zig-zag order, found through
 // the mask of non-zero coefficients.
-void EncodeBlock(Writer& out, const std::int16_t* block, const QuantTable& quant, int& previousDc,
+template <bool kCount>
+void EncodeBlock(Writer<kCount>& out, const std::int16_t* block, const QuantTable& quant, int& previousDc,
                  const HuffmanCodes& dc, const HuffmanCodes& ac) {
   alignas(32) std::int16_t z[64];
   const std::uint64_t natural = QuantiseBlock(block, quant, z);
@@ -266,11 +260,11 @@ void EncodeBlock(Writer& out, const std::int16_t* block, const QuantTable& quant
   if (last != 63) out.Put(ac.code[0x00], ac.size[0x00]);
 }
 
-void WriteHeaders(Writer& out, int width, int height) {
+template <bool kCount>
+void WriteHeaders(Writer<kCount>& out, int width, int height) {
   // SOI and a JFIF 1.01 APP0 segment: no units, density 1 x 1, no thumbnail.
   out.Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46,
              0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
-  out.Room(1024);  // the rest of the headers
   out.Bytes({0xFF, 0xDB});
   out.Word(2 + 65 * 2);
   out.Byte(0);
@@ -297,11 +291,12 @@ void WriteHeaders(Writer& out, int width, int height) {
   out.Bytes({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0});
 }
 
-// The whole file into `bytes`.
-void EncodeFile(const IndexedImage& image, const SampleTable& samples, std::vector<std::uint8_t>& bytes,
-                ProgressSink* progress) {
+// One whole run; returns the file length.
+template <bool kCount>
+std::size_t EncodeRun(const IndexedImage& image, const SampleTable& samples, std::uint8_t* buffer,
+                      ProgressSink* progress) {
   const Tables& t = FixedTables();
-  Writer out(bytes);
+  Writer<kCount> out(buffer);
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();
   WriteHeaders(out, width, height);
@@ -310,7 +305,6 @@ void EncodeFile(const IndexedImage& image, const SampleTable& samples, std::vect
   int previousDc[3] = {};
   EncoderMcu mcu;
   for (int row = 0; row < mcuRows; ++row) {
-    out.Room(static_cast<std::size_t>(mcusPerRow) * 4 * Writer::kBlockBytes);
     for (int column = 0; column < mcusPerRow; ++column) {
       GatherMcu(image, samples, column, row, mcu);
       ForwardDct2(mcu.luminance[0], mcu.luminance[1]);
@@ -320,11 +314,11 @@ void EncodeFile(const IndexedImage& image, const SampleTable& samples, std::vect
       EncodeBlock(out, mcu.cb, t.chrominanceQuant, previousDc[1], t.dcChrominance, t.acChrominance);
       EncodeBlock(out, mcu.cr, t.chrominanceQuant, previousDc[2], t.dcChrominance, t.acChrominance);
     }
-    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, 1);
+    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, kCount ? 0 : 1);
   }
   out.Finish();
   out.Bytes({0xFF, 0xD9});
-  bytes.resize(out.Length());
+  return out.Length();
 }
 
 }  // namespace
@@ -382,9 +376,9 @@ std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTab
       image.pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
     return {};
   const jpeg::SampleTable samples = jpeg::MakeSampleTable(palette);
-  // A start that most photos' files fit: a byte for every eight pixels.
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8 + 4096);
-  jpeg::EncodeFile(image, samples, bytes, progress);
+  const std::size_t length = jpeg::EncodeRun<true>(image, samples, nullptr, progress);
+  std::vector<std::uint8_t> bytes(length + 16384, 0);
+  bytes.resize(jpeg::EncodeRun<false>(image, samples, bytes.data(), progress));
   return bytes;
 }
 

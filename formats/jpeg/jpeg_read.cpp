@@ -17,13 +17,7 @@ namespace {
 
 class PictureSink final : public jpeg::PixelSink {
  public:
-  // `previewShown`: whether anyone may look at the picture before the decode
-  // ends. A picture handed over only when it is whole never shows its
-  // preview colours (the full pass writes every pixel the preview wrote),
-  // so the preview pass is not run for it.
-  PictureSink(IndexedImage& image, bool previewShown) : image_(image), previewShown_(previewShown) {}
-
-  bool PreviewWanted() const override { return previewShown_; }
+  explicit PictureSink(IndexedImage& image) : image_(image) {}
 
   bool StartImage(int width, int height) override {
     if (CreateImage(width, height, image_) != 1) return false;
@@ -45,17 +39,11 @@ class PictureSink final : public jpeg::PixelSink {
   void DataSkipped() override { notes |= jpeg::kNoteDataSkipped; }
   int notes = 0;
 
-  const NearestColourMap* IndexMap() const override { return map_; }
-
   void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
     // The whole block at once (also its colours outside the picture, which
     // are thrown away): the batch look-up beats one call per pixel.
     std::uint8_t indices[64];
     map_->NearestMany(pixels.red, pixels.green, pixels.blue, 8 * height, indices);
-    BlockIndices(x, y, width, height, indices);
-  }
-
-  void BlockIndices(int x, int y, int width, int height, const std::uint8_t indices[64]) override {
     if (width == 8) {  // a fixed length, so no library call per row
       for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, indices + 8 * row, 8);
     } else {
@@ -66,7 +54,6 @@ class PictureSink final : public jpeg::PixelSink {
 
  private:
   IndexedImage& image_;
-  bool previewShown_;
   const NearestColourMap* map_ = nullptr;
 };
 
@@ -82,7 +69,7 @@ namespace jpeg {
 void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                    const DecodeOptions& options) {
   FreeImage(image);
-  PictureSink sink(image, true);
+  PictureSink sink(image);
   if (padded)
     DecodePadded(bytes, sink, progress, options);
   else
@@ -92,7 +79,7 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
 bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                          std::string& reason, const DecodeOptions& options, int* notes) {
   IndexedImage fresh;
-  PictureSink sink(fresh, false);
+  PictureSink sink(fresh);
   if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
   if (notes) *notes = sink.notes;
   image = std::move(fresh);

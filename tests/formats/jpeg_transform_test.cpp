@@ -16,7 +16,6 @@
 #include "formats/jpeg/jpeg_idct.h"
 #include "formats/jpeg/jpeg_simd.h"
 #include "formats/jpeg/jpeg_tables.h"
-#include "formats/reduce.h"
 
 namespace zudizar::jpeg {
 namespace {
@@ -219,48 +218,6 @@ TEST(JpegTransformTest, VectorColourConversionMatchesTheDefinitionInEveryLayout)
       ASSERT_EQ(0, std::memcmp(&expected, &actual, sizeof actual)) << i;
     }
   }
-}
-
-// Converting straight to palette indices must give, for every pixel, the
-// plain scan's answer for the colour the conversion defines: on both paths,
-// on a map met fresh (its blocks filled on the way) and on one already
-// filled, with a palette that holds a colour twice.
-TEST(JpegTransformTest, ConversionToIndicesGivesThePlainScanOfEveryConvertedColour) {
-  std::mt19937 random(29);
-  PaletteTable palette{};
-  for (auto& e : palette)
-    e = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
-         0};
-  palette[200] = palette[7];
-  const struct {
-    int ox, oy, h, v;
-  } layouts[] = {{0, 0, 0, 0}, {8, 0, 1, 0}, {0, 8, 1, 1}, {8, 8, 1, 1}};
-  for (const bool vector : {true, false}) {
-    VectorPathsAllowed() = vector;
-    NearestColourMap map(palette);
-    for (int i = 0; i < 1500; ++i) {
-      std::int16_t y[64], cb[64], cr[64];
-      // Mostly colours inside the cube; every fourth block reaches past it.
-      const int spread = i % 4 == 3 ? 6000 : 1800;
-      for (int k = 0; k < 64; ++k) {
-        y[k] = static_cast<std::int16_t>(static_cast<int>(random() % (2 * spread + 1)) - spread);
-        cb[k] = static_cast<std::int16_t>(static_cast<int>(random() % (2 * spread + 1)) - spread);
-        cr[k] = static_cast<std::int16_t>(static_cast<int>(random() % (2 * spread + 1)) - spread);
-      }
-      ChromaTerms terms;
-      PrepareChromaReference(cb, cr, terms);
-      for (const auto& l : layouts) {
-        BlockPixels colours;
-        ConvertBlockReference(y, terms, l.ox, l.oy, l.h, l.v, colours);
-        std::uint8_t indices[64];
-        ConvertBlockIndices(y, terms, l.ox, l.oy, l.h, l.v, map, indices);
-        for (int k = 0; k < 64; ++k)
-          ASSERT_EQ(indices[k], NearestColourByScan(palette, colours.red[k], colours.green[k], colours.blue[k]))
-              << "vector " << vector << ", block " << i << ", pixel " << k;
-      }
-    }
-  }
-  VectorPathsAllowed() = true;
 }
 
 TEST(JpegTransformTest, ColourConversionFollowsTheJfifFormulas) {

@@ -54,6 +54,11 @@ void TraceRecord(int number, const std::string& text) {
   std::fclose(file);
 }
 
+bool TraceWanted() {
+  const auto& state = State();
+  return state.enabled && state.count < kTraceRecordLimit;
+}
+
 std::int32_t TraceRecordCount() { return State().count; }
 std::string TraceLogPath() { return State().logPath; }
 

@@ -13,6 +13,9 @@ void StartTrace(const std::string& programPath);
 // Appends "number text\n" while tracing is on and fewer than 300000 records
 // were counted; a log deleted during the run silences further records.
 void TraceRecord(int number, const std::string& text);
+// Whether TraceRecord would take a record now: callers whose text costs
+// work to make ask first.
+bool TraceWanted();
 std::int32_t TraceRecordCount();
 std::string TraceLogPath();
 

@@ -121,6 +121,8 @@ constexpr MergeRule kMagRule{true, true, true};
 constexpr int kApproximationTrace = 7100;
 
 void TraceApproximation(const ColourHistogram& histogram, const PaletteTable& table) {
+  // The measurement visits every colour of the histogram: only for a record.
+  if (!TraceWanted()) return;
   const ApproximationError error = MeasureApproximation(histogram, table);
   char text[96];
   std::snprintf(text, sizeof text, "%llu %.2f %.2f", static_cast<unsigned long long>(error.approximated), error.mean,

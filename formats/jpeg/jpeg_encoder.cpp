@@ -1,11 +1,13 @@
 // WriteJpegFile: a baseline JFIF file with fixed tables (T.81 Annex K) and
 // 2 x 1 luminance sampling. The file is encoded twice: once only counting
-// its bytes, then into a buffer of that size.
+// its bytes, then into a buffer of that size. The counting run keeps the
+// bit fields it packs, so the writing run only packs them again.
 #include "formats/jpeg/jpeg_encoder.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "base/file_io.h"
 #include "formats/jpeg/jpeg.h"
@@ -146,12 +148,20 @@ inline int BitLength(int magnitude) {
   return magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude));
 }
 
+// The bit fields of the scan as the counting run packs them, each as
+// bits << 5 | count, and where each MCU row's fields end.
+struct ScanFields {
+  std::vector<std::uint32_t> fields;
+  std::vector<std::size_t> rowEnds;
+};
+
 // Packs bits MSB first, stuffing a 0x00 after every 0xFF byte; when
-// counting it only advances the length.
+// counting it only advances the length (and keeps the fields, when given
+// somewhere to keep them).
 template <bool kCount>
 class Writer {
  public:
-  explicit Writer(std::uint8_t* out) : out_(out) {}
+  explicit Writer(std::uint8_t* out, std::vector<std::uint32_t>* kept = nullptr) : out_(out), kept_(kept) {}
 
   void Byte(std::uint8_t value) {
     if (!kCount) out_[length_] = value;
@@ -167,6 +177,7 @@ class Writer {
 
   // Appends `count` bits (at most 27) after the pending ones (fewer than 32).
   void Put(std::uint32_t bits, int count) {
+    if (kCount && kept_) kept_->push_back(bits << 5 | static_cast<std::uint32_t>(count));
     acc_ = (acc_ << count) | bits;
     bits_ += count;
     if (bits_ >= 32) {
@@ -207,6 +218,7 @@ class Writer {
   }
 
   std::uint8_t* out_;
+  std::vector<std::uint32_t>* kept_;
   std::size_t length_ = 0;
   std::uint64_t acc_ = 0;
   int bits_ = 0;
@@ -291,17 +303,19 @@ void WriteHeaders(Writer<kCount>& out, int width, int height) {
   out.Bytes({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0});
 }
 
-// One whole run; returns the file length.
-template <bool kCount>
-std::size_t EncodeRun(const IndexedImage& image, const SampleTable& samples, std::uint8_t* buffer,
-                      ProgressSink* progress) {
+// The counting run: encodes the whole file, keeping its scan's bit fields
+// in `scan`; returns the file length.
+std::size_t CountRun(const IndexedImage& image, const SampleTable& samples, ScanFields& scan, ProgressSink* progress) {
   const Tables& t = FixedTables();
-  Writer<kCount> out(buffer);
+  Writer<true> out(nullptr, &scan.fields);
   const int width = image.ImageWidth();
   const int height = image.ImageHeight();
   WriteHeaders(out, width, height);
   const int mcusPerRow = ((width + 7) / 8 + 1) / 2;
   const int mcuRows = (height + 7) / 8;
+  // Most photographs code to fewer fields than one per eight pixels.
+  scan.fields.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8 + 1024);
+  scan.rowEnds.reserve(static_cast<std::size_t>(mcuRows));
   int previousDc[3] = {};
   EncoderMcu mcu;
   for (int row = 0; row < mcuRows; ++row) {
@@ -314,7 +328,25 @@ std::size_t EncodeRun(const IndexedImage& image, const SampleTable& samples, std
       EncodeBlock(out, mcu.cb, t.chrominanceQuant, previousDc[1], t.dcChrominance, t.acChrominance);
       EncodeBlock(out, mcu.cr, t.chrominanceQuant, previousDc[2], t.dcChrominance, t.acChrominance);
     }
-    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, kCount ? 0 : 1);
+    scan.rowEnds.push_back(scan.fields.size());
+    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, 0);
+  }
+  out.Finish();
+  out.Bytes({0xFF, 0xD9});
+  return out.Length();
+}
+
+// The writing run: the same file into `buffer`, its scan packed from the
+// counting run's fields; returns the file length.
+std::size_t WriteRun(const IndexedImage& image, const ScanFields& scan, std::uint8_t* buffer, ProgressSink* progress) {
+  Writer<false> out(buffer);
+  WriteHeaders(out, image.ImageWidth(), image.ImageHeight());
+  const int mcuRows = static_cast<int>(scan.rowEnds.size());
+  std::size_t at = 0;
+  for (int row = 0; row < mcuRows; ++row) {
+    for (const std::size_t end = scan.rowEnds[static_cast<std::size_t>(row)]; at < end; ++at)
+      out.Put(scan.fields[at] >> 5, static_cast<int>(scan.fields[at] & 31));
+    ReportProgress(progress, mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100, 1);
   }
   out.Finish();
   out.Bytes({0xFF, 0xD9});
@@ -376,9 +408,10 @@ std::vector<std::uint8_t> EncodeJpeg(const IndexedImage& image, const PaletteTab
       image.pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
     return {};
   const jpeg::SampleTable samples = jpeg::MakeSampleTable(palette);
-  const std::size_t length = jpeg::EncodeRun<true>(image, samples, nullptr, progress);
+  jpeg::ScanFields scan;
+  const std::size_t length = jpeg::CountRun(image, samples, scan, progress);
   std::vector<std::uint8_t> bytes(length + 16384, 0);
-  bytes.resize(jpeg::EncodeRun<false>(image, samples, bytes.data(), progress));
+  bytes.resize(jpeg::WriteRun(image, scan, bytes.data(), progress));
   return bytes;
 }
 

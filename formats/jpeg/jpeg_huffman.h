@@ -172,11 +172,16 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
   int bits = start.bits;
   const std::uint8_t* data = reader.Data();
   const std::size_t size = reader.Size();
+  // Every symbol takes at most 32 bits (a 16-bit code and 16 magnitude
+  // bits), so the reader tops up only when fewer are left: one top-up then
+  // serves several symbols.
   const auto fill = [&]() __attribute__((always_inline)) {
+    if (bits >= 32) [[likely]]
+      return;
     BitReader::State s{acc, pos, loaded, bits};
     if (BitReader::FillFast(s, data, size)) {
       acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
-    } else if (bits < 32) [[unlikely]] {
+    } else {
       s = reader.FillSlow(s);
       acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
     }

@@ -21,6 +21,7 @@ TEST(Trace, StartRecreatesTheLogAndRecordsAppendLines) {
     old << "old content";
   }
   StartTrace(folder.File("zudizar"));
+  EXPECT_TRUE(TraceWanted());
   EXPECT_EQ(TraceLogPath(), log);
   EXPECT_EQ(Slurp(log), "TRACE ON\n");
   TraceRecord(12, "SOF ﾏｰｶｰ");
@@ -51,7 +52,9 @@ TEST(Trace, The300001stRecordIsNotWritten) {
     std::ofstream recreated(TraceLogPath());
     recreated << "TRACE ON\n";
   }
+  EXPECT_TRUE(TraceWanted());
   TraceRecord(300000, "last");
+  EXPECT_FALSE(TraceWanted());
   TraceRecord(300001, "over");
   EXPECT_EQ(TraceRecordCount(), kTraceRecordLimit);
   EXPECT_EQ(Slurp(TraceLogPath()), "TRACE ON\n300000 last\n");

@@ -232,5 +232,47 @@ TEST_F(JpegEncoderTest, WriteJpegFileWritesAFileTheReaderOpens) {
   EXPECT_FALSE(std::filesystem::exists(folder.File("empty.jpg")));
 }
 
+// Noise codes to long fields and many 0xFF bytes: the writing run, which
+// packs what the counting run kept, still stuffs every 0xFF of the scan,
+// reports the rows as the counting run did, and makes a file the decoder
+// reads cleanly, block for block, on both paths alike.
+TEST_F(JpegEncoderTest, NoiseMakesACleanlyStuffedFileInBothRuns) {
+  IndexedImage image;
+  ASSERT_EQ(CreateImage(320, 240, image), 1);
+  std::uint32_t state = 12345;
+  for (auto& p : image.pixels) {
+    state = state * 1664525u + 1013904223u;
+    p = static_cast<std::uint8_t>(state >> 24);
+  }
+  testing::ProgressRecorder progress;
+  const Bytes bytes = EncodeJpeg(image, SharedPalette.current, &progress);
+  ASSERT_EQ(progress.calls.size(), 60u);
+  for (int row = 0; row < 30; ++row) {
+    EXPECT_EQ(progress.calls[row], std::make_pair(row * 100 / 29, 0));
+    EXPECT_EQ(progress.calls[30 + row], std::make_pair(row * 100 / 29, 1));
+  }
+  // The scan starts after the fixed headers (20 + 134 + 19 + 4 DHT + 14).
+  std::size_t scan = 0;
+  for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA) scan = i + 14;
+  ASSERT_GT(scan, 0u);
+  int stuffed = 0;
+  for (std::size_t i = scan; i + 2 < bytes.size(); ++i) {
+    if (bytes[i] != 0xFF) continue;
+    ASSERT_EQ(bytes[i + 1], 0x00) << "at " << i;
+    ++stuffed, ++i;
+  }
+  EXPECT_GT(stuffed, 100);
+  EXPECT_EQ(Slice(bytes, bytes.size() - 2, 2), (Bytes{0xFF, 0xD9}));
+  testing::Decoded d;
+  testing::DecodeBytes(bytes, d);
+  EXPECT_TRUE(d.traces.empty());
+  EXPECT_EQ(d.sink.fullBlocks, 20 * 30 * 2);
+  jpeg::VectorPathsAllowed() = false;
+  const Bytes plain = EncodeJpeg(image, SharedPalette.current);
+  jpeg::VectorPathsAllowed() = true;
+  EXPECT_EQ(plain, bytes);
+}
+
 }  // namespace
 }  // namespace zudizar

@@ -150,8 +150,8 @@ bool PasteMode::EndForHistory() {
 }
 
 void PasteMode::PictureChanged() {
-  CreateImage(picture().ImageWidth(), picture().ImageHeight(), backup_);
-  CopyImage(backup_, picture(), kNoTransparent);
+  // The picture stays as it is while the preview moves: it is what a
+  // preview's old place is restored from.
   preview_ = {};
 }
 
@@ -160,7 +160,7 @@ int PasteMode::Transparent() const {
 }
 
 void PasteMode::ShowPreview(Point p) {
-  if (!picture().HasPixels() || !backup_.HasPixels()) return;
+  if (!picture().HasPixels()) return;
   p.x = std::max(p.x, 0);
   p.y = std::max(p.y, 0);
   const IndexedImage& edit = Piece();
@@ -171,7 +171,7 @@ void PasteMode::ShowPreview(Point p) {
   IndexedImage& shown = view().View();
   const Rect old = preview_;
   const Rect oldOutline = view().Outline();
-  CopyClipped(shown, {old.x, old.y}, backup_, old);
+  CopyClipped(shown, {old.x, old.y}, picture(), old);
   CopyRegion(shown, p.x, p.y, edit, 0, 0, w, h, Transparent());
   // The area CopyRegion touches: its start is clamped onto the picture.
   preview_ = Rect{std::min(p.x, shown.ImageWidth() - 1), std::min(p.y, shown.ImageHeight() - 1), w, h}.Intersect(
@@ -213,9 +213,8 @@ PressResult CellMode::Press(Qt::MouseButton button, Point p) {
   const int frame = view().Frame();
   if (frame == 0) {
     // Without a frame the whole picture follows the pointer with its centre.
-    CreateImage(source.ImageWidth(), source.ImageHeight(), backup_);
-    CopyImage(backup_, source, kNoTransparent);
-    view().ShowShifted(backup_, p.x - source.ImageWidth() / 2, p.y - source.ImageHeight() / 2,
+    // The picture stays as it is until the drop: the view shows it shifted.
+    view().ShowShifted(source, p.x - source.ImageWidth() / 2, p.y - source.ImageHeight() / 2,
                        BackgroundColour(source));
     start_ = current_ = p;
     tracking_ = true;
@@ -233,7 +232,7 @@ void CellMode::Move(Point p) {
   const int w = source.ImageWidth(), h = source.ImageHeight();
   const int frame = view().Frame();
   if (frame == 0) {
-    view().ShowShifted(backup_, p.x - w / 2, p.y - h / 2, BackgroundColour(source));
+    view().ShowShifted(source, p.x - w / 2, p.y - h / 2, BackgroundColour(source));
     current_ = p;
     return;
   }
@@ -253,14 +252,23 @@ void CellMode::Release(Qt::MouseButton button, Point p) {
 }
 
 void CellMode::Drop(Point p) {
+  // A release whose press went elsewhere (another mode) carries nothing.
+  if (!tracking_) return;
   tracking_ = false;
   IndexedImage& target = document().Picture();
   const int w = target.ImageWidth(), h = target.ImageHeight();
   const int frame = view().Frame();
   if (frame == 0) {
     const int dx = p.x - w / 2, dy = p.y - h / 2;
-    ShiftPicture(target, backup_, dx, dy, BackgroundColour(backup_));
-    FreeImage(backup_);
+    if (dx != 0 || dy != 0) {
+      IndexedImage before;
+      if (!CreateImage(w, h, before)) {
+        view().RestoreAll(target);
+        return;
+      }
+      CopyImage(before, target, kNoTransparent);
+      ShiftPicture(target, before, dx, dy, BackgroundColour(before));
+    }
     view().RestoreAll(target);
     if (dx != 0 || dy != 0) window().Changed(ImageRect(target));
     return;
@@ -302,7 +310,6 @@ void CellMode::FramesChanged() {
   // A drag cannot go on over a changed grid: it is dropped unchanged.
   if (!tracking_) return;
   tracking_ = false;
-  FreeImage(backup_);
   view().RestoreAll(picture());
 }
 
@@ -310,7 +317,6 @@ bool CellMode::EndForHistory() {
   if (!tracking_) return false;
   // The carried cell or the shifted picture goes back where it was.
   tracking_ = false;
-  FreeImage(backup_);
   return true;
 }
 

@@ -158,7 +158,6 @@ class PasteMode : public FollowingMode {
   MainMode kind_;
   Point position_;
   ClipboardPiece clip_;
-  IndexedImage backup_;  // the picture as it was when the preview started
   Rect preview_;         // where the preview now lies in the view
 };
 
@@ -184,7 +183,6 @@ class CellMode : public CanvasMode {
   void MoveMade();
   MainMode kind_;
   IndexedImage carried_;  // the picked cell
-  IndexedImage backup_;   // the picture when a whole-picture shift started
   Point start_, current_;
   struct Game {
     bool active = false;

@@ -127,6 +127,18 @@ TEST_F(ZoomTest, ItemsStepThroughTheLevelsAndTheStatusLineNamesThePixel) {
   const QString status = view().StatusLine()->text();
   EXPECT_TRUE(status.startsWith(QStringLiteral("(13, 7)  色 %1 ").arg(index))) << status.toStdString();
   EXPECT_TRUE(status.contains(QStringLiteral("640×400  倍率 4"))) << status.toStdString();
+  // A selection over a frame grid has no outline; the status line gives its region all the same.
+  main().SetFrame(32);
+  main().CanvasCommand(1);
+  main().PaintBox1MouseDown(Qt::LeftButton, 40, 30);
+  EXPECT_TRUE(view().Outline().Empty());
+  const QString selecting = view().StatusLine()->text();
+  EXPECT_TRUE(selecting.contains(QStringLiteral("範囲 %1×%2 (32, 0)")
+                                     .arg(app->edit().EditImage().ImageWidth())
+                                     .arg(app->edit().EditImage().ImageHeight())))
+      << selecting.toStdString();
+  main().PaintBox1MouseDown(Qt::RightButton, 40, 30);
+  main().SetFrame(0);
   // The status line's item hides it, and the choice is kept with the zoom.
   item("MN_STATUSBAR")->trigger();
   EXPECT_FALSE(view().StatusLine()->isVisibleTo(&main()));

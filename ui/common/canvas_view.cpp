@@ -1,5 +1,6 @@
 #include "ui/common/canvas_view.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QLabel>
 #include <QPaintEvent>
@@ -151,6 +152,11 @@ void CanvasView::SetZoom(Zoom zoom, QPoint anchor) {
   }
   Rebase();
   ComposeAll();
+  // The pixel under a pointer that stayed put is another one now.
+  if (pointerInside_) {
+    const QPoint at = box_->mapFromGlobal(QCursor::pos());
+    pointer_ = {scale_.LogicalToPicture(at.x()), scale_.LogicalToPicture(at.y())};
+  }
   UpdateStatus();
   if (onZoomChanged) onZoomChanged(scale_.GetZoom());
 }
@@ -186,9 +192,16 @@ void CanvasView::SetHalfUp(bool on) {
 
 Point CanvasView::Snap(Point p) const { return SnapPoint(p, frame_, halfLeft_, halfUp_); }
 
+void CanvasView::SetGestureRect(Rect r) {
+  if (r == gestureRect_) return;
+  gestureRect_ = r;
+  UpdateStatus();
+}
+
 void CanvasView::SetOutline(Rect outline, bool compose) {
   const Rect old = outline_;
   outline_ = outline;
+  if (outline_.Empty()) gestureRect_ = {};
   if (old == outline_) return;
   UpdateStatus();
   if (!compose) return;
@@ -291,6 +304,7 @@ void CanvasView::Restore(const IndexedImage& picture, Rect r) {
 void CanvasView::RestoreAll(const IndexedImage& picture) {
   CopyImage(view_, picture, kNoTransparent);
   outline_ = {};
+  gestureRect_ = {};
   ComposeAll();
   UpdateStatus();
 }
@@ -422,8 +436,9 @@ void CanvasView::UpdateStatus() {
                 .arg(e.blue);
   }
   text += QStringLiteral("%1×%2  倍率 %3").arg(pictureWidth_).arg(pictureHeight_).arg(ZoomText(GetZoom()));
-  if (!outline_.Empty())
-    text += QStringLiteral("  範囲 %1×%2 (%3, %4)").arg(outline_.width).arg(outline_.height).arg(outline_.x).arg(outline_.y);
+  const Rect region = gestureRect_.Empty() ? outline_ : gestureRect_;
+  if (!region.Empty())
+    text += QStringLiteral("  範囲 %1×%2 (%3, %4)").arg(region.width).arg(region.height).arg(region.x).arg(region.y);
   status_->setText(text);
 }
 

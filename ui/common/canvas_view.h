@@ -85,6 +85,9 @@ class CanvasView : public QObject {
   // The outline drawn over the view (a selection, a pick, a preview's
   // frame); empty for none.
   Rect Outline() const { return outline_; }
+  // The region a gesture covers, for the status line when no outline shows
+  // it (a selection over a frame grid); an empty outline ends it.
+  void SetGestureRect(Rect r);
   // Moves the outline and composes where it was and where it is (or leaves
   // that to the caller, who composes a rectangle holding both).
   void SetOutline(Rect outline, bool compose = true);
@@ -161,6 +164,7 @@ class CanvasView : public QObject {
   bool halfLeft_ = false;
   bool halfUp_ = false;
   Rect outline_;
+  Rect gestureRect_;
   bool blanked_ = false;
   bool busy_ = false;
 };

@@ -84,7 +84,9 @@ void SelectionMode::Follow(Point p) {
   const int transparent = kind_ == MainMode::CopyToEditEdgeCut ? BackgroundColour(source) : kNoTransparent;
   app().EditPreviewTransfer(p.x, p.y, transparent, source, h, w);
   // The outline is drawn only without a frame.
-  view().SetOutline(view().Frame() == 0 ? Rect{p.x, p.y, w, h}.Intersect(ImageRect(source)) : Rect{});
+  const Rect region = Rect{p.x, p.y, w, h}.Intersect(ImageRect(source));
+  view().SetOutline(view().Frame() == 0 ? region : Rect{});
+  view().SetGestureRect(region);
   position_ = p;
   Caption(QStringLiteral("確定をマウスクリックして下さい"));
 }

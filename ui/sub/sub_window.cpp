@@ -451,6 +451,7 @@ void TTAVOSUBF::PickAt(int x, int y) {
   const Rect next{p.x, p.y, w, h};
   // The outline is drawn only without a frame.
   view_->SetOutline(view_->Frame() == 0 ? next.Intersect(ImageRect(picture)) : Rect{});
+  view_->SetGestureRect(next.Intersect(ImageRect(picture)));
   pick_ = next;
   setWindowTitle(kPickConfirmPrompt);
 }

@@ -17,18 +17,23 @@
 namespace zudizar::testing {
 namespace {
 
-// The plain model: the screen's part of the canvas composed whole.
-IndexedImage ComposedFromScratch(const CanvasView& view, int shortfall) {
-  IndexedImage expected;
-  const Rect r = view.ScreenRect();
-  CreateImage(r.width, r.height, expected);
+// What the view shows, from its own state.
+ShownLayers LayersOf(const CanvasView& view, int shortfall) {
   ShownLayers layers;
   layers.source = &view.View();
   layers.frame = view.Frame();
   layers.xOffset = view.HalfLeft() ? view.Frame() / 2 - shortfall : 0;
   layers.yOffset = view.HalfUp() ? view.Frame() / 2 - shortfall : 0;
   layers.outline = view.Outline();
-  ComposeScaled(expected, {r.x, r.y}, r, layers, view.Scale());
+  return layers;
+}
+
+// The plain model: the screen's part of the canvas composed whole.
+IndexedImage ComposedFromScratch(const CanvasView& view, int shortfall) {
+  IndexedImage expected;
+  const Rect r = view.ScreenRect();
+  CreateImage(r.width, r.height, expected);
+  ComposeScaled(expected, {r.x, r.y}, r, LayersOf(view, shortfall), view.Scale());
   return expected;
 }
 
@@ -76,13 +81,7 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyZoomFrameAndScro
     IndexedImage whole;
     const Rect span = view.Scale().PictureToDeviceRect({0, 0, 197, 161});
     ASSERT_EQ(CreateImage(span.width, span.height, whole), 1);
-    ShownLayers layers;
-    layers.source = &view.View();
-    layers.frame = view.Frame();
-    layers.xOffset = view.HalfLeft() ? view.Frame() / 2 - shortfall : 0;
-    layers.yOffset = view.HalfUp() ? view.Frame() / 2 - shortfall : 0;
-    layers.outline = view.Outline();
-    ComposeScaled(whole, {0, 0}, span, layers, view.Scale());
+    ComposeScaled(whole, {0, 0}, span, LayersOf(view, shortfall), view.Scale());
     ASSERT_EQ(shot.width(), span.width);
     for (int y = 0; y < shot.height(); y += 3)
       for (int x = 0; x < shot.width(); x += 5) {

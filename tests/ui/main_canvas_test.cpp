@@ -16,13 +16,9 @@
 namespace zudizar {
 namespace {
 
-using testing::AppTest;
+using testing::Pattern;
 
-// Distinct pixels, so that moved and turned cells can be told apart.
-void Pattern(IndexedImage& image) {
-  for (int y = 0; y < image.ImageHeight(); ++y)
-    for (int x = 0; x < image.ImageWidth(); ++x) image.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13) % 240);
-}
+using testing::AppTest;
 
 std::vector<int> Block(const IndexedImage& image, Rect r) {
   std::vector<int> out;

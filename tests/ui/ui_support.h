@@ -91,6 +91,12 @@ class AppTest : public ::testing::Test {
   bool programStarts = false;
 };
 
+// Distinct pixels, so that moved and turned cells can be told apart.
+inline void Pattern(IndexedImage& image) {
+  for (int y = 0; y < image.ImageHeight(); ++y)
+    for (int x = 0; x < image.ImageWidth(); ++x) image.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13) % 240);
+}
+
 // An App started for each test, with the three canvases at hand; the main
 // canvas counts as saved at the end, so closing asks nothing.
 class CanvasAppTest : public AppTest {

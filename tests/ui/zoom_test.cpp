@@ -21,21 +21,10 @@
 namespace zudizar {
 namespace {
 
-using testing::AppTest;
+using testing::Pattern;
 
-void Pattern(IndexedImage& image) {
-  for (int y = 0; y < image.ImageHeight(); ++y)
-    for (int x = 0; x < image.ImageWidth(); ++x) image.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13) % 240);
-}
-
-class ZoomTest : public AppTest {
+class ZoomTest : public testing::CanvasAppTest {
  protected:
-  void SetUp() override { StartApp(); }
-  void TearDown() override {
-    if (app) WindowProbe::Doc(main()).MarkSaved();
-    AppTest::TearDown();
-  }
-  TForm1& main() { return app->main(); }
   CanvasView& view() { return WindowProbe::View(main()); }
 
   void Reset() {

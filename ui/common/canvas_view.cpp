@@ -237,7 +237,12 @@ Rect CanvasView::VisibleDeviceRect() const {
 void CanvasView::Rebase() {
   // The ratio follows the screen the window is on.
   const double ratio = box_->devicePixelRatioF();
-  if (std::lround(ratio * 4) != scale_.RatioQuarters()) scale_ = ViewScale(scale_.GetZoom(), ratio);
+  if (std::lround(ratio * 4) != scale_.RatioQuarters()) {
+    // Other device pixels: nothing of the old buffer can be kept.
+    scale_ = ViewScale(scale_.GetZoom(), ratio);
+    screen_ = {};
+    screenRect_ = {};
+  }
   const Rect visible = view_.HasPixels() ? VisibleDeviceRect() : Rect{};
   if (visible == screenRect_ && screen_.HasPixels() == !visible.Empty()) return;
   IndexedImage next;

@@ -102,8 +102,9 @@ TEST_F(ExactTest, MagToPngEqualsTheReferencesPixelForPixel) {
 }
 
 TEST_F(ExactTest, AllTheColoursOfAnIndexedPictureSurviveWhereTheSharedPaletteCannotHoldThem) {
-  const std::string in = Write("many.bmp", ManyColourBmp(32, 8));
-  for (const char* name : {"a.png", "a.bmp", "a.mag"}) {
+  // Square, at a size an icon takes.
+  const std::string in = Write("many.bmp", ManyColourBmp(32, 32));
+  for (const char* name : {"a.png", "a.bmp", "a.mag", "a.ico"}) {
     SCOPED_TRACE(name);
     const std::string out = folder_.File(name);
     std::string error;
@@ -116,7 +117,7 @@ TEST_F(ExactTest, AllTheColoursOfAnIndexedPictureSurviveWhereTheSharedPaletteCan
     ASSERT_TRUE(OpenExact(opened, written, error, nullptr, &info)) << error;
     ASSERT_TRUE(OpenExact(original, source, error));
     EXPECT_EQ(info.colours, 256u);
-    for (int y = 0; y < 8; ++y)
+    for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x)
         ASSERT_EQ(written.colourTable[written.At(x, y)], source.colourTable[source.At(x, y)]) << x << "," << y;
   }

@@ -2,9 +2,14 @@
 // --info.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
+#include <set>
 
 #include "base/file_io.h"
 #include "formats/bmp_builder.h"
@@ -253,6 +258,136 @@ TEST_F(BatchTest, BrokenFilesFailWithTheirReasonsAndTheRestConvert) {
   EXPECT_TRUE(stopped.interrupted);
   EXPECT_EQ(stopped.converted, 0u);
   EXPECT_EQ(stopped.skipped.size(), 11u);
+}
+
+// A progress stream that runs `onLine` at every line the batch reports.
+struct ProgressHook {
+  std::function<void(int)> onLine;
+  int lines = 0;
+  static ssize_t Write(void* self, const char* data, std::size_t size) {
+    auto* hook = static_cast<ProgressHook*>(self);
+    for (std::size_t i = 0; i < size; ++i)
+      if (data[i] == '\n') hook->onLine(++hook->lines);
+    return static_cast<ssize_t>(size);
+  }
+  std::FILE* Open() {
+    cookie_io_functions_t io{};
+    io.write = &ProgressHook::Write;
+    return fopencookie(this, "w", io);
+  }
+};
+
+// The processes this test process has started.
+std::vector<pid_t> Children() {
+  std::vector<pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::FILE* stat = std::fopen((entry.path() / "stat").c_str(), "r");
+    if (!stat) continue;
+    char line[512] = {};
+    const std::size_t n = std::fread(line, 1, sizeof line - 1, stat);
+    std::fclose(stat);
+    // pid (name) state ppid ...: the name may hold spaces, so read after its ')'.
+    const std::string text(line, n);
+    const auto close = text.rfind(')');
+    int ppid = 0;
+    if (close != std::string::npos && std::sscanf(text.c_str() + close + 1, " %*c %d", &ppid) == 1 &&
+        ppid == ::getpid())
+      children.push_back(static_cast<pid_t>(std::stoi(name)));
+  }
+  return children;
+}
+
+// The outputs under `folder`, by file name; every one must be a whole
+// picture of `side` x `side` (a temporary or a cut-off file would show here).
+std::set<std::string> WholeOutputs(const fs::path& folder, int side) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+    int w = 0, h = 0;
+    EXPECT_EQ(PngColours(entry.path().string(), w, h).size(), static_cast<std::size_t>(side) * side * 3)
+        << entry.path();
+  }
+  return names;
+}
+
+TEST_F(BatchTest, StoppedPartWayTheFilesInFlightAreFinishedAndNoneAreStarted) {
+  fs::create_directories(folder_.Path() / "in");
+  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
+  for (int i = 0; i < 60; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
+  BatchOptions options;
+  options.extension = ".PNG";
+  options.exact = true;
+  options.outFolder = folder_.File("out");
+  options.workers = 2;
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  // Ctrl+C as the third file is reported.
+  ProgressHook hook;
+  hook.onLine = [](int line) {
+    if (line == 3) BatchStopRequested = 1;
+  };
+  std::FILE* progress = hook.Open();
+  BatchResult result;
+  RunBatch(plan, options, result, progress, false);
+  std::fclose(progress);
+  BatchStopRequested = 0;
+  EXPECT_TRUE(result.interrupted);
+  // Every file a worker took was finished; the others were never started.
+  EXPECT_TRUE(result.failed.empty());
+  EXPECT_GE(result.converted, 3u);
+  EXPECT_LT(result.converted, 60u);
+  EXPECT_EQ(result.converted + result.skipped.size(), 60u);
+  std::set<std::string> notStarted;
+  for (const BatchItem& item : result.skipped) {
+    EXPECT_EQ(item.reason, "not started (interrupted)");
+    notStarted.insert(fs::path(item.path).stem().string() + ".png");
+  }
+  std::set<std::string> expected;
+  for (const BatchJob& job : plan.jobs)
+    if (!notStarted.count(fs::path(job.out).filename().string())) expected.insert(fs::path(job.out).filename().string());
+  EXPECT_EQ(WholeOutputs(folder_.Path() / "out", 128), expected);
+}
+
+TEST_F(BatchTest, AWorkerThatIsKilledCostsOnlyItsFileAndAnotherTakesItsPlace) {
+  fs::create_directories(folder_.Path() / "in");
+  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
+  for (int i = 0; i < 12; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
+  BatchOptions options;
+  options.extension = ".PNG";
+  options.exact = true;
+  options.outFolder = folder_.File("out");
+  options.workers = 1;  // so that without a new worker nothing more would convert
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  ProgressHook hook;
+  int killed = 0;
+  hook.onLine = [&](int line) {
+    if (line != 2) return;
+    for (const pid_t child : Children()) killed += ::kill(child, SIGKILL) == 0;
+  };
+  std::FILE* progress = hook.Open();
+  BatchResult result;
+  RunBatch(plan, options, result, progress, false);
+  std::fclose(progress);
+  ASSERT_EQ(killed, 1);
+  EXPECT_FALSE(result.interrupted);
+  EXPECT_TRUE(result.skipped.empty());
+  // The file it was on (if it had taken one) failed, saying how; every other converted.
+  ASSERT_LE(result.failed.size(), 1u);
+  EXPECT_EQ(result.converted + result.failed.size(), 12u);
+  EXPECT_GE(result.converted, 11u);
+  for (const BatchItem& item : result.failed)
+    EXPECT_NE(item.reason.find("stopped unexpectedly (signal 9)"), std::string::npos) << item.reason;
+  // A worker killed between writing its output and saying so leaves that
+  // output whole, though the file is counted as failed.
+  const std::size_t outputs = WholeOutputs(folder_.Path() / "out", 128).size();
+  EXPECT_GE(outputs, result.converted);
+  EXPECT_LE(outputs, 12u);
+  EXPECT_TRUE(Children().empty());
 }
 
 TEST_F(BatchTest, InfoNamesTheFieldsInUtf8) {

@@ -205,6 +205,7 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free && std::atomic<std
 [[noreturn]] void WorkerLoop(const BatchPlan& plan, const BatchOptions& options, Board& board, int slot,
                              int answers) {
   std::string madeFolder;  // created already: files of one folder come one after another
+  KeepPaletteStart();
   for (;;) {
     if (board.stop.load()) break;
     const std::uint32_t job = board.next.fetch_add(1);

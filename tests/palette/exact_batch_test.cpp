@@ -390,6 +390,46 @@ TEST_F(BatchTest, AWorkerThatIsKilledCostsOnlyItsFileAndAnotherTakesItsPlace) {
   EXPECT_TRUE(Children().empty());
 }
 
+// Workers start the shared palette once; every file still converts to the
+// bytes a conversion of it alone gives, start-up palette picture included.
+TEST_F(BatchTest, OnTheSharedPaletteEveryFileConvertsAsItWouldAlone) {
+  fs::create_directories(folder_.Path() / "in");
+  Write("TAVOCINI.BMP", ManyColourBmp(16, 16));
+  for (int k = 0; k < 6; ++k) {
+    BmpBuilder b;
+    b.width = 24;
+    b.height = 6;
+    b.table.clear();
+    for (int i = 0; i < 256; ++i)
+      b.table.push_back({static_cast<std::uint8_t>(i * (k + 2)), static_cast<std::uint8_t>(40 * k + i / 3),
+                         static_cast<std::uint8_t>(255 - i * k)});
+    std::vector<std::vector<std::uint8_t>> rows(6);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 24; ++x) rows[y].push_back(static_cast<std::uint8_t>((x * 11 + y * 7 + k * 29) % 256));
+    b.pixels = testing::PadRows(rows);
+    Write("in/p" + std::to_string(k) + ".bmp", b.Build());
+  }
+  BatchOptions options;
+  options.extension = ".MAG";
+  options.outFolder = folder_.File("out");
+  options.workers = 2;
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  BatchResult result;
+  RunBatch(plan, options, result, nullptr, false);
+  ASSERT_EQ(result.converted, 6u);
+  for (const BatchJob& job : plan.jobs) {
+    SCOPED_TRACE(job.in);
+    const std::string alone = folder_.File("alone.mag");
+    ASSERT_EQ(RunConvert(job.in, alone, error), 0) << error;
+    std::vector<std::uint8_t> a, b;
+    ASSERT_TRUE(ReadWholeFile(alone, a));
+    ASSERT_TRUE(ReadWholeFile(job.out, b));
+    EXPECT_TRUE(a == b);
+  }
+}
+
 TEST_F(BatchTest, InfoNamesTheFieldsInUtf8) {
   IndexedImage image;
   ASSERT_EQ(CreateImage(8, 2, image), 1);

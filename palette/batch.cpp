@@ -195,15 +195,14 @@ bool TakeAnswer(std::string& buffer, Answer& answer) {
 // are made: workers take the next job themselves, so none waits for the
 // batch between files, and Ctrl+C reaches them without a message.
 struct Board {
-  std::atomic<std::uint32_t> next{0};  // the next job to take (past the end: none left)
-  std::atomic<std::uint32_t> stop{0};  // take no more
+  std::atomic<std::uint32_t> next{0};              // the next job to take (past the end: none left)
+  std::atomic<std::uint32_t> stop{0};              // take no more
   std::atomic<std::int64_t> current[kMaxWorkers];  // the job each worker converts, -1 none
 };
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free && std::atomic<std::int64_t>::is_always_lock_free,
               "the board is shared between processes");
 
-[[noreturn]] void WorkerLoop(const BatchPlan& plan, const BatchOptions& options, Board& board, int slot,
-                             int answers) {
+[[noreturn]] void WorkerLoop(const BatchPlan& plan, const BatchOptions& options, Board& board, int slot, int answers) {
   std::string madeFolder;  // created already: files of one folder come one after another
   KeepPaletteStart();
   for (;;) {

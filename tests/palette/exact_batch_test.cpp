@@ -347,7 +347,8 @@ TEST_F(BatchTest, StoppedPartWayTheFilesInFlightAreFinishedAndNoneAreStarted) {
   }
   std::set<std::string> expected;
   for (const BatchJob& job : plan.jobs)
-    if (!notStarted.count(fs::path(job.out).filename().string())) expected.insert(fs::path(job.out).filename().string());
+    if (!notStarted.count(fs::path(job.out).filename().string()))
+      expected.insert(fs::path(job.out).filename().string());
   EXPECT_EQ(WholeOutputs(folder_.Path() / "out", 128), expected);
 }
 

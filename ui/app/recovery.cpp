@@ -173,8 +173,8 @@ void Recovery::WriteChanged() {
       // The name and fields first: a picture file is never found without its
       // own name and fields (nor with an earlier picture's fields).
       const std::string magFile = job.base + ".mag";
-      const bool fields = job.mag.empty() ? ::unlink(magFile.c_str()) == 0 || errno == ENOENT
-                                          : WriteFileSafely(magFile, job.mag);
+      const bool fields =
+          job.mag.empty() ? ::unlink(magFile.c_str()) == 0 || errno == ENOENT : WriteFileSafely(magFile, job.mag);
       const bool written = !bytes.empty() && WriteFileSafely(job.base + ".txt", job.name) && fields &&
                            WriteFileSafely(job.base + ".bmp", bytes);
       results.emplace_back(job.canvas, written);

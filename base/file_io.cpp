@@ -21,6 +21,7 @@
 #include <mutex>
 #include <new>
 #include <system_error>
+#include <unordered_map>
 
 #include "base/file_system.h"
 #include "base/settings.h"
@@ -775,11 +776,18 @@ bool IsTemporaryName(std::string_view name) {
 
 // Removes this user's temporaries of this program's name pattern that are a
 // day old: a process killed part-way through a save on a file system without
-// unnamed temporaries left them.
+// unnamed temporaries left them. A folder is looked through at most once an
+// hour by a process: saving many files into one folder (a batch conversion)
+// would otherwise list it again at every file, a cost that grows with the
+// square of its files. Called under OneSaveAtATime.
 void RemoveStaleTemporaries(const std::string& folder) {
+  static std::unordered_map<std::string, time_t> lookedThrough;
+  const time_t now = ::time(nullptr);
+  const auto seen = lookedThrough.find(folder);
+  if (seen != lookedThrough.end() && now >= seen->second && now - seen->second < kStaleSeconds / 24) return;
   DIR* listing = ::opendir(FolderName(folder));
   if (!listing) return;
-  const time_t now = ::time(nullptr);
+  lookedThrough[folder] = now;
   while (const dirent* entry = ::readdir(listing)) {
     if (!IsTemporaryName(entry->d_name)) continue;
     struct stat info {};

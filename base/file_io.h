@@ -73,7 +73,8 @@ struct FileFailure {
 // - the bytes go into a temporary in the real file's folder, made without a
 //   name where the file system allows (a kill then leaves nothing) and
 //   otherwise exclusively under a short random name (".zdz" and six letters;
-//   such names a day old are removed at a later save into the folder); it is
+//   such names a day old are removed at a later save into the folder, which
+//   a process looks through at most once an hour); it is
 //   synced and renamed over the file; the folder is synced after; the old
 //   file's mode, owner and group, ACL and user and security attributes are
 //   kept;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "base/byte_reader.h"
@@ -318,6 +319,45 @@ MagFields ReadMagFields(std::span<const std::uint8_t> bytes, bool& isMag) {
   MagHeader header;
   isMag = ParseHeader(bytes, header);
   return isMag ? FieldsBefore(bytes, header.start) : MagFields{};
+}
+
+namespace {
+constexpr std::uint8_t kPackedTag[] = {'M', 'A', 'G', 'F', 1};  // the layout's name and version
+}  // namespace
+
+std::vector<std::uint8_t> PackMagFields(const MagFields& mag) {
+  std::vector<std::uint8_t> out(std::begin(kPackedTag), std::end(kPackedTag));
+  out.push_back(mag.present ? 1 : 0);
+  out.push_back(mag.machineCode);
+  out.push_back(mag.machineFlags);
+  for (const std::string* text : {&mag.machine, &mag.user, &mag.comment, &mag.gap}) {
+    const auto n = static_cast<std::uint32_t>(text->size());
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+    out.insert(out.end(), text->begin(), text->end());
+  }
+  return out;
+}
+
+bool UnpackMagFields(std::span<const std::uint8_t> bytes, MagFields& mag) {
+  ByteReader r(bytes);
+  for (const std::uint8_t t : kPackedTag)
+    if (r.u8() != t) return false;
+  MagFields fields;
+  const std::uint8_t present = r.u8();
+  fields.machineCode = r.u8();
+  fields.machineFlags = r.u8();
+  if (r.Truncated() || present > 1) return false;
+  fields.present = present == 1;
+  for (std::string* text : {&fields.machine, &fields.user, &fields.comment, &fields.gap}) {
+    const std::uint32_t n = r.u32le();
+    if (r.Truncated() || n > r.Remaining()) return false;
+    const auto at = bytes.begin() + static_cast<std::ptrdiff_t>(r.Position());
+    text->assign(at, at + n);
+    r.Skip(n);
+  }
+  if (r.Remaining() != 0) return false;
+  mag = std::move(fields);
+  return true;
 }
 
 namespace {

@@ -81,6 +81,12 @@ std::vector<std::uint8_t> MagFieldBytes(const MagFields& mag);
 // `isMag` false (and empty fields) when it has no MAG header.
 MagFields ReadMagFields(std::span<const std::uint8_t> bytes, bool& isMag);
 
+// The fields as bytes of their own, to keep beside a copy of the picture in
+// another format (the crash recovery's BMP). UnpackMagFields takes exactly
+// what PackMagFields wrote and refuses anything else (leaving `mag` alone).
+std::vector<std::uint8_t> PackMagFields(const MagFields& mag);
+bool UnpackMagFields(std::span<const std::uint8_t> bytes, MagFields& mag);
+
 // Colour compaction, shared with the icon writer. Renumbers the pixel values
 // that occur as 0, 1, 2 ... in ascending order and returns their count n.
 // For n < 16 the colour table becomes the shared palette with entry new(i)

@@ -1,14 +1,17 @@
 #include "palette/batch.h"
 
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -18,6 +21,13 @@
 namespace zudizar {
 
 volatile std::sig_atomic_t BatchStopRequested = 0;
+
+namespace {
+// The running batch's stop on the board its workers read, for Ctrl+C to set
+// at once; null between batches.
+std::atomic<std::atomic<std::uint32_t>*> RunningStop{nullptr};
+static_assert(std::atomic<std::atomic<std::uint32_t>*>::is_always_lock_free);
+}  // namespace
 
 namespace fs = std::filesystem;
 
@@ -121,24 +131,15 @@ bool PlanBatch(const std::vector<std::string>& inputs, const BatchOptions& optio
 
 namespace {
 
-// ---- the pipe between the batch and its workers ----
+// At most this many workers.
+constexpr std::size_t kMaxWorkers = 256;
+
+// ---- the pipe from the workers to the batch ----
 
 bool WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, void* data, std::size_t size) {
-  auto* bytes = static_cast<char*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
@@ -190,17 +191,34 @@ bool TakeAnswer(std::string& buffer, Answer& answer) {
   return true;
 }
 
-[[noreturn]] void WorkerLoop(const BatchPlan& plan, const BatchOptions& options, int commands, int answers) {
-  // Ctrl+C reaches the whole process group: the worker finishes its file and
-  // the batch decides what comes next.
-  ::signal(SIGINT, SIG_IGN);
-  std::uint32_t job;
-  while (ReadAll(commands, &job, sizeof job)) {
+// What the batch and its workers share, in memory mapped before the workers
+// are made: workers take the next job themselves, so none waits for the
+// batch between files, and Ctrl+C reaches them without a message.
+struct Board {
+  std::atomic<std::uint32_t> next{0};              // the next job to take (past the end: none left)
+  std::atomic<std::uint32_t> stop{0};              // take no more
+  std::atomic<std::int64_t> current[kMaxWorkers];  // the job each worker converts, -1 none
+};
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free && std::atomic<std::int64_t>::is_always_lock_free,
+              "the board is shared between processes");
+
+[[noreturn]] void WorkerLoop(const BatchPlan& plan, const BatchOptions& options, Board& board, int slot, int answers) {
+  std::string madeFolder;  // created already: files of one folder come one after another
+  KeepPaletteStart();
+  for (;;) {
+    if (board.stop.load()) break;
+    const std::uint32_t job = board.next.fetch_add(1);
+    if (job >= plan.jobs.size()) break;
+    board.current[slot].store(job);
     const BatchJob& j = plan.jobs[job];
     std::string error;
     std::vector<std::string> warnings;
-    std::error_code ignored;
-    fs::create_directories(fs::path(j.out).parent_path(), ignored);
+    const std::string folder = fs::path(j.out).parent_path().native();
+    if (folder != madeFolder) {
+      std::error_code ignored;
+      fs::create_directories(folder, ignored);
+      madeFolder = folder;
+    }
     const int status = RunConvert(j.in, j.out, error, &warnings, options.exact);
     std::string answer;
     PutU32(answer, job);
@@ -209,6 +227,7 @@ bool TakeAnswer(std::string& buffer, Answer& answer) {
     for (const std::string& w : warnings) PutText(answer, w);
     PutText(answer, error);
     if (!WriteAll(answers, answer)) break;
+    board.current[slot].store(-1);
   }
   std::fflush(nullptr);
   ::_exit(0);
@@ -226,11 +245,44 @@ std::string Duration(double seconds) {
 
 struct Worker {
   pid_t pid = -1;
-  int commands = -1;  // the batch writes job numbers here
-  int answers = -1;   // and reads answers here
-  long job = -1;      // in flight
+  int answers = -1;  // the batch reads its answers here
   std::string buffer;
 };
+
+// Makes the worker of `slot`; false when no process or pipe can be had.
+bool StartWorker(const BatchPlan& plan, const BatchOptions& options, Board& board, std::vector<Worker>& workers,
+                 std::size_t slot) {
+  int up[2];
+  if (::pipe(up) != 0) return false;
+  board.current[slot].store(-1);
+  // Ctrl+C is for the batch alone: held back until the worker ignores it,
+  // so that a worker is never ended by it while it starts.
+  sigset_t interrupt, previous;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  ::sigprocmask(SIG_BLOCK, &interrupt, &previous);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // The worker finishes its file whatever Ctrl+C does; the batch decides
+    // what comes next.
+    ::signal(SIGINT, SIG_IGN);
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    ::close(up[0]);
+    for (const Worker& w : workers)  // the other workers' pipes are not this one's
+      if (w.answers >= 0) ::close(w.answers);
+    WorkerLoop(plan, options, board, static_cast<int>(slot), up[1]);
+  }
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  ::close(up[1]);
+  if (pid < 0) {
+    ::close(up[0]);
+    return false;
+  }
+  workers[slot].pid = pid;
+  workers[slot].answers = up[0];
+  workers[slot].buffer.clear();
+  return true;
+}
 
 }  // namespace
 
@@ -240,49 +292,25 @@ void RunBatch(const BatchPlan& plan, const BatchOptions& options, BatchResult& r
   const std::size_t total = plan.jobs.size();
   if (total == 0) return;
   int count = options.workers > 0 ? options.workers : static_cast<int>(std::thread::hardware_concurrency());
-  count = std::clamp<int>(count, 1, static_cast<int>(std::min<std::size_t>(total, 256)));
+  count = std::clamp<int>(count, 1, static_cast<int>(std::min<std::size_t>(total, kMaxWorkers)));
   std::fflush(nullptr);  // a worker must not write out the batch's buffered text again
 
-  std::vector<Worker> workers;
-  for (int i = 0; i < count; ++i) {
-    int down[2], up[2];
-    if (::pipe(down) != 0) break;
-    if (::pipe(up) != 0) {
-      ::close(down[0]);
-      ::close(down[1]);
-      break;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      for (const Worker& w : workers) {  // the other workers' ends are not this one's
-        ::close(w.commands);
-        ::close(w.answers);
-      }
-      WorkerLoop(plan, options, down[0], up[1]);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    if (pid < 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      break;
-    }
-    Worker w;
-    w.pid = pid;
-    w.commands = down[1];
-    w.answers = up[0];
-    workers.push_back(std::move(w));
-  }
-  if (workers.empty()) {
+  void* mapped = ::mmap(nullptr, sizeof(Board), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) {
     for (const BatchJob& j : plan.jobs) result.failed.push_back({j.in, "no worker process could be started"});
     return;
   }
+  Board& board = *new (mapped) Board;
+  RunningStop.store(&board.stop);
+  if (BatchStopRequested) board.stop.store(1);
+  std::vector<Worker> workers(static_cast<std::size_t>(count));
+  for (std::size_t slot = 0; slot < workers.size(); ++slot)
+    if (!StartWorker(plan, options, board, workers, slot)) break;
 
   const auto start = std::chrono::steady_clock::now();
-  std::size_t next = 0, done = 0;
+  std::size_t done = 0;
   std::uint64_t doneBytes = 0;
+  std::vector<bool> answered(total, false);
   const auto report = [&](const std::string& name) {
     if (!progress) return;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -298,88 +326,99 @@ void RunBatch(const BatchPlan& plan, const BatchOptions& options, BatchResult& r
       std::fprintf(progress, "%zu/%zu files, %s MB/s, %s left  %s\n", done, total, speed, left.c_str(), name.c_str());
     std::fflush(progress);
   };
-  const auto give = [&](Worker& w) {
-    if (next < total && !BatchStopRequested) {
-      const auto job = static_cast<std::uint32_t>(next);
-      if (WriteAll(w.commands, std::string(reinterpret_cast<const char*>(&job), sizeof job))) {
-        w.job = static_cast<long>(next++);
-        return;
-      }
-    }
-    // Nothing more for it: closing its pipe ends it.
-    if (w.commands >= 0) ::close(w.commands);
-    w.commands = -1;
-    w.job = -1;
+  const auto settle = [&](std::size_t job, BatchItem* failure) {
+    answered[job] = true;
+    if (failure) result.failed.push_back(std::move(*failure));
+    ++done;
+    doneBytes += plan.jobs[job].bytes;
+    report(plan.jobs[job].in);
+    if (BatchStopRequested) board.stop.store(1);
   };
-  for (Worker& w : workers) give(w);
 
+  std::vector<pollfd> fds;
+  std::vector<std::size_t> owners;
   for (;;) {
-    std::vector<pollfd> fds;
-    std::vector<Worker*> owners;
-    for (Worker& w : workers)
-      if (w.answers >= 0) {
-        fds.push_back({w.answers, POLLIN, 0});
-        owners.push_back(&w);
+    if (BatchStopRequested) board.stop.store(1);
+    fds.clear();
+    owners.clear();
+    for (std::size_t slot = 0; slot < workers.size(); ++slot)
+      if (workers[slot].answers >= 0) {
+        fds.push_back({workers[slot].answers, POLLIN, 0});
+        owners.push_back(slot);
       }
     if (fds.empty()) break;
-    const int ready = ::poll(fds.data(), fds.size(), 250);
-    if (BatchStopRequested)
-      for (Worker& w : workers)
-        if (w.job < 0 && w.commands >= 0) give(w);  // idle ones end at once
+    // Ctrl+C ends the wait at once (the handler does not restart it).
+    const int ready = ::poll(fds.data(), fds.size(), 1000);
     if (ready <= 0) continue;
     for (std::size_t i = 0; i < fds.size(); ++i) {
       if (!fds[i].revents) continue;
-      Worker& w = *owners[i];
+      const std::size_t slot = owners[i];
+      Worker& w = workers[slot];
       char chunk[4096];
       const ssize_t n = ::read(w.answers, chunk, sizeof chunk);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        // The worker is gone; the file it had, if any, failed with it.
-        ::close(w.answers);
-        w.answers = -1;
-        if (w.commands >= 0) ::close(w.commands);
-        w.commands = -1;
-        int status = 0;
-        ::waitpid(w.pid, &status, 0);
-        w.pid = -1;
-        if (w.job >= 0) {
-          const BatchJob& j = plan.jobs[static_cast<std::size_t>(w.job)];
-          const std::string how = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
-                                                      : "status " + std::to_string(WEXITSTATUS(status));
-          result.failed.push_back({j.in, "the conversion stopped unexpectedly (" + how + ")"});
-          ++done;
-          doneBytes += j.bytes;
-          w.job = -1;
-          report(j.in);
+      if (n > 0) {
+        w.buffer.append(chunk, static_cast<std::size_t>(n));
+        Answer answer;
+        while (TakeAnswer(w.buffer, answer)) {
+          if (answer.job >= total || answered[answer.job]) continue;
+          const BatchJob& j = plan.jobs[answer.job];
+          for (std::string& warning : answer.warnings) result.warnings.push_back(std::move(warning));
+          if (answer.ok) {
+            ++result.converted;
+            settle(answer.job, nullptr);
+          } else {
+            const bool named = answer.error.compare(0, j.in.size() + 2, j.in + ": ") == 0;
+            BatchItem failure{j.in, named ? answer.error.substr(j.in.size() + 2) : answer.error};  // named once
+            settle(answer.job, &failure);
+          }
         }
         continue;
       }
-      w.buffer.append(chunk, static_cast<std::size_t>(n));
-      Answer answer;
-      while (TakeAnswer(w.buffer, answer)) {
-        const BatchJob& j = plan.jobs[answer.job];
-        if (answer.ok)
-          ++result.converted;
-        else if (answer.error.compare(0, j.in.size() + 2, j.in + ": ") == 0)
-          result.failed.push_back({j.in, answer.error.substr(j.in.size() + 2)});  // named once
-        else
-          result.failed.push_back({j.in, answer.error});
-        for (std::string& warning : answer.warnings) result.warnings.push_back(std::move(warning));
-        ++done;
-        doneBytes += j.bytes;
-        report(j.in);
-        give(w);
+      // The worker is gone: done, or ended by something else, taking the
+      // file it had with it as failed.
+      ::close(w.answers);
+      w.answers = -1;
+      int status = 0;
+      ::waitpid(w.pid, &status, 0);
+      w.pid = -1;
+      const std::int64_t job = board.current[slot].load();
+      const bool unexpected = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+      if (job >= 0 && static_cast<std::size_t>(job) < total && !answered[static_cast<std::size_t>(job)]) {
+        const std::string how = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                                                    : "status " + std::to_string(WEXITSTATUS(status));
+        BatchItem failure{plan.jobs[static_cast<std::size_t>(job)].in,
+                          "the conversion stopped unexpectedly (" + how + ")"};
+        settle(static_cast<std::size_t>(job), &failure);
       }
+      // Another takes its place while files are left, so that one file that
+      // ends its worker costs only itself.
+      if (unexpected && !board.stop.load() && board.next.load() < total)
+        StartWorker(plan, options, board, workers, slot);
     }
   }
-  for (Worker& w : workers) {
-    if (w.commands >= 0) ::close(w.commands);
-    if (w.pid > 0) ::waitpid(w.pid, nullptr, 0);
-  }
   if (progress && inPlace) std::fputc('\n', progress);
-  if (next < total) {
-    result.interrupted = true;
-    for (std::size_t i = next; i < total; ++i) result.skipped.push_back({plan.jobs[i].in, "not started (interrupted)"});
+  // Jobs taken by a worker that ended before it could say which; the rest
+  // were never started.
+  const std::size_t taken = std::min<std::size_t>(board.next.load(), total);
+  for (std::size_t job = 0; job < taken; ++job)
+    if (!answered[job]) {
+      BatchItem failure{plan.jobs[job].in, "the conversion stopped unexpectedly"};
+      settle(job, &failure);
+    }
+  const bool stopped = board.stop.load() != 0;
+  RunningStop.store(nullptr);
+  board.~Board();
+  ::munmap(mapped, sizeof(Board));
+  if (taken < total) {
+    if (stopped) {
+      result.interrupted = true;
+      for (std::size_t i = taken; i < total; ++i)
+        result.skipped.push_back({plan.jobs[i].in, "not started (interrupted)"});
+    } else {
+      for (std::size_t i = taken; i < total; ++i)
+        result.failed.push_back({plan.jobs[i].in, "no worker process could be started"});
+    }
   }
 }
 
@@ -394,7 +433,10 @@ void PrintBatchSummary(const BatchResult& result, std::FILE* out) {
 }
 
 namespace {
-void RequestStop(int) { BatchStopRequested = 1; }
+void RequestStop(int) {
+  BatchStopRequested = 1;
+  if (std::atomic<std::uint32_t>* stop = RunningStop.load()) stop->store(1);
+}
 }  // namespace
 
 int RunBatchCommand(const std::vector<std::string>& inputs, const BatchOptions& options, std::string& error) {

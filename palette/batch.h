@@ -64,8 +64,10 @@ extern volatile std::sig_atomic_t BatchStopRequested;
 
 // Runs the plan, a progress line going to `progress` after each file
 // ("123/4567 files, 12 MB/s, 00:42 left"): rewritten in place when
-// `inPlace`, else one line per file, naming it. A worker that dies takes
-// its file with it as failed; its outputs are never left half written.
+// `inPlace`, else one line per file, naming it. Workers take the files in
+// order, each the next one left, without waiting for the batch. A worker
+// that dies takes its file with it as failed, and another takes its place;
+// its outputs are never left half written.
 void RunBatch(const BatchPlan& plan, const BatchOptions& options, BatchResult& result, std::FILE* progress,
               bool inPlace);
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "base/file_io.h"
 #include "core/indexed_image.h"
@@ -23,7 +25,28 @@ std::string Reason(const FileReport& report, const std::string& fallback) {
   return line;
 }
 
+// The shared palette just after the program's start-up, when a batch worker
+// keeps it: the start-up (the settings read, the start-up palette picture
+// read and merged) then runs at its first file only.
+bool keepStart = false;
+std::optional<std::pair<PaletteTable, PaletteTable>> keptStart;  // current, pending
+
+void StartSharedPalette() {
+  if (keptStart) {
+    SetCurrentTable(keptStart->first);
+    SharedPalette.pending = keptStart->second;
+    RealizeSharedPalette();
+    return;
+  }
+  InitSharedPalette();
+  LoadStartupPalette();
+  MakePendingCurrent();
+  if (keepStart) keptStart.emplace(SharedPalette.current, SharedPalette.pending);
+}
+
 }  // namespace
+
+void KeepPaletteStart() { keepStart = true; }
 
 // Other names would get BMP bytes, which the windows' Save allows but a
 // command must not.
@@ -55,9 +78,7 @@ bool InputIsAFile(const std::string& in, std::string& error) {
 
 bool OpenOnSharedPalette(OpenedPicture& opened, IndexedImage& image, std::string& error,
                          std::vector<std::string>* warnings) {
-  InitSharedPalette();
-  LoadStartupPalette();
-  MakePendingCurrent();
+  StartSharedPalette();
   MergeOpenedColours(opened);
   MakePendingCurrent();
   MakePendingCurrent();

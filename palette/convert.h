@@ -36,6 +36,11 @@ bool WritableExtension(const std::string& out);
 // folder, another kind of file, nothing) in `error`.
 bool InputIsAFile(const std::string& in, std::string& error);
 
+// From now on this process starts the shared palette once and gives every
+// later conversion a copy of that start: for a batch's workers, whose files
+// all start from the same settings and start-up palette picture.
+void KeepPaletteStart();
+
 // The opening half of RunConvert, shared with the thumbnailer: starts the
 // shared palette as the program does, merges the colours of `opened` (read
 // by ReadPictureForOpen) and maps it onto the palette into `image`. False,

@@ -651,6 +651,15 @@ class KillingFileSystem : public FileSystem {
   int temporaryFd_ = -2;
 };
 
+// A file put down without a save, so that the save after it is this
+// process's first look through the folder.
+void PutPlainly(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_TRUE(file);
+  ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
+  ASSERT_EQ(std::fclose(file), 0);
+}
+
 TEST(WriteFileSafely, AKillLeavesNoTemporaryOrOneTheNextSaveRemovesOnceADayOld) {
   // Forked without a new start, so the child saves into this test's folder.
   GTEST_FLAG_SET(death_test_style, "fast");
@@ -658,7 +667,7 @@ TEST(WriteFileSafely, AKillLeavesNoTemporaryOrOneTheNextSaveRemovesOnceADayOld) 
     SCOPED_TRACE(unnamed ? "unnamed temporaries" : "named temporaries");
     TempFolder folder;
     const std::string target = folder.File("a.bmp");
-    Put(target, kOldText);
+    PutPlainly(target, kOldText);
     EXPECT_EXIT(
         {
           KillingFileSystem killing;
@@ -678,7 +687,7 @@ TEST(WriteFileSafely, AKillLeavesNoTemporaryOrOneTheNextSaveRemovesOnceADayOld) 
     const std::string stale = *left.begin();
     EXPECT_EQ(stale.size(), 10u);
     // Only the program's own name pattern, and only a day old, is taken.
-    for (const char* name : {".zdzfresh1", ".zdzold", "old.zdz"}) Put(folder.File(name), "x");
+    for (const char* name : {".zdzfresh1", ".zdzold", "old.zdz"}) PutPlainly(folder.File(name), "x");
     const timespec dayAndAHalfAgo[2] = {{::time(nullptr) - 36 * 3600, 0}, {::time(nullptr) - 36 * 3600, 0}};
     for (const std::string& name : {stale, std::string(".zdzold"), std::string("old.zdz")})
       ASSERT_EQ(::utimensat(AT_FDCWD, folder.File(name).c_str(), dayAndAHalfAgo, 0), 0);

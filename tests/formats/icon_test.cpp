@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,136 @@ TEST_F(IconTest, RefusedSavesShowTheirBoxAndKeepTheOldFile) {
   image.At(20, 20) = 250;
   EXPECT_FALSE(WriteIconFile(name, image, &boxes));
   EXPECT_EQ(boxes.messages.back(), kTooManyColours);
+}
+
+// What ImageMagick's identify says of a file: "format width height", or
+// nothing when it is not installed.
+std::optional<std::string> Identify(const std::string& file) {
+  if (std::system("command -v identify >/dev/null 2>&1") != 0) return std::nullopt;
+  const std::string command = "identify -format '%m %w %h' '" + file + "' 2>/dev/null";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return std::nullopt;
+  char text[256] = {};
+  const std::size_t got = std::fread(text, 1, sizeof text - 1, pipe);
+  if (pclose(pipe) != 0) return std::string("unreadable");
+  return std::string(text, got);
+}
+
+// A picture with its own table of `colours` entries, some of them the same
+// colour, shown in a random pattern that uses every entry.
+void OwnColourPicture(IndexedImage& image, int side, int colours, std::mt19937& random) {
+  ASSERT_EQ(CreateImage(side, side, image), 1);
+  image.ownColours = true;
+  for (auto& e : image.colourTable)
+    e = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+         static_cast<std::uint8_t>(random())};
+  for (int i = 1; i < colours; i += 7) image.colourTable[i] = image.colourTable[i - 1];  // repeated colours
+  for (std::size_t i = 0; i < image.pixels.size(); ++i)
+    image.pixels[i] = static_cast<std::uint8_t>(i < static_cast<std::size_t>(colours) ? i : random() % colours);
+  std::shuffle(image.pixels.begin(), image.pixels.end(), random);
+}
+
+TEST_F(IconTest, PicturesWithTheirOwnColoursKeepEveryColourInA16Or256ColourIcon) {
+  testing::TempFolder folder;
+  std::mt19937 random(25);
+  int checkedByImageMagick = 0;
+  for (int round = 0; round < 24; ++round) {
+    const int side = (round % 3 == 0) ? 16 : (round % 3 == 1) ? 32 : 64;
+    const int colours = round < 4 ? 1 + round * 5 : 1 + static_cast<int>(random() % 256);
+    SCOPED_TRACE("side " + std::to_string(side) + ", " + std::to_string(colours) + " table entries");
+    IndexedImage image;
+    OwnColourPicture(image, side, colours, random);
+    // The plain model: how many distinct colours the pixels show.
+    std::set<std::uint32_t> shown;
+    for (const std::uint8_t p : image.pixels) {
+      const ColourTableEntry& e = image.colourTable[p];
+      shown.insert(std::uint32_t{e.red} << 16 | std::uint32_t{e.green} << 8 | e.blue);
+    }
+    const int bits = shown.size() <= 16 ? 4 : 8;
+    const auto pixels = image.pixels;
+
+    const std::string name = folder.File("own" + std::to_string(round) + ".ico");
+    FileReport boxes;
+    ASSERT_TRUE(WriteIconFile(name, image, &boxes));
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(image.pixels, pixels);
+    const auto file = ReadAll(name);
+    const std::size_t rowBits = static_cast<std::size_t>(side) * bits;
+    EXPECT_EQ(file.size(), 22 + 40 + 4u * (1u << bits) + rowBits / 8 * side + (side + 31) / 32 * 4 * side);
+    EXPECT_EQ(file[36], bits);
+    EXPECT_EQ(U32(file, 14), file.size() - 22);
+
+    // The program's own reader gives every pixel its colour back.
+    IndexedImage back;
+    ASSERT_TRUE(DecodeIcon(file, back, &boxes, false));
+    ASSERT_EQ(back.ImageWidth(), side);
+    ASSERT_EQ(back.ImageHeight(), side);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        ColourTableEntry want = image.colourTable[image.At(x, y)];
+        want.reserved = 0;
+        ASSERT_EQ(back.colourTable[back.At(x, y)], want) << x << "," << y;
+      }
+    // The canvases open the 16-colour ones, and refuse the others as before.
+    IndexedImage canvas;
+    EXPECT_EQ(DecodeIcon(file, canvas, &boxes), bits == 4);
+    EXPECT_EQ(boxes.messages, bits == 4 ? std::vector<Box>{} : std::vector<Box>{kLoadFailed});
+
+    // ImageMagick reads the same icon with the same colours.
+    if (round % 4 != 0) continue;
+    const auto identified = Identify(name);
+    if (!identified) continue;
+    EXPECT_EQ(*identified, "ICO " + std::to_string(side) + " " + std::to_string(side));
+    const auto rgb = ConvertToRgb(name);
+    ASSERT_TRUE(rgb);
+    ASSERT_EQ(rgb->size(), static_cast<std::size_t>(side) * side * 3);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) {
+        const ColourTableEntry& e = image.colourTable[image.At(x, y)];
+        const std::uint8_t* p = rgb->data() + (static_cast<std::size_t>(y) * side + x) * 3;
+        ASSERT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{e.red, e.green, e.blue})) << x << "," << y;
+      }
+    ++checkedByImageMagick;
+  }
+  if (Identify(folder.File("own0.ico"))) EXPECT_EQ(checkedByImageMagick, 6);
+
+  // The sizes stay those of the canvases' icons.
+  IndexedImage odd;
+  OwnColourPicture(odd, 48, 200, random);
+  FileReport boxes;
+  EXPECT_FALSE(WriteIconFile(folder.File("odd.ico"), odd, &boxes));
+  EXPECT_EQ(boxes.messages, std::vector<Box>{kSizeViolation});
+  EXPECT_FALSE(std::filesystem::exists(folder.File("odd.ico")));
+}
+
+TEST_F(IconTest, A256ColourIconOfAnotherProgramReadsWithItsOwnColours) {
+  ZUDIZAR_REQUIRE_CORPUS("ico");
+  const std::string name = (testing::CorpusDir() / "ico" / "im_testorig_32_8bit.ico").string();
+  const auto bytes = ReadAll(name);
+  IndexedImage image;
+  ASSERT_TRUE(DecodeIcon(bytes, image, nullptr, false));
+  ASSERT_EQ(image.ImageWidth(), 32);
+  const auto reference = ConvertToRgb(name);
+  if (!reference) GTEST_SKIP() << "ImageMagick is not installed";
+  ASSERT_EQ(reference->size(), 32u * 32 * 3);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      const ColourTableEntry& e = image.colourTable[image.At(x, y)];
+      const std::uint8_t* p = reference->data() + (static_cast<std::size_t>(y) * 32 + x) * 3;
+      ASSERT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{e.red, e.green, e.blue})) << x << "," << y;
+    }
+  // A table shorter than 256 entries: the bitmap follows it; what the file
+  // lacks reads as index 0.
+  std::vector<std::uint8_t> shortTable(bytes.begin(), bytes.begin() + 62 + 4 * 200);
+  shortTable[54] = 200;  // colours used
+  shortTable[55] = 0;
+  shortTable.insert(shortTable.end(), bytes.begin() + 62 + 1024, bytes.begin() + 62 + 1024 + 32 * 20);
+  IndexedImage cut;
+  ASSERT_TRUE(DecodeIcon(shortTable, cut, nullptr, false));
+  for (int x = 0; x < 32; ++x) {
+    EXPECT_EQ(cut.At(x, 31), image.At(x, 31));
+    EXPECT_EQ(cut.At(x, 0), 0);
+  }
 }
 
 // A 4-bit icon assembled by hand: directory, information header, the given

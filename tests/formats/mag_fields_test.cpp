@@ -194,5 +194,42 @@ TEST_F(MagFieldsTest, ShiftJisTextDecodesAndEncodes) {
   EXPECT_GT(checked, 500);
 }
 
+// Kept beside a picture in another format: any fields come back as they
+// were; every shorter or longer run of bytes, and every changed tag byte, is
+// refused and leaves the fields alone.
+TEST_F(MagFieldsTest, PackedFieldsComeBackAndAnythingElseIsRefused) {
+  std::mt19937 random(52);
+  for (int round = 0; round < 60; ++round) {
+    MagFields fields;
+    fields.present = round % 4 != 0;
+    fields.machine = RandomText(random, 6);
+    fields.user = RandomText(random, 24);
+    fields.comment = RandomText(random, 80);
+    // Packed bytes are not limited to what a MAG header may hold.
+    fields.gap = round % 2 ? std::string("\0\x1A\0", 3) : std::string();
+    fields.machineCode = static_cast<std::uint8_t>(random());
+    fields.machineFlags = static_cast<std::uint8_t>(random());
+    const std::vector<std::uint8_t> packed = PackMagFields(fields);
+    MagFields back;
+    ASSERT_TRUE(UnpackMagFields(packed, back));
+    EXPECT_EQ(back, fields);
+
+    MagFields untouched;
+    untouched.comment = "before";
+    const MagFields before = untouched;
+    for (std::size_t n = 0; n < packed.size(); ++n)
+      ASSERT_FALSE(UnpackMagFields(std::span(packed).first(n), untouched)) << n;
+    std::vector<std::uint8_t> longer = packed;
+    longer.push_back(0);
+    EXPECT_FALSE(UnpackMagFields(longer, untouched));
+    for (std::size_t i = 0; i < 6; ++i) {
+      std::vector<std::uint8_t> changed = packed;
+      changed[i] ^= 0x02;
+      EXPECT_FALSE(UnpackMagFields(changed, untouched)) << i;
+    }
+    EXPECT_EQ(untouched, before);
+  }
+}
+
 }  // namespace
 }  // namespace zudizar

@@ -2,9 +2,14 @@
 // --info.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
+#include <set>
 
 #include "base/file_io.h"
 #include "formats/bmp_builder.h"
@@ -102,8 +107,9 @@ TEST_F(ExactTest, MagToPngEqualsTheReferencesPixelForPixel) {
 }
 
 TEST_F(ExactTest, AllTheColoursOfAnIndexedPictureSurviveWhereTheSharedPaletteCannotHoldThem) {
-  const std::string in = Write("many.bmp", ManyColourBmp(32, 8));
-  for (const char* name : {"a.png", "a.bmp", "a.mag"}) {
+  // Square, at a size an icon takes.
+  const std::string in = Write("many.bmp", ManyColourBmp(32, 32));
+  for (const char* name : {"a.png", "a.bmp", "a.mag", "a.ico"}) {
     SCOPED_TRACE(name);
     const std::string out = folder_.File(name);
     std::string error;
@@ -116,7 +122,7 @@ TEST_F(ExactTest, AllTheColoursOfAnIndexedPictureSurviveWhereTheSharedPaletteCan
     ASSERT_TRUE(OpenExact(opened, written, error, nullptr, &info)) << error;
     ASSERT_TRUE(OpenExact(original, source, error));
     EXPECT_EQ(info.colours, 256u);
-    for (int y = 0; y < 8; ++y)
+    for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x)
         ASSERT_EQ(written.colourTable[written.At(x, y)], source.colourTable[source.At(x, y)]) << x << "," << y;
   }
@@ -252,6 +258,177 @@ TEST_F(BatchTest, BrokenFilesFailWithTheirReasonsAndTheRestConvert) {
   EXPECT_TRUE(stopped.interrupted);
   EXPECT_EQ(stopped.converted, 0u);
   EXPECT_EQ(stopped.skipped.size(), 11u);
+}
+
+// A progress stream that runs `onLine` at every line the batch reports.
+struct ProgressHook {
+  std::function<void(int)> onLine;
+  int lines = 0;
+  static ssize_t Write(void* self, const char* data, std::size_t size) {
+    auto* hook = static_cast<ProgressHook*>(self);
+    for (std::size_t i = 0; i < size; ++i)
+      if (data[i] == '\n') hook->onLine(++hook->lines);
+    return static_cast<ssize_t>(size);
+  }
+  std::FILE* Open() {
+    cookie_io_functions_t io{};
+    io.write = &ProgressHook::Write;
+    return fopencookie(this, "w", io);
+  }
+};
+
+// The processes this test process has started.
+std::vector<pid_t> Children() {
+  std::vector<pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::FILE* stat = std::fopen((entry.path() / "stat").c_str(), "r");
+    if (!stat) continue;
+    char line[512] = {};
+    const std::size_t n = std::fread(line, 1, sizeof line - 1, stat);
+    std::fclose(stat);
+    // pid (name) state ppid ...: the name may hold spaces, so read after its ')'.
+    const std::string text(line, n);
+    const auto close = text.rfind(')');
+    int ppid = 0;
+    if (close != std::string::npos && std::sscanf(text.c_str() + close + 1, " %*c %d", &ppid) == 1 &&
+        ppid == ::getpid())
+      children.push_back(static_cast<pid_t>(std::stoi(name)));
+  }
+  return children;
+}
+
+// The outputs under `folder`, by file name; every one must be a whole
+// picture of `side` x `side` (a temporary or a cut-off file would show here).
+std::set<std::string> WholeOutputs(const fs::path& folder, int side) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+    int w = 0, h = 0;
+    EXPECT_EQ(PngColours(entry.path().string(), w, h).size(), static_cast<std::size_t>(side) * side * 3)
+        << entry.path();
+  }
+  return names;
+}
+
+TEST_F(BatchTest, StoppedPartWayTheFilesInFlightAreFinishedAndNoneAreStarted) {
+  fs::create_directories(folder_.Path() / "in");
+  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
+  for (int i = 0; i < 60; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
+  BatchOptions options;
+  options.extension = ".PNG";
+  options.exact = true;
+  options.outFolder = folder_.File("out");
+  options.workers = 2;
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  // Ctrl+C as the third file is reported.
+  ProgressHook hook;
+  hook.onLine = [](int line) {
+    if (line == 3) BatchStopRequested = 1;
+  };
+  std::FILE* progress = hook.Open();
+  BatchResult result;
+  RunBatch(plan, options, result, progress, false);
+  std::fclose(progress);
+  BatchStopRequested = 0;
+  EXPECT_TRUE(result.interrupted);
+  // Every file a worker took was finished; the others were never started.
+  EXPECT_TRUE(result.failed.empty());
+  EXPECT_GE(result.converted, 3u);
+  EXPECT_LT(result.converted, 60u);
+  EXPECT_EQ(result.converted + result.skipped.size(), 60u);
+  std::set<std::string> notStarted;
+  for (const BatchItem& item : result.skipped) {
+    EXPECT_EQ(item.reason, "not started (interrupted)");
+    notStarted.insert(fs::path(item.path).stem().string() + ".png");
+  }
+  std::set<std::string> expected;
+  for (const BatchJob& job : plan.jobs)
+    if (!notStarted.count(fs::path(job.out).filename().string()))
+      expected.insert(fs::path(job.out).filename().string());
+  EXPECT_EQ(WholeOutputs(folder_.Path() / "out", 128), expected);
+}
+
+TEST_F(BatchTest, AWorkerThatIsKilledCostsOnlyItsFileAndAnotherTakesItsPlace) {
+  fs::create_directories(folder_.Path() / "in");
+  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
+  for (int i = 0; i < 12; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
+  BatchOptions options;
+  options.extension = ".PNG";
+  options.exact = true;
+  options.outFolder = folder_.File("out");
+  options.workers = 1;  // so that without a new worker nothing more would convert
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  ProgressHook hook;
+  int killed = 0;
+  hook.onLine = [&](int line) {
+    if (line != 2) return;
+    for (const pid_t child : Children()) killed += ::kill(child, SIGKILL) == 0;
+  };
+  std::FILE* progress = hook.Open();
+  BatchResult result;
+  RunBatch(plan, options, result, progress, false);
+  std::fclose(progress);
+  ASSERT_EQ(killed, 1);
+  EXPECT_FALSE(result.interrupted);
+  EXPECT_TRUE(result.skipped.empty());
+  // The file it was on (if it had taken one) failed, saying how; every other converted.
+  ASSERT_LE(result.failed.size(), 1u);
+  EXPECT_EQ(result.converted + result.failed.size(), 12u);
+  EXPECT_GE(result.converted, 11u);
+  for (const BatchItem& item : result.failed)
+    EXPECT_NE(item.reason.find("stopped unexpectedly (signal 9)"), std::string::npos) << item.reason;
+  // A worker killed between writing its output and saying so leaves that
+  // output whole, though the file is counted as failed.
+  const std::size_t outputs = WholeOutputs(folder_.Path() / "out", 128).size();
+  EXPECT_GE(outputs, result.converted);
+  EXPECT_LE(outputs, 12u);
+  EXPECT_TRUE(Children().empty());
+}
+
+// Workers start the shared palette once; every file still converts to the
+// bytes a conversion of it alone gives, start-up palette picture included.
+TEST_F(BatchTest, OnTheSharedPaletteEveryFileConvertsAsItWouldAlone) {
+  fs::create_directories(folder_.Path() / "in");
+  Write("TAVOCINI.BMP", ManyColourBmp(16, 16));
+  for (int k = 0; k < 6; ++k) {
+    BmpBuilder b;
+    b.width = 24;
+    b.height = 6;
+    b.table.clear();
+    for (int i = 0; i < 256; ++i)
+      b.table.push_back({static_cast<std::uint8_t>(i * (k + 2)), static_cast<std::uint8_t>(40 * k + i / 3),
+                         static_cast<std::uint8_t>(255 - i * k)});
+    std::vector<std::vector<std::uint8_t>> rows(6);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 24; ++x) rows[y].push_back(static_cast<std::uint8_t>((x * 11 + y * 7 + k * 29) % 256));
+    b.pixels = testing::PadRows(rows);
+    Write("in/p" + std::to_string(k) + ".bmp", b.Build());
+  }
+  BatchOptions options;
+  options.extension = ".MAG";
+  options.outFolder = folder_.File("out");
+  options.workers = 2;
+  BatchPlan plan;
+  std::string error;
+  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  BatchResult result;
+  RunBatch(plan, options, result, nullptr, false);
+  ASSERT_EQ(result.converted, 6u);
+  for (const BatchJob& job : plan.jobs) {
+    SCOPED_TRACE(job.in);
+    const std::string alone = folder_.File("alone.mag");
+    ASSERT_EQ(RunConvert(job.in, alone, error), 0) << error;
+    std::vector<std::uint8_t> a, b;
+    ASSERT_TRUE(ReadWholeFile(alone, a));
+    ASSERT_TRUE(ReadWholeFile(job.out, b));
+    EXPECT_TRUE(a == b);
+  }
 }
 
 TEST_F(BatchTest, InfoNamesTheFieldsInUtf8) {

@@ -17,6 +17,7 @@
 #include "base/file_io.h"
 #include "base/file_system.h"
 #include "formats/dispatch.h"
+#include "formats/mag.h"
 #include "ui/app/recovery.h"
 #include "ui/edit/edit_window.h"
 #include "ui_support.h"
@@ -34,7 +35,21 @@ std::vector<ColourTableEntry> Colours(const IndexedImage& picture) {
 class RecoveryTest : public AppTest {
  protected:
   QString RecoveryRoot() { return QString::fromStdString(folder.File("recovery/")); }
-  // Unsaved work on all three canvases, in colours the start-up palette lacks.
+  // Fields a MAG file gave the picture: Shift_JIS text, a comment, the bytes
+  // between the terminator and the header.
+  static MagFields Fields() {
+    MagFields fields;
+    fields.present = true;
+    fields.machine = "PC98";
+    fields.user = "\x83\x5C\x95\x5C artist      ";
+    fields.comment = "a comment\xA0";
+    fields.gap = std::string("\x00\x01", 2);
+    fields.machineCode = 3;
+    fields.machineFlags = 0x41;
+    return fields;
+  }
+  // Unsaved work on all three canvases, in colours the start-up palette lacks;
+  // the main and edit pictures came from MAG files.
   void Draw() {
     for (int i = kFirstFreeEntry; i <= kLastFreeEntry; ++i)
       SharedPalette.pending[i] = {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i * 13 + 5),
@@ -46,6 +61,9 @@ class RecoveryTest : public AppTest {
       for (int x = 0; x < picture.ImageWidth(); ++x)
         picture.At(x, y) = static_cast<std::uint8_t>((x / 9 + y / 7) % 256);
     WindowProbe::Doc(main).SetFileName("/pictures/コラージュ.BMP");
+    picture.mag = Fields();
+    WindowProbe::Doc(app->edit()).Picture().mag = Fields();
+    WindowProbe::Doc(app->edit()).Picture().mag.comment = "edit";
     WindowProbe::MarkChanged(main);
     IndexedImage& edit = WindowProbe::Doc(app->edit()).Picture();
     FillRect(edit, 3, 4, 50, 20, 33);
@@ -63,8 +81,9 @@ TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndNa
   app->recovery().WriteChanged();
   app->recovery().Wait();
   const QString own = QString::fromStdString(app->recovery().Folder());
-  for (const char* file : {"main.bmp", "main.txt", "edit.bmp", "sub.bmp"})
+  for (const char* file : {"main.bmp", "main.txt", "main.mag", "edit.bmp", "edit.mag", "sub.bmp"})
     EXPECT_TRUE(QFileInfo::exists(own + QString::fromLatin1(file))) << file;
+  EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("sub.mag")));  // it never had fields
   // An unclean end: the files stay, the lock goes.
   app->recovery().Abandon();
   app.reset();
@@ -77,6 +96,11 @@ TEST_F(RecoveryTest, AnUncleanEndGivesEveryModifiedCanvasBackWithItsColoursAndNa
   EXPECT_EQ(Colours(app->edit().EditImage()), editColours);
   EXPECT_EQ(Colours(app->sub().SubPictureImage()), subColours);
   EXPECT_EQ(app->main().CurrentFileName(), "/pictures/コラージュ.BMP");
+  // The MAG fields come back with their pictures, byte for byte.
+  EXPECT_EQ(app->main().PictureImage().mag, Fields());
+  EXPECT_EQ(app->edit().EditImage().mag.comment, "edit");
+  EXPECT_EQ(app->edit().EditImage().mag.user, Fields().user);
+  EXPECT_FALSE(app->sub().SubPictureImage().mag.present);
   EXPECT_TRUE(app->main().Modified());
   EXPECT_TRUE(app->edit().Modified());
   EXPECT_TRUE(app->sub().Modified());
@@ -99,6 +123,22 @@ TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
     second.Shutdown();
   }
   EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
+  // A change to the fields alone is written; fields that went leave no file
+  // an earlier picture's fields could come back from.
+  const QString mainFields = own + QStringLiteral("main.mag");
+  WindowProbe::Doc(app->main()).Picture().mag.comment = "changed";
+  app->recovery().WriteChanged();
+  app->recovery().Wait();
+  std::vector<std::uint8_t> bytes;
+  MagFields kept;
+  ASSERT_TRUE(ReadWholeFile(mainFields.toStdString(), bytes));
+  ASSERT_TRUE(UnpackMagFields(bytes, kept));
+  EXPECT_EQ(kept.comment, "changed");
+  WindowProbe::Doc(app->main()).Picture().mag = {};
+  app->recovery().WriteChanged();
+  app->recovery().Wait();
+  EXPECT_FALSE(QFileInfo::exists(mainFields));
+  EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
   // Saved canvases have nothing left to recover.
   WindowProbe::Doc(app->main()).MarkSaved();
   WindowProbe::MarkSaved(app->edit());
@@ -106,6 +146,7 @@ TEST_F(RecoveryTest, SavedWorkLeavesNothingAndARunningInstancesWorkIsNotTaken) {
   app->recovery().Wait();
   EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("main.bmp")));
   EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("edit.bmp")));
+  EXPECT_FALSE(QFileInfo::exists(own + QStringLiteral("edit.mag")));
   EXPECT_TRUE(QFileInfo::exists(own + QStringLiteral("sub.bmp")));
   // A clean end removes the folder.
   StopApp();
@@ -129,6 +170,21 @@ TEST_F(RecoveryTest, ADamagedFileIsSkippedWithAMessageAndNoRemovesEverything) {
   ASSERT_TRUE(QDir().mkpath(left));
   IndexedImage picture;
   ASSERT_EQ(CreateImage(8, 8, picture), 1);
+  ASSERT_TRUE(SavePictureFile((left + QStringLiteral("sub.bmp")).toStdString(), picture));
+  // Damaged fields: the picture comes back without them.
+  ASSERT_TRUE(SavePictureFile((left + QStringLiteral("main.bmp")).toStdString(), picture));
+  std::vector<std::uint8_t> fields = PackMagFields(Fields());
+  fields.pop_back();
+  ASSERT_TRUE(WriteFileSafely((left + QStringLiteral("main.mag")).toStdString(), fields));
+  dialogs.QueueAnswer(BoxAnswer::Yes);
+  StartApp();
+  EXPECT_TRUE(app->main().Modified());
+  EXPECT_EQ(app->main().PictureImage().ImageWidth(), 8);
+  EXPECT_FALSE(app->main().PictureImage().mag.present);
+  dialogs.QueueAnswer(BoxAnswer::No);  // closing: the main picture is unsaved
+  StopApp();
+
+  ASSERT_TRUE(QDir().mkpath(left));
   ASSERT_TRUE(SavePictureFile((left + QStringLiteral("sub.bmp")).toStdString(), picture));
   dialogs.QueueAnswer(BoxAnswer::No);
   StartApp();

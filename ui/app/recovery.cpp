@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "core/entry_mask.h"
 #include "formats/bmp.h"
 #include "formats/dispatch.h"
+#include "formats/mag.h"
 #include "palette/palette_load.h"
 #include "ui/app/app.h"
 #include "ui/common/dialogs.h"
@@ -31,6 +33,8 @@ namespace {
 constexpr const char* kCanvasNames[] = {"main", "edit", "sub"};
 // A name file longer than this is not a name this program wrote.
 constexpr std::uint64_t kMaxNameBytes = 64 * 1024;
+// Nor a fields file longer than this (a comment is never near it).
+constexpr std::uint64_t kMaxMagFieldBytes = 16 * 1024 * 1024;
 
 std::string RecoveryRoot() { return ProgramFolder() + "recovery/"; }
 
@@ -57,13 +61,15 @@ int LockFolder(const std::string& folder) {
   return fd;
 }
 
-// What a canvas's files would hold: its pixels, colours and name.
-std::size_t Fingerprint(const IndexedImage& picture, const std::string& name) {
+// What a canvas's files would hold: its pixels, colours, name and MAG fields
+// (the MAG information dialog changes those alone).
+std::size_t Fingerprint(const IndexedImage& picture, const std::string& name, const std::vector<std::uint8_t>& mag) {
   const std::hash<std::string_view> hash;
   std::size_t h = hash({reinterpret_cast<const char*>(picture.pixels.data()), picture.pixels.size()});
   h ^= hash({reinterpret_cast<const char*>(picture.colourTable.data()), sizeof(picture.colourTable)}) + 0x9e3779b9 +
        (h << 6) + (h >> 2);
   h ^= std::hash<std::string>{}(name) + 0x9e3779b9 + (h << 6) + (h >> 2);
+  h ^= hash({reinterpret_cast<const char*>(mag.data()), mag.size()}) + 0x9e3779b9 + (h << 6) + (h >> 2);
   h ^= static_cast<std::size_t>(picture.ImageWidth()) * 31 + static_cast<std::size_t>(picture.ImageHeight());
   return h == 0 ? 1 : h;
 }
@@ -131,6 +137,7 @@ void Recovery::WriteChanged() {
     IndexedImage picture;
     std::string base;
     std::vector<std::uint8_t> name;
+    std::vector<std::uint8_t> mag;  // empty: the picture has no MAG fields
   };
   std::vector<Job> jobs;
   for (int k = 0; k < 3; ++k) {
@@ -141,13 +148,16 @@ void Recovery::WriteChanged() {
       if (written_[k] != 0) {
         ::unlink((base + ".bmp").c_str());
         ::unlink((base + ".txt").c_str());
+        ::unlink((base + ".mag").c_str());
         written_[k] = 0;
       }
       continue;
     }
-    const std::size_t print = Fingerprint(*canvas.picture, canvas.name);
+    std::vector<std::uint8_t> mag;
+    if (canvas.picture->mag.present) mag = PackMagFields(canvas.picture->mag);
+    const std::size_t print = Fingerprint(*canvas.picture, canvas.name, mag);
     if (print == written_[k]) continue;
-    Job job{k, {}, base, {}};
+    Job job{k, {}, base, {}, std::move(mag)};
     if (!CreateImage(canvas.picture->ImageWidth(), canvas.picture->ImageHeight(), job.picture)) continue;
     CopyImage(job.picture, *canvas.picture, kNoTransparent);
     job.picture.colourTable = canvas.picture->colourTable;
@@ -160,9 +170,13 @@ void Recovery::WriteChanged() {
     std::vector<std::pair<int, bool>> results;
     for (const Job& job : jobs) {
       const std::vector<std::uint8_t> bytes = EncodeBmp(job.picture);
-      // The name first: a picture file is never found without its own name.
-      const bool written =
-          !bytes.empty() && WriteFileSafely(job.base + ".txt", job.name) && WriteFileSafely(job.base + ".bmp", bytes);
+      // The name and fields first: a picture file is never found without its
+      // own name and fields (nor with an earlier picture's fields).
+      const std::string magFile = job.base + ".mag";
+      const bool fields =
+          job.mag.empty() ? ::unlink(magFile.c_str()) == 0 || errno == ENOENT : WriteFileSafely(magFile, job.mag);
+      const bool written = !bytes.empty() && WriteFileSafely(job.base + ".txt", job.name) && fields &&
+                           WriteFileSafely(job.base + ".bmp", bytes);
       results.emplace_back(job.canvas, written);
     }
     return results;
@@ -253,6 +267,10 @@ bool Recovery::Restore(const std::string& folder) {
       all = false;
       continue;
     }
+    // The MAG fields it had come back with it; fields that cannot be read
+    // leave the picture without them, as a picture from a BMP would be.
+    std::vector<std::uint8_t> magBytes;
+    if (ReadWholeFile(base + ".mag", magBytes, kMaxMagFieldBytes)) UnpackMagFields(magBytes, picture.mag);
     app_.RestoreCanvas(static_cast<App::CanvasId>(k), picture, name);
   }
   return all;

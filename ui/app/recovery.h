@@ -1,7 +1,8 @@
 // Work that survives a crash: every modified canvas is written, a little
 // after it changed, to this instance's folder under the program folder
-// (recovery/<pid>/), as an 8-bit BMP with its palette and a file with the
-// name it belongs to (its bytes). A clean quit removes the folder; the next start after
+// (recovery/<pid>/), as an 8-bit BMP with its palette, a file with the
+// name it belongs to (its bytes) and, for a picture with MAG fields, a file
+// with those (PackMagFields). A clean quit removes the folder; the next start after
 // an unclean end offers the pictures back. Each instance holds a lock on its
 // folder, so two instances never take or remove each other's work.
 #pragma once

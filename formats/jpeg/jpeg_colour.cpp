@@ -16,23 +16,11 @@ inline int K(int x, int c) { return (x * c + 8192) / 16384; }
 inline int N(int x, int c) { return (x * c + 16384) / 32768; }
 // A sample with 4 fraction bits to 0..255.
 inline std::uint8_t S(int v) { return static_cast<std::uint8_t>(std::clamp((v + 8) >> 4, 0, 255)); }
-inline int RoundedDc(int dc) { return (dc + 4) >> 3; }
 
 #ifdef ZUDIZAR_JPEG_X86
 #define AVX2 __attribute__((target("avx2")))
 
 AVX2 inline __m256i Widen(__m128i v) { return _mm256_cvtepi16_epi32(v); }
-
-// Rows (pairs of 8-lane vectors) to 0..255 with the S rounding: the shift
-// result is clamped by the saturating packs.
-AVX2 inline void Store4Rows(const __m256i v[4], std::uint8_t* out) {
-  const __m256i a =
-      _mm256_permute4x64_epi64(_mm256_packs_epi32(_mm256_srai_epi32(v[0], 4), _mm256_srai_epi32(v[1], 4)), 0xD8);
-  const __m256i b =
-      _mm256_permute4x64_epi64(_mm256_packs_epi32(_mm256_srai_epi32(v[2], 4), _mm256_srai_epi32(v[3], 4)), 0xD8);
-  const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-}
 
 AVX2 inline __m128i LoadChromaRow(const std::int16_t* row, int hShift) {
   if (hShift == 0) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
@@ -66,24 +54,44 @@ AVX2 void PrepareChromaAvx2(const std::int16_t* cb, const std::int16_t* cr, Chro
   }
 }
 
+// Two rows of chroma terms for luminance rows y and y + 1 of the block.
+AVX2 inline __m256i LoadChromaRows(const std::int16_t* terms, int ox, int oy, int y, int hShift, int vShift) {
+  const int column = ox >> hShift;
+  const __m128i first = LoadChromaRow(terms + ((oy + y) >> vShift) * 8 + column, hShift);
+  const __m128i second = LoadChromaRow(terms + ((oy + y + 1) >> vShift) * 8 + column, hShift);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+}
+
+// Four pairs of rows of 16-bit samples to 0..255 bytes. The pack works
+// within 128-bit halves; the permute puts the rows in order.
+AVX2 inline void StoreRows(const __m256i v[4], std::uint8_t* to) {
+  const __m256i low = _mm256_permute4x64_epi64(_mm256_packus_epi16(v[0], v[1]), 0xD8);
+  const __m256i high = _mm256_permute4x64_epi64(_mm256_packus_epi16(v[2], v[3]), 0xD8);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), low);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), high);
+}
+
+// Sixteen pixels per vector in 16-bit lanes. The sums saturate, which keeps
+// S exact: a saturated luminance-plus-chroma sum lies beyond 4088 or below
+// -8 just as the true sum does, and so does the sum with the bias added
+// (S(v) = (v + 8) >> 4 clamped, the clamp done by the unsigned pack).
 AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& terms, int ox, int oy, int hShift,
                            int vShift, BlockPixels& out) {
-  const __m256i bias = _mm256_set1_epi32(2048 + 8);
-  for (int group = 0; group < 8; group += 4) {
-    __m256i blue[4], red[4], green[4];
-    for (int i = 0; i < 4; ++i) {
-      const int y = group + i;
-      const __m256i yp =
-          _mm256_add_epi32(Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(luminance + 8 * y))), bias);
-      const int offset = ((oy + y) >> vShift) * 8 + (ox >> hShift);
-      blue[i] = _mm256_add_epi32(yp, Widen(LoadChromaRow(terms.blue + offset, hShift)));
-      red[i] = _mm256_add_epi32(yp, Widen(LoadChromaRow(terms.red + offset, hShift)));
-      green[i] = _mm256_sub_epi32(yp, Widen(LoadChromaRow(terms.green + offset, hShift)));
-    }
-    Store4Rows(blue, out.blue + 8 * group);
-    Store4Rows(red, out.red + 8 * group);
-    Store4Rows(green, out.green + 8 * group);
+  const __m256i bias = _mm256_set1_epi16(2048 + 8);
+  __m256i blue[4], red[4], green[4];
+  for (int i = 0; i < 4; ++i) {
+    const int y = 2 * i;
+    const __m256i yv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(luminance + 8 * y));
+    const __m256i b = _mm256_adds_epi16(yv, LoadChromaRows(terms.blue, ox, oy, y, hShift, vShift));
+    const __m256i r = _mm256_adds_epi16(yv, LoadChromaRows(terms.red, ox, oy, y, hShift, vShift));
+    const __m256i g = _mm256_subs_epi16(yv, LoadChromaRows(terms.green, ox, oy, y, hShift, vShift));
+    blue[i] = _mm256_srai_epi16(_mm256_adds_epi16(b, bias), 4);
+    red[i] = _mm256_srai_epi16(_mm256_adds_epi16(r, bias), 4);
+    green[i] = _mm256_srai_epi16(_mm256_adds_epi16(g, bias), 4);
   }
+  StoreRows(blue, out.blue);
+  StoreRows(red, out.red);
+  StoreRows(green, out.green);
 }
 #endif
 
@@ -138,18 +146,6 @@ void ConvertGreyBlock(const std::int16_t luminance[64], BlockPixels& out) {
   for (int i = 0; i < 64; ++i) out.red[i] = S(luminance[i] + 2048);
   std::copy(out.red, out.red + 64, out.green);
   std::copy(out.red, out.red + 64, out.blue);
-}
-
-Rgb PreviewColour(int luminanceDc, int cbDc, int crDc) {
-  const int yp = RoundedDc(luminanceDc) + 2048;
-  const int cb = RoundedDc(cbDc);
-  const int cr = RoundedDc(crDc);
-  return {S(yp + K(cr, 22970)), S(yp - N(cb, 11277) - N(cr, 23401)), S(yp + K(cb, 29032))};
-}
-
-Rgb PreviewGrey(int luminanceDc) {
-  const std::uint8_t v = S(RoundedDc(luminanceDc) + 2048);
-  return {v, v, v};
 }
 
 }  // namespace zudizar::jpeg

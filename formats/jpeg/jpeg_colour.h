@@ -2,6 +2,8 @@
 // 8-bit red, green and blue, chroma replicated (never interpolated).
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 
 namespace zudizar::jpeg {
@@ -35,11 +37,40 @@ void ConvertBlock(const std::int16_t luminance[64], const ChromaTerms& terms, in
 void ConvertGreyBlock(const std::int16_t luminance[64], BlockPixels& out);
 
 // The single colour of a block in the preview pass, from the DC coefficients
-// (as stored, with the quantisation factor) of luminance and chroma.
+// (as stored, with the quantisation factor) of luminance and chroma. Four
+// bytes, made from one word and inline: one is made per block, and a
+// three-byte struct built out of line, or byte by byte, stalls on its reload.
 struct Rgb {
-  std::uint8_t red, green, blue;
+  std::uint8_t red, green, blue, unused;
 };
-Rgb PreviewColour(int luminanceDc, int cbDc, int crDc);
-Rgb PreviewGrey(int luminanceDc);
+
+namespace preview {
+// Truncated toward zero, as the full conversion's constants are applied.
+inline int K(int x, int c) { return (x * c + 8192) / 16384; }
+inline int N(int x, int c) { return (x * c + 16384) / 32768; }
+// A sample with 4 fraction bits to 0..255.
+inline std::uint8_t S(int v) { return static_cast<std::uint8_t>(std::clamp((v + 8) >> 4, 0, 255)); }
+// The DC coefficient of a block is 8 times its mean sample.
+inline int RoundedDc(int dc) { return (dc + 4) >> 3; }
+}  // namespace preview
+
+inline Rgb MakeRgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const std::uint32_t word = std::uint32_t{red} | std::uint32_t{green} << 8 | std::uint32_t{blue} << 16;
+  if constexpr (std::endian::native == std::endian::little) return std::bit_cast<Rgb>(word);
+  return {red, green, blue, 0};
+}
+
+inline Rgb PreviewColour(int luminanceDc, int cbDc, int crDc) {
+  using namespace preview;
+  const int yp = RoundedDc(luminanceDc) + 2048;
+  const int cb = RoundedDc(cbDc);
+  const int cr = RoundedDc(crDc);
+  return MakeRgb(S(yp + K(cr, 22970)), S(yp - N(cb, 11277) - N(cr, 23401)), S(yp + K(cb, 29032)));
+}
+
+inline Rgb PreviewGrey(int luminanceDc) {
+  const std::uint8_t v = preview::S(preview::RoundedDc(luminanceDc) + 2048);
+  return MakeRgb(v, v, v);
+}
 
 }  // namespace zudizar::jpeg

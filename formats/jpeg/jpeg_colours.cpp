@@ -42,7 +42,6 @@ class ColourSink final : public PixelSink {
     }
     return true;
   }
-  bool PreviewWanted() const override { return Counting(); }
   void DataEnded() override {
     if (gathered_.samples) gathered_.samples->notes |= kNoteDataEnded;
   }

@@ -87,8 +87,9 @@ inline constexpr int kListColours = 255;
 // Decodes for the colours only (`padded` as for DecodePicture), through the
 // decoder the markers call for. Without `countAll`, counting stops once the
 // counter holds more colours than the list takes (`distinct` is then just
-// above kListColours): the selection is then of no use. False, with the
-// reason, when the file is refused.
+// above kListColours): the selection is then of no use. Both passes run
+// to their end all the same, with their progress. False, with the reason,
+// when the file is refused.
 bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress, Gathered& gathered,
                    std::string& reason, const DecodeOptions& options = {}, bool countAll = true);
 

@@ -85,9 +85,6 @@ class ScanDecoder {
     const int interval = state_.restartInterval;
     int countdown = interval;
     for (int row = 0; row < mcuRows; ++row) {
-      // Nothing would come of the rest of the preview: the full pass
-      // overwrites every pixel it writes.
-      if (kPreview && !sink_.PreviewWanted()) break;
       for (int column = 0; column < mcusPerRow; ++column) {
         if (interval > 0) {
           if (countdown == 0) {
@@ -107,6 +104,11 @@ class ScanDecoder {
           OutputPreview(x, y);
         else
           OutputFull(x, y);
+      }
+      if (kPreview && !previewAreas_.empty()) {
+        sink_.PreviewBlocks(previewAreas_, previewColours_);
+        previewAreas_.clear();
+        previewColours_.clear();
       }
       const int percent = mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100;
       ReportProgress(progress_, percent, kPreview ? 0 : 1);
@@ -140,7 +142,8 @@ class ScanDecoder {
       const Rgb colour =
           layout_.grey ? PreviewGrey(coefficients_[j][0])
                        : PreviewColour(coefficients_[j][0], coefficients_[layout_.cb][0], coefficients_[layout_.cr][0]);
-      sink_.PreviewBlock(x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y), colour);
+      previewAreas_.push_back({x, y, std::min(8, state_.frameWidth - x), std::min(8, state_.frameHeight - y)});
+      previewColours_.push_back(colour);
     }
   }
 
@@ -181,6 +184,10 @@ class ScanDecoder {
   BitReader reader_;
   Layout layout_;
   BlockTables tables_[kMaxMcuBlocks] = {};
+  // The preview blocks of the current MCU row: handed over together, so
+  // that their colour look-ups, each a likely cache miss, overlap.
+  std::vector<PreviewArea> previewAreas_;
+  std::vector<Rgb> previewColours_;
   std::uint8_t lastIndex_[kMaxMcuBlocks] = {};
   alignas(32) std::int16_t coefficients_[kMaxMcuBlocks][64] = {};
   alignas(32) ChromaTerms chroma_{};

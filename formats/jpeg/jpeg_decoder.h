@@ -15,6 +15,11 @@
 
 namespace zudizar::jpeg {
 
+// Where a preview colour goes: a luminance block's area, clipped.
+struct PreviewArea {
+  int x, y, width, height;
+};
+
 class PixelSink {
  public:
   virtual ~PixelSink() = default;
@@ -22,12 +27,15 @@ class PixelSink {
   // decoded, the rest of partial ones is thrown away); false when the
   // picture cannot be made, which ends decoding.
   virtual bool StartImage(int width, int height) = 0;
-  // Whether the sink still uses preview colours; the preview pass stops
-  // when it does not.
-  virtual bool PreviewWanted() const { return true; }
   // Preview pass: one colour for the area of a luminance block, already
   // clipped to the picture.
   virtual void PreviewBlock(int x, int y, int width, int height, Rgb colour) = 0;
+  // The preview blocks of one row of MCUs, in decoding order, handed over
+  // before that row's progress; by default one PreviewBlock each.
+  virtual void PreviewBlocks(std::span<const PreviewArea> areas, std::span<const Rgb> colours) {
+    for (std::size_t i = 0; i < areas.size(); ++i)
+      PreviewBlock(areas[i].x, areas[i].y, areas[i].width, areas[i].height, colours[i]);
+  }
   // Full pass: the colours of a luminance block at (x, y); only its top-left
   // width x height lie inside the picture.
   virtual void Block(int x, int y, int width, int height, const BlockPixels& pixels) = 0;

@@ -3,6 +3,7 @@
 // the colours the palette step of the same open has decoded.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "formats/file_report.h"
 #include "formats/jpeg/jpeg.h"
@@ -26,13 +27,17 @@ class PictureSink final : public jpeg::PixelSink {
   }
 
   void PreviewBlock(int x, int y, int width, int height, jpeg::Rgb colour) override {
-    const auto index = static_cast<std::uint8_t>(map_->Nearest(colour.red, colour.green, colour.blue));
-    if (width == 8) {
-      const std::uint64_t eight = index * 0x0101010101010101ull;
-      for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, &eight, 8);
-    } else {
-      for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
-    }
+    Fill(x, y, width, height, static_cast<std::uint8_t>(map_->Nearest(colour.red, colour.green, colour.blue)));
+  }
+
+  void PreviewBlocks(std::span<const jpeg::PreviewArea> areas, std::span<const jpeg::Rgb> colours) override {
+    // All look-ups first, in a loop of their own, so that their cache
+    // misses overlap; then the fills.
+    indices_.resize(areas.size());
+    for (std::size_t i = 0; i < areas.size(); ++i)
+      indices_[i] = static_cast<std::uint8_t>(map_->Nearest(colours[i].red, colours[i].green, colours[i].blue));
+    for (std::size_t i = 0; i < areas.size(); ++i)
+      Fill(areas[i].x, areas[i].y, areas[i].width, areas[i].height, indices_[i]);
   }
 
   void DataEnded() override { notes |= jpeg::kNoteDataEnded; }
@@ -54,7 +59,17 @@ class PictureSink final : public jpeg::PixelSink {
 
  private:
   IndexedImage& image_;
+  void Fill(int x, int y, int width, int height, std::uint8_t index) {
+    if (width == 8) {
+      const std::uint64_t eight = index * 0x0101010101010101ull;
+      for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, &eight, 8);
+    } else {
+      for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
+    }
+  }
+
   const NearestColourMap* map_ = nullptr;
+  std::vector<std::uint8_t> indices_;
 };
 
 void ReportNotes(FileReport* report, int notes) {

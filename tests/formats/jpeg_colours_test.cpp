@@ -3,6 +3,7 @@
 // count, and the order in which decoded colours are offered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "formats/jpeg/jpeg.h"
@@ -141,6 +142,40 @@ TEST(JpegColoursTest, DecodedColoursAreCountedWhenTheyDifferFromTheOneBefore) {
     for (std::size_t i = 0; i < list.size(); ++i)
       EXPECT_EQ(colours.colourTable[i], (ColourTableEntry{list[i].blue, list[i].green, list[i].red, 0})) << i;
     EXPECT_EQ(colours.colourTable[0], (ColourTableEntry{0, 0, 0, 0}));
+  }
+}
+
+// Gathering that stops counting once the list cannot hold the colours still
+// decodes both passes whole: every MCU row reports its progress in the
+// preview pass (phase 0) and then in the full pass (phase 1), as a decode
+// that counts every colour does.
+TEST(JpegColoursTest, BothPassesRunWholeWhenCountingStopsEarly) {
+  // Many colours from the first rows on, so counting stops early.
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(64, 80, picture), 1);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 0; x < 64; ++x) picture.At(x, y) = static_cast<std::uint8_t>((x * 37 + y * 11) % 256);
+  const auto bytes = EncodeJpeg(picture, DefaultPalette);
+  std::vector<std::pair<int, int>> expected;
+  for (const bool countAll : {true, false}) {
+    testing::ProgressRecorder progress;
+    jpeg::Gathered gathered;
+    std::string reason;
+    ASSERT_TRUE(jpeg::GatherColours(bytes, false, &progress, gathered, reason, {}, countAll));
+    if (!countAll) {
+      EXPECT_GT(gathered.distinct, jpeg::kListColours);  // it did stop
+    }
+    const auto phase0 = std::count_if(progress.calls.begin(), progress.calls.end(),
+                                      [](const auto& c) { return c.second == 0; });
+    ASSERT_GT(phase0, 2);
+    ASSERT_EQ(static_cast<std::size_t>(phase0) * 2, progress.calls.size());
+    EXPECT_EQ(progress.calls[phase0 - 1], std::make_pair(100, 0));
+    EXPECT_EQ(progress.calls.back(), std::make_pair(100, 1));
+    if (countAll) {
+      expected = progress.calls;
+    } else {
+      EXPECT_EQ(progress.calls, expected);
+    }
   }
 }
 

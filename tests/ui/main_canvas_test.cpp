@@ -7,6 +7,7 @@
 #include "core/frames.h"
 #include "core/jigsaw.h"
 #include "core/region.h"
+#include "core/tool_gestures.h"
 #include "ui/common/paint_box.h"
 #include "ui/edit/edit_window.h"
 #include "ui/main/position_dialog.h"
@@ -330,6 +331,38 @@ TEST_F(MainCanvasTest, EditModeCommitsExactlyWhatAGestureLeavesOnThePicture) {
   EXPECT_TRUE(edit().Dragging());
   QTest::mouseRelease(edit().PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(edit().Dragging());
+}
+
+TEST_F(MainCanvasTest, EditModeHoldsToolBuffersOnlyWhileAGestureNeedsThem) {
+  main().MN_HensyuModeClick();
+  Session& session = app->session();
+  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  // A rubber band holds them until its release, then draws on the picture.
+  session.tools.tool = kToolBox;
+  main().PaintBox1MouseDown(Qt::LeftButton, 10, 10);
+  main().PaintBox1MouseMove(Qt::LeftButton, 30, 20);
+  EXPECT_TRUE(WindowProbe::EditModeHoldsBuffers(main()));
+  main().PaintBox1MouseUp(Qt::LeftButton, 30, 20);
+  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  EXPECT_EQ(main().PictureImage().At(10, 10), 249);
+  EXPECT_EQ(main().PictureImage().At(30, 20), 249);
+  // The move tool carries the whole picture: moved 10 to the right.
+  IndexedImage moved;
+  CreateImage(640, 400, moved);
+  CopyImage(moved, main().PictureImage(), kNoTransparent);
+  session.tools.tool = kToolMove;
+  Drag({320, 200}, {330, 200});
+  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  EXPECT_EQ(Block(main().PictureImage(), {110, 50, 40, 40}), Block(moved, {100, 50, 40, 40}));
+  // A gradient uses them as scratch for its one click, a pen never takes them.
+  session.tools.tool = kToolGradientVertical;
+  main().PaintBox1MouseDown(Qt::LeftButton, 200, 300);
+  main().PaintBox1MouseUp(Qt::LeftButton, 200, 300);
+  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  session.tools.tool = kToolFree;
+  main().PaintBox1MouseDown(Qt::LeftButton, 5, 5);
+  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  main().PaintBox1MouseUp(Qt::LeftButton, 5, 5);
 }
 
 TEST_F(MainCanvasTest, PasteAtATypedPositionClipsAtTheRightEdge) {

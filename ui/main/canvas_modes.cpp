@@ -382,6 +382,7 @@ void EditMode::Show(const ToolStep& step) {
     case Present::Nothing: break;
   }
   tracking_ = tools_.Dragging();
+  if (!tracking_ && step.present != Present::FromWork) DropBuffers();
   if (!step.committed) return;
   IndexedImage& target = document().Picture();
   const IndexedImage& drawn = view().View();
@@ -398,6 +399,7 @@ bool EditMode::EndForHistory() {
   // An unfinished stroke is dropped, as a change of mode drops it.
   tools_.Cancel();
   tracking_ = false;
+  DropBuffers();
   touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
   return true;
 }
@@ -407,17 +409,34 @@ void EditMode::HistoryMoved(bool resized) {
 }
 
 void EditMode::TakeSize() {
-  // The rubber bands and the move tool work on picture-sized copies.
-  for (IndexedImage* image : {&work_, &piece_}) {
-    CreateImage(picture().ImageWidth(), picture().ImageHeight(), *image);
-    CopyImage(*image, picture(), kNoTransparent);
-  }
+  DropBuffers();
   touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
+}
+
+bool EditMode::NeedsBuffers(const ToolRow& row) {
+  // Pens, the eraser, the spray and the fill draw on the view alone; rubber
+  // bands, text, the move tool and the gradients need picture-sized copies.
+  return row.joining != Joining::Freehand && row.joining != Joining::Points && row.tool != kToolFill;
+}
+
+bool EditMode::TakeBuffers() {
+  if (work_.HasPixels() && piece_.HasPixels()) return true;
+  const int w = picture().ImageWidth(), h = picture().ImageHeight();
+  if (CreateImage(w, h, work_) && CreateImage(w, h, piece_)) return true;
+  DropBuffers();
+  return false;
+}
+
+void EditMode::DropBuffers() {
+  // Held for a gesture that needs them only, not while the mode is on.
+  FreeImage(work_);
+  FreeImage(piece_);
 }
 
 PressResult EditMode::Press(Qt::MouseButton button, Point p) {
   if (tracking_ || (button != Qt::LeftButton && button != Qt::RightButton)) return PressResult::Stay;
   const ToolRow* row = FindTool(app().session().tools.DrawingTool());
+  if (row && NeedsBuffers(*row) && !TakeBuffers()) return PressResult::Stay;
   // A tool that acts on the whole picture at once says so in the edit palette's caption.
   const bool slow = row && row->joining == Joining::OnePoint;
   if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("しばらくお待ち下さい"));

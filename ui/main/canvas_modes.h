@@ -205,14 +205,20 @@ class EditMode : public CanvasMode {
   void Leave(bool byUser) override { tools_.Cancel(); }
   bool EndForHistory() override;
   void HistoryMoved(bool resized) override;
+  // A picture-sized work or stamp buffer is held (only during a gesture).
+  bool HoldsBuffers() const { return work_.HasPixels() || piece_.HasPixels(); }
 
  private:
   ToolTarget Target();
   ToolInk Ink();
   void Show(const ToolStep& step);
   void TakeSize();
+  static bool NeedsBuffers(const ToolRow& row);
+  bool TakeBuffers();
+  void DropBuffers();
   ToolSession tools_;
   DirtyTiles touched_;  // where the running gesture drew in the view
+  // Picture-sized, and only during a gesture whose tool needs them.
   IndexedImage work_;   // rubber bands and stamps before the release
   IndexedImage piece_;  // what the move tool carries
   SwatchArrangement order_{};

@@ -7,6 +7,7 @@
 #include "ui/common/canvas_view.h"
 #include "ui/common/document.h"
 #include "ui/edit/edit_window.h"
+#include "ui/main/canvas_modes.h"
 #include "ui/main/main_window.h"
 #include "ui/sub/sub_window.h"
 
@@ -34,6 +35,11 @@ class WindowProbe {
   // The main canvas's view, to change what it shows without a command.
   static CanvasView& View(TForm1& window) { return *window.view_; }
   static CanvasView& View(TTAVOSUBF& window) { return *window.view_; }
+  // The main canvas's edit mode holds picture-sized tool buffers now.
+  static bool EditModeHoldsBuffers(TForm1& window) {
+    const auto* edit = dynamic_cast<const EditMode*>(window.mode_.get());
+    return edit && edit->HoldsBuffers();
+  }
   // As a running load or save does.
   static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }
 };

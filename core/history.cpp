@@ -84,8 +84,6 @@ std::size_t FirstEqual(const std::uint8_t* a, const std::uint8_t* b, std::size_t
   return i;
 }
 
-// Gives `image` another size and these pixels (none for 0 × 0), keeping its
-// colour table and the header fields that do not follow from the size.
 // The base copy takes `pixels` as they are, without a copy.
 void TakePixels(IndexedImage& image, int width, int height, std::vector<std::uint8_t>&& pixels) {
   image.infoHeader.biWidth = width;
@@ -95,6 +93,8 @@ void TakePixels(IndexedImage& image, int width, int height, std::vector<std::uin
   image.pixels = std::move(pixels);
 }
 
+// Gives `image` another size and these pixels (none for 0 × 0), keeping its
+// colour table and the header fields that do not follow from the size.
 void Reshape(IndexedImage& image, int width, int height, const std::vector<std::uint8_t>& pixels) {
   const auto table = image.colourTable;
   const BitmapInfoHeader info = image.infoHeader;

@@ -827,46 +827,22 @@ class Temporary {
       return false;
     }
     // Never through a link and never over an existing file.
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string name = TemporaryName(folder);
-      SignalsHeld held;
+    return TryNames(error, [&](const std::string& name) {
       const int named = Fs().Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-      if (named >= 0) {
-        fd_ = named;
-        path_ = std::move(name);
-        NotePending(path_);
-        return true;
-      }
-      if (errno != EEXIST) {
-        error = errno;
-        return false;
-      }
-    }
-    error = EEXIST;
-    return false;
+      if (named >= 0) fd_ = named;
+      return named >= 0;
+    });
   }
   // Gives an unnamed temporary a name in its folder, for the rename.
   bool Name(int& error) {
     if (!path_.empty()) return true;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string name = TemporaryName(folder_);
-      SignalsHeld held;
+    return TryNames(error, [&](const std::string& name) {
       int result = Fs().Linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
       if (result != 0 && errno == ENOENT)  // no /proc
         result = Fs().Linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-      if (result == 0) {
-        path_ = std::move(name);
-        NotePending(path_);
-        return true;
-      }
-      if (errno != EEXIST) {
-        error = errno;
-        return false;
-      }
-    }
-    error = EEXIST;
-    return false;
+      return result == 0;
+    });
   }
   int fd() const { return fd_; }
   int Close() {
@@ -897,6 +873,28 @@ class Temporary {
   }
 
  private:
+  // Tries fresh names in the folder until `make` takes one (false with
+  // errno EEXIST: the name is taken, try another); the name becomes the
+  // temporary's, noted for the signal handlers while signals wait.
+  template <typename Make>
+  bool TryNames(int& error, Make&& make) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string name = TemporaryName(folder_);
+      SignalsHeld held;
+      if (make(name)) {
+        path_ = std::move(name);
+        NotePending(path_);
+        return true;
+      }
+      if (errno != EEXIST) {
+        error = errno;
+        return false;
+      }
+    }
+    error = EEXIST;
+    return false;
+  }
+
   int fd_ = -1;
   std::string folder_;
   std::string path_;

@@ -42,15 +42,6 @@ class FileDropTest : public testing::CanvasAppTest {
  protected:
   TPALETTEF& colour() { return app->colour(); }
 
-  std::string WritePicture(const std::string& name, int width, int height, std::uint8_t index) {
-    IndexedImage image;
-    EXPECT_EQ(CreateImage(width, height, image), 1);
-    LoadColourTableFromShared(image);
-    FillImage(image, index);
-    const std::string path = folder.File(name);
-    EXPECT_TRUE(SavePictureFile(path, image));
-    return path;
-  }
   static QUrl Local(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
 
   // Drags `urls` onto `window` and drops them, as the desktop does, then

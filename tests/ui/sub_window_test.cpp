@@ -26,15 +26,6 @@ class SubWindowTest : public testing::AppTest {
  protected:
   TTAVOSUBF& sub() { return app->sub(); }
   QAction* SubItem(const char* name) { return sub().Action(QString::fromLatin1(name)); }
-  std::string WritePicture(const std::string& name, int width, int height, std::uint8_t index) {
-    IndexedImage image;
-    EXPECT_EQ(CreateImage(width, height, image), 1);
-    LoadColourTableFromShared(image);
-    FillImage(image, index);
-    const std::string path = folder.File(name);
-    EXPECT_TRUE(SavePictureFile(path, image));
-    return path;
-  }
 };
 
 TEST_F(SubWindowTest, MenuStartsWithoutAFrameAndListsRecentFiles) {

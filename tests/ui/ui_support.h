@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/settings.h"
+#include "formats/dispatch.h"
 #include "support/test_support.h"
 #include "support/ui/scripted_dialogs.h"
 #include "support/ui/window_probe.h"
@@ -50,6 +51,17 @@ inline void WriteText(const std::string& path, const std::string& text) {
 class AppTest : public ::testing::Test {
  protected:
   AppTest() : dialogs([](const QString& what) { ADD_FAILURE() << what.toStdString(); }) { EnsureQtApplication(); }
+
+  // A w × h picture of one colour saved as `name` in the test's folder.
+  std::string WritePicture(const std::string& name, int width, int height, std::uint8_t index) {
+    IndexedImage image;
+    EXPECT_EQ(CreateImage(width, height, image), 1);
+    LoadColourTableFromShared(image);
+    FillImage(image, index);
+    const std::string path = folder.File(name);
+    EXPECT_TRUE(SavePictureFile(path, image));
+    return path;
+  }
 
   void StartApp() {
     app = std::make_unique<App>(dialogs, folder.File("zudizar"));

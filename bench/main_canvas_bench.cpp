@@ -296,7 +296,8 @@ void BM_RecordShareOfPasteAndCellMove(benchmark::State& state) {
 BENCHMARK(BM_RecordShareOfPasteAndCellMove)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Gesture steps at zoom 1/8, 1 and 8 on 4096 x 4096 against the same step at
-// 1:1 on 640 x 400 (selection, paste preview, cell drag, edit-mode pen), each
+// 1:1 on 640 x 400 (selection, paste preview, cell drag, edit-mode pen and
+// rubber band; the press on its own too), each
 // move wandering over what the window shows; the expose of a 100 x 100 corner
 // at 1/8 against 1:1; and the one full repaint of zooming from 1 to 1/8.
 void BM_GesturesAtZoom(benchmark::State& state) {
@@ -322,6 +323,10 @@ void BM_GesturesAtZoom(benchmark::State& state) {
          session.tools.penCode = 3;
          main.MN_HensyuModeClick();
        }},
+      {"box", [&] {
+         session.tools.tool = kToolBox;
+         main.MN_HensyuModeClick();
+       }},
   };
   for (auto _ : state) {
     for (const Gesture& g : gestures) {
@@ -337,7 +342,10 @@ void BM_GesturesAtZoom(benchmark::State& state) {
           const Point w = Wander(i);
           return Point{w.x * zoom.div / zoom.mul, w.y * zoom.div / zoom.mul};
         };
+        const auto pressed = std::chrono::steady_clock::now();
         main.PaintBox1MouseDown(Qt::LeftButton, at(0).x, at(0).y);
+        const double pressUs =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - pressed).count();
         const double us = b.PerMove(kMoves, [&](int i) { main.PaintBox1MouseMove(Qt::LeftButton, at(i).x, at(i).y); });
         main.PaintBox1MouseUp(Qt::LeftButton, at(kMoves - 1).x, at(kMoves - 1).y);
         if (main.Mode() == 20)
@@ -352,6 +360,7 @@ void BM_GesturesAtZoom(benchmark::State& state) {
         }
         const std::string name = std::string(g.name) + (k == 0 ? "_1/8" : k == 1 ? "_1" : "_8");
         state.counters["us_" + name] = us;
+        state.counters["us_press_" + name] = pressUs;
         worst = std::max(worst, us);
       }
       state.counters[std::string("us_") + g.name + "_640x400"] = reference;

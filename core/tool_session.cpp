@@ -1,5 +1,6 @@
 #include "core/tool_session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/pens.h"
@@ -49,12 +50,20 @@ Rect MarkFill(IndexedImage& onto, const MarkContext& c, Point, Point to) {
 
 Rect Gradient(IndexedImage& onto, const MarkContext& c, Point p, bool vertical) {
   if (ReadPixel(onto, p.x, p.y) == c.colour) return {};
-  // The extent comes from a probe fill that leaves no trace.
-  IndexedImage& scratch = c.target.work;
-  CopyImage(scratch, onto, kNoTransparent);
+  // The extent comes from a probe fill that leaves no trace: it is taken back
+  // from the original within the extent (the fill changes nothing outside
+  // it), or from a whole copy.
   int left = p.x, bottom = p.y, right = p.x, top = p.y;
-  FloodFillExtent(onto, p.x, p.y, c.colour, left, bottom, right, top);
-  CopyImage(onto, scratch, kNoTransparent);
+  if (const IndexedImage* original = c.target.original) {
+    FloodFillExtent(onto, p.x, p.y, c.colour, left, bottom, right, top);
+    const Rect extent = Rect::FromCorners({left, bottom}, {right, top});
+    CopyRegion(onto, extent.x, extent.y, *original, extent.x, extent.y, extent.width, extent.height, kNoTransparent);
+  } else {
+    IndexedImage& scratch = c.target.work;
+    CopyImage(scratch, onto, kNoTransparent);
+    FloodFillExtent(onto, p.x, p.y, c.colour, left, bottom, right, top);
+    CopyImage(onto, scratch, kNoTransparent);
+  }
   if (vertical)
     GradientFill(onto, p.x, p.y, c.colour, c.other, left, bottom, left, top, c.order);
   else
@@ -98,10 +107,21 @@ constexpr ToolRow kToolTable[] = {
 
 Present PresentOf(Draws draws) { return draws == Draws::WholePicture ? Present::WholeView : Present::FromPicture; }
 
-// Puts the preview's area of the work buffer back from the picture.
+// Where previews are drawn: the work buffer, or the picture itself when the
+// canvas keeps the original beside it.
+IndexedImage& PreviewBuffer(const ToolTarget& t) { return t.original ? t.picture : t.work; }
+
+// Takes the preview's area back from what lies under it.
 void RestoreBand(const ToolTarget& t, const Rect& band) {
-  if (!band.Empty())
-    CopyRegion(t.work, band.x, band.y, t.picture, band.x, band.y, band.width, band.height, kNoTransparent);
+  if (band.Empty()) return;
+  const IndexedImage& under = t.original ? *t.original : t.picture;
+  CopyRegion(PreviewBuffer(t), band.x, band.y, under, band.x, band.y, band.width, band.height, kNoTransparent);
+}
+
+// Gives a stamp without pixels the size the gesture needs.
+bool SizeStamp(IndexedImage& stamp, int width, int height) {
+  if (stamp.HasPixels()) return true;
+  return CreateImage(std::max(width, 1), std::max(height, 1), stamp);
 }
 
 }  // namespace
@@ -146,6 +166,9 @@ ToolStep ToolSession::Press(const ToolTarget& t, const ToolInk& ink, Point p, bo
     // A fixed place needs a click on the picture; a free stamp may start anywhere.
     const int place = settings_.text.fixedPlace;
     if (!stamper_ || (place != kTextFree && !inside)) return {};
+    const TextStampBox box = stamper_->Measure(settings_.text);
+    if (!SizeStamp(t.stamp, std::min(box.width, t.picture.ImageWidth()), std::min(box.height, t.picture.ImageHeight())))
+      return {};
     text_ = stamper_->RenderStamp(t.stamp, c.colour, settings_.text);
     if (place != kTextFree) {
       at = FixedTextOrigin(place, t.picture.ImageWidth(), t.picture.ImageHeight(), text_.width, text_.height);
@@ -160,21 +183,22 @@ ToolStep ToolSession::Press(const ToolTarget& t, const ToolInk& ink, Point p, bo
     return {PresentOf(row->draws), changed, true};
   }
   if (joining == Joining::Drag) {
-    if (right) return {};
+    if (right || !SizeStamp(t.stamp, t.picture.ImageWidth(), t.picture.ImageHeight())) return {};
     CopyImage(t.stamp, t.picture, kNoTransparent);
   }
   gesture_.active = true;
   gesture_.tool = row->tool;
   gesture_.anchor = gesture_.last = at;
   if (row->draws == Draws::InWork) {
-    CopyImage(t.work, t.picture, kNoTransparent);
+    IndexedImage& preview = PreviewBuffer(t);
+    if (!t.original) CopyImage(t.work, t.picture, kNoTransparent);
     Rect shown;
     if (joining == Joining::TwoPoints) {
       // A two-point shape starts as a single pixel, not the pen.
-      WritePixel(t.work, at.x, at.y, c.colour);
+      WritePixel(preview, at.x, at.y, c.colour);
       shown = {at.x, at.y, 1, 1};
     } else {
-      shown = row->mark(t.work, c, at, at);
+      shown = row->mark(preview, c, at, at);
     }
     gesture_.band = shown;
     return {Present::FromWork, shown};
@@ -190,7 +214,7 @@ ToolStep ToolSession::Move(const ToolTarget& t, const ToolInk& ink, Point p) {
   const Point from = From(*row, p);
   if (row->draws == Draws::InWork) {
     RestoreBand(t, gesture_.band);
-    const Rect mark = row->mark(t.work, c, from, p);
+    const Rect mark = row->mark(PreviewBuffer(t), c, from, p);
     const Rect shown = gesture_.band.Union(mark);
     gesture_.band = mark;
     return {Present::FromWork, shown};
@@ -211,6 +235,7 @@ ToolStep ToolSession::Release(const ToolTarget& t, const ToolInk& ink, Point p) 
   if (row->draws == Draws::InWork) {
     // The shown rectangle also takes back what is left of the preview.
     const Rect preview = gesture_.band.Intersect(PictureRect(t.picture));
+    if (t.original) RestoreBand(t, gesture_.band);
     if (!inside) return {Present::FromPicture, preview};
     const Rect mark = row->mark(t.picture, c, from, p);
     return {Present::FromPicture, preview.Union(mark), !mark.Empty()};

@@ -61,16 +61,26 @@ struct TextStampBox {
 class TextStamper {
  public:
   virtual ~TextStamper() = default;
+  // The text's box before any cut, so that a stamp can be made to fit it.
+  virtual TextStampBox Measure(const TextSettings& text) = 0;
   // Fills `stamp` with StampBackground(colour) and renders the text in
   // `colour` at its top-left, cut to the stamp.
   virtual TextStampBox RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) = 0;
 };
 
-// The buffers a gesture works on. `work` and `stamp` have the picture's size.
+// The buffers a gesture works on.
 struct ToolTarget {
   IndexedImage& picture;
-  IndexedImage& work;   // rubber-band and text previews, scratch
-  IndexedImage& stamp;  // the picture carried by the move tool, the text stamp
+  IndexedImage& work;   // rubber-band and text previews, scratch; the picture's size
+  // The picture carried by the move tool, the text stamp. One without pixels
+  // is made the size the gesture needs: the picture for the move tool, the
+  // text's box cut to the picture for text.
+  IndexedImage& stamp;
+  // When set, the picture is a shown copy of `*original`, equal to it outside
+  // the running gesture's marks: previews are then drawn in the picture itself
+  // and taken back from the original, and `work` is not used. A large canvas
+  // so never holds a picture-sized preview buffer.
+  const IndexedImage* original = nullptr;
 };
 
 // The drawing colours: the left button draws with `left`, the right with

@@ -140,10 +140,14 @@ TEST(ToolSessionTest, ShapesPreviewInTheWorkBufferAndCommitOnlyOverThePicture) {
 // Letters as a solid w × h block; the background is StampBackground.
 class BlockStamper : public TextStamper {
  public:
+  TextStampBox Measure(const TextSettings& text) override {
+    return {static_cast<int>(text.text.size()) * 3, text.vertical ? 9 : 4};
+  }
   TextStampBox RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) override {
     const std::uint8_t background = StampBackground(colour);
     FillImage(stamp, background);
-    const int w = static_cast<int>(text.text.size()) * 3, h = text.vertical ? 9 : 4;
+    const TextStampBox box = Measure(text);
+    const int w = std::min(box.width, stamp.ImageWidth()), h = std::min(box.height, stamp.ImageHeight());
     FillRect(stamp, 0, 0, w, h, colour);
     return {w, h, background};
   }
@@ -195,6 +199,64 @@ TEST(ToolSessionTest, TextGoesToAFixedPlaceAtOnceOrWhereItIsReleased) {
   EXPECT_EQ(step.rect, (Rect{2, 10, 30, 14}));
   EXPECT_EQ(Count(c.picture, 7), 48);
   EXPECT_EQ(c.picture.At(13, 23), 7);
+}
+
+}  // namespace
+}  // namespace zudizar
+
+namespace zudizar {
+namespace {
+
+// A canvas that draws previews in the shown picture and keeps the original
+// beside it gets, step by step, what a canvas with a work buffer shows.
+TEST(ToolSessionTest, PreviewsInThePictureShowWhatTheWorkBufferShows) {
+  std::mt19937 random(23);
+  BlockStamper stamper;
+  const int tools[] = {kToolLine, kToolBox, kToolText, kToolMove, kToolGradientVertical, kToolGradientHorizontal};
+  for (int round = 0; round < 36; ++round) {
+    const int tool = tools[round % 6];
+    const int w = 20 + round % 7, h = 15 + round % 5;
+    ToolSettings settings{tool, tool, static_cast<std::uint8_t>(round % 5), {}};
+    settings.text.text = std::string(1 + round % 9, 'a');  // up to 27 wide: cut on narrow pictures
+    settings.text.vertical = round % 4 == 2;
+    ToolSession withWork(settings, &stamper), inPicture(settings, &stamper);
+    Canvas a(w, h);
+    for (int k = 0; k < 12; ++k) FillRect(a.picture, random() % w, random() % h, 4, 3, 9);  // regions for gradients
+    IndexedImage original = Copy(a.picture), shown = Copy(a.picture), noWork, stamp;
+    const ToolTarget b{shown, noWork, stamp, &original};
+    const ToolInk ink{5, 9};
+    const std::vector<Point> points = RandomPoints(random, 6, w, h);
+    const bool right = round % 3 == 1 && tool != kToolMove;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      const Point p = points[k];
+      const ToolStep expected = k == 0                     ? withWork.Press(a.Target(), ink, p, right)
+                                : k + 1 < points.size() ? withWork.Move(a.Target(), ink, p)
+                                                           : withWork.Release(a.Target(), ink, p);
+      const ToolStep got = k == 0                     ? inPicture.Press(b, ink, p, right)
+                           : k + 1 < points.size() ? inPicture.Move(b, ink, p)
+                                                      : inPicture.Release(b, ink, p);
+      // While a preview runs the work buffer shows it, even after a step that changed nothing.
+      const bool preview = withWork.Dragging() && FindTool(tool)->draws == Draws::InWork;
+      ASSERT_EQ(got.present, expected.present) << "tool " << tool << " step " << k;
+      ASSERT_EQ(got.rect, expected.rect) << "tool " << tool << " step " << k;
+      ASSERT_EQ(got.committed, expected.committed);
+      ASSERT_EQ(shown.pixels, (preview ? a.work : a.picture).pixels) << "tool " << tool << " step " << k;
+    }
+    // Only what the gesture carries was made: the picture for the move tool,
+    // the text's box cut to the picture for text.
+    if (tool == kToolMove && stamp.HasPixels()) {
+      EXPECT_EQ(stamp.ImageWidth(), w);
+      EXPECT_EQ(stamp.ImageHeight(), h);
+    }
+    if (tool == kToolText && stamp.HasPixels()) {
+      const TextStampBox box = stamper.Measure(settings.text);
+      EXPECT_EQ(stamp.ImageWidth(), std::min(box.width, w));
+      EXPECT_EQ(stamp.ImageHeight(), std::min(box.height, h));
+    }
+    if (tool != kToolMove && tool != kToolText) {
+      EXPECT_FALSE(stamp.HasPixels());
+    }
+  }
 }
 
 }  // namespace

@@ -76,7 +76,9 @@ TEST(ShownName, ShowsEveryByteOfAnyNameAndValidTextAsItIs) {
     const std::string name = RandomName(random, false);
     const QString shown = ShownName(name);
     EXPECT_EQ(Unshown(shown), name) << trial;
-    if (IsUtf8(name)) EXPECT_EQ(shown, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    if (IsUtf8(name)) {
+      EXPECT_EQ(shown, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
   }
   EXPECT_EQ(ShownName(kTable + ".BMP"), QStringLiteral("\\x95\\.BMP"));
 }

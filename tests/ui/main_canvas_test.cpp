@@ -21,6 +21,13 @@ using testing::Pattern;
 
 using testing::AppTest;
 
+IndexedImage Copy(const IndexedImage& image) {
+  IndexedImage copy;
+  CreateImage(image.ImageWidth(), image.ImageHeight(), copy);
+  CopyImage(copy, image, kNoTransparent);
+  return copy;
+}
+
 std::vector<int> Block(const IndexedImage& image, Rect r) {
   std::vector<int> out;
   for (int y = r.y; y < r.Bottom(); ++y)
@@ -333,36 +340,57 @@ TEST_F(MainCanvasTest, EditModeCommitsExactlyWhatAGestureLeavesOnThePicture) {
   EXPECT_FALSE(edit().Dragging());
 }
 
-TEST_F(MainCanvasTest, EditModeHoldsToolBuffersOnlyWhileAGestureNeedsThem) {
+TEST_F(MainCanvasTest, EditModeHoldsOnlyWhatAGestureCarries) {
   main().MN_HensyuModeClick();
   Session& session = app->session();
-  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
-  // A rubber band holds them until its release, then draws on the picture.
+  const IndexedImage* none = nullptr;
+  // A rubber band is drawn in the view alone until its release.
+  const IndexedImage before = Copy(main().PictureImage());
   session.tools.tool = kToolBox;
   main().PaintBox1MouseDown(Qt::LeftButton, 10, 10);
   main().PaintBox1MouseMove(Qt::LeftButton, 30, 20);
-  EXPECT_TRUE(WindowProbe::EditModeHoldsBuffers(main()));
-  main().PaintBox1MouseUp(Qt::LeftButton, 30, 20);
-  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  EXPECT_EQ(WindowProbe::EditModeStamp(main()), none);
+  EXPECT_TRUE(SamePixels(main().PictureImage(), before));
+  EXPECT_EQ(WindowProbe::View(main()).View().At(30, 20), 249);
+  main().PaintBox1MouseMove(Qt::LeftButton, 20, 15);
+  EXPECT_EQ(WindowProbe::View(main()).View().At(30, 20), before.At(30, 20));  // the band went back
+  // An undo in the middle takes the band out of the view as well.
+  main().MN_MAINUNDOClick();
+  EXPECT_TRUE(SamePixels(WindowProbe::View(main()).View(), before));
+  main().PaintBox1MouseUp(Qt::LeftButton, 20, 15);
+  EXPECT_TRUE(SamePixels(main().PictureImage(), before));
+  Drag({10, 10}, {30, 20});
   EXPECT_EQ(main().PictureImage().At(10, 10), 249);
   EXPECT_EQ(main().PictureImage().At(30, 20), 249);
+  EXPECT_TRUE(SamePixels(WindowProbe::View(main()).View(), main().PictureImage()));
+  // Text carries a stamp of its own box.
+  session.tools.tool = kToolText;
+  session.tools.text.text = "ab";
+  session.tools.text.fixedPlace = kTextFree;
+  main().PaintBox1MouseDown(Qt::LeftButton, 100, 100);
+  const IndexedImage* stamp = WindowProbe::EditModeStamp(main());
+  ASSERT_NE(stamp, none);
+  EXPECT_LT(stamp->ImageWidth(), 200);
+  EXPECT_LT(stamp->ImageHeight(), 100);
+  main().PaintBox1MouseUp(Qt::LeftButton, 100, 100);
+  EXPECT_EQ(WindowProbe::EditModeStamp(main()), none);
   // The move tool carries the whole picture: moved 10 to the right.
-  IndexedImage moved;
-  CreateImage(640, 400, moved);
-  CopyImage(moved, main().PictureImage(), kNoTransparent);
+  const IndexedImage moved = Copy(main().PictureImage());
   session.tools.tool = kToolMove;
-  Drag({320, 200}, {330, 200});
-  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
+  main().PaintBox1MouseDown(Qt::LeftButton, 320, 200);
+  ASSERT_NE(WindowProbe::EditModeStamp(main()), none);
+  EXPECT_EQ(WindowProbe::EditModeStamp(main())->ImageWidth(), moved.ImageWidth());
+  EXPECT_EQ(WindowProbe::EditModeStamp(main())->ImageHeight(), moved.ImageHeight());
+  main().PaintBox1MouseMove(Qt::LeftButton, 330, 200);
+  main().PaintBox1MouseUp(Qt::LeftButton, 330, 200);
+  EXPECT_EQ(WindowProbe::EditModeStamp(main()), none);
   EXPECT_EQ(Block(main().PictureImage(), {110, 50, 40, 40}), Block(moved, {100, 50, 40, 40}));
-  // A gradient uses them as scratch for its one click, a pen never takes them.
+  // A gradient's probe fill leaves no trace beyond the gradient itself.
   session.tools.tool = kToolGradientVertical;
   main().PaintBox1MouseDown(Qt::LeftButton, 200, 300);
   main().PaintBox1MouseUp(Qt::LeftButton, 200, 300);
-  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
-  session.tools.tool = kToolFree;
-  main().PaintBox1MouseDown(Qt::LeftButton, 5, 5);
-  EXPECT_FALSE(WindowProbe::EditModeHoldsBuffers(main()));
-  main().PaintBox1MouseUp(Qt::LeftButton, 5, 5);
+  EXPECT_EQ(WindowProbe::EditModeStamp(main()), none);
+  EXPECT_TRUE(SamePixels(WindowProbe::View(main()).View(), main().PictureImage()));
 }
 
 TEST_F(MainCanvasTest, PasteAtATypedPositionClipsAtTheRightEdge) {

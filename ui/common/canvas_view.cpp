@@ -104,7 +104,6 @@ bool CanvasView::ShowPicture(const IndexedImage& picture) {
   if (!CreateImage(picture.ImageWidth(), picture.ImageHeight(), view)) return false;
   CopyImage(view, picture, kNoTransparent);
   view_ = std::move(view);
-  source_ = &view_;
   shifted_ = false;
   outline_ = {};
   pictureWidth_ = picture.ImageWidth();
@@ -213,7 +212,7 @@ void CanvasView::SetOutline(Rect outline, bool compose) {
 
 ShownLayers CanvasView::Layers() const {
   ShownLayers layers;
-  layers.source = shifted_ ? shiftSource_ : source_;
+  layers.source = shifted_ ? shiftSource_ : &view_;
   layers.shifted = shifted_;
   layers.dx = shiftX_;
   layers.dy = shiftY_;
@@ -281,20 +280,12 @@ void CanvasView::ComposeDevice(Rect device) {
 }
 
 void CanvasView::Compose(Rect r) {
-  source_ = &view_;
-  ComposeFrom(view_, r);
-}
-
-void CanvasView::ComposeFrom(const IndexedImage& source, Rect r) {
-  if (!SameSize(source, view_)) return;
-  source_ = &source;
   const Rect area = r.Intersect(ImageRect(view_));
   if (area.Empty()) return;
   ComposeDevice(scale_.PictureToDeviceRect(area));
 }
 
 void CanvasView::ComposeAll() {
-  source_ = &view_;
   shifted_ = false;
   Rebase();
   ComposeDevice(screenRect_);

@@ -92,10 +92,8 @@ class CanvasView : public QObject {
   // that to the caller, who composes a rectangle holding both).
   void SetOutline(Rect outline, bool compose = true);
 
-  // Screen := view (or `source`, a picture-sized preview buffer, until the
-  // next Compose) with grid and outline over `r`, then presented.
+  // Screen := view with grid and outline over `r`, then presented.
   void Compose(Rect r);
-  void ComposeFrom(const IndexedImage& source, Rect r);
   void ComposeAll();
   // View := picture over `r`, then composed.
   void Restore(const IndexedImage& picture, Rect r);
@@ -151,7 +149,6 @@ class CanvasView : public QObject {
   Rect screenRect_;  // the device pixels the screen buffer holds
   ViewScale scale_;
   int pictureWidth_ = 0, pictureHeight_ = 0;  // the paint area's picture size
-  const IndexedImage* source_ = &view_;       // what the screen is composed from
   bool shifted_ = false;
   const IndexedImage* shiftSource_ = nullptr;
   int shiftX_ = 0, shiftY_ = 0;

@@ -168,6 +168,11 @@ QFont FontFromDescription(const FontDescription& d) {
   return font;
 }
 
+TextStampBox QtTextStamper::Measure(const TextSettings& text) {
+  const QSize size = MeasureText(QString::fromStdString(text.text), FontFromDescription(text.font), text.vertical);
+  return {size.width(), size.height()};
+}
+
 TextStampBox QtTextStamper::RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) {
   TextStampBox box;
   const QSize size = PrepareTextStamp(stamp, colour, QString::fromStdString(text.text), FontFromDescription(text.font),

@@ -43,6 +43,7 @@ QFont FontFromDescription(const FontDescription& description);
 // The tool session's text stamps, rasterised by the toolkit.
 class QtTextStamper : public TextStamper {
  public:
+  TextStampBox Measure(const TextSettings& text) override;
   TextStampBox RenderStamp(IndexedImage& stamp, std::uint8_t colour, const TextSettings& text) override;
 };
 

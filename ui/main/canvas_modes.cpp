@@ -359,7 +359,10 @@ EditMode::EditMode(TForm1& window) : CanvasMode(window), tools_(app().session().
   TakeSize();
 }
 
-ToolTarget EditMode::Target() { return {view().View(), work_, piece_}; }
+// The view is the picture being drawn; previews are drawn in it too and
+// taken back from the document's picture, which stays as it was until a step
+// commits.
+ToolTarget EditMode::Target() { return {view().View(), unusedWork_, stamp_, &document().Picture()}; }
 
 ToolInk EditMode::Ink() {
   order_ = app().session().SwatchOrder();
@@ -370,7 +373,7 @@ void EditMode::Show(const ToolStep& step) {
   // The marks are drawn in the view; the document takes the tiles they
   // touched when the gesture commits, and records them as one step.
   switch (step.present) {
-    case Present::FromWork: view().ComposeFrom(work_, step.rect); break;
+    case Present::FromWork: view().Compose(step.rect); break;
     case Present::FromPicture:
       touched_.Add(step.rect);
       view().Compose(step.rect);
@@ -382,7 +385,8 @@ void EditMode::Show(const ToolStep& step) {
     case Present::Nothing: break;
   }
   tracking_ = tools_.Dragging();
-  if (!tracking_ && step.present != Present::FromWork) DropBuffers();
+  // The stamp is held for a gesture only, not while the mode is on.
+  if (!tracking_) FreeImage(stamp_);
   if (!step.committed) return;
   IndexedImage& target = document().Picture();
   const IndexedImage& drawn = view().View();
@@ -399,8 +403,10 @@ bool EditMode::EndForHistory() {
   // An unfinished stroke is dropped, as a change of mode drops it.
   tools_.Cancel();
   tracking_ = false;
-  DropBuffers();
+  FreeImage(stamp_);
   touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
+  // Its marks and preview leave the view even when there is nothing to undo.
+  view().RestoreAll(document().Picture());
   return true;
 }
 
@@ -409,34 +415,13 @@ void EditMode::HistoryMoved(bool resized) {
 }
 
 void EditMode::TakeSize() {
-  DropBuffers();
+  FreeImage(stamp_);
   touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
-}
-
-bool EditMode::NeedsBuffers(const ToolRow& row) {
-  // Pens, the eraser, the spray and the fill draw on the view alone; rubber
-  // bands, text, the move tool and the gradients need picture-sized copies.
-  return row.joining != Joining::Freehand && row.joining != Joining::Points && row.tool != kToolFill;
-}
-
-bool EditMode::TakeBuffers() {
-  if (work_.HasPixels() && piece_.HasPixels()) return true;
-  const int w = picture().ImageWidth(), h = picture().ImageHeight();
-  if (CreateImage(w, h, work_) && CreateImage(w, h, piece_)) return true;
-  DropBuffers();
-  return false;
-}
-
-void EditMode::DropBuffers() {
-  // Held for a gesture that needs them only, not while the mode is on.
-  FreeImage(work_);
-  FreeImage(piece_);
 }
 
 PressResult EditMode::Press(Qt::MouseButton button, Point p) {
   if (tracking_ || (button != Qt::LeftButton && button != Qt::RightButton)) return PressResult::Stay;
   const ToolRow* row = FindTool(app().session().tools.DrawingTool());
-  if (row && NeedsBuffers(*row) && !TakeBuffers()) return PressResult::Stay;
   // A tool that acts on the whole picture at once says so in the edit palette's caption.
   const bool slow = row && row->joining == Joining::OnePoint;
   if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("しばらくお待ち下さい"));

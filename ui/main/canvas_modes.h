@@ -205,22 +205,21 @@ class EditMode : public CanvasMode {
   void Leave(bool byUser) override { tools_.Cancel(); }
   bool EndForHistory() override;
   void HistoryMoved(bool resized) override;
-  // A picture-sized work or stamp buffer is held (only during a gesture).
-  bool HoldsBuffers() const { return work_.HasPixels() || piece_.HasPixels(); }
+  // A stamp is held (only during a gesture of the move or text tool).
+  bool HoldsStamp() const { return stamp_.HasPixels(); }
+  const IndexedImage& Stamp() const { return stamp_; }
 
  private:
   ToolTarget Target();
   ToolInk Ink();
   void Show(const ToolStep& step);
   void TakeSize();
-  static bool NeedsBuffers(const ToolRow& row);
-  bool TakeBuffers();
-  void DropBuffers();
   ToolSession tools_;
   DirtyTiles touched_;  // where the running gesture drew in the view
-  // Picture-sized, and only during a gesture whose tool needs them.
-  IndexedImage work_;   // rubber bands and stamps before the release
-  IndexedImage piece_;  // what the move tool carries
+  // Made by the tool session for a gesture that needs it: what the move tool
+  // carries (the picture's size), or the text stamp (the text's box).
+  IndexedImage stamp_;
+  IndexedImage unusedWork_;  // stays empty: previews are drawn in the view
   SwatchArrangement order_{};
 };
 

@@ -35,10 +35,10 @@ class WindowProbe {
   // The main canvas's view, to change what it shows without a command.
   static CanvasView& View(TForm1& window) { return *window.view_; }
   static CanvasView& View(TTAVOSUBF& window) { return *window.view_; }
-  // The main canvas's edit mode holds picture-sized tool buffers now.
-  static bool EditModeHoldsBuffers(TForm1& window) {
+  // The stamp the main canvas's edit mode holds now (null: none).
+  static const IndexedImage* EditModeStamp(TForm1& window) {
     const auto* edit = dynamic_cast<const EditMode*>(window.mode_.get());
-    return edit && edit->HoldsBuffers();
+    return edit && edit->HoldsStamp() ? &edit->Stamp() : nullptr;
   }
   // As a running load or save does.
   static void SetBusy(TForm1& window, bool busy) { window.SetBusy(busy); }

@@ -152,6 +152,11 @@ void ComposeScaled(IndexedImage& screen, Point origin, const Rect& area, const S
       }
       continue;
     }
+    if (j > 0 && rows[j] == rows[j - 1]) {
+      // A magnified row repeats the one above it (grid and outline come later).
+      std::memcpy(out, screen.Row(inScreen.y + j - 1) + inScreen.x, static_cast<std::size_t>(a.width));
+      continue;
+    }
     const std::uint8_t* in = source->Row(rows[j]);
     if (contiguous) {
       std::memcpy(out, in + columns[0], static_cast<std::size_t>(a.width));

@@ -337,17 +337,16 @@ void BM_GesturesAtZoom(benchmark::State& state) {
         view.SetZoom(zoom);
         view.ResetScroll();
         g.start();
-        // Points the window shows: the wander scaled to the zoom.
-        auto at = [&](int i) {
-          const Point w = Wander(i);
-          return Point{w.x * zoom.div / zoom.mul, w.y * zoom.div / zoom.mul};
-        };
+        // The wander over what the window shows, through the view's own
+        // mapping, as the mouse gives it.
+        PaintBox& box = *view.Box();
+        const Point first = Wander(0), last = Wander(kMoves - 1);
         const auto pressed = std::chrono::steady_clock::now();
-        main.PaintBox1MouseDown(Qt::LeftButton, at(0).x, at(0).y);
+        box.onMouseDown(Qt::LeftButton, first.x, first.y);
         const double pressUs =
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - pressed).count();
-        const double us = b.PerMove(kMoves, [&](int i) { main.PaintBox1MouseMove(Qt::LeftButton, at(i).x, at(i).y); });
-        main.PaintBox1MouseUp(Qt::LeftButton, at(kMoves - 1).x, at(kMoves - 1).y);
+        const double us = b.PerMove(kMoves, [&](int i) { box.onMouseMove(Qt::LeftButton, Wander(i).x, Wander(i).y); });
+        box.onMouseUp(Qt::LeftButton, last.x, last.y);
         if (main.Mode() == 20)
           main.MN_HensyuModeClick();
         else

@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
 #include <random>
 
 #include "core/frames.h"
@@ -88,6 +91,46 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyZoomFrameAndScro
         const ColourTableEntry& e = view.View().colourTable[whole.At(x, y)];
         ASSERT_EQ(shot.pixelColor(x, y), QColor(e.red, e.green, e.blue)) << x << "," << y;
       }
+  }
+}
+
+// A magnified drag hands on each picture pixel it crosses once, as the same
+// drag at 1:1 would, whatever the zoom and however finely the pointer moves.
+TEST(CanvasViewTest, AMoveHandsOnANewPicturePixelOnly) {
+  EnsureQtApplication();
+  std::mt19937 random(20);
+  QWidget window;
+  CanvasView view(&window, 0);
+  view.Widget()->resize(300, 200);
+  window.resize(300, 200);
+  window.show();
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(120, 90, picture), 1);
+  ASSERT_TRUE(view.ShowPicture(picture));
+  std::vector<Point> got;
+  view.onPress = [&](Qt::MouseButton, Point p) { got.push_back(p); };
+  view.onMove = [&](Qt::MouseButton, Point p) { got.push_back(p); };
+  for (const Zoom zoom : kZoomLevels) {
+    view.SetZoom(zoom);
+    view.ResetScroll();
+    const ViewScale& scale = view.Scale();
+    QPoint at(static_cast<int>(random() % 60), static_cast<int>(random() % 60));
+    std::vector<Point> expected{{scale.LogicalToPicture(at.x()), scale.LogicalToPicture(at.y())}};
+    got.clear();
+    QTest::mousePress(view.Box(), Qt::LeftButton, {}, at);
+    for (int k = 0; k < 40; ++k) {
+      at += QPoint(static_cast<int>(random() % 3), static_cast<int>(random() % 2));
+      QTest::mouseMove(view.Box(), at);
+      const Point p{scale.LogicalToPicture(at.x()), scale.LogicalToPicture(at.y())};
+      if (p != expected.back()) expected.push_back(p);
+    }
+    QTest::mouseRelease(view.Box(), Qt::LeftButton, {}, at);
+    ASSERT_EQ(got, expected) << zoom.mul << "/" << zoom.div;
+    // After the release the same pixel counts as new again.
+    QMouseEvent again(QEvent::MouseMove, QPointF(at), view.Box()->mapToGlobal(QPointF(at)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.Box(), &again);
+    ASSERT_EQ(got.size(), expected.size() + 1);
   }
 }
 

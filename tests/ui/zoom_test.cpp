@@ -14,6 +14,7 @@
 #include "core/region.h"
 #include "ui/common/canvas_view.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/status_line.h"
 #include "ui/edit/edit_window.h"
 #include "ui/sub/sub_window.h"
 #include "ui_support.h"
@@ -113,7 +114,7 @@ TEST_F(ZoomTest, ItemsStepThroughTheLevelsAndTheStatusLineNamesThePixel) {
                     Qt::NoModifier);
   QApplication::sendEvent(main().PaintBox1(), &hover);
   const int index = main().PictureImage().At(13, 7);
-  const QString status = view().StatusLine()->text();
+  const QString status = view().Status()->text();
   EXPECT_TRUE(status.startsWith(QStringLiteral("(13, 7)  色 %1 ").arg(index))) << status.toStdString();
   EXPECT_TRUE(status.contains(QStringLiteral("640×400  倍率 4"))) << status.toStdString();
   // A selection over a frame grid has no outline; the status line gives its region all the same.
@@ -121,7 +122,7 @@ TEST_F(ZoomTest, ItemsStepThroughTheLevelsAndTheStatusLineNamesThePixel) {
   main().CanvasCommand(1);
   main().PaintBox1MouseDown(Qt::LeftButton, 40, 30);
   EXPECT_TRUE(view().Outline().Empty());
-  const QString selecting = view().StatusLine()->text();
+  const QString selecting = view().Status()->text();
   EXPECT_TRUE(selecting.contains(QStringLiteral("範囲 %1×%2 (32, 0)")
                                      .arg(app->edit().EditImage().ImageWidth())
                                      .arg(app->edit().EditImage().ImageHeight())))
@@ -130,7 +131,7 @@ TEST_F(ZoomTest, ItemsStepThroughTheLevelsAndTheStatusLineNamesThePixel) {
   main().SetFrame(0);
   // The status line's item hides it, and the choice is kept with the zoom.
   item("MN_STATUSBAR")->trigger();
-  EXPECT_FALSE(view().StatusLine()->isVisibleTo(&main()));
+  EXPECT_FALSE(view().Status()->isVisibleTo(&main()));
   EXPECT_FALSE(item("MN_STATUSBAR")->isChecked());
   app.reset();
   StartApp();

@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QEvent>
-#include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -16,6 +15,7 @@
 #include "core/region.h"
 #include "ui/common/draw_image.h"
 #include "ui/common/paint_box.h"
+#include "ui/common/status_line.h"
 
 namespace zudizar {
 
@@ -45,26 +45,30 @@ CanvasView::CanvasView(QWidget* window, int halfShortfall) : QObject(window), sh
   scroll_->setWidgetResizable(false);
   scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   layout->addWidget(scroll_, 1);
-  status_ = new QLabel(widget_);
+  status_ = new StatusLine(widget_);
   status_->setObjectName(QStringLiteral("StatusLine"));
-  status_->setContentsMargins(4, 1, 4, 1);
-  status_->setTextFormat(Qt::PlainText);
-  // A long line is cut, it never widens the window.
-  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   layout->addWidget(status_);
   box_ = new PaintBox;
   box_->setObjectName(QStringLiteral("PaintBox1"));
   box_->onPaint = [this](QPainter& painter, const QRect& exposed) { Present(painter, exposed); };
   auto toPicture = [this](int x, int y) { return Point{scale_.LogicalToPicture(x), scale_.LogicalToPicture(y)}; };
+  // Above 1:1 several screen points show one picture pixel. A move that stays
+  // on the pixel last handed on is not handed on again, so a gesture sees the
+  // same points at every zoom (a spray would otherwise spray more the more it
+  // is magnified) and a magnified drag does no work the picture cannot show.
   box_->onMouseDown = [this, toPicture](Qt::MouseButton b, int x, int y) {
-    if (onPress) onPress(b, toPicture(x, y));
+    lastMove_ = toPicture(x, y);
+    if (onPress) onPress(b, lastMove_);
   };
   box_->onMouseMove = [this, toPicture](Qt::MouseButton b, int x, int y) {
     const Point p = toPicture(x, y);
+    if (p == lastMove_) return;
+    lastMove_ = p;
     Pointer(p, true);
     if (onMove) onMove(b, p);
   };
   box_->onMouseUp = [this, toPicture](Qt::MouseButton b, int x, int y) {
+    lastMove_ = kNoPoint;
     if (onRelease) onRelease(b, toPicture(x, y));
   };
   box_->onDoubleClick = [this] {
@@ -92,7 +96,10 @@ bool CanvasView::eventFilter(QObject* watched, QEvent* event) {
       ZoomOut(anchor);
     return true;
   }
-  if (watched == box_ && event->type() == QEvent::Leave) Pointer(pointer_, false);
+  if (watched == box_ && event->type() == QEvent::Leave) {
+    lastMove_ = kNoPoint;
+    Pointer(pointer_, false);
+  }
   if (watched == scroll_->viewport() && event->type() == QEvent::Resize) Rebase();
   return false;
 }

@@ -22,7 +22,6 @@
 #include "core/shared_palette.h"
 #include "core/view_scale.h"
 
-class QLabel;
 class QScrollArea;
 class QPainter;
 class QWidget;
@@ -30,6 +29,7 @@ class QWidget;
 namespace zudizar {
 
 class PaintBox;
+class StatusLine;
 
 class CanvasView : public QObject {
   Q_OBJECT
@@ -42,7 +42,7 @@ class CanvasView : public QObject {
   QWidget* Widget() const { return widget_; }
   QScrollArea* Scroll() const { return scroll_; }
   PaintBox* Box() const { return box_; }
-  QLabel* StatusLine() const { return status_; }
+  StatusLine* Status() const { return status_; }
 
   // The picture as shown, previews included, and the screen buffer (the
   // visible part, in device pixels).
@@ -142,7 +142,7 @@ class CanvasView : public QObject {
   QWidget* widget_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   PaintBox* box_ = nullptr;
-  QLabel* status_ = nullptr;
+  StatusLine* status_ = nullptr;
   bool statusShown_ = true;
   IndexedImage view_;
   IndexedImage screen_;
@@ -154,6 +154,8 @@ class CanvasView : public QObject {
   int shiftX_ = 0, shiftY_ = 0;
   std::uint8_t shiftBackground_ = 0;
   bool presenting_ = false;
+  static constexpr Point kNoPoint{-(1 << 30), -(1 << 30)};
+  Point lastMove_ = kNoPoint;  // the picture pixel the last press or move handed on
   Point pointer_{-1, -1};
   bool pointerInside_ = false;
   int shortfall_ = 0;

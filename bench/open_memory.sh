@@ -1,5 +1,6 @@
 #!/bin/sh
-# Resident size of the program after opening a 4096² and an 8192² photo on
+# Resident size of the program after opening a 4096² and an 8192² photo (or
+# the sides in SIDES, e.g. SIDES=16384) on
 # the main canvas, at zoom 1/8, 1 and 8, against the goal: 2.5 × the
 # picture's indices plus 100 MB. Needs ImageMagick; run from the repository
 # root after a release build (build/bench).
@@ -7,7 +8,7 @@ set -e
 program=${1:-build/bench/app/zudizar}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for side in 4096 8192; do
+for side in ${SIDES:-4096 8192}; do
   convert -size ${side}x${side} plasma:fractal -quality 85 "$work/p$side.jpg"
   for zoom in 1/8 1 8; do
     mkdir -p "$work/home"

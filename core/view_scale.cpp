@@ -135,7 +135,8 @@ void ComposeScaled(IndexedImage& screen, Point origin, const Rect& area, const S
   std::vector<int> columns(static_cast<std::size_t>(a.width)), rows(static_cast<std::size_t>(a.height));
   for (int i = 0; i < a.width; ++i) columns[i] = std::clamp(scale.DeviceToPicture(a.x + i), 0, width - 1);
   for (int j = 0; j < a.height; ++j) rows[j] = std::clamp(scale.DeviceToPicture(a.y + j), 0, height - 1);
-  const bool contiguous = scale.GetZoom() == Zoom{} && scale.RatioQuarters() == 4;
+  // A run of source pixels in a row: 1:1 over columns the source holds.
+  const bool contiguous = scale.GetZoom() == Zoom{} && scale.RatioQuarters() == 4 && columns[0] + a.width <= width;
 
   for (int j = 0; j < a.height; ++j) {
     std::uint8_t* out = screen.Row(inScreen.y + j) + inScreen.x;

@@ -97,6 +97,25 @@ TEST(ViewScaleTest, OneToOneIsThePictureWithGridAndOutline) {
   EXPECT_EQ(screen.pixels, expected.pixels);
 }
 
+// A screen wider and taller than the picture (one that shrank before its
+// view was told) shows the edge pixels repeated, reading nothing beyond it.
+TEST(ViewScaleTest, AScreenBeyondThePictureRepeatsItsEdges) {
+  IndexedImage picture, screen;
+  ASSERT_EQ(CreateImage(20, 10, picture), 1);
+  for (int i = 0; i < 200; ++i) picture.pixels[i] = static_cast<std::uint8_t>(i * 11);
+  ASSERT_EQ(CreateImage(33, 14, screen), 1);
+  ShownLayers layers;
+  layers.source = &picture;
+  for (const Zoom zoom : {Zoom{}, Zoom{2, 1}}) {
+    const ViewScale scale(zoom, 1.0);
+    ComposeScaled(screen, {0, 0}, ImageRect(screen), layers, scale);
+    for (int y = 0; y < 14; ++y)
+      for (int x = 0; x < 33; ++x)
+        ASSERT_EQ(screen.At(x, y), picture.At(std::min(x * zoom.div / zoom.mul, 19), std::min(y * zoom.div / zoom.mul, 9)))
+            << x << "," << y;
+  }
+}
+
 TEST(ViewScaleTest, ScreenToPictureToScreenIsTheSamePixel) {
   for (const Zoom zoom : kZoomLevels) {
     const ViewScale scale(zoom);

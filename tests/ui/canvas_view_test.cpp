@@ -53,9 +53,14 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyZoomFrameAndScro
     ASSERT_EQ(CreateImage(197, 161, picture), 1);
     for (int y = 0; y < 161; ++y)
       for (int x = 0; x < 197; ++x) picture.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 3) % 200);
-    ASSERT_TRUE(view.ShowPicture(picture));
+    view.ShowPicture(picture);
     for (int round = 0; round < 60; ++round) {
       if (round % 10 == 0) view.SetZoom(kZoomLevels[1 + random() % 5]);
+      if (round % 10 == 5) {
+        // The previews are dropped: the view shows the picture itself again.
+        view.RestoreAll(picture);
+        ASSERT_EQ(&view.View(), &picture);
+      }
       const int frames[] = {0, 1, 24, 32, 48};
       view.SetFrame(frames[random() % 5]);
       view.SetHalfLeft(random() % 2);
@@ -66,12 +71,19 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyZoomFrameAndScro
       // Scrolling composes only what comes into view.
       for (QScrollBar* bar : {view.Scroll()->horizontalScrollBar(), view.Scroll()->verticalScrollBar()})
         bar->setValue(static_cast<int>(random() % (bar->maximum() + 1)));
-      // Change the view under some rectangles, composing only those.
+      // Change the picture, or draw a preview in the view, under some
+      // rectangles, composing only those.
       for (int k = 0; k < 4; ++k) {
         const Rect r{static_cast<int>(random() % 220) - 10, static_cast<int>(random() % 180) - 10,
                      static_cast<int>(random() % 50), static_cast<int>(random() % 50)};
-        FillClipped(view.View(), r, static_cast<std::uint8_t>(random() % 256));
-        view.Compose(r);
+        const auto colour = static_cast<std::uint8_t>(random() % 256);
+        if (random() % 2) {
+          FillClipped(picture, r, colour);
+          view.Restore(picture, r);
+        } else {
+          FillClipped(*view.DrawView(), r, colour);
+          view.Compose(r);
+        }
       }
       ASSERT_FALSE(view.ScreenRect().Empty());
       ASSERT_EQ(view.Screen().pixels, ComposedFromScratch(view, shortfall).pixels)
@@ -88,7 +100,7 @@ TEST(CanvasViewTest, ComposingPiecesEqualsComposingTheWholeAtAnyZoomFrameAndScro
     ASSERT_EQ(shot.width(), span.width);
     for (int y = 0; y < shot.height(); y += 3)
       for (int x = 0; x < shot.width(); x += 5) {
-        const ColourTableEntry& e = view.View().colourTable[whole.At(x, y)];
+        const ColourTableEntry& e = view.Screen().colourTable[whole.At(x, y)];
         ASSERT_EQ(shot.pixelColor(x, y), QColor(e.red, e.green, e.blue)) << x << "," << y;
       }
   }
@@ -106,7 +118,7 @@ TEST(CanvasViewTest, AMoveHandsOnANewPicturePixelOnly) {
   window.show();
   IndexedImage picture;
   ASSERT_EQ(CreateImage(120, 90, picture), 1);
-  ASSERT_TRUE(view.ShowPicture(picture));
+  view.ShowPicture(picture);
   std::vector<Point> got;
   view.onPress = [&](Qt::MouseButton, Point p) { got.push_back(p); };
   view.onMove = [&](Qt::MouseButton, Point p) { got.push_back(p); };

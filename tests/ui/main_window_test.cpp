@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, FrameItemsKeepOneCheckAndComposeTheGrid) {
 TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
   StartApp();
   TForm1& main = app->main();
-  FillRect(WindowProbe::View(main).View(), 0, 0, 3, 2, 249);  // red
+  FillRect(*WindowProbe::View(main).DrawView(), 0, 0, 3, 2, 249);  // red
   WindowProbe::View(main).Compose({0, 0, 3, 2});
   const QImage shot = main.PaintBox1()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(0, 0), QColor(255, 0, 0));
@@ -351,7 +351,7 @@ TEST_F(MainWindowTest, CanvasIsDrawnWithThePictureColours) {
 TEST_F(MainWindowTest, BlankingShowsWhiteUntilThePaletteIsApplied) {
   StartApp();
   TForm1& main = app->main();
-  FillImage(WindowProbe::View(main).View(), 0);
+  FillImage(*WindowProbe::View(main).DrawView(), 0);
   WindowProbe::SetBusy(main, true);  // a load in progress
   main.BlankAllCanvases();
   EXPECT_EQ(main.PaintBox1()->grab().toImage().pixelColor(5, 5), QColor(255, 255, 255));

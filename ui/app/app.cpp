@@ -235,7 +235,6 @@ bool App::SubSwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
   return sub_->SwapContent(incoming, outgoing);
 }
 
-void App::SubUndoSwap() { sub_->MoveInHistory(false); }
 
 int App::UndoMemoryMB() const { return static_cast<int>(session_.budget.Limit() >> 20); }
 

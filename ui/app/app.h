@@ -122,9 +122,6 @@ class App {
   // The exchange: the sub canvas takes `incoming` as one step and hands out
   // its own picture; false, nothing changed, without memory.
   bool SubSwapContent(CanvasContent& incoming, CanvasContent& outgoing);
-  // Takes the exchange back on the sub canvas (the main canvas could not
-  // take its part).
-  void SubUndoSwap();
 
   // ---- the memory of the undo histories ----
   static constexpr int kUndoMemoryDefaultMB = 256;

@@ -106,11 +106,14 @@ bool CanvasView::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- the picture and its area ----
 
-bool CanvasView::ShowPicture(const IndexedImage& picture) {
-  IndexedImage view;
-  if (!CreateImage(picture.ImageWidth(), picture.ImageHeight(), view)) return false;
-  CopyImage(view, picture, kNoTransparent);
-  view_ = std::move(view);
+void CanvasView::ShowPicture(const IndexedImage& picture) {
+  picture_ = &picture;
+  FreeImage(own_);
+  // The colours the screen is painted with: the shared palette as it is now,
+  // later palette changes through TakePalette.
+  IndexedImage colours;
+  LoadColourTableFromShared(colours);
+  colours_ = colours.colourTable;
   shifted_ = false;
   outline_ = {};
   pictureWidth_ = picture.ImageWidth();
@@ -120,8 +123,25 @@ bool CanvasView::ShowPicture(const IndexedImage& picture) {
   Rebase();
   ComposeAll();
   UpdateStatus();
-  return true;
 }
+
+const IndexedImage& CanvasView::View() const {
+  static const IndexedImage kNone;
+  if (own_.HasPixels() || !picture_) return own_.HasPixels() ? own_ : kNone;
+  return *picture_;
+}
+
+IndexedImage* CanvasView::DrawView() {
+  if (own_.HasPixels()) return &own_;
+  if (!picture_ || !picture_->HasPixels()) return nullptr;
+  IndexedImage copy;
+  if (!CreateImage(picture_->ImageWidth(), picture_->ImageHeight(), copy)) return nullptr;
+  CopyImage(copy, *picture_, kNoTransparent);
+  own_ = std::move(copy);
+  return &own_;
+}
+
+void CanvasView::FollowPicture() { FreeImage(own_); }
 
 void CanvasView::SetAreaSize(int width, int height) {
   pictureWidth_ = width;
@@ -219,7 +239,7 @@ void CanvasView::SetOutline(Rect outline, bool compose) {
 
 ShownLayers CanvasView::Layers() const {
   ShownLayers layers;
-  layers.source = shifted_ ? shiftSource_ : &view_;
+  layers.source = shifted_ ? shiftSource_ : &View();
   layers.shifted = shifted_;
   layers.dx = shiftX_;
   layers.dy = shiftY_;
@@ -249,11 +269,11 @@ void CanvasView::Rebase() {
     screen_ = {};
     screenRect_ = {};
   }
-  const Rect visible = view_.HasPixels() ? VisibleDeviceRect() : Rect{};
+  const Rect visible = View().HasPixels() ? VisibleDeviceRect() : Rect{};
   if (visible == screenRect_ && screen_.HasPixels() == !visible.Empty()) return;
   IndexedImage next;
   if (!visible.Empty() && !CreateImage(visible.width, visible.height, next)) return;
-  if (next.HasPixels()) next.colourTable = view_.colourTable;
+  if (next.HasPixels()) next.colourTable = colours_;
   const Rect kept = visible.Intersect(screenRect_);
   if (blanked_) {
     if (next.HasPixels()) FillImage(next, 255);
@@ -281,13 +301,16 @@ void CanvasView::Rebase() {
 void CanvasView::ComposeDevice(Rect device) {
   const Rect area = device.Intersect(screenRect_);
   if (area.Empty()) return;
+  // A picture the window replaced but has not shown yet waits for ShowPicture.
+  const IndexedImage& view = View();
+  if (view.ImageWidth() != pictureWidth_ || view.ImageHeight() != pictureHeight_) return;
   ComposeScaled(screen_, {screenRect_.x, screenRect_.y}, area, Layers(), scale_);
   blanked_ = false;
   if (!presenting_) box_->update(ToQRect(scale_.DeviceToLogicalRect(area)));
 }
 
 void CanvasView::Compose(Rect r) {
-  const Rect area = r.Intersect(ImageRect(view_));
+  const Rect area = r.Intersect(ImageRect(View()));
   if (area.Empty()) return;
   ComposeDevice(scale_.PictureToDeviceRect(area));
 }
@@ -300,12 +323,14 @@ void CanvasView::ComposeAll() {
 
 void CanvasView::Restore(const IndexedImage& picture, Rect r) {
   shifted_ = false;
-  CopyClipped(view_, {r.x, r.y}, picture, r);
+  if (own_.HasPixels()) CopyClipped(own_, {r.x, r.y}, picture, r);
   Compose(r);
 }
 
 void CanvasView::RestoreAll(const IndexedImage& picture) {
-  CopyImage(view_, picture, kNoTransparent);
+  // Every preview is gone: the view follows the picture again.
+  picture_ = &picture;
+  FreeImage(own_);
   outline_ = {};
   gestureRect_ = {};
   ComposeAll();
@@ -313,7 +338,7 @@ void CanvasView::RestoreAll(const IndexedImage& picture) {
 }
 
 void CanvasView::ShowShifted(const IndexedImage& source, int dx, int dy, std::uint8_t background) {
-  if (!SameSize(source, view_)) return;
+  if (!SameSize(source, View())) return;
   shifted_ = true;
   shiftSource_ = &source;
   shiftX_ = dx;
@@ -324,9 +349,10 @@ void CanvasView::ShowShifted(const IndexedImage& source, int dx, int dy, std::ui
 
 IndexedImage CanvasView::Shown() const {
   IndexedImage shown;
-  if (!view_.HasPixels() || !CreateImage(view_.ImageWidth(), view_.ImageHeight(), shown)) return shown;
+  const IndexedImage& view = View();
+  if (!view.HasPixels() || !CreateImage(view.ImageWidth(), view.ImageHeight(), shown)) return shown;
   // The colours the screen is painted with.
-  shown.colourTable = screen_.HasPixels() ? screen_.colourTable : view_.colourTable;
+  shown.colourTable = screen_.HasPixels() ? screen_.colourTable : colours_;
   if (blanked_) {
     FillImage(shown, 255);
     return shown;
@@ -342,14 +368,18 @@ void CanvasView::Blank() {
 }
 
 void CanvasView::TakePalette(const PaletteTable& table) {
-  for (IndexedImage* image : {&view_, &screen_}) TakeFreeEntries(*image, table);
+  IndexedImage colours;
+  colours.colourTable = colours_;
+  TakeFreeEntries(colours, table);
+  colours_ = colours.colourTable;
+  TakeFreeEntries(screen_, table);
   ComposeAll();
 }
 
 // ---- present ----
 
 void CanvasView::Present(QPainter& painter, const QRect& exposed) {
-  if (!view_.HasPixels()) return;
+  if (!View().HasPixels()) return;
   // The blank display is drawn even while busy: it is what a palette load shows.
   if (busy_ && !blanked_) return;
   const Rect logical = Rect{exposed.x(), exposed.y(), exposed.width(), exposed.height()}.Intersect(
@@ -381,7 +411,7 @@ void CanvasView::Present(QPainter& painter, const QRect& exposed) {
   // scroll reached us): composed for this paint only.
   IndexedImage spare;
   if (!CreateImage(device.width, device.height, spare)) return;
-  spare.colourTable = view_.colourTable;
+  spare.colourTable = colours_;
   if (blanked_)
     FillImage(spare, 255);
   else
@@ -425,11 +455,12 @@ void CanvasView::Pointer(Point picture, bool inside) {
 void CanvasView::UpdateStatus() {
   if (!statusShown_) return;
   QString text;
-  const bool onPicture = pointerInside_ && view_.HasPixels() && pointer_.x >= 0 && pointer_.y >= 0 &&
-                         pointer_.x < view_.ImageWidth() && pointer_.y < view_.ImageHeight();
+  const IndexedImage& view = View();
+  const bool onPicture = pointerInside_ && view.HasPixels() && pointer_.x >= 0 && pointer_.y >= 0 &&
+                         pointer_.x < view.ImageWidth() && pointer_.y < view.ImageHeight();
   if (onPicture) {
-    const std::uint8_t index = view_.At(pointer_.x, pointer_.y);
-    const ColourTableEntry& e = view_.colourTable[index];
+    const std::uint8_t index = view.At(pointer_.x, pointer_.y);
+    const ColourTableEntry& e = colours_[index];
     text += QStringLiteral("(%1, %2)  色 %3 (%4, %5, %6)  ")
                 .arg(pointer_.x)
                 .arg(pointer_.y)

@@ -1,6 +1,6 @@
 // One canvas on screen, for the main and sub canvases: the scroll area and
-// its paint box, the status line, the picture as shown (the view buffer,
-// where previews live), the screen buffer composed from it with the frame
+// its paint box, the status line, the picture as shown (the picture itself,
+// or the view's own copy while previews are drawn in it), the screen buffer composed from it with the frame
 // grid and an outline, the zoom, the frame size and half offsets, and
 // snapping. The window owns the document and the modes; this owns what the
 // user sees of them, and maps the mouse to picture pixels, so every gesture
@@ -15,6 +15,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <array>
 #include <functional>
 
 #include "core/geometry.h"
@@ -44,10 +45,16 @@ class CanvasView : public QObject {
   PaintBox* Box() const { return box_; }
   StatusLine* Status() const { return status_; }
 
-  // The picture as shown, previews included, and the screen buffer (the
-  // visible part, in device pixels).
-  const IndexedImage& View() const { return view_; }
-  IndexedImage& View() { return view_; }
+  // The picture as shown, previews included: the picture itself, or the
+  // view's own copy while a mode draws previews. Empty before any picture.
+  const IndexedImage& View() const;
+  // The view to draw previews in: its own copy of the picture, made now when
+  // it follows the picture. Null when memory runs out.
+  IndexedImage* DrawView();
+  // The caller took back every preview it drew: the view follows the picture
+  // again and drops its copy.
+  void FollowPicture();
+  // The screen buffer: the visible part, in device pixels.
   const IndexedImage& Screen() const { return screen_; }
   Rect ScreenRect() const { return screenRect_; }  // the device pixels it holds
   // What the canvas shows, at 1:1 over the whole picture.
@@ -66,10 +73,11 @@ class CanvasView : public QObject {
   void SetStatusLineShown(bool shown);
   bool StatusLineShown() const { return statusShown_; }
 
-  // Makes both buffers the picture's size with the picture in them, sizes the
-  // paint area and scrolls to the top left. False, nothing changed, when
-  // memory runs out.
-  bool ShowPicture(const IndexedImage& picture);
+  // Shows `picture`, which must outlive the view or the next ShowPicture or
+  // RestoreAll (the window's document's picture): sizes the paint area,
+  // scrolls to the top left and composes what is visible. No picture-sized
+  // buffer is made: a picture is shown as it is until a mode draws over it.
+  void ShowPicture(const IndexedImage& picture);
   // Only the paint area's size (no buffers), for a canvas being made.
   void SetAreaSize(int width, int height);
 
@@ -95,9 +103,11 @@ class CanvasView : public QObject {
   // Screen := view with grid and outline over `r`, then presented.
   void Compose(Rect r);
   void ComposeAll();
-  // View := picture over `r`, then composed.
+  // View := picture over `r` (the picture the view follows, as it is now),
+  // then composed.
   void Restore(const IndexedImage& picture, Rect r);
-  // View := picture everywhere, outline dropped, everything composed.
+  // The view follows `picture` again (its own copy dropped), outline
+  // dropped, everything composed.
   void RestoreAll(const IndexedImage& picture);
   // Screen := `source` displaced by (dx, dy), the rest in `background`, as
   // it is (the whole-picture shift follows the pointer this way, no grid),
@@ -144,7 +154,9 @@ class CanvasView : public QObject {
   PaintBox* box_ = nullptr;
   StatusLine* status_ = nullptr;
   bool statusShown_ = true;
-  IndexedImage view_;
+  const IndexedImage* picture_ = nullptr;  // the picture shown
+  IndexedImage own_;                       // the view's copy, while previews are drawn
+  std::array<ColourTableEntry, 256> colours_{};  // what the screen is painted with
   IndexedImage screen_;
   Rect screenRect_;  // the device pixels the screen buffer holds
   ViewScale scale_;

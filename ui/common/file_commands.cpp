@@ -109,11 +109,6 @@ void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const std::string& path)
                      BoxButtons::Ok, BoxIcon::Information);
 }
 
-void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs) {
-  dialogs.MessageBox(window, QStringLiteral("画像を表示するメモリがありません"), QString::fromUtf8(kLoadFailedCaption),
-                     BoxButtons::Ok, BoxIcon::Error);
-}
-
 bool ReadPicture(QWidget* window, Dialogs& dialogs, const std::string& path, IndexedImage& picture,
                  QString* note) {
   WindowProgressSink sink(window);

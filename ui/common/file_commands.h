@@ -73,7 +73,5 @@ bool ConfirmDropping(QWidget* window, Dialogs& dialogs, bool modified, const QSt
 
 // The box of a load that failed without a reader's message.
 void ShowLoadFailure(QWidget* window, Dialogs& dialogs, const std::string& path);
-// The box of a picture that was read but cannot be shown for want of memory.
-void ShowNoMemoryToShow(QWidget* window, Dialogs& dialogs);
 
 }  // namespace zudizar

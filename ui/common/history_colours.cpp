@@ -52,16 +52,13 @@ bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMas
   return mapped;
 }
 
-bool FollowMoveOnCanvas(QWidget* window, Dialogs& dialogs, Session& session, Document& document, CanvasView& view,
-                        const HistoryMove& move, bool forward, const EntryMask& inUseBeside, bool overlay) {
+bool FollowMoveOnCanvas(Session& session, Document& document, CanvasView& view, const HistoryMove& move,
+                        const EntryMask& inUseBeside, bool overlay) {
   IndexedImage& picture = document.Picture();
   const bool mapped = FollowMoveColours(session, move, inUseBeside, picture);
   if (mapped) document.Adopt(ImageRect(picture));
   if (move.resized) {
-    if (!view.ShowPicture(picture)) {
-      forward ? document.Undo() : document.Redo();
-      ShowNoMemoryToShow(window, dialogs);
-    }
+    view.ShowPicture(picture);
   } else if (overlay || mapped) {
     view.RestoreAll(picture);
   } else {

@@ -26,11 +26,10 @@ bool FollowMoveColours(Session& session, const HistoryMove& move, const EntryMas
 
 // Follows a move on a canvas shown in a canvas view: the colours (as above),
 // then the view: the changed rectangle, or all of it when `overlay` (the view
-// held something of a mode's) or colours were mapped. A picture of another
-// size that cannot be shown goes back where it was, with the message. Returns
-// whether colours were mapped.
-bool FollowMoveOnCanvas(QWidget* window, Dialogs& dialogs, Session& session, Document& document, CanvasView& view,
-                        const HistoryMove& move, bool forward, const EntryMask& inUseBeside, bool overlay);
+// held something of a mode's) or colours were mapped; a picture of another
+// size is shown afresh. Returns whether colours were mapped.
+bool FollowMoveOnCanvas(Session& session, Document& document, CanvasView& view, const HistoryMove& move,
+                        const EntryMask& inUseBeside, bool overlay);
 
 // The caption note of a move whose colours were mapped.
 extern const char* const kColoursMappedNote;

@@ -170,7 +170,9 @@ void PasteMode::ShowPreview(Point p) {
   // The preview lives in the view, built over the picture as it was when the
   // mode started, so every later composition keeps it; its frame is the
   // view's outline, drawn thin at every zoom.
-  IndexedImage& shown = view().View();
+  IndexedImage* drawn = view().DrawView();
+  if (!drawn) return;
+  IndexedImage& shown = *drawn;
   const Rect old = preview_;
   const Rect oldOutline = view().Outline();
   CopyClipped(shown, {old.x, old.y}, picture(), old);
@@ -242,8 +244,10 @@ void CellMode::Move(Point p) {
   const Rect next = CellRect(s, frame, w, h);
   const Rect old = CellRect(current_, frame, w, h);
   if (next == old) return;
-  CopyClipped(view().View(), {old.x, old.y}, source, old);
-  PutCell(view().View(), next, carried_);
+  IndexedImage* shown = view().DrawView();
+  if (!shown) return;
+  CopyClipped(*shown, {old.x, old.y}, source, old);
+  PutCell(*shown, next, carried_);
   view().Compose(old);
   view().Compose(next);
   current_ = s;
@@ -289,6 +293,8 @@ void CellMode::Drop(Point p) {
     ExchangeCells(target, start, cell, BackgroundColour(target));
   }
   for (Rect r : {shown, start, cell}) view().Restore(target, r);
+  // Nothing of the drag is left over the picture.
+  view().FollowPicture();
   if (moved) {
     // Two cells, however far apart: only they are compared and kept.
     document().Touch(start);
@@ -362,7 +368,7 @@ EditMode::EditMode(TForm1& window) : CanvasMode(window), tools_(app().session().
 // The view is the picture being drawn; previews are drawn in it too and
 // taken back from the document's picture, which stays as it was until a step
 // commits.
-ToolTarget EditMode::Target() { return {view().View(), unusedWork_, stamp_, &document().Picture()}; }
+ToolTarget EditMode::Target(IndexedImage& shown) { return {shown, unusedWork_, stamp_, &document().Picture()}; }
 
 ToolInk EditMode::Ink() {
   order_ = app().session().SwatchOrder();
@@ -421,22 +427,29 @@ void EditMode::TakeSize() {
 
 PressResult EditMode::Press(Qt::MouseButton button, Point p) {
   if (tracking_ || (button != Qt::LeftButton && button != Qt::RightButton)) return PressResult::Stay;
+  // The marks are drawn in the view's own copy, kept while the mode is on.
+  IndexedImage* shown = view().DrawView();
+  if (!shown) return PressResult::Stay;
   const ToolRow* row = FindTool(app().session().tools.DrawingTool());
   // A tool that acts on the whole picture at once says so in the edit palette's caption.
   const bool slow = row && row->joining == Joining::OnePoint;
   if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("しばらくお待ち下さい"));
-  const ToolStep step = tools_.Press(Target(), Ink(), p, button == Qt::RightButton);
+  const ToolStep step = tools_.Press(Target(*shown), Ink(), p, button == Qt::RightButton);
   if (slow) app().SetCaption(WindowId::Edit, QStringLiteral("編集ﾊﾟﾚｯﾄ ") + ShownName(document().FileName()));
   Show(step);
   return PressResult::Stay;
 }
 
-void EditMode::Move(Point p) { Show(tools_.Move(Target(), Ink(), p)); }
+void EditMode::Move(Point p) {
+  IndexedImage* shown = tools_.Dragging() ? view().DrawView() : nullptr;
+  if (shown) Show(tools_.Move(Target(*shown), Ink(), p));
+}
 
 void EditMode::Release(Qt::MouseButton button, Point p) {
   // A gesture ends with the button that started it.
   if ((button == Qt::RightButton) != tools_.RightDrag()) return;
-  Show(tools_.Release(Target(), Ink(), p));
+  IndexedImage* shown = tools_.Dragging() ? view().DrawView() : nullptr;
+  if (shown) Show(tools_.Release(Target(*shown), Ink(), p));
 }
 
 }  // namespace zudizar

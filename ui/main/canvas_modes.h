@@ -210,7 +210,7 @@ class EditMode : public CanvasMode {
   const IndexedImage& Stamp() const { return stamp_; }
 
  private:
-  ToolTarget Target();
+  ToolTarget Target(IndexedImage& shown);
   ToolInk Ink();
   void Show(const ToolStep& step);
   void TakeSize();

@@ -50,8 +50,7 @@ void TForm1::OpenPictureFile(const std::string& path) {
   const bool told = !paletteReport.Empty() || !pictureReport.Empty();
   if (ok) {
     // The open is one step, colours and all, so that it can be undone.
-    ok = TakePicture(loaded, path, PaletteDifferences(previousCurrent, SharedPalette.current));
-    if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
+    TakePicture(loaded, path, PaletteDifferences(previousCurrent, SharedPalette.current));
   } else if (!told) {
     ShowLoadFailure(this, app_.dialogs(), path);
   }
@@ -128,16 +127,13 @@ void TForm1::MN_NEWClick() {
     IndexedImage blank;
     if (CreateImage(width, height, blank)) {
       FillImage(blank, 255);
-      if (TakePicture(blank, {}, PaletteDifferences(previousCurrent, SharedPalette.current))) {
-        document_.SetModified(false);
-        setWindowTitle(FileCaption());
-        if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
-                                      BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
-          app_.session().SetBackground(BackgroundTarget::Main);
-          app_.ShowColourWindow();
-        }
-      } else {
-        app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));
+      TakePicture(blank, {}, PaletteDifferences(previousCurrent, SharedPalette.current));
+      document_.SetModified(false);
+      setWindowTitle(FileCaption());
+      if (app_.dialogs().MessageBox(this, QStringLiteral("背景色を設定しますか。"), QStringLiteral("背景色選択"),
+                                    BoxButtons::OkCancel, BoxIcon::Question) == BoxAnswer::Ok) {
+        app_.session().SetBackground(BackgroundTarget::Main);
+        app_.ShowColourWindow();
       }
     } else {
       app_.ShowError(QStringLiteral("%1 x %2 の画像を作るメモリがありません").arg(width).arg(height));

@@ -230,8 +230,8 @@ void TForm1::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  view_->ShowPicture(blank);
   document_.Start(std::move(blank), {});
+  view_->ShowPicture(document_.Picture());
   app_.CanvasPictureChanged();
   emit app_.session().historyChanged();
   app_.session().SetBackground(BackgroundTarget::None);
@@ -508,9 +508,9 @@ void TForm1::Changed(const Rect& rect, const std::vector<PaletteChange>& palette
   emit app_.session().historyChanged();
 }
 
-bool TForm1::TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette) {
-  if (!view_->ShowPicture(picture)) return false;
+void TForm1::TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette) {
   document_.Replace(std::move(picture), name, palette);
+  view_->ShowPicture(document_.Picture());
   app_.CanvasPictureChanged();
   emit app_.session().historyChanged();
   // Nothing picked, drawn or previewed on the old picture goes on over the
@@ -522,14 +522,10 @@ bool TForm1::TakePicture(IndexedImage& picture, const std::string& name, const s
     if (mode_) mode_->PictureChanged();
     DropRetiredMode();
   }
-  return true;
 }
 
 void TForm1::RestorePicture(IndexedImage& picture, const std::string& name) {
-  if (!TakePicture(picture, name)) {
-    ShowNoMemoryToShow(this, app_.dialogs());
-    return;
-  }
+  TakePicture(picture, name);
   document_.MarkModified();
   setWindowTitle(FileCaption());
 }
@@ -548,11 +544,8 @@ void TForm1::ExchangeWithSub() {
     outgoing.picture.mag = document_.Picture().mag;
     CanvasContent incoming;
     ok = app_.SubSwapContent(outgoing, incoming);
-    if (ok && !TakePicture(incoming.picture, incoming.name)) {
-      // The sub canvas gets its own picture back.
-      app_.SubUndoSwap();
-      ok = false;
-    } else if (ok) {
+    if (ok) {
+      TakePicture(incoming.picture, incoming.name);
       document_.SetModified(incoming.modified);
       setWindowTitle(FileCaption());
     }
@@ -588,7 +581,7 @@ void TForm1::MoveInHistory(bool forward) {
   const bool overlay = mode_ && mode_->EndForHistory();
   HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
-    const bool mapped = FollowMoveOnCanvas(this, app_.dialogs(), app_.session(), document_, *view_, move, forward,
+    const bool mapped = FollowMoveOnCanvas(app_.session(), document_, *view_, move,
                                            app_.EntriesInUseBeside(App::CanvasId::Main), overlay);
     if (mode_) mode_->HistoryMoved(move.resized);
     app_.CanvasPictureChanged();

@@ -130,11 +130,11 @@ class TForm1 : public QMainWindow {
   void ReflectFrame();
   // Leaves the current mode (dropping what it holds) and enters `kind`.
   void EnterMode(MainMode kind);
-  // Makes `picture` (moved from only on success) the document's, as one step
-  // with its name and the palette entries its arrival changed, and shows it
-  // afresh (the mode stays, with none of the old picture's data). False, and
-  // nothing changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette = {});
+  // Makes `picture` (moved from) the document's, as one step with its name
+  // and the palette entries its arrival changed, and shows it afresh (the
+  // mode stays, with none of the old picture's data). Showing takes no
+  // picture-sized memory, so it cannot fail once the picture exists.
+  void TakePicture(IndexedImage& picture, const std::string& name, const std::vector<PaletteChange>& palette = {});
   // Takes the picture one step back or forward in its history.
   void MoveInHistory(bool forward);
   // MN_MAINUNDO and MN_MAINREDO are enabled while there is a step to take.

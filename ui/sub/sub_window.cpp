@@ -149,8 +149,8 @@ void TTAVOSUBF::FormCreate() {
   IndexedImage blank;
   CreateImage(640, 400, blank);
   FillImage(blank, 255);
-  view_->ShowPicture(blank);
   document_.Start(std::move(blank), {});
+  view_->ShowPicture(document_.Picture());
   app_.CanvasPictureChanged();
   emit app_.session().historyChanged();
   transferMode_ = kTransferNone;
@@ -208,12 +208,11 @@ bool TTAVOSUBF::event(QEvent* event) {
 
 // ---- pictures ----
 
-bool TTAVOSUBF::TakePicture(IndexedImage& picture, const std::string& name) {
-  if (!view_->ShowPicture(picture)) return false;
+void TTAVOSUBF::TakePicture(IndexedImage& picture, const std::string& name) {
   document_.Replace(std::move(picture), name);
+  view_->ShowPicture(document_.Picture());
   app_.CanvasPictureChanged();
   emit app_.session().historyChanged();
-  return true;
 }
 
 bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
@@ -224,7 +223,7 @@ bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
   if (!CreateImage(document_.Picture().ImageWidth(), document_.Picture().ImageHeight(), own.picture)) return false;
   CopyImage(own.picture, document_.Picture(), kNoTransparent);
   own.picture.mag = document_.Picture().mag;
-  if (!TakePicture(incoming.picture, incoming.name)) return false;
+  TakePicture(incoming.picture, incoming.name);
   outgoing = std::move(own);
   document_.SetModified(incoming.modified);
   setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()));
@@ -235,10 +234,7 @@ bool TTAVOSUBF::SwapContent(CanvasContent& incoming, CanvasContent& outgoing) {
 }
 
 void TTAVOSUBF::RestorePicture(IndexedImage& picture, const std::string& name) {
-  if (!TakePicture(picture, name)) {
-    ShowNoMemoryToShow(this, app_.dialogs());
-    return;
-  }
+  TakePicture(picture, name);
   document_.MarkModified();
   setWindowTitle(kSubCaptionPrefix + ShownName(name));
 }
@@ -267,7 +263,7 @@ void TTAVOSUBF::MoveInHistory(bool forward) {
   tracking_ = false;
   const HistoryMove move = forward ? document_.Redo() : document_.Undo();
   if (move.moved) {
-    const bool mapped = FollowMoveOnCanvas(this, app_.dialogs(), app_.session(), document_, *view_, move, forward,
+    const bool mapped = FollowMoveOnCanvas(app_.session(), document_, *view_, move,
                                            app_.EntriesInUseBeside(App::CanvasId::Sub), false);
     app_.CanvasPictureChanged();
     setWindowTitle(kSubCaptionPrefix + ShownName(document_.FileName()) +
@@ -306,7 +302,7 @@ void TTAVOSUBF::MN_NEWClick() {
     bool ok = CreateImage(width, height, picture);
     if (ok) {
       FillImage(picture, 255);
-      ok = TakePicture(picture, {});
+      TakePicture(picture, {});
     }
     if (ok) {
       document_.SetModified(false);
@@ -343,8 +339,7 @@ void TTAVOSUBF::OpenSubFile(const std::string& path) {
   progressName_.clear();
   if (ok) {
     // Only a picture that opened takes the window's name and the list's top.
-    ok = TakePicture(loaded, path);
-    if (!ok) ShowNoMemoryToShow(this, app_.dialogs());
+    TakePicture(loaded, path);
   }
   if (ok) {
     document_.SetModified(false);

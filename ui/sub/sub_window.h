@@ -107,10 +107,9 @@ class TTAVOSUBF : public QMainWindow {
   void UncheckTransferItems();
   // Writes the picture to `path`; on success the picture takes that name.
   bool SaveTo(const std::string& path);
-  // Makes `picture` (moved from only on success) the document's, as one step
-  // with the name it belongs to, and shows it afresh; false, and nothing
-  // changed, when there is no memory to show it.
-  bool TakePicture(IndexedImage& picture, const std::string& name);
+  // Makes `picture` (moved from) the document's, as one step with the name it
+  // belongs to, and shows it afresh.
+  void TakePicture(IndexedImage& picture, const std::string& name);
   // MN_SUBUNDO and MN_SUBREDO are enabled while there is a step to take.
   void ReflectHistory();
 

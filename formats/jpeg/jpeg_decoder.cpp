@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "base/trace.h"
 #include "formats/jpeg/jpeg_huffman.h"
 #include "formats/jpeg/jpeg_idct.h"
 #include "formats/jpeg/jpeg_markers.h"
@@ -63,7 +66,11 @@ class ScanDecoder {
         trace_(trace),
         scan_(scan),
         reader_(source.Data(), source.Size()),
-        layout_(LayoutFor(scan.blockCount)) {
+        layout_(LayoutFor(scan.blockCount)),
+        recorder_([this](int number, const std::string& text) {
+          Send(trace_, number, text);
+          if (recording_) records_.push_back({point_, number, text});
+        }) {
     for (int b = 0; b < scan.blockCount; ++b) {
       const McuBlock& block = scan.blocks[b];
       tables_[b] = {block.dcTable >= 0 ? &state.huffman[block.dcTable] : &MissingTable(),
@@ -73,7 +80,23 @@ class ScanDecoder {
     }
   }
 
+  // Sets aside up to `bytes` for the preview pass to keep the coefficients
+  // it decodes, so that the full pass need not decode them again.
+  void AllowStore(std::int64_t bytes) {
+    const std::int64_t worst = std::int64_t{kStoredBlockBytes} * scan_.blockCount;
+    if (bytes < worst) return;
+    // Left uninitialised: only the pages written become resident.
+    store_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
+    if (store_) storeEnd_ = store_.get() + bytes - worst;
+  }
+
   // Runs one pass; returns the read cursor after it.
+  //
+  // With a store the preview pass keeps each MCU's coefficients and the trace
+  // records it sends, by where in the walk they came; the full pass reads
+  // the MCUs back and sends the same records at the same places. When the
+  // store fills up the preview pass keeps the reader as it is at the next
+  // MCU, and the full pass walks the data on from there.
   template <bool kPreview>
   std::size_t RunPass() {
     const int width = state_.width;
@@ -84,18 +107,50 @@ class ScanDecoder {
     reader_.Start(scan_.dataStart);
     const int interval = state_.restartInterval;
     int countdown = interval;
+    std::int64_t mcu = 0;
+    bool storing = kPreview && store_ != nullptr;
+    bool fromStore = !kPreview && store_ != nullptr && storedMcus_ > 0;
+    std::uint8_t* write = store_.get();
+    const std::uint8_t* read = store_.get();
+    recording_ = storing;
+    active_ = storing ? &recorder_ : &trace_;
     for (int row = 0; row < mcuRows; ++row) {
-      for (int column = 0; column < mcusPerRow; ++column) {
+      for (int column = 0; column < mcusPerRow; ++column, ++mcu) {
+        if (kPreview && storing && write > storeEnd_) {
+          Stop(mcu);
+          storing = false;
+        }
+        if (!kPreview && fromStore && mcu == storedMcus_) {
+          Resume();
+          fromStore = false;
+        }
+        point_ = 2 * mcu;
         if (interval > 0) {
           if (countdown == 0) {
-            Restart();
+            if (fromStore)
+              Replay();
+            else
+              Restart();
             countdown = interval;
           }
           --countdown;
         }
-        if (!kPreview) std::memset(coefficients_, 0, sizeof(coefficients_[0]) * scan_.blockCount);
-        DecodeBlocks<kPreview>(reader_, tables_, scan_.blockCount, coefficients_, lastIndex_);
-        reader_.ReportTakenMarkers(trace_);
+        point_ = 2 * mcu + 1;
+        if (fromStore) {
+          std::memset(coefficients_, 0, sizeof(coefficients_[0]) * scan_.blockCount);
+          LoadStoredBlocks(tables_, scan_.blockCount, coefficients_, lastIndex_, &read);
+          Replay();
+        } else {
+          if (kPreview && storing) {
+            DecodeBlocks<BlockOutput::kStore>(reader_, tables_, scan_.blockCount, coefficients_, lastIndex_, &write);
+          } else if (kPreview) {
+            DecodeBlocks<BlockOutput::kDc>(reader_, tables_, scan_.blockCount, coefficients_, lastIndex_);
+          } else {
+            std::memset(coefficients_, 0, sizeof(coefficients_[0]) * scan_.blockCount);
+            DecodeBlocks<BlockOutput::kBlocks>(reader_, tables_, scan_.blockCount, coefficients_, lastIndex_);
+          }
+          reader_.ReportTakenMarkers(*active_);
+        }
         if (!layout_.valid) continue;
         const int x = column * layout_.width;
         const int y = row * layout_.height;
@@ -113,8 +168,15 @@ class ScanDecoder {
       const int percent = mcuRows > 1 ? row * 100 / (mcuRows - 1) : 100;
       ReportProgress(progress_, percent, kPreview ? 0 : 1);
     }
+    point_ = 2 * mcu;
+    if (kPreview && storing) storedMcus_ = mcu;
+    if (fromStore) {
+      Replay();
+      return storedCursor_;
+    }
     const std::size_t cursor = reader_.Cursor();
-    reader_.ReportTakenMarkers(trace_);
+    reader_.ReportTakenMarkers(*active_);
+    if (kPreview) storedCursor_ = cursor;
     return cursor;
   }
 
@@ -125,13 +187,43 @@ class ScanDecoder {
 
   void Restart() {
     const std::size_t cursor = reader_.Cursor();
-    reader_.ReportTakenMarkers(trace_);
+    reader_.ReportTakenMarkers(*active_);
     source_.Seek(cursor);
     const int first = source_.Byte();
     const int second = source_.Byte();
-    if (first != 0xFF || second < 0xD0 || second > 0xD7) Report(trace_, Trace::kRestartMarker);
+    if (first != 0xFF || second < 0xD0 || second > 0xD7) Report(*active_, Trace::kRestartMarker);
     reader_.Start(source_.Cursor());
     ClearPredictors();
+  }
+
+  // The store is full before MCU `mcu`: what the full pass needs to walk on
+  // from there.
+  void Stop(std::int64_t mcu) {
+    storedMcus_ = mcu;
+    resumeReader_ = reader_;
+    for (std::size_t i = 0; i < state_.slots.size(); ++i) resumePredictors_[i] = state_.slots[i].predictor;
+    recording_ = false;
+  }
+
+  void Resume() {
+    reader_ = resumeReader_;
+    for (std::size_t i = 0; i < state_.slots.size(); ++i) state_.slots[i].predictor = resumePredictors_[i];
+    active_ = &trace_;
+  }
+
+  // Sends the preview pass's records made at the current place again.
+  void Replay() {
+    while (replayed_ < records_.size() && records_[replayed_].point == point_) {
+      const Record& r = records_[replayed_++];
+      Send(trace_, r.number, r.text);
+    }
+  }
+
+  static void Send(const TraceSink& trace, int number, const std::string& text) {
+    if (trace)
+      trace(number, text);
+    else
+      TraceRecord(number, text);
   }
 
   void OutputPreview(int x0, int y0) {
@@ -183,6 +275,26 @@ class ScanDecoder {
   const ScanSetup& scan_;
   BitReader reader_;
   Layout layout_;
+  // The coefficient store: MCUs [0, storedMcus_) of the preview pass, and
+  // where its walk ended when it kept them all.
+  std::unique_ptr<std::uint8_t[]> store_;
+  const std::uint8_t* storeEnd_ = nullptr;  // an MCU starting past it may not fit
+  std::int64_t storedMcus_ = 0;
+  std::size_t storedCursor_ = 0;
+  BitReader resumeReader_{nullptr, 0};
+  std::uint32_t resumePredictors_[kComponentSlots] = {};
+  // Trace records by place: 2 m before MCU m (its restart), 2 m + 1 after it.
+  struct Record {
+    std::int64_t point;
+    int number;
+    std::string text;
+  };
+  std::vector<Record> records_;
+  std::size_t replayed_ = 0;
+  std::int64_t point_ = 0;
+  bool recording_ = false;
+  TraceSink recorder_;
+  const TraceSink* active_ = &trace_;
   BlockTables tables_[kMaxMcuBlocks] = {};
   // The preview blocks of the current MCU row: handed over together, so
   // that their colour look-ups, each a likely cache miss, overlap.
@@ -193,6 +305,15 @@ class ScanDecoder {
   alignas(32) ChromaTerms chroma_{};
   alignas(32) BlockPixels pixels_{};
 };
+
+// The preview pass keeps the coefficients in as many bytes as the picture's
+// indices take, up to a fixed cap; a scan that needs more walks the data
+// again for the rest.
+std::int64_t StoreBytes(const DecodeOptions& options, int width, int height) {
+  if (options.coefficientStoreBytes >= 0) return options.coefficientStoreBytes;
+  constexpr std::int64_t kCap = std::int64_t{64} << 20;
+  return std::min<std::int64_t>(kCap, std::int64_t{width} * height);
+}
 
 bool IsFrameMarker(int code) {
   return (code >= 0xC0 && code <= 0xC3) || (code >= 0xC5 && code <= 0xCB) || (code >= 0xCD && code <= 0xCF);
@@ -245,6 +366,7 @@ void DecodePadded(std::span<const std::uint8_t> padded, PixelSink& sink, Progres
       }
       if (!sink.StartImage(width, state.frameHeight)) return;
       ScanDecoder decoder(state, source, sink, progress, trace, scan);
+      decoder.AllowStore(StoreBytes(options, state.width, state.height));
       decoder.RunPass<true>();
       const std::size_t after = decoder.RunPass<false>();
       if (cut || after > fileEnd) sink.DataEnded();

@@ -154,16 +154,35 @@ struct BlockTables {
   std::uint32_t* predictor;   // the component's DC predictor, wrapping
 };
 
+// What DecodeBlocks keeps of each block.
+enum class BlockOutput {
+  kDc,      // the DC coefficient only (the preview pass without a store)
+  kBlocks,  // every coefficient, into the blocks
+  kStore,   // the DC coefficient into the blocks, and the block into a store
+};
+
+// Bytes a stored block can take: its header and 63 wide coefficients.
+inline constexpr int kStoredBlockBytes = 3 + 63 * 3;
+
 // Decodes `count` blocks (T.81 F.2.2): the DC difference, then the AC
 // coefficients in zig-zag order, each times its quantisation value, stored
 // as 16-bit values in blocks the caller zeroed, column by column (the
 // transposed natural order the inverse transform reads).
-// The preview pass stores only the DC coefficient. last[b] is the zig-zag
-// index of the last AC coefficient stored (0: none). A coefficient index
-// beyond 63 ends the block.
-template <bool kPreview>
+// kDc and kStore keep only the DC coefficient in the blocks. last[b] is the
+// zig-zag index of the last AC coefficient stored (0: none; kBlocks only). A
+// coefficient index beyond 63 ends the block.
+//
+// kStore also appends each block at *store (at most kStoredBlockBytes each):
+// the DC coefficient as two bytes (native order), the number of AC
+// coefficients, then per coefficient its zig-zag index and its value before
+// quantisation, one signed byte, or with bit 7 of the index set two. Small
+// values are the common case, so a block mostly takes 3 + 2n bytes.
+template <BlockOutput kOutput>
 inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count, std::int16_t (*blocks)[64],
-                         std::uint8_t* last) {
+                         std::uint8_t* last, std::uint8_t** store = nullptr) {
+  constexpr bool kPreview = kOutput == BlockOutput::kDc;
+  constexpr bool kStore = kOutput == BlockOutput::kStore;
+  std::uint8_t* w = kStore ? *store : nullptr;
   // Plain locals, so that the compiler keeps them in registers.
   const BitReader::State start = reader.Current();
   std::uint64_t acc = start.acc;
@@ -219,6 +238,11 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
     // The block holds 16-bit values: the product keeps its low 16 bits.
     out[0] = static_cast<std::int16_t>(*t.predictor * static_cast<std::uint32_t>(q[0]));
     int stored = 0;
+    std::uint8_t* header = w;
+    if (kStore) {
+      std::memcpy(header, &out[0], 2);
+      w += 3;
+    }
     const HuffmanTable& ac = *t.ac;
     for (int k = 1; k < 64;) {
       fill();
@@ -251,15 +275,64 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
         value = Extend(receive(magnitude), magnitude);
       }
       if (k > 63) break;
-      if (!kPreview) {
+      if (kStore) {
+        if (value >= -128 && value <= 127) {
+          w[0] = static_cast<std::uint8_t>(k);
+          w[1] = static_cast<std::uint8_t>(value);
+          w += 2;
+        } else {
+          const auto wide = static_cast<std::int16_t>(value);
+          w[0] = static_cast<std::uint8_t>(k | 0x80);
+          std::memcpy(w + 1, &wide, 2);
+          w += 3;
+        }
+        ++stored;
+      } else if (!kPreview) {
         out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(value * q[k]);
         stored = k;
       }
       ++k;
     }
-    last[b] = static_cast<std::uint8_t>(stored);
+    if (kStore)
+      header[2] = static_cast<std::uint8_t>(stored);
+    else
+      last[b] = static_cast<std::uint8_t>(stored);
   }
+  if (kStore) *store = w;
   reader.Update({acc, pos, loaded, bits});
+}
+
+// Reads back `count` blocks that DecodeBlocks<kStore> appended at *store
+// into blocks the caller zeroed, with the same coefficients and last
+// indices DecodeBlocks<kBlocks> gives, and moves *store past them.
+inline void LoadStoredBlocks(const BlockTables* tables, int count, std::int16_t (*blocks)[64], std::uint8_t* last,
+                             const std::uint8_t** store) {
+  const std::uint8_t* r = *store;
+  for (int b = 0; b < count; ++b) {
+    std::int16_t* out = blocks[b];
+    const std::int16_t* q = tables[b].quant;
+    std::memcpy(&out[0], r, 2);
+    const int n = r[2];
+    r += 3;
+    int k = 0;
+    for (int i = 0; i < n; ++i) {
+      const int tag = r[0];
+      k = tag & 63;
+      int value;
+      if (tag & 0x80) {
+        std::int16_t wide;
+        std::memcpy(&wide, r + 1, 2);
+        value = wide;
+        r += 3;
+      } else {
+        value = static_cast<std::int8_t>(r[1]);
+        r += 2;
+      }
+      out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(value * q[k]);
+    }
+    last[b] = static_cast<std::uint8_t>(k);
+  }
+  *store = r;
 }
 
 }  // namespace zudizar::jpeg

@@ -10,6 +10,7 @@
 
 #include "base/trace.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_markers.h"
 #include "formats/jpeg/jpeg_simd.h"
 #include "formats/jpeg_test_support.h"
 #include "formats/reduce.h"
@@ -507,6 +508,192 @@ TEST_F(JpegDecoderTest, VectorAndPlainPathsDecodeIdentically) {
     EXPECT_EQ(vector.sink.image.rgb, plain.sink.image.rgb);
     EXPECT_EQ(vector.sink.preview.rgb, plain.sink.preview.rgb);
   }
+}
+
+// Everything a decode tells its caller, in order: pictures, preview colours,
+// blocks (by a digest of their pixels), notes, progress and trace records.
+struct Told : testing::TrueColourSink, ProgressSink {
+  std::vector<std::string> events;
+  bool StartImage(int width, int height) override {
+    events.push_back("start " + std::to_string(width) + "x" + std::to_string(height));
+    return TrueColourSink::StartImage(width, height);
+  }
+  void PreviewBlock(int x, int y, int width, int height, jpeg::Rgb colour) override {
+    events.push_back("preview " + Place(x, y, width, height) + " " + std::to_string(colour.red) + "," +
+                     std::to_string(colour.green) + "," + std::to_string(colour.blue));
+    TrueColourSink::PreviewBlock(x, y, width, height, colour);
+  }
+  void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
+    std::uint64_t digest = 14695981039346656037ull;
+    for (const auto* plane : {pixels.red, pixels.green, pixels.blue})
+      for (int i = 0; i < 64; ++i) digest = (digest ^ plane[i]) * 1099511628211ull;
+    events.push_back("block " + Place(x, y, width, height) + " " + std::to_string(digest));
+    TrueColourSink::Block(x, y, width, height, pixels);
+  }
+  void DataEnded() override { events.push_back("ended"); }
+  void DataSkipped() override { events.push_back("skipped"); }
+  void FileProgress(int percent, int phase) override {
+    events.push_back("progress " + std::to_string(percent) + " " + std::to_string(phase));
+  }
+  static std::string Place(int x, int y, int width, int height) {
+    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) + "x" + std::to_string(height);
+  }
+};
+
+// Decodes with a coefficient store of `storeBytes` (-1: the usual size).
+std::vector<std::string> DecodeTold(const std::vector<std::uint8_t>& bytes, std::int64_t storeBytes) {
+  Told told;
+  jpeg::DecodeOptions options;
+  options.trace = [&told](int number, const std::string& text) {
+    told.events.push_back("trace " + std::to_string(number) + " " + text);
+  };
+  options.maxPixels = std::int64_t{1} << 18;
+  options.coefficientStoreBytes = storeBytes;
+  jpeg::Decode(bytes, told, &told, options);
+  return told.events;
+}
+
+// The encoder's file with its frame and scan rewritten for `components`
+// components, the first sampled `lumaFactors` (horizontal << 4 | vertical):
+// the data then decodes to other (garbage) blocks, but decodes all the same.
+std::vector<std::uint8_t> Relaid(const std::vector<std::uint8_t>& bytes, int components, std::uint8_t lumaFactors) {
+  const testing::Segment sof = FindSegment(bytes, 0xC0);
+  const testing::Segment sos = FindSegment(bytes, 0xDA);
+  const auto n = static_cast<std::uint8_t>(components);
+  std::vector<std::uint8_t> frame = {0xFF, 0xC0, 0, static_cast<std::uint8_t>(8 + 3 * n), 8};
+  frame.insert(frame.end(), bytes.begin() + static_cast<std::ptrdiff_t>(sof.at + 5),
+               bytes.begin() + static_cast<std::ptrdiff_t>(sof.at + 9));
+  frame.push_back(n);
+  std::vector<std::uint8_t> scan = {0xFF, 0xDA, 0, static_cast<std::uint8_t>(6 + 2 * n), n};
+  for (std::uint8_t c = 1; c <= n; ++c) {
+    frame.insert(frame.end(), {c, c == 1 ? lumaFactors : std::uint8_t{0x11}, c == 1 ? std::uint8_t{0} : std::uint8_t{1}});
+    scan.insert(scan.end(), {c, c == 1 ? std::uint8_t{0x00} : std::uint8_t{0x11}});
+  }
+  scan.insert(scan.end(), {0, 63, 0});
+  std::vector<std::uint8_t> out(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(sof.at));
+  out.insert(out.end(), frame.begin(), frame.end());
+  out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(sof.at + sof.size),
+             bytes.begin() + static_cast<std::ptrdiff_t>(sos.at));
+  out.insert(out.end(), scan.begin(), scan.end());
+  out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(sos.at + sos.size), bytes.end());
+  return out;
+}
+
+// A small file of a random layout, with any of: a restart interval, restart
+// markers and other markers put into the data, damaged or random data, a
+// second scan, a cut end.
+std::vector<std::uint8_t> RandomFile(std::mt19937& random) {
+  const int width = 1 + static_cast<int>(random() % 70), height = 1 + static_cast<int>(random() % 70);
+  auto bytes = EncodedTestPicture(width, height);
+  switch (random() % 6) {
+    case 0: bytes = Relaid(bytes, 1, 0x11); break;
+    case 1: bytes = Relaid(bytes, 3, 0x11); break;
+    case 2: bytes = Relaid(bytes, 3, 0x22); break;
+    case 3: bytes = Relaid(bytes, 3, 0x12); break;
+    case 4: bytes = Relaid(bytes, 2, 0x11); break;  // a block count no layout has
+    default: break;                               // the encoder's 4:2:2
+  }
+  const testing::Segment sos = FindSegment(bytes, 0xDA);
+  std::size_t data = sos.at + sos.size;
+  auto byteAt = [&random]() -> std::uint8_t {
+    // Marker bytes are common, so that pairs and markers turn up.
+    switch (random() % 8) {
+      case 0: return 0xFF;
+      case 1: return static_cast<std::uint8_t>(0xD0 + random() % 8);
+      default: return static_cast<std::uint8_t>(random());
+    }
+  };
+  if (random() % 3 == 0) {
+    bytes.resize(data);
+    const std::size_t length = random() % 1500;
+    for (std::size_t i = 0; i < length; ++i) bytes.push_back(byteAt());
+    bytes.insert(bytes.end(), {0xFF, 0xD9});
+  }
+  const std::size_t dataEnd = bytes.size() - 2;
+  if (random() % 2 == 0 && dataEnd > data)
+    for (int i = static_cast<int>(random() % 6); i > 0; --i) bytes[data + random() % (dataEnd - data)] = byteAt();
+  if (random() % 3 == 0 && dataEnd > data)
+    for (int i = static_cast<int>(random() % 4); i > 0; --i)
+      bytes = Inserted(bytes, data + random() % (dataEnd - data), {0xFF, static_cast<std::uint8_t>(0xD0 + random() % 8)});
+  if (random() % 2 == 0) {
+    const std::vector<std::uint8_t> dri = {0xFF, 0xDD, 0, 4, 0, static_cast<std::uint8_t>(1 + random() % 5)};
+    bytes = Inserted(bytes, sos.at, dri);
+    data += dri.size();
+  }
+  if (random() % 4 == 0) {
+    const std::vector<std::uint8_t> scan(bytes.begin() + static_cast<std::ptrdiff_t>(data - sos.size),
+                                         bytes.end() - 2);
+    bytes = Inserted(bytes, bytes.size() - 2, scan);
+  }
+  if (random() % 4 == 0) bytes.resize(data + random() % (bytes.size() - data));
+  return bytes;
+}
+
+TEST_F(JpegDecoderTest, KeepingTheCoefficientsChangesNothingTheCallerSees) {
+  std::vector<std::vector<std::uint8_t>> files;
+  std::mt19937 random(2024);
+  for (int i = 0; i < 200; ++i) files.push_back(RandomFile(random));
+  // Restart intervals, greyscale, other samplings, several scans, odd data;
+  // each also with a few damaged bytes.
+  if (std::filesystem::exists(testing::CorpusDir() / "jpeg"))
+    for (const char* name : {"cjpeg_1x1_restart1mcu.jpg", "cjpeg_2x1_restart1row.jpg", "cjpeg_2x2_restart3mcu.jpg",
+                             "cjpeg_gray_restart2rows.jpg", "cjpeg_1x2_vertical.jpg", "cjpeg_4x1.jpg", "jd_restarts.jpg",
+                             "jd_non-interleaved-mcu.jpg", "jd_grayscale_16x24_sampling2x2.jpg",
+                             "jd_extraneous-data.jpg", "jdcrash_dc-predictor-overflow.jpg"}) {
+      auto bytes = testing::ReadBytes(testing::CorpusDir() / "jpeg" / name);
+      files.push_back(bytes);
+      for (int i = 0; i < 3 && bytes.size() > 700; ++i)
+        bytes[600 + random() % (bytes.size() - 600)] = static_cast<std::uint8_t>(random());
+      files.push_back(bytes);
+    }
+  int withBlocks = 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const auto walked = DecodeTold(files[i], 0);
+    withBlocks += std::count_if(walked.begin(), walked.end(), [](const std::string& e) { return e.starts_with("block"); }) > 0;
+    ASSERT_EQ(DecodeTold(files[i], -1), walked) << "file " << i;
+    // Stores that fill up somewhere in the scan: the rest is walked again.
+    for (int k = 0; k < 2; ++k)
+      ASSERT_EQ(DecodeTold(files[i], random() % 6000), walked) << "file " << i << " store " << k;
+  }
+  EXPECT_GT(withBlocks, 150);
+}
+
+TEST_F(JpegDecoderTest, TheFullPassTakesTheCoefficientsFromThePreviewPass) {
+  // The data changes after the preview pass: only the part of the scan the
+  // store kept comes out as before.
+  const auto bytes = EncodedTestPicture(160, 96);
+  const std::size_t data = FindSegment(bytes, 0xDA).at + FindSegment(bytes, 0xDA).size;
+  struct Scribbler : testing::TrueColourSink {
+    std::vector<std::uint8_t>* buffer = nullptr;
+    std::size_t from = 0;
+    void PreviewBlock(int, int, int, int, jpeg::Rgb) override {}
+    void Block(int x, int y, int width, int height, const jpeg::BlockPixels& pixels) override {
+      if (buffer) std::fill(buffer->begin() + static_cast<std::ptrdiff_t>(from), buffer->end() - 2, 0x5A);
+      buffer = nullptr;
+      TrueColourSink::Block(x, y, width, height, pixels);
+    }
+  };
+  auto decode = [&](std::int64_t storeBytes) {
+    std::vector<std::uint8_t> padded(bytes);
+    padded.resize(bytes.size() + jpeg::kTailBytes, 0);
+    Scribbler sink;
+    sink.buffer = &padded;
+    sink.from = data;
+    jpeg::DecodeOptions options;
+    options.coefficientStoreBytes = storeBytes;
+    jpeg::DecodePadded(padded, sink, nullptr, options);
+    return sink.image;
+  };
+  Decoded plain;
+  DecodeBytes(bytes, plain);
+  EXPECT_EQ(decode(-1).rgb, plain.sink.image.rgb);
+  // Without a store the scribbled data is decoded.
+  EXPECT_NE(decode(0).rgb, plain.sink.image.rgb);
+  // A store that holds the first MCU rows keeps them; later ones differ.
+  const auto part = decode(4000);
+  const std::size_t row = 160 * 3;
+  EXPECT_TRUE(std::equal(part.rgb.begin(), part.rgb.begin() + 8 * row, plain.sink.image.rgb.begin()));
+  EXPECT_FALSE(std::equal(part.rgb.end() - 8 * row, part.rgb.end(), plain.sink.image.rgb.end() - 8 * row));
 }
 
 TEST_F(JpegDecoderTest, RecordsGoToTheTraceLogByDefault) {

@@ -190,22 +190,42 @@ TEST(JpegHuffmanTest, BlocksDecodeAsThePlainDefinitionOverRandomTablesAndStreams
     BitReader preview(stream.data(), stream.size());
     preview.Start(0);
     const BlockTables previewTables{&dc, &ac, q, &previewPredictor};
+    // And so does the preview pass that keeps the coefficients for later.
+    BitReader keeper(stream.data(), stream.size());
+    keeper.Start(0);
+    std::uint32_t keeperPredictor = 0;
+    const BlockTables keeperTables{&dc, &ac, q, &keeperPredictor};
     for (int block = 0; block < 40; ++block) {
       alignas(32) std::int16_t out[1][64] = {};
       std::int16_t expected[64] = {};
       std::uint8_t last;
-      DecodeBlocks<false>(reader, &tables, 1, out, &last);
+      DecodeBlocks<BlockOutput::kBlocks>(reader, &tables, 1, out, &last);
       reader.ReportTakenMarkers(trace);
-      ASSERT_EQ(last, PlainBlock(plain, plainDc, plainAc, q, plainPredictor, expected));
+      const int plainLast = PlainBlock(plain, plainDc, plainAc, q, plainPredictor, expected);
+      ASSERT_EQ(last, plainLast);
       ASSERT_EQ(std::vector<std::int16_t>(out[0], out[0] + 64), std::vector<std::int16_t>(expected, expected + 64))
           << "round " << round << " block " << block;
       ASSERT_EQ(predictor, plainPredictor);
       ASSERT_EQ(reader.Cursor(), plain.cursor) << "round " << round << " block " << block;
       ASSERT_EQ(reported, plain.markers) << "round " << round << " block " << block;
       alignas(32) std::int16_t dcOnly[1][64] = {};
-      DecodeBlocks<true>(preview, &previewTables, 1, dcOnly, &last);
+      DecodeBlocks<BlockOutput::kDc>(preview, &previewTables, 1, dcOnly, &last);
       ASSERT_EQ(dcOnly[0][0], expected[0]);
       ASSERT_EQ(preview.Cursor(), plain.cursor) << "round " << round << " block " << block << " (preview)";
+
+      std::uint8_t stored[kStoredBlockBytes];
+      std::uint8_t* write = stored;
+      alignas(32) std::int16_t dcKept[1][64] = {};
+      DecodeBlocks<BlockOutput::kStore>(keeper, &keeperTables, 1, dcKept, &last, &write);
+      ASSERT_EQ(dcKept[0][0], expected[0]);
+      ASSERT_EQ(keeper.Cursor(), plain.cursor) << "round " << round << " block " << block << " (store)";
+      alignas(32) std::int16_t loaded[1][64] = {};
+      const std::uint8_t* read = stored;
+      LoadStoredBlocks(&keeperTables, 1, loaded, &last, &read);
+      ASSERT_EQ(read, write);
+      ASSERT_EQ(last, plainLast);
+      ASSERT_EQ(std::vector<std::int16_t>(loaded[0], loaded[0] + 64), std::vector<std::int16_t>(expected, expected + 64))
+          << "round " << round << " block " << block << " (store)";
     }
   }
 }
@@ -228,8 +248,8 @@ TEST(JpegHuffmanTest, PreviewPassUsesTheSameBitsAndKeepsOnlyTheDcCoefficient) {
   for (int block = 0; block < 200; ++block) {
     alignas(32) std::int16_t a[1][64] = {}, b[1][64] = {};
     std::uint8_t last;
-    DecodeBlocks<false>(full, &t1, 1, a, &last);
-    DecodeBlocks<true>(preview, &t2, 1, b, &last);
+    DecodeBlocks<BlockOutput::kBlocks>(full, &t1, 1, a, &last);
+    DecodeBlocks<BlockOutput::kDc>(preview, &t2, 1, b, &last);
     ASSERT_EQ(a[0][0], b[0][0]);
     EXPECT_EQ(last, 0);
     for (int i = 1; i < 64; ++i) ASSERT_EQ(b[0][i], 0);
@@ -253,7 +273,7 @@ TEST(JpegHuffmanTest, ReadingPastTheEndGivesZerosAndStaysAtTheEnd) {
   for (int i = 0; i < 200; ++i) {
     alignas(32) std::int16_t out[1][64] = {};
     std::uint8_t last;
-    DecodeBlocks<false>(reader, &tables, 1, out, &last);
+    DecodeBlocks<BlockOutput::kBlocks>(reader, &tables, 1, out, &last);
   }
   EXPECT_EQ(reader.Cursor(), stream.size());
   reader.ReportTakenMarkers([&](int number, const std::string&) { markers.push_back(number); });

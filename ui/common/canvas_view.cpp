@@ -328,9 +328,14 @@ void CanvasView::Restore(const IndexedImage& picture, Rect r) {
 }
 
 void CanvasView::RestoreAll(const IndexedImage& picture) {
-  // Every preview is gone: the view follows the picture again.
+  // A view that keeps its own copy for a mode's previews takes the picture
+  // into it; otherwise it follows the picture.
+  if (own_.HasPixels() && SameSize(own_, picture)) {
+    CopyImage(own_, picture, kNoTransparent);
+  } else {
+    FreeImage(own_);
+  }
   picture_ = &picture;
-  FreeImage(own_);
   outline_ = {};
   gestureRect_ = {};
   ComposeAll();

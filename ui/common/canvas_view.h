@@ -49,10 +49,12 @@ class CanvasView : public QObject {
   // view's own copy while a mode draws previews. Empty before any picture.
   const IndexedImage& View() const;
   // The view to draw previews in: its own copy of the picture, made now when
-  // it follows the picture. Null when memory runs out.
+  // it follows the picture (a mode that draws previews takes it when it
+  // starts, so that no gesture step pays for the copy). Null when memory
+  // runs out.
   IndexedImage* DrawView();
-  // The caller took back every preview it drew: the view follows the picture
-  // again and drops its copy.
+  // No mode draws previews any more: the view follows the picture again and
+  // drops its copy (the caller composes what changed).
   void FollowPicture();
   // The screen buffer: the visible part, in device pixels.
   const IndexedImage& Screen() const { return screen_; }
@@ -106,8 +108,8 @@ class CanvasView : public QObject {
   // View := picture over `r` (the picture the view follows, as it is now),
   // then composed.
   void Restore(const IndexedImage& picture, Rect r);
-  // The view follows `picture` again (its own copy dropped), outline
-  // dropped, everything composed.
+  // View := `picture` everywhere (into the view's own copy while it keeps
+  // one, else the view follows it), outline dropped, everything composed.
   void RestoreAll(const IndexedImage& picture);
   // Screen := `source` displaced by (dx, dy), the rest in `background`, as
   // it is (the whole-picture shift follows the pointer this way, no grid),

@@ -205,7 +205,11 @@ void PasteMode::Confirm() {
 
 // ---- cells ----
 
-CellMode::CellMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {}
+CellMode::CellMode(TForm1& window, MainMode kind) : CanvasMode(window), kind_(kind) {
+  // A dragged cell is drawn in the view's own copy, taken now rather than
+  // during the drag.
+  view().DrawView();
+}
 
 PressResult CellMode::Press(Qt::MouseButton button, Point p) {
   if (button == Qt::RightButton) {
@@ -293,8 +297,6 @@ void CellMode::Drop(Point p) {
     ExchangeCells(target, start, cell, BackgroundColour(target));
   }
   for (Rect r : {shown, start, cell}) view().Restore(target, r);
-  // Nothing of the drag is left over the picture.
-  view().FollowPicture();
   if (moved) {
     // Two cells, however far apart: only they are compared and kept.
     document().Touch(start);
@@ -329,6 +331,7 @@ bool CellMode::EndForHistory() {
 }
 
 void CellMode::HistoryMoved(bool resized) {
+  if (resized) view().DrawView();
   if (!game_.active) return;
   if (resized) {
     // Another picture altogether: no game goes on over it.
@@ -421,13 +424,15 @@ void EditMode::HistoryMoved(bool resized) {
 }
 
 void EditMode::TakeSize() {
+  // The marks are drawn in the view's own copy, taken when the mode starts
+  // or the picture changes size rather than at a press.
+  view().DrawView();
   FreeImage(stamp_);
   touched_.Reset(picture().ImageWidth(), picture().ImageHeight());
 }
 
 PressResult EditMode::Press(Qt::MouseButton button, Point p) {
   if (tracking_ || (button != Qt::LeftButton && button != Qt::RightButton)) return PressResult::Stay;
-  // The marks are drawn in the view's own copy, kept while the mode is on.
   IndexedImage* shown = view().DrawView();
   if (!shown) return PressResult::Stay;
   const ToolRow* row = FindTool(app().session().tools.DrawingTool());

@@ -386,6 +386,8 @@ void TForm1::EnterMode(MainMode kind) {
   // or an unfinished gesture never survives a change of mode. A mode already
   // retired stays so (the clipboard's paste hands its piece on from there).
   if (mode_) retired_ = std::move(mode_);
+  // The view's own copy belonged to the old mode's previews.
+  view_->FollowPicture();
   view_->RestoreAll(document_.Picture());
   if (document_.Picture().HasPixels()) mode_ = MakeMode(kind);
   ReflectMode();

@@ -107,9 +107,10 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
 NearestColourMap::NearestColourMap(const PaletteTable& table)
     : cellStart_(kCellCount + 1),
       filled_(std::make_unique<std::uint32_t[]>(kBlockWords)),
-      // Left uninitialised: only blocks marked filled are ever read, so pages
-      // of colours a picture never uses are never touched.
-      answers_(std::make_unique_for_overwrite<std::uint8_t[]>(kAnswerCount)) {
+      // Left uninitialised: only blocks marked filled are ever read. A photo
+      // fills blocks all over the table, which in large pages costs a few
+      // faults instead of thousands.
+      answers_(MakeLargeBuffer(kAnswerCount)) {
   Rebuild(table);
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/large_buffer.h"
 #include "core/indexed_image.h"
 
 namespace zudizar {
@@ -62,7 +63,7 @@ class NearestColourMap {
   // gathers load them.
   mutable std::unique_ptr<std::uint32_t[]> filled_;
   // All 2^24 answers, a block's 64 in one cache line.
-  mutable std::unique_ptr<std::uint8_t[]> answers_;
+  mutable LargeBuffer answers_;
 };
 
 // The map of the current shared table; rebuilt whenever that table changed

@@ -67,9 +67,9 @@ class ColourSink final : public PixelSink {
       if (samples) {
         const std::size_t at =
             static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) + static_cast<std::size_t>(x);
-        std::memcpy(samples->red.get() + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->green.get() + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->blue.get() + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->red + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->green + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
+        std::memcpy(samples->blue + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
       }
     }
     written_ += std::int64_t{width} * height;
@@ -104,7 +104,7 @@ class ColourSink final : public PixelSink {
 
 ColourCounter::ColourCounter()
     : entries_(kEntries),
-      candidates_(static_cast<std::size_t>(kCells) * kNeighbours),
+      candidates_(std::make_unique_for_overwrite<Candidate[]>(static_cast<std::size_t>(kCells) * kNeighbours)),
       candidateCount_(kCells, 0),
       blockSlot_(std::size_t{1} << 15, 0) {
   Add(0);  // entry 0, black

@@ -58,6 +58,8 @@ class NearestColourMap {
   // candidates_[cellStart_[c] .. cellStart_[c + 1]), in index order.
   std::vector<std::uint32_t> cellStart_;
   std::vector<std::uint8_t> candidates_;
+  // Their colours, as three planes beside them.
+  std::vector<std::uint8_t> candidateRed_, candidateGreen_, candidateBlue_;
   // One bit per block of 4 x 4 x 4 colours: its 64 answers are filled. Small
   // enough to stay in the first-level cache. 32-bit words, as vector
   // gathers load them.

@@ -27,12 +27,23 @@ class ColourHistogram {
   ColourHistogram() : cells_(kCells), keys_(2 * kExactColours, kEmpty), counts_(2 * kExactColours, 0) {}
 
   void Add(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
+    AddToCells(red, green, blue, weight);
+    AddToExact(red, green, blue, weight);
+  }
+
+  // The two halves of Add, for a histogram whose cells take a sample of a
+  // large picture's pixels while the exact count, as long as it lasts, takes
+  // them all: a picture of few colours then keeps its exact counts, and
+  // one of many stops counting exactly at the same pixel as with no sample.
+  void AddToCells(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
     Cell& c = cells_[(red >> 3) << 10 | (green >> 3) << 5 | (blue >> 3)];
     c.count += weight;
     c.red += red * weight;
     c.green += green * weight;
     c.blue += blue * weight;
     total_ += weight;
+  }
+  void AddToExact(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
     if (exact_) AddExact((std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue, weight);
   }
 

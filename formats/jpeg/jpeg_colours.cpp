@@ -28,7 +28,10 @@ class ColourSink final : public PixelSink {
       : counter_(counter), gathered_(gathered), countAll_(countAll) {}
 
   bool StartImage(int width, int height) override {
-    gathered_.histogram = ColourHistogram();
+    // Cleared by GatherColours before the decode; again only for a
+    // second image.
+    if (started_) gathered_.histogram.Clear();
+    started_ = true;
     gathered_.samples.reset();
     written_ = 0;
     const std::int64_t pixels = std::int64_t{width} * height;
@@ -137,6 +140,7 @@ class ColourSink final : public PixelSink {
   ColourCounter& counter_;
   Gathered& gathered_;
   bool countAll_;
+  bool started_ = false;
   bool sparse_ = false;
   std::int64_t blocks_ = 0, busyBlocks_ = 0;
   // A block whose colours spread wider than this in some component is busy.
@@ -230,7 +234,11 @@ std::vector<ColourCounter::Entry> ColourCounter::Selection() const {
 bool GatherColours(std::span<const std::uint8_t> bytes, bool padded, ProgressSink* progress, Gathered& gathered,
                    std::string& reason, const DecodeOptions& options, bool countAll) {
   ColourCounter counter;
-  gathered = Gathered();
+  // Field by field, so that the histogram keeps its allocations.
+  gathered.selection.clear();
+  gathered.distinct = 0;
+  gathered.histogram.Clear();
+  gathered.samples.reset();
   ColourSink sink(counter, gathered, countAll);
   const bool ok = DecodeRouted(bytes, padded, sink, progress, reason, options);
   if (!sink.Complete()) gathered.samples.reset();

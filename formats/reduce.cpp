@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
 constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
-constexpr std::size_t kBlockWords = (std::size_t{1} << 18) / 32;  // one bit per 4x4x4 block
-constexpr std::size_t kAnswerCount = std::size_t{1} << 24;
+constexpr std::size_t kBlocks = std::size_t{1} << 18;  // of 4 x 4 x 4 colours
+constexpr std::size_t kAnswerCount = (kBlocks + 1) * 64;  // line 0 is never used
 
 // Larger than any real per-axis distance; three of them still fit 16 bits.
 constexpr std::uint16_t kNever = 0x3FFF;
@@ -43,18 +43,16 @@ bool HasAvx2() {
   return has;
 }
 
-// Eight colours at a time: the block of each and its filled bit come from
-// one gather, the answers from another. The answer gather loads four bytes
-// at the colour's position with the blue step cleared (blue 0..3 of the same
-// block row, all filled with the block), and the wanted byte is shifted
-// down. Returns how many colours it mapped: it stops before a group with an
-// unfilled block, which the caller maps one by one.
+// Eight colours at a time: the line of each one's block comes from one
+// gather, the answers from another. The answer gather loads four bytes at
+// the colour's position with the blue step cleared (blue 0..3 of the same
+// block row, all in the block's line), and the wanted byte is shifted down.
+// Returns how many colours it mapped: it stops before a group with a block
+// not worked out yet, which the caller maps one by one.
 __attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red, const std::uint8_t* green,
-                                                    const std::uint8_t* blue, int count, const std::uint32_t* filled,
+                                                    const std::uint8_t* blue, int count, const std::uint32_t* lines,
                                                     const std::uint8_t* answers, std::uint8_t* out) {
   const __m256i three = _mm256_set1_epi32(3);
-  const __m256i low31 = _mm256_set1_epi32(31);
-  const __m256i one = _mm256_set1_epi32(1);
   const __m256i byteMask = _mm256_set1_epi32(0xFF);
   // clang-format off
   const __m256i lowBytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
@@ -68,11 +66,10 @@ __attribute__((target("avx2"))) int NearestManyAvx2(const std::uint8_t* red, con
     const __m256i block = _mm256_or_si256(
         _mm256_or_si256(_mm256_slli_epi32(_mm256_srli_epi32(r, 2), 12), _mm256_slli_epi32(_mm256_srli_epi32(g, 2), 6)),
         _mm256_srli_epi32(b, 2));
-    const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(filled), _mm256_srli_epi32(block, 5), 4);
-    const __m256i bits = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(block, low31)), one);
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(bits, one)) != -1) break;
+    const __m256i line = _mm256_i32gather_epi32(reinterpret_cast<const int*>(lines), block, 4);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(line, _mm256_setzero_si256())) != 0) break;
     const __m256i row =
-        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(block, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
+        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(line, 6), _mm256_slli_epi32(_mm256_and_si256(r, three), 4)),
                         _mm256_slli_epi32(_mm256_and_si256(g, three), 2));
     const __m256i four = _mm256_i32gather_epi32(reinterpret_cast<const int*>(answers), row, 1);
     const __m256i answer =
@@ -220,17 +217,18 @@ int NearestColourByScan(const PaletteTable& table, std::uint8_t red, std::uint8_
 
 NearestColourMap::NearestColourMap(const PaletteTable& table)
     : cellStart_(kCellCount + 1),
-      filled_(std::make_unique<std::uint32_t[]>(kBlockWords)),
-      // Left uninitialised: only blocks marked filled are ever read. A photo
-      // fills blocks all over the table, which in large pages costs a few
-      // faults instead of thousands.
-      answers_(MakeLargeBuffer(kAnswerCount)) {
+      // The answers left uninitialised: only lines of blocks worked out are
+      // ever read.
+      storage_(MakeLargeBuffer(kBlocks * sizeof(std::uint32_t) + kAnswerCount)) {
+  lines_ = reinterpret_cast<std::uint32_t*>(storage_.get());
+  answers_ = storage_.get() + kBlocks * sizeof(std::uint32_t);
   Rebuild(table);
 }
 
 void NearestColourMap::Rebuild(const PaletteTable& table) {
   table_ = table;
-  std::memset(filled_.get(), 0, kBlockWords * sizeof(std::uint32_t));
+  std::memset(lines_, 0, kBlocks * sizeof(std::uint32_t));
+  usedLines_ = 1;
 
   // A later entry of a colour already in the table can never win a tie, so
   // only the first of each colour is a candidate.
@@ -308,15 +306,16 @@ void NearestColourMap::Rebuild(const PaletteTable& table) {
   candidates_.resize(padded, 0);
 }
 
-void NearestColourMap::FillBlock(std::uint32_t block) const {
+std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
   const int r0 = static_cast<int>(block >> 12) * 4;
   const int g0 = static_cast<int>((block >> 6) & 63) * 4;
   const int b0 = static_cast<int>(block & 63) * 4;
   const int cell = ((r0 >> 4) << 8) | ((g0 >> 4) << 4) | (b0 >> 4);
   const std::uint32_t first = cellStart_[cell];
   const int count = static_cast<int>(cellStart_[cell + 1] - first);
-  std::uint8_t* out = answers_.get() + (static_cast<std::size_t>(block) << 6);
-  filled_[block >> 5] |= std::uint32_t{1} << (block & 31);
+  const std::uint32_t line = usedLines_++;
+  lines_[block] = line;
+  std::uint8_t* out = answers_ + (static_cast<std::size_t>(line) << 6);
 
   // Narrow the cell's candidates to those that can win inside this block.
   std::uint8_t kept[256];
@@ -334,7 +333,7 @@ void NearestColourMap::FillBlock(std::uint32_t block) const {
     } else {
       FillAnswers(table_.data(), kept, n, r0, g0, b0, out);
     }
-    return;
+    return line;
   }
 #endif
   int least[256];
@@ -349,6 +348,7 @@ void NearestColourMap::FillBlock(std::uint32_t block) const {
     std::memset(out, kept[0], 64);
   else
     FillAnswers(table_.data(), kept, n, r0, g0, b0, out);
+  return line;
 }
 
 void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
@@ -357,7 +357,7 @@ void NearestColourMap::NearestMany(const std::uint8_t* red, const std::uint8_t* 
 #ifdef ZUDIZAR_REDUCE_X86
   if (HasAvx2()) {
     while (i < count) {
-      i += NearestManyAvx2(red + i, green + i, blue + i, count - i, filled_.get(), answers_.get(), out + i);
+      i += NearestManyAvx2(red + i, green + i, blue + i, count - i, lines_, answers_, out + i);
       // A group with an unfilled block (or the last few colours) one by one.
       const int end = std::min(count, i + 8);
       for (; i < end; ++i) out[i] = static_cast<std::uint8_t>(Nearest(red[i], green[i], blue[i]));

@@ -56,15 +56,21 @@ class ColourSink final : public PixelSink {
   void Block(int x, int y, int width, int height, const BlockPixels& pixels) override {
     RgbSamples* samples = gathered_.samples.get();
     const bool counting = Counting();
-    for (int j = 0; j < height; ++j) {
-      if (counting)
+    if (counting)
+      for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) Offer(pixels.red[8 * j + i], pixels.green[8 * j + i], pixels.blue[8 * j + i]);
-      if (samples) {
-        const std::size_t at =
-            static_cast<std::size_t>(y + j) * static_cast<std::size_t>(samples->width) + static_cast<std::size_t>(x);
-        std::memcpy(samples->red + at, pixels.red + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->green + at, pixels.green + 8 * j, static_cast<std::size_t>(width));
-        std::memcpy(samples->blue + at, pixels.blue + 8 * j, static_cast<std::size_t>(width));
+    if (samples) {
+      const std::size_t stride = static_cast<std::size_t>(samples->width);
+      const std::size_t at = static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x);
+      const std::uint8_t* from[3] = {pixels.red, pixels.green, pixels.blue};
+      std::uint8_t* to[3] = {samples->red + at, samples->green + at, samples->blue + at};
+      for (int c = 0; c < 3; ++c) {
+        if (width == 8) {  // a fixed length: plain moves, not a library call per row
+          for (int j = 0; j < height; ++j) std::memcpy(to[c] + static_cast<std::size_t>(j) * stride, from[c] + 8 * j, 8);
+        } else {
+          for (int j = 0; j < height; ++j)
+            std::memcpy(to[c] + static_cast<std::size_t>(j) * stride, from[c] + 8 * j, static_cast<std::size_t>(width));
+        }
       }
     }
     AddToHistogram(width, height, pixels);

@@ -207,7 +207,7 @@ TEST(JpegColoursTest, GatheringAgainForgetsTheEarlierPicture) {
 // The histogram that feeds the colour choice of a large picture, against a
 // plain histogram of every decoded pixel (the samples the gathering keeps).
 class LargePictureHistogram : public ::testing::Test {
- protected:
+ public:
   // Past the size from which the histogram may take a sample.
   static constexpr int kWidth = 1536, kHeight = 1376;
 
@@ -237,34 +237,62 @@ class LargePictureHistogram : public ::testing::Test {
   }
 };
 
-// Flat areas and a few straight edges: most blocks are quiet, so every
-// pixel is counted, in the cells and in the exact count alike.
-TEST_F(LargePictureHistogram, QuietPictureIsCountedWhole) {
-  IndexedImage picture;
-  ASSERT_EQ(CreateImage(kWidth, kHeight, picture), 1);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      picture.At(x, y) = static_cast<std::uint8_t>(x < 700 ? (y < 500 ? 1 : 4) : (x / 300 + y / 400) % 3 + 11);
-  jpeg::Gathered gathered;
-  ColourHistogram every;
-  Gather(picture, DefaultPalette, gathered, every);
-  const auto& cells = gathered.histogram.Cells();
-  for (int c = 0; c < ColourHistogram::kCells; ++c) {
-    const auto& a = cells[c];
-    const auto& b = every.Cells()[c];
-    ASSERT_TRUE(a.count == b.count && a.red == b.red && a.green == b.green && a.blue == b.blue) << "cell " << c;
-  }
-  ASSERT_EQ(gathered.histogram.Exact(), every.Exact());
-  auto exact = gathered.histogram.ExactColours(), expected = every.ExactColours();
+// What every sample must keep: it stands for every pixel once, holds only
+// colours of the picture, its exact count (while it lasts) takes every pixel,
+// and it chooses colours within 0.2 dB (4.7% of squared error) of counting
+// every pixel.
+void ExpectFairSample(const jpeg::Gathered& gathered, const ColourHistogram& every) {
+  const ColourHistogram& sampled = gathered.histogram;
+  ASSERT_EQ(sampled.Total(), every.Total());
+  for (int c = 0; c < ColourHistogram::kCells; ++c)
+    ASSERT_TRUE(sampled.Cells()[c].count == 0 || every.Cells()[c].count > 0) << "cell " << c << " is no colour";
+  ASSERT_EQ(sampled.Exact(), every.Exact());
+  auto exact = sampled.ExactColours(), expected = every.ExactColours();
   std::sort(exact.begin(), exact.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(exact, expected);
+  const double fromSample = LargePictureHistogram::ChoiceError(*gathered.samples, ChooseRepresentativeColours(sampled, 236, {}));
+  const double fromEvery = LargePictureHistogram::ChoiceError(*gathered.samples, ChooseRepresentativeColours(every, 236, {}));
+  EXPECT_LT(fromSample, fromEvery * 1.047);
 }
 
-// Grain everywhere: the cells take a sample, which still stands for every
-// pixel once, holds only colours of the picture, and chooses colours as
-// well as counting every pixel does.
-TEST_F(LargePictureHistogram, BusyPictureSampleStandsForEveryPixel) {
+// A graphic: flat areas, and thin lines of colours found nowhere else, whose
+// blocks are busy but few.
+TEST_F(LargePictureHistogram, GraphicKeepsItsRareColours) {
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(kWidth, kHeight, picture), 1);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      int index = x < 700 ? (y < 500 ? 1 : 4) : (x / 300 + y / 400) % 3 + 11;
+      if ((x + 3 * y) % 997 < 2) index = 20 + (x / 100) % 12;  // slanting lines
+      picture.At(x, y) = static_cast<std::uint8_t>(index);
+    }
+  jpeg::Gathered gathered;
+  ColourHistogram every;
+  Gather(picture, DefaultPalette, gathered, every);
+  ExpectFairSample(gathered, every);
+  // The colours the full count has in few pixels (the lines' and their
+  // edges') are mostly in the sample with the very same counts and sums: the
+  // busy blocks they lie in were counted whole. (A sample of every block
+  // would match hardly any: its counts come in sixteens. About three
+  // quarters of those pixels match; the others lie in quiet blocks.)
+  std::uint64_t rare = 0, kept = 0;
+  int cells = 0;
+  for (int c = 0; c < ColourHistogram::kCells; ++c) {
+    const auto& full = every.Cells()[c];
+    if (full.count == 0 || full.count > 2000) continue;
+    ++cells;
+    rare += full.count;
+    const auto& part = gathered.histogram.Cells()[c];
+    if (part.count == full.count && part.red == full.red && part.green == full.green && part.blue == full.blue)
+      kept += full.count;
+  }
+  EXPECT_GT(cells, 12);
+  EXPECT_GT(kept, rare * 6 / 10);
+}
+
+// Grain everywhere: most blocks are busy, and the sample is a small part.
+TEST_F(LargePictureHistogram, GrainyPictureSampleStandsForEveryPixel) {
   std::mt19937 random(77);
   std::uniform_int_distribution<int> level(0, 255), pick(0, 63);
   PaletteTable palette = DefaultPalette;
@@ -278,27 +306,8 @@ TEST_F(LargePictureHistogram, BusyPictureSampleStandsForEveryPixel) {
   jpeg::Gathered gathered;
   ColourHistogram every;
   Gather(picture, palette, gathered, every);
-  const ColourHistogram& sampled = gathered.histogram;
-  ASSERT_FALSE(sampled.Exact());
-  ASSERT_EQ(sampled.Total(), every.Total());
-  double mean[2][3] = {};
-  for (int c = 0; c < ColourHistogram::kCells; ++c) {
-    const auto& a = sampled.Cells()[c];
-    ASSERT_TRUE(a.count == 0 || every.Cells()[c].count > 0) << "cell " << c << " is no colour of the picture";
-    const ColourHistogram::Cell* both[2] = {&a, &every.Cells()[c]};
-    for (int h = 0; h < 2; ++h) {
-      mean[h][0] += static_cast<double>(both[h]->red);
-      mean[h][1] += static_cast<double>(both[h]->green);
-      mean[h][2] += static_cast<double>(both[h]->blue);
-    }
-  }
-  for (int k = 0; k < 3; ++k)
-    EXPECT_NEAR(mean[0][k] / static_cast<double>(every.Total()), mean[1][k] / static_cast<double>(every.Total()),
-                0.5);
-  const double fromSample = ChoiceError(*gathered.samples, ChooseRepresentativeColours(sampled, 236, {}));
-  const double fromEvery = ChoiceError(*gathered.samples, ChooseRepresentativeColours(every, 236, {}));
-  // 0.2 dB of PSNR is 4.7% of squared error.
-  EXPECT_LT(fromSample, fromEvery * 1.047);
+  ASSERT_FALSE(every.Exact());
+  ExpectFairSample(gathered, every);
 }
 
 }  // namespace

@@ -1058,8 +1058,8 @@ bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> byte
   }
 }
 
-bool WriteFileSafely(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  return WriteFileSafely(name, std::span<const std::uint8_t>(bytes), LastFailure());
+bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> bytes) {
+  return WriteFileSafely(name, bytes, LastFailure());
 }
 
 const FileFailure& LastFileFailure() { return LastFailure(); }

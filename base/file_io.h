@@ -92,7 +92,7 @@ struct FileFailure {
 // - the temporary is removed on every failure.
 // The failure of the last call on this thread is kept for LastFileFailure.
 // Safe to call from several threads: the saves run one after another.
-bool WriteFileSafely(const std::string& name, const std::vector<std::uint8_t>& bytes);
+bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> bytes);
 bool WriteFileSafely(const std::string& name, std::span<const std::uint8_t> bytes, FileFailure& failure);
 // What the last two-argument WriteFileSafely on this thread reported.
 const FileFailure& LastFileFailure();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <unistd.h>
 
 #include "core/shared_palette.h"
 #include "formats/jpeg/jpeg.h"
@@ -122,7 +123,11 @@ struct Fixture {
     const auto rgb = PhotoLikeRgb();
     const auto bytes = LibjpegEncode(rgb.data(), 85, 2, 2);
     fileBytes = bytes.size();
-    path = (std::filesystem::temp_directory_path() / "zudizar-jpeg-bench-photo.jpg").string();
+    // A name of this run's own: two runs at once must not remove each
+    // other's file.
+    path = (std::filesystem::temp_directory_path() /
+            ("zudizar-jpeg-bench-photo-" + std::to_string(::getpid()) + ".jpg"))
+               .string();
     std::FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);

@@ -5,6 +5,7 @@
 // more colours than the palette's free entries.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -26,13 +27,36 @@ class ColourHistogram {
 
   ColourHistogram() : cells_(kCells), keys_(2 * kExactColours, kEmpty), counts_(2 * kExactColours, 0) {}
 
+  // Empty again, keeping the allocations (fresh ones cost page faults).
+  void Clear() {
+    std::fill(cells_.begin(), cells_.end(), Cell{});
+    total_ = 0;
+    exact_ = true;
+    keys_.assign(2 * kExactColours, kEmpty);
+    counts_.assign(2 * kExactColours, 0);
+    distinct_ = 0;
+    lastKey_ = kEmpty;
+    lastSlot_ = 0;
+  }
+
   void Add(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
+    AddToCells(red, green, blue, weight);
+    AddToExact(red, green, blue, weight);
+  }
+
+  // The two halves of Add, for a histogram whose cells take a sample of a
+  // large picture's pixels while the exact count, as long as it lasts, takes
+  // them all: a picture of few colours then keeps its exact counts, and
+  // one of many stops counting exactly at the same pixel as with no sample.
+  void AddToCells(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
     Cell& c = cells_[(red >> 3) << 10 | (green >> 3) << 5 | (blue >> 3)];
     c.count += weight;
     c.red += red * weight;
     c.green += green * weight;
     c.blue += blue * weight;
     total_ += weight;
+  }
+  void AddToExact(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint64_t weight = 1) {
     if (exact_) AddExact((std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue, weight);
   }
 

@@ -6,6 +6,7 @@
 
 #include "base/byte_reader.h"
 #include "base/file_io.h"
+#include "base/large_buffer.h"
 #include "formats/opened_picture.h"
 #include "formats/reduce.h"
 
@@ -429,22 +430,33 @@ bool ReadBmpBytes(std::span<const std::uint8_t> bytes, IndexedImage& image, std:
   return true;
 }
 
-std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image) {
+namespace {
+
+// The size of the image's BMP file; 0 when it cannot be written as one.
+std::size_t BmpFileSize(const IndexedImage& image) {
   const int w = image.ImageWidth();
   const int h = image.ImageHeight();
   if (!image.HasPixels() || !ImageSizeAllowed(w, h) ||
       image.pixels.size() < static_cast<std::size_t>(w) * static_cast<std::size_t>(h))
-    return {};
+    return 0;
   const std::size_t stride = (static_cast<std::size_t>(w) + 3) & ~std::size_t{3};
   const std::size_t pixelBytes = stride * static_cast<std::size_t>(h);
-  if (kBmpHeaderArea + pixelBytes > 0xFFFFFFFFu) return {};
-  std::vector<std::uint8_t> out(kBmpHeaderArea + pixelBytes, 0);
-  std::uint8_t* p = out.data();
+  if (kBmpHeaderArea + pixelBytes > 0xFFFFFFFFu) return 0;
+  return kBmpHeaderArea + pixelBytes;
+}
+
+// Writes the file of BmpFileSize(image) bytes to `p`, every byte of it.
+void EncodeBmpInto(const IndexedImage& image, std::uint8_t* p, std::size_t size) {
+  const int w = image.ImageWidth();
+  const int h = image.ImageHeight();
+  const std::size_t stride = (static_cast<std::size_t>(w) + 3) & ~std::size_t{3};
+  const std::size_t pixelBytes = stride * static_cast<std::size_t>(h);
   const BitmapFileHeader& f = image.fileHeader;
   const BitmapInfoHeader& i = image.infoHeader;
+  std::memset(p, 0, kBmpHeaderArea);
   p[0] = 'B';
   p[1] = 'M';
-  PutLe32(p + 2, static_cast<std::uint32_t>(out.size()));
+  PutLe32(p + 2, static_cast<std::uint32_t>(size));
   PutLe16(p + 6, f.bfReserved1);
   PutLe16(p + 8, f.bfReserved2);
   PutLe32(p + 10, kBmpHeaderArea);
@@ -467,10 +479,21 @@ std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image) {
     t[2] = c.red;
     t[3] = 0;
   }
-  for (int y = 0; y < h; ++y)
-    std::memcpy(p + kBmpHeaderArea + static_cast<std::size_t>(y) * stride,
-                image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w),
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = p + kBmpHeaderArea + static_cast<std::size_t>(y) * stride;
+    std::memcpy(row, image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w),
                 static_cast<std::size_t>(w));
+    std::memset(row + w, 0, stride - static_cast<std::size_t>(w));
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBmp(const IndexedImage& image) {
+  const std::size_t size = BmpFileSize(image);
+  if (size == 0) return {};
+  std::vector<std::uint8_t> out(size);
+  EncodeBmpInto(image, out.data(), size);
   return out;
 }
 
@@ -494,8 +517,17 @@ bool ReadBmpFile(const std::string& name, IndexedImage& image, FileReport* repor
 }
 
 bool WriteBmpFile(const std::string& name, IndexedImage& image, FileReport*, ProgressSink*) {
-  const std::vector<std::uint8_t> bytes = EncodeBmp(image);
-  return !bytes.empty() && WriteFileSafely(name, bytes);
+  const std::size_t size = BmpFileSize(image);
+  if (size == 0) return false;
+  // In large pages: a photo's file is megabytes written once.
+  LargeBuffer bytes;
+  try {
+    bytes = MakeLargeBuffer(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  EncodeBmpInto(image, bytes.get(), size);
+  return WriteFileSafely(name, std::span<const std::uint8_t>(bytes.get(), size));
 }
 
 }  // namespace zudizar

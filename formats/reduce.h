@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/large_buffer.h"
 #include "core/indexed_image.h"
 
 namespace zudizar {
@@ -20,9 +21,10 @@ namespace zudizar {
 //    the entries that can be nearest to some colour in the cell (an entry whose
 //    least distance to the cell exceeds another entry's greatest distance can
 //    never win, ties kept);
-//  - a table of all 2^24 answers, filled lazily in blocks of 4 x 4 x 4 colours
-//    (one cache line each): the cell's candidates are narrowed to the block,
-//    then all 64 colours are worked out at once in vector lanes.
+//  - the answers, worked out lazily in blocks of 4 x 4 x 4 colours (one cache
+//    line each, in the order blocks are first used): the cell's candidates
+//    are narrowed to the block, then all 64 colours are worked out at once in
+//    vector lanes.
 // Nearest() fills blocks on first use: it is const for callers, but not safe to
 // call from two threads at once.
 class NearestColourMap {
@@ -38,9 +40,10 @@ class NearestColourMap {
   int Nearest(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
     const std::uint32_t block = (static_cast<std::uint32_t>(red >> 2) << 12) |
                                 (static_cast<std::uint32_t>(green >> 2) << 6) | static_cast<std::uint32_t>(blue >> 2);
-    if (!((filled_[block >> 5] >> (block & 31)) & 1)) [[unlikely]]
-      FillBlock(block);
-    return answers_[(block << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
+    std::uint32_t line = lines_[block];
+    if (line == 0) [[unlikely]]
+      line = FillBlock(block);
+    return answers_[(static_cast<std::size_t>(line) << 6) | ((red & 3u) << 4) | ((green & 3u) << 2) | (blue & 3u)];
   }
 
   // The answers of Nearest() for `count` colours given as three planes, into
@@ -50,19 +53,26 @@ class NearestColourMap {
                    std::uint8_t* out) const;
 
  private:
-  void FillBlock(std::uint32_t block) const;
+  // Works out the block's answers into the next free line; returns the line.
+  std::uint32_t FillBlock(std::uint32_t block) const;
 
   PaletteTable table_;
   // Candidates of cell c (r>>4, g>>4, b>>4 packed as 12 bits) are
   // candidates_[cellStart_[c] .. cellStart_[c + 1]), in index order.
   std::vector<std::uint32_t> cellStart_;
   std::vector<std::uint8_t> candidates_;
-  // One bit per block of 4 x 4 x 4 colours: its 64 answers are filled. Small
-  // enough to stay in the first-level cache. 32-bit words, as vector
-  // gathers load them.
-  mutable std::unique_ptr<std::uint32_t[]> filled_;
-  // All 2^24 answers, a block's 64 in one cache line.
-  mutable std::unique_ptr<std::uint8_t[]> answers_;
+  // Their colours, as three planes beside them.
+  std::vector<std::uint8_t> candidateRed_, candidateGreen_, candidateBlue_;
+  // Per block of 4 x 4 x 4 colours, the line of answers_ that holds its 64
+  // answers; 0 while they are not worked out. 32-bit, as vector gathers
+  // load them.
+  std::uint32_t* lines_;
+  // Lines of 64 answers in the order blocks were first used (line 0 is
+  // never used): a picture's blocks lie together, and the memory touched is
+  // that of the blocks used, not of all 2^18.
+  std::uint8_t* answers_;
+  mutable std::uint32_t usedLines_ = 1;
+  LargeBuffer storage_;  // lines_, then answers_
 };
 
 // The map of the current shared table; rebuilt whenever that table changed

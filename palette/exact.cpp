@@ -186,9 +186,9 @@ bool OpenJpeg(const OpenedPicture& opened, IndexedImage& image, std::string& rea
   Planes planes;
   planes.width = s.width;
   planes.height = s.height;
-  planes.red.assign(s.red.get(), s.red.get() + s.Count());
-  planes.green.assign(s.green.get(), s.green.get() + s.Count());
-  planes.blue.assign(s.blue.get(), s.blue.get() + s.Count());
+  planes.red.assign(s.red, s.red + s.Count());
+  planes.green.assign(s.green, s.green + s.Count());
+  planes.blue.assign(s.blue, s.blue + s.Count());
   return MapPlanes(planes, ChooseTable(gathered.histogram, source), image);
 }
 

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
+
+#ifdef __SSE2__
+#include <immintrin.h>
+#endif
 
 namespace zudizar {
 namespace {
@@ -87,8 +92,10 @@ struct CentrePlanes {
       green.push_back(static_cast<float>(c.green));
       blue.push_back(static_cast<float>(c.blue));
     }
-    distance.resize(centres.size());
+    // Whole vectors of four; the places past the centres never come nearest.
+    distance.resize((centres.size() + 3) / 4 * 4, std::numeric_limits<float>::infinity());
   }
+  // The first centre at the least distance, as std::min_element finds it.
   int Nearest(const Bin& x) {
     const float r = static_cast<float>(x.red), g = static_cast<float>(x.green), b = static_cast<float>(x.blue);
     const std::size_t n = red.size();
@@ -96,7 +103,20 @@ struct CentrePlanes {
       const float dr = red[c] - r, dg = green[c] - g, db = blue[c] - b;
       distance[c] = dr * dr + dg * dg + db * db;
     }
-    return static_cast<int>(std::min_element(distance.begin(), distance.end()) - distance.begin());
+#ifdef __SSE2__
+    // The least distance four at a time, then the first place that holds
+    // it: the scalar search was most of the choice's time.
+    const std::size_t padded = distance.size();
+    __m128 least = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (std::size_t c = 0; c < padded; c += 4) least = _mm_min_ps(least, _mm_loadu_ps(&distance[c]));
+    least = _mm_min_ps(least, _mm_shuffle_ps(least, least, _MM_SHUFFLE(1, 0, 3, 2)));
+    least = _mm_min_ps(least, _mm_shuffle_ps(least, least, _MM_SHUFFLE(2, 3, 0, 1)));
+    for (std::size_t c = 0; c < padded; c += 4)
+      if (const int at = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(&distance[c]), least)))
+        return static_cast<int>(c) + __builtin_ctz(static_cast<unsigned>(at));
+#endif
+    return static_cast<int>(std::min_element(distance.begin(), distance.begin() + static_cast<std::ptrdiff_t>(n)) -
+                            distance.begin());
   }
 };
 

@@ -63,7 +63,10 @@ class ColourCounter {
     std::uint32_t index;
     std::uint32_t colour;
   };
-  std::vector<Candidate> candidates_;  // kNeighbours per cell
+  // kNeighbours per cell; left uninitialised, as only the first
+  // candidateCount_ of a cell are read, so that the pages of cells no colour
+  // comes near are never touched.
+  std::unique_ptr<Candidate[]> candidates_;
   std::vector<std::uint8_t> candidateCount_;
   // Remembered entries: per block of 8 x 8 x 8 colours its slot + 1 (0: no
   // slot yet); slot s holds the 512 colours' entry index + 1 (0: not known).

@@ -10,7 +10,7 @@ bool MapSamples(const RgbSamples& samples, IndexedImage& image, ProgressSink* pr
   const std::size_t w = static_cast<std::size_t>(samples.width);
   for (int y = 0; y < samples.height; ++y) {
     const std::size_t at = w * static_cast<std::size_t>(y);
-    map.NearestMany(samples.red.get() + at, samples.green.get() + at, samples.blue.get() + at, samples.width,
+    map.NearestMany(samples.red + at, samples.green + at, samples.blue + at, samples.width,
                     image.Row(y));
     if ((y & 7) == 7 || y == samples.height - 1)
       ReportProgress(progress, samples.height > 1 ? y * 100 / (samples.height - 1) : 100, 1);

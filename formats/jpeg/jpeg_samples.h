@@ -7,26 +7,35 @@
 #include <memory>
 #include <vector>
 
+#include "base/large_buffer.h"
 #include "core/indexed_image.h"
 #include "formats/progress.h"
 
 namespace zudizar::jpeg {
 
-// Three planes of width x height colours, top row first. Left
-// uninitialised when made: the decoder writes every sample before they are
-// kept.
+// Three planes of width x height colours, top row first, in one buffer.
+// Left uninitialised when made: the decoder writes every sample before they
+// are kept.
 struct RgbSamples {
   RgbSamples(int w, int h)
-      : width(w),
-        height(h),
-        red(new std::uint8_t[Count()]),
-        green(new std::uint8_t[Count()]),
-        blue(new std::uint8_t[Count()]) {}
+      : width(w), height(h), storage_(MakeLargeBuffer(3 * PlaneStride())) {
+    red = storage_.get();
+    green = red + PlaneStride();
+    blue = green + PlaneStride();
+  }
   std::size_t Count() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
   int width;
   int height;
   int notes = 0;  // what the decode told its sink (kNoteDataEnded, kNoteDataSkipped)
-  std::unique_ptr<std::uint8_t[]> red, green, blue;
+  std::uint8_t* red;
+  std::uint8_t* green;
+  std::uint8_t* blue;
+
+ private:
+  // The planes start a quarter page apart in their pages, so that the same
+  // sample of the three is not at the same place in the cache's sets.
+  std::size_t PlaneStride() const { return (Count() + 4095) / 4096 * 4096 + 1024; }
+  LargeBuffer storage_;
 };
 
 // Larger pictures are decoded again by the picture step rather than held in

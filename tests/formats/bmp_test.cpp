@@ -549,6 +549,7 @@ TEST_F(BmpTest, WriterPadsOddWidthsAndReadsBackUnderAJapaneseName) {
   ASSERT_TRUE(ReadWholeFile(name, bytes));
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 1078, bytes.begin() + 1086),
             (std::vector<std::uint8_t>{10, 20, 30, 40, 50, 0, 0, 0}));
+  EXPECT_EQ(bytes, EncodeBmp(image));  // the file and the bytes in memory alike, padding included
   IndexedImage back;
   ASSERT_TRUE(ReadBmpFile(name, back));
   EXPECT_EQ(testing::Pixels(back), testing::Pixels(image));

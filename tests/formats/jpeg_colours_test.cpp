@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_colours.h"
 #include "formats/jpeg/jpeg_decoder.h"
 #include "formats/jpeg_test_support.h"
+#include "palette/quantise.h"
 #include "support/test_support.h"
 
 namespace zudizar {
@@ -177,6 +179,135 @@ TEST(JpegColoursTest, BothPassesRunWholeWhenCountingStopsEarly) {
       EXPECT_EQ(progress.calls, expected);
     }
   }
+}
+
+// A Gathered used before gives the same as a fresh one: nothing of the
+// earlier picture stays in its histogram.
+TEST(JpegColoursTest, GatheringAgainForgetsTheEarlierPicture) {
+  const auto first = testing::EncodedTestPicture(61, 35), second = testing::EncodedTestPicture(40, 24);
+  std::string reason;
+  jpeg::Gathered reused, fresh;
+  ASSERT_TRUE(jpeg::GatherColours(first, false, nullptr, reused, reason));
+  ASSERT_TRUE(jpeg::GatherColours(second, false, nullptr, reused, reason));
+  ASSERT_TRUE(jpeg::GatherColours(second, false, nullptr, fresh, reason));
+  EXPECT_EQ(reused.histogram.Total(), fresh.histogram.Total());
+  for (int c = 0; c < ColourHistogram::kCells; ++c) {
+    const auto& a = reused.histogram.Cells()[c];
+    const auto& b = fresh.histogram.Cells()[c];
+    ASSERT_TRUE(a.count == b.count && a.red == b.red && a.green == b.green && a.blue == b.blue) << "cell " << c;
+  }
+  auto a = reused.histogram.ExactColours(), b = fresh.histogram.ExactColours();
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(reused.distinct, fresh.distinct);
+  EXPECT_EQ(reused.selection.size(), fresh.selection.size());
+}
+
+// The histogram that feeds the colour choice of a large picture, against a
+// plain histogram of every decoded pixel (the samples the gathering keeps).
+class LargePictureHistogram : public ::testing::Test {
+ public:
+  // Past the size from which the histogram may take a sample.
+  static constexpr int kWidth = 1536, kHeight = 1376;
+
+  static void Gather(const IndexedImage& picture, const PaletteTable& palette, jpeg::Gathered& gathered,
+                     ColourHistogram& every) {
+    const auto bytes = EncodeJpeg(picture, palette);
+    std::string reason;
+    ASSERT_TRUE(jpeg::GatherColours(bytes, false, nullptr, gathered, reason, {}, false)) << reason;
+    ASSERT_TRUE(gathered.samples);
+    const jpeg::RgbSamples& s = *gathered.samples;
+    for (std::size_t k = 0; k < s.Count(); ++k) every.Add(s.red[k], s.green[k], s.blue[k]);
+  }
+
+  // Mean squared error of every 13th pixel against its nearest colour.
+  static double ChoiceError(const jpeg::RgbSamples& s, const std::vector<PaletteEntry>& colours) {
+    double sum = 0;
+    long n = 0;
+    for (std::size_t k = 0; k < s.Count(); k += 13, ++n) {
+      int best = 1 << 30;
+      for (const PaletteEntry& c : colours) {
+        const int dr = c.red - s.red[k], dg = c.green - s.green[k], db = c.blue - s.blue[k];
+        best = std::min(best, dr * dr + dg * dg + db * db);
+      }
+      sum += best;
+    }
+    return sum / static_cast<double>(n);
+  }
+};
+
+// What every sample must keep: it stands for every pixel once, holds only
+// colours of the picture, its exact count (while it lasts) takes every pixel,
+// and it chooses colours within 0.2 dB (4.7% of squared error) of counting
+// every pixel.
+void ExpectFairSample(const jpeg::Gathered& gathered, const ColourHistogram& every) {
+  const ColourHistogram& sampled = gathered.histogram;
+  ASSERT_EQ(sampled.Total(), every.Total());
+  for (int c = 0; c < ColourHistogram::kCells; ++c)
+    ASSERT_TRUE(sampled.Cells()[c].count == 0 || every.Cells()[c].count > 0) << "cell " << c << " is no colour";
+  ASSERT_EQ(sampled.Exact(), every.Exact());
+  auto exact = sampled.ExactColours(), expected = every.ExactColours();
+  std::sort(exact.begin(), exact.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(exact, expected);
+  const double fromSample = LargePictureHistogram::ChoiceError(*gathered.samples, ChooseRepresentativeColours(sampled, 236, {}));
+  const double fromEvery = LargePictureHistogram::ChoiceError(*gathered.samples, ChooseRepresentativeColours(every, 236, {}));
+  EXPECT_LT(fromSample, fromEvery * 1.047);
+}
+
+// A graphic: flat areas, and thin lines of colours found nowhere else, whose
+// blocks are busy but few.
+TEST_F(LargePictureHistogram, GraphicKeepsItsRareColours) {
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(kWidth, kHeight, picture), 1);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      int index = x < 700 ? (y < 500 ? 1 : 4) : (x / 300 + y / 400) % 3 + 11;
+      if ((x + 3 * y) % 997 < 2) index = 20 + (x / 100) % 12;  // slanting lines
+      picture.At(x, y) = static_cast<std::uint8_t>(index);
+    }
+  jpeg::Gathered gathered;
+  ColourHistogram every;
+  Gather(picture, DefaultPalette, gathered, every);
+  ExpectFairSample(gathered, every);
+  // The colours the full count has in few pixels (the lines' and their
+  // edges') are mostly in the sample with the very same counts and sums: the
+  // busy blocks they lie in were counted whole. (A sample of every block
+  // would match hardly any: its counts come in sixteens. About three
+  // quarters of those pixels match; the others lie in quiet blocks.)
+  std::uint64_t rare = 0, kept = 0;
+  int cells = 0;
+  for (int c = 0; c < ColourHistogram::kCells; ++c) {
+    const auto& full = every.Cells()[c];
+    if (full.count == 0 || full.count > 2000) continue;
+    ++cells;
+    rare += full.count;
+    const auto& part = gathered.histogram.Cells()[c];
+    if (part.count == full.count && part.red == full.red && part.green == full.green && part.blue == full.blue)
+      kept += full.count;
+  }
+  EXPECT_GT(cells, 12);
+  EXPECT_GT(kept, rare * 6 / 10);
+}
+
+// Grain everywhere: most blocks are busy, and the sample is a small part.
+TEST_F(LargePictureHistogram, GrainyPictureSampleStandsForEveryPixel) {
+  std::mt19937 random(77);
+  std::uniform_int_distribution<int> level(0, 255), pick(0, 63);
+  PaletteTable palette = DefaultPalette;
+  for (int i = 10; i < 74; ++i)
+    palette[i] = {static_cast<std::uint8_t>(level(random)), static_cast<std::uint8_t>(level(random)),
+                  static_cast<std::uint8_t>(level(random)), 0};
+  IndexedImage picture;
+  ASSERT_EQ(CreateImage(kWidth, kHeight, picture), 1);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) picture.At(x, y) = static_cast<std::uint8_t>(10 + pick(random));
+  jpeg::Gathered gathered;
+  ColourHistogram every;
+  Gather(picture, palette, gathered, every);
+  ASSERT_FALSE(every.Exact());
+  ExpectFairSample(gathered, every);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -32,12 +33,18 @@ void ExpectMatchesScan(const PaletteTable& table, const std::vector<std::array<i
   EXPECT_EQ(mismatches, 0);
 }
 
-// Random colours plus every colour on a lattice through the cell and block
-// borders (multiples of 4 and 16, and their neighbours).
+// Random colours, every colour of some random blocks of 4 x 4 x 4 (each
+// block's answers are worked out together), plus every colour on a lattice
+// through the cell and block borders (multiples of 4 and 16, and their
+// neighbours).
 std::vector<std::array<int, 3>> ProbeColours(std::mt19937& random, int count) {
   std::vector<std::array<int, 3>> colours;
   std::uniform_int_distribution<int> level(0, 255);
   for (int i = 0; i < count; ++i) colours.push_back({level(random), level(random), level(random)});
+  for (int i = 0; i < count / 256; ++i) {
+    const int r = level(random) & ~3, g = level(random) & ~3, b = level(random) & ~3;
+    for (int k = 0; k < 64; ++k) colours.push_back({r + (k >> 4), g + ((k >> 2) & 3), b + (k & 3)});
+  }
   const int edges[] = {0, 1, 3, 4, 15, 16, 17, 63, 64, 127, 128, 200, 239, 240, 254, 255};
   for (int r : edges)
     for (int g : edges)
@@ -83,6 +90,26 @@ TEST_F(ReduceTest, MapEqualsScanForManyKindsOfPalette) {
   PaletteTable grey;
   for (int i = 0; i < 256; ++i) grey[i] = Rgb(255 - i, 255 - i, 255 - i);
   tables.emplace_back("grey ramp", grey);
+  // A few colours far apart, repeated: the nearest entry is often more
+  // than 254 away, on either side of the limit of the packed comparison.
+  for (const int kinds : {3, 5, 9}) {
+    PaletteTable sparse;
+    std::vector<PaletteEntry> few;
+    for (int k = 0; k < kinds; ++k) few.push_back(Rgb(level(random), level(random), level(random)));
+    for (int i = 0; i < 256; ++i) sparse[i] = few[static_cast<std::size_t>(i * 7 % kinds)];
+    tables.emplace_back("sparse", sparse);
+  }
+  // Like a photo's chosen colours: the default reserved entries and 236
+  // colours along a smooth path with small scatter, many of them close.
+  PaletteTable photo = DefaultPalette;
+  std::uniform_int_distribution<int> scatter(-6, 6);
+  for (int i = 10; i < 246; ++i) {
+    const double t = (i - 10) / 236.0;
+    photo[i] = Rgb(std::clamp(static_cast<int>(40 + 180 * t) + scatter(random), 0, 255),
+                   std::clamp(static_cast<int>(128 + 100 * std::sin(9 * t)) + scatter(random), 0, 255),
+                   std::clamp(static_cast<int>(200 - 150 * t * t) + scatter(random), 0, 255));
+  }
+  tables.emplace_back("photo-like", photo);
   for (const auto& [name, table] : tables) {
     SCOPED_TRACE(name);
     ExpectMatchesScan(table, ProbeColours(random, 15000));

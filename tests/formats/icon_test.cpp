@@ -235,7 +235,9 @@ TEST_F(IconTest, PicturesWithTheirOwnColoursKeepEveryColourInA16Or256ColourIcon)
       }
     ++checkedByImageMagick;
   }
-  if (Identify(folder.File("own0.ico"))) EXPECT_EQ(checkedByImageMagick, 6);
+  if (Identify(folder.File("own0.ico"))) {
+    EXPECT_EQ(checkedByImageMagick, 6);
+  }
 
   // The sizes stay those of the canvases' icons.
   IndexedImage odd;

@@ -53,16 +53,16 @@ void Pass(std::int16_t* p, int stride) {
 // M of the low 16 bits of each lane, which is all the defined arithmetic
 // keeps between passes: one 16 x 16-bit multiply-add with a zero high half
 // of the constant, far cheaper than a 32-bit multiply.
+// Truncation toward zero as the magnitude shifted, given the numerator's
+// sign back (which leaves 0 at 0): one instruction fewer than a correction
+// of negative numerators. The numerators stay below 2^31 in magnitude.
 AVX2 inline __m256i Mv(__m256i x, int c) {
   const __m256i p = _mm256_add_epi32(_mm256_madd_epi16(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(32768));
-  // Truncation toward zero: negative numerators get 65535 before the shift.
-  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 16);
-  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 16);
+  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(p), 16), p);
 }
 AVX2 inline __m256i Nv(__m256i x, int c) {
   const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(16384));
-  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 17);
-  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 15);
+  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(p), 15), p);
 }
 AVX2 inline __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
 AVX2 inline __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }

@@ -241,7 +241,7 @@ class ScanDecoder {
 
   void Transform(int b) {
     if (lastIndex_[b] != 0) {
-      InverseDctTransposed(coefficients_[b], lastIndex_[b] <= kLastLowQuarterIndex);
+      InverseDctTransposed(coefficients_[b], lastIndex_[b]);
     } else {
       const std::int16_t value = InverseDctOfDc(coefficients_[b][0]);
       std::fill(coefficients_[b], coefficients_[b] + 64, value);

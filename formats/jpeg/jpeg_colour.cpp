@@ -28,12 +28,14 @@ AVX2 inline __m128i LoadChromaRow(const std::int16_t* row, int hShift) {
   return _mm_unpacklo_epi16(four, four);
 }
 
-// (x * c + 2^(s-1)) >> s with the division truncated toward zero.
+// (x * c + 2^(s-1)) >> s with the division truncated toward zero, for
+// lanes holding 16-bit values and 0 <= c < 32768: a 16 x 16-bit multiply-add
+// with a zero high half of the constant, far cheaper than a 32-bit multiply,
+// and the truncation as the magnitude shifted with the sign given back.
 template <int kShift>
 AVX2 inline __m256i ScaleV(__m256i x, int c) {
-  const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(1 << (kShift - 1)));
-  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 32 - kShift);
-  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), kShift);
+  const __m256i p = _mm256_add_epi32(_mm256_madd_epi16(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(1 << (kShift - 1)));
+  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(p), kShift), p);
 }
 AVX2 inline __m256i Wrap16(__m256i a) { return _mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16); }
 AVX2 inline void Store16(std::int16_t* out, __m256i a) {
@@ -47,18 +49,22 @@ AVX2 void PrepareChromaAvx2(const std::int16_t* cb, const std::int16_t* cr, Chro
     const __m256i r = Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + i)));
     const __m256i blue = Wrap16(ScaleV<14>(b, 29032));
     const __m256i red = Wrap16(ScaleV<14>(r, 22970));
-    const __m256i green = Wrap16(_mm256_add_epi32(Wrap16(ScaleV<15>(blue, 6364)), ScaleV<15>(red, 16691)));
+    // The sum keeps its low 16 bits, so its first term need not be wrapped.
+    const __m256i green = Wrap16(_mm256_add_epi32(ScaleV<15>(blue, 6364), ScaleV<15>(red, 16691)));
     Store16(terms.blue + i, blue);
     Store16(terms.red + i, red);
     Store16(terms.green + i, green);
   }
 }
 
-// Two rows of chroma terms for luminance rows y and y + 1 of the block.
-AVX2 inline __m256i LoadChromaRows(const std::int16_t* terms, int ox, int oy, int y, int hShift, int vShift) {
+// Two rows of chroma terms for luminance rows y and y + 1 of the block (y
+// even). Halved vertically, both use the same chroma row.
+template <bool kHalfHeight>
+AVX2 inline __m256i LoadChromaRows(const std::int16_t* terms, int ox, int oy, int y, int hShift) {
   const int column = ox >> hShift;
-  const __m128i first = LoadChromaRow(terms + ((oy + y) >> vShift) * 8 + column, hShift);
-  const __m128i second = LoadChromaRow(terms + ((oy + y + 1) >> vShift) * 8 + column, hShift);
+  if (kHalfHeight) return _mm256_broadcastsi128_si256(LoadChromaRow(terms + ((oy + y) >> 1) * 8 + column, hShift));
+  const __m128i first = LoadChromaRow(terms + (oy + y) * 8 + column, hShift);
+  const __m128i second = LoadChromaRow(terms + (oy + y + 1) * 8 + column, hShift);
   return _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
 }
 
@@ -75,16 +81,17 @@ AVX2 inline void StoreRows(const __m256i v[4], std::uint8_t* to) {
 // S exact: a saturated luminance-plus-chroma sum lies beyond 4088 or below
 // -8 just as the true sum does, and so does the sum with the bias added
 // (S(v) = (v + 8) >> 4 clamped, the clamp done by the unsigned pack).
+template <bool kHalfHeight>
 AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& terms, int ox, int oy, int hShift,
-                           int vShift, BlockPixels& out) {
+                           BlockPixels& out) {
   const __m256i bias = _mm256_set1_epi16(2048 + 8);
   __m256i blue[4], red[4], green[4];
   for (int i = 0; i < 4; ++i) {
     const int y = 2 * i;
     const __m256i yv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(luminance + 8 * y));
-    const __m256i b = _mm256_adds_epi16(yv, LoadChromaRows(terms.blue, ox, oy, y, hShift, vShift));
-    const __m256i r = _mm256_adds_epi16(yv, LoadChromaRows(terms.red, ox, oy, y, hShift, vShift));
-    const __m256i g = _mm256_subs_epi16(yv, LoadChromaRows(terms.green, ox, oy, y, hShift, vShift));
+    const __m256i b = _mm256_adds_epi16(yv, LoadChromaRows<kHalfHeight>(terms.blue, ox, oy, y, hShift));
+    const __m256i r = _mm256_adds_epi16(yv, LoadChromaRows<kHalfHeight>(terms.red, ox, oy, y, hShift));
+    const __m256i g = _mm256_subs_epi16(yv, LoadChromaRows<kHalfHeight>(terms.green, ox, oy, y, hShift));
     blue[i] = _mm256_srai_epi16(_mm256_adds_epi16(b, bias), 4);
     red[i] = _mm256_srai_epi16(_mm256_adds_epi16(r, bias), 4);
     green[i] = _mm256_srai_epi16(_mm256_adds_epi16(g, bias), 4);
@@ -134,8 +141,11 @@ void ConvertBlockReference(const std::int16_t luminance[64], const ChromaTerms& 
 void ConvertBlock(const std::int16_t luminance[64], const ChromaTerms& terms, int ox, int oy, int hShift, int vShift,
                   BlockPixels& out) {
 #ifdef ZUDIZAR_JPEG_X86
-  if (HasAvx2()) {
-    ConvertBlockAvx2(luminance, terms, ox, oy, hShift, vShift, out);
+  if (HasAvx2() && (vShift == 0 || vShift == 1)) {
+    if (vShift == 1)
+      ConvertBlockAvx2<true>(luminance, terms, ox, oy, hShift, out);
+    else
+      ConvertBlockAvx2<false>(luminance, terms, ox, oy, hShift, out);
     return;
   }
 #endif

@@ -50,8 +50,8 @@ struct DecodeOptions {
   TraceSink trace;                           // empty: the program's trace log
   std::int64_t maxPixels = kMaxImagePixels;  // larger frames end decoding like failed ones
   // Bytes the preview pass may keep decoded coefficients in, so that the
-  // full pass need not decode the data again; -1: the picture's index size,
-  // at most 64 MB. Results are the same for any size, 0 included.
+  // full pass need not decode the data again; -1: 1.5 times the picture's
+  // index size, at most 64 MB. Results are the same for any size, 0 included.
   std::int64_t coefficientStoreBytes = -1;
 };
 

@@ -163,6 +163,7 @@ enum class BlockOutput {
 
 // Bytes a stored block can take: its header and 63 wide coefficients.
 inline constexpr int kStoredBlockBytes = 3 + 63 * 3;
+static_assert(kStoredBlockBytes - 3 <= 255, "a block's AC byte count fits its header byte");
 
 // Decodes `count` blocks (T.81 F.2.2): the DC difference, then the AC
 // coefficients in zig-zag order, each times its quantisation value, stored
@@ -173,10 +174,10 @@ inline constexpr int kStoredBlockBytes = 3 + 63 * 3;
 // coefficient index beyond 63 ends the block.
 //
 // kStore also appends each block at *store (at most kStoredBlockBytes each):
-// the DC coefficient as two bytes (native order), the number of AC
-// coefficients, then per coefficient its zig-zag index and its value before
-// quantisation, one signed byte, or with bit 7 of the index set two. Small
-// values are the common case, so a block mostly takes 3 + 2n bytes.
+// the DC coefficient as two bytes (native order), the number of bytes the
+// AC coefficients take, then per coefficient its zig-zag index and its value
+// before quantisation, one signed byte, or with bit 7 of the index set two.
+// Small values are the common case, so a block mostly takes 3 + 2n bytes.
 template <BlockOutput kOutput>
 inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count, std::int16_t (*blocks)[64],
                          std::uint8_t* last, std::uint8_t** store = nullptr) {
@@ -237,7 +238,7 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
     }
     // The block holds 16-bit values: the product keeps its low 16 bits.
     out[0] = static_cast<std::int16_t>(*t.predictor * static_cast<std::uint32_t>(q[0]));
-    int stored = 0;
+    int stored = 0;  // kBlocks: the last index
     std::uint8_t* header = w;
     if (kStore) {
       std::memcpy(header, &out[0], 2);
@@ -276,7 +277,7 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
       }
       if (k > 63) break;
       if (kStore) {
-        if (value >= -128 && value <= 127) {
+        if (value >= -128 && value <= 127) [[likely]] {
           w[0] = static_cast<std::uint8_t>(k);
           w[1] = static_cast<std::uint8_t>(value);
           w += 2;
@@ -286,7 +287,6 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
           std::memcpy(w + 1, &wide, 2);
           w += 3;
         }
-        ++stored;
       } else if (!kPreview) {
         out[kZigZagToTransposed[k]] = static_cast<std::int16_t>(value * q[k]);
         stored = k;
@@ -294,7 +294,7 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
       ++k;
     }
     if (kStore)
-      header[2] = static_cast<std::uint8_t>(stored);
+      header[2] = static_cast<std::uint8_t>(w - header - 3);
     else
       last[b] = static_cast<std::uint8_t>(stored);
   }
@@ -312,10 +312,10 @@ inline void LoadStoredBlocks(const BlockTables* tables, int count, std::int16_t 
     std::int16_t* out = blocks[b];
     const std::int16_t* q = tables[b].quant;
     std::memcpy(&out[0], r, 2);
-    const int n = r[2];
+    const std::uint8_t* end = r + 3 + r[2];
     r += 3;
     int k = 0;
-    for (int i = 0; i < n; ++i) {
+    while (r < end) {
       const int tag = r[0];
       k = tag & 63;
       int value;

@@ -46,25 +46,28 @@ void Pass(std::int16_t* p, int stride) {
 
 #ifdef ZUDIZAR_JPEG_X86
 #define AVX2 __attribute__((target("avx2")))
+// Inlined into the transform, so that the eight vectors stay in registers
+// instead of going through memory at every call.
+#define AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 // M of the low 16 bits of each lane, which is all the defined arithmetic
 // keeps between passes: one 16 x 16-bit multiply-add with a zero high half
 // of the constant, far cheaper than a 32-bit multiply.
+// Truncation toward zero as the magnitude shifted, given the numerator's
+// sign back (which leaves 0 at 0): one instruction fewer than a correction
+// of negative numerators. The numerators stay below 2^31 in magnitude.
 AVX2 inline __m256i Mv(__m256i x, int c) {
   const __m256i p = _mm256_add_epi32(_mm256_madd_epi16(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(32768));
-  // Truncation toward zero: negative numerators get 65535 before the shift.
-  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 16);
-  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 16);
+  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(p), 16), p);
 }
 AVX2 inline __m256i Nv(__m256i x, int c) {
   const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), _mm256_set1_epi32(16384));
-  const __m256i fix = _mm256_srli_epi32(_mm256_srai_epi32(p, 31), 17);
-  return _mm256_srai_epi32(_mm256_add_epi32(p, fix), 15);
+  return _mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(p), 15), p);
 }
 AVX2 inline __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
 AVX2 inline __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
 
-AVX2 void Transpose(__m256i v[8]) {
+AVX2_INLINE void Transpose(__m256i v[8]) {
   const __m256i t0 = _mm256_unpacklo_epi32(v[0], v[1]), t1 = _mm256_unpackhi_epi32(v[0], v[1]);
   const __m256i t2 = _mm256_unpacklo_epi32(v[2], v[3]), t3 = _mm256_unpackhi_epi32(v[2], v[3]);
   const __m256i t4 = _mm256_unpacklo_epi32(v[4], v[5]), t5 = _mm256_unpackhi_epi32(v[4], v[5]);
@@ -85,23 +88,24 @@ AVX2 void Transpose(__m256i v[8]) {
 
 // One 1-D pass over eight lanes: v[k] holds input k of every lane, of
 // which only the low 16 bits count (the 16-bit store between passes); the
-// outputs are left unwrapped. With kLowHalf, inputs 4..7 are known to be 0,
-// and so are their products (M(0, c) = 0).
-template <bool kLowHalf>
-AVX2 void PassV(__m256i v[8]) {
+// outputs are left unwrapped. Inputs kLive..7 are known to be 0, and so are
+// their products (M(0, c) = 0).
+template <int kLive>
+AVX2_INLINE void PassV(__m256i v[8]) {
+  constexpr bool k45 = kLive > 4, k67 = kLive > 6;
   const __m256i zero = _mm256_setzero_si256();
   const __m256i x0 = v[0], x1 = v[1], x2 = v[2], x3 = v[3];
   const __m256i x4 = v[4], x5 = v[5], x6 = v[6], x7 = v[7];
-  const __m256i h = kLowHalf ? Mv(x1, 32138) : Add(Mv(x1, 32138), Mv(x7, 6393));
-  const __m256i s1 = kLowHalf ? Mv(x1, 6393) : Sub(Mv(x1, 6393), Mv(x7, 32138));
-  const __m256i l = kLowHalf ? Mv(x3, 27246) : Add(Mv(x3, 27246), Mv(x5, 18205));
-  const __m256i s2 = kLowHalf ? Sub(zero, Mv(x3, 18205)) : Sub(Mv(x5, 27246), Mv(x3, 18205));
+  const __m256i h = k67 ? Add(Mv(x1, 32138), Mv(x7, 6393)) : Mv(x1, 32138);
+  const __m256i s1 = k67 ? Sub(Mv(x1, 6393), Mv(x7, 32138)) : Mv(x1, 6393);
+  const __m256i l = k45 ? Add(Mv(x3, 27246), Mv(x5, 18205)) : Mv(x3, 27246);
+  const __m256i s2 = k45 ? Sub(Mv(x5, 27246), Mv(x3, 18205)) : Sub(zero, Mv(x3, 18205));
   const __m256i m = Nv(Sub(Sub(Add(h, s1), l), s2), 23170);
   const __m256i o = Nv(Sub(Sub(Add(h, s2), s1), l), 23170);
   const __m256i r = Mv(x2, 30274), u = Mv(x2, 12540), w = Mv(x0, 23170);
-  const __m256i t = kLowHalf ? zero : Mv(x6, 12540);
-  const __m256i w6 = kLowHalf ? zero : Mv(x6, 30274);
-  const __m256i A = kLowHalf ? zero : Mv(x4, 23170);
+  const __m256i t = k67 ? Mv(x6, 12540) : zero;
+  const __m256i w6 = k67 ? Mv(x6, 30274) : zero;
+  const __m256i A = k45 ? Mv(x4, 23170) : zero;
   const __m256i B1 = Add(Add(r, t), Add(w, A));
   const __m256i C1 = Sub(Sub(Add(u, w), w6), A);
   const __m256i D1 = Sub(Sub(Add(w, w6), A), u);
@@ -118,17 +122,17 @@ AVX2 void PassV(__m256i v[8]) {
   v[7] = Sub(B1, hl);
 }
 
-// kLowHalf: only the top-left 4 x 4 coefficients may be non-zero; then the
-// rows 4..7 of the row pass's result are 0 as well.
-template <bool kLowHalf>
+// Only the top-left kLive x kLive coefficients may be non-zero; then the
+// rows kLive..7 of the row pass's result are 0 as well.
+template <int kLive>
 AVX2 void InverseDctTransposedAvx2(std::int16_t* block) {
   // Stored column by column, so v[k] is coefficient k of every row.
   __m256i v[8];
   for (int i = 0; i < 8; ++i)
     v[i] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i)));
-  PassV<kLowHalf>(v);
+  PassV<kLive>(v);
   Transpose(v);  // v[k]: row k, lanes are columns
-  PassV<kLowHalf>(v);
+  PassV<kLive>(v);
   // The low 16 bits of each lane, as a 16-bit store keeps them.
   const __m256i low16 = _mm256_set1_epi32(0xFFFF);
   for (int i = 0; i < 8; i += 2) {
@@ -146,13 +150,15 @@ void InverseDctReference(std::int16_t block[64]) {
   for (int column = 0; column < 8; ++column) Pass(block + column, 8);
 }
 
-void InverseDctTransposed(std::int16_t block[64], bool lowQuarter) {
+void InverseDctTransposed(std::int16_t block[64], int lastIndex) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    if (lowQuarter)
-      InverseDctTransposedAvx2<true>(block);
+    if (lastIndex <= kLastLowQuarterIndex)
+      InverseDctTransposedAvx2<4>(block);
+    else if (lastIndex <= kLastSixBySixIndex)
+      InverseDctTransposedAvx2<6>(block);
     else
-      InverseDctTransposedAvx2<false>(block);
+      InverseDctTransposedAvx2<8>(block);
     return;
   }
 #endif

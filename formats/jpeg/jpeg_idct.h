@@ -11,11 +11,14 @@ namespace zudizar::jpeg {
 void InverseDctReference(std::int16_t block[64]);
 // The same results from coefficients stored column by column (transposed),
 // eight rows or columns at a time where the processor offers AVX2; the
-// samples come out row by row. `lowQuarter` tells that only the top-left
-// 4 x 4 coefficients may be non-zero, which halves the work.
-void InverseDctTransposed(std::int16_t block[64], bool lowQuarter = false);
-// Zig-zag indices up to this one all lie in the top-left 4 x 4 coefficients.
+// samples come out row by row. `lastIndex` is the zig-zag index past which
+// all coefficients are 0: up to the indices below only the top-left 4 x 4
+// or 6 x 6 coefficients may be non-zero, which saves work.
+void InverseDctTransposed(std::int16_t block[64], int lastIndex = 63);
+// Zig-zag indices up to these all lie in the top-left 4 x 4 and 6 x 6
+// coefficients.
 inline constexpr int kLastLowQuarterIndex = 9;
+inline constexpr int kLastSixBySixIndex = 20;
 // A block whose only non-zero coefficient is the DC one transforms to a
 // constant; this gives it without the transform.
 std::int16_t InverseDctOfDc(std::int16_t dc);

@@ -2,6 +2,7 @@
 // nearest shared colour and writes it into the picture, or the mapping of
 // the colours the palette step of the same open has decoded.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,8 @@ class PictureSink final : public jpeg::PixelSink {
   bool StartImage(int width, int height) override {
     if (CreateImage(width, height, image_) != 1) return false;
     map_ = &CurrentNearestColourMap();
+    // Rows are stored bottom-up: the row below lies one row length before.
+    down_ = -static_cast<std::ptrdiff_t>(image_.ImageWidth());
     return true;
   }
 
@@ -49,26 +52,31 @@ class PictureSink final : public jpeg::PixelSink {
     // are thrown away): the batch look-up beats one call per pixel.
     std::uint8_t indices[64];
     map_->NearestMany(pixels.red, pixels.green, pixels.blue, 8 * height, indices);
+    // The row pointer is stepped, not looked up again: the byte stores may
+    // alias the picture's fields, which would have them reloaded per row.
+    std::uint8_t* to = image_.Row(y) + x;
     if (width == 8) {  // a fixed length, so no library call per row
-      for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, indices + 8 * row, 8);
+      for (int row = 0; row < height; ++row, to += down_) std::memcpy(to, indices + 8 * row, 8);
     } else {
-      for (int row = 0; row < height; ++row)
-        std::memcpy(image_.Row(y + row) + x, indices + 8 * row, static_cast<std::size_t>(width));
+      for (int row = 0; row < height; ++row, to += down_)
+        std::memcpy(to, indices + 8 * row, static_cast<std::size_t>(width));
     }
   }
 
  private:
   IndexedImage& image_;
   void Fill(int x, int y, int width, int height, std::uint8_t index) {
+    std::uint8_t* to = image_.Row(y) + x;
     if (width == 8) {
       const std::uint64_t eight = index * 0x0101010101010101ull;
-      for (int row = 0; row < height; ++row) std::memcpy(image_.Row(y + row) + x, &eight, 8);
+      for (int row = 0; row < height; ++row, to += down_) std::memcpy(to, &eight, 8);
     } else {
-      for (int row = 0; row < height; ++row) std::memset(image_.Row(y + row) + x, index, width);
+      for (int row = 0; row < height; ++row, to += down_) std::memset(to, index, width);
     }
   }
 
   const NearestColourMap* map_ = nullptr;
+  std::ptrdiff_t down_ = 0;
   std::vector<std::uint8_t> indices_;
 };
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "formats/jpeg/jpeg_colour.h"
 #include "formats/jpeg/jpeg_fdct.h"
@@ -49,28 +50,30 @@ Block RandomCoefficients(std::mt19937& random) {
 }
 
 TEST(JpegTransformTest, InverseDctFromTransposedCoefficientsMatchesTheDefinition) {
-  for (int k = 0; k <= kLastLowQuarterIndex; ++k) {
-    ASSERT_LT(kZigZagToNatural[k] % 8, 4) << k;
-    ASSERT_LT(kZigZagToNatural[k] / 8, 4) << k;
+  // The shortcuts' index limits: the next index leaves the square.
+  for (const auto [limit, side] : {std::pair{kLastLowQuarterIndex, 4}, std::pair{kLastSixBySixIndex, 6}}) {
+    for (int k = 0; k <= limit; ++k) {
+      ASSERT_LT(kZigZagToNatural[k] % 8, side) << k;
+      ASSERT_LT(kZigZagToNatural[k] / 8, side) << k;
+    }
+    EXPECT_TRUE(kZigZagToNatural[limit + 1] % 8 >= side || kZigZagToNatural[limit + 1] / 8 >= side) << limit;
   }
   std::mt19937 random(7);
   for (bool vector : {true, false}) {
     VectorPathsAllowed() = vector;
     for (int i = 0; i < 20000; ++i) {
       const Block coefficients = RandomCoefficients(random);
-      Block expected = coefficients;
-      InverseDctReference(expected.data());
-      Block actual = Transposed(coefficients);
-      InverseDctTransposed(actual.data());
-      ASSERT_EQ(actual, expected) << "block " << i << (vector ? " (vector)" : "");
-      // The same block cut down to the zig-zag indices of the top-left 4 x 4.
-      Block low{};
-      for (int k = 0; k <= kLastLowQuarterIndex; ++k) low[kZigZagToNatural[k]] = coefficients[kZigZagToNatural[k]];
-      Block lowExpected = low;
-      InverseDctReference(lowExpected.data());
-      Block lowActual = Transposed(low);
-      InverseDctTransposed(lowActual.data(), true);
-      ASSERT_EQ(lowActual, lowExpected) << "block " << i << (vector ? " (vector)" : "");
+      // The whole block, then cut down after a random zig-zag index and told
+      // that index (its coefficient may be 0 too, as after a zero run).
+      for (const int last : {63, static_cast<int>(random() % 64)}) {
+        Block cut{};
+        for (int k = 0; k <= last; ++k) cut[kZigZagToNatural[k]] = coefficients[kZigZagToNatural[k]];
+        Block expected = cut;
+        InverseDctReference(expected.data());
+        Block actual = Transposed(cut);
+        InverseDctTransposed(actual.data(), last);
+        ASSERT_EQ(actual, expected) << "block " << i << " last " << last << (vector ? " (vector)" : "");
+      }
     }
   }
   VectorPathsAllowed() = true;

@@ -51,7 +51,7 @@ Block RandomCoefficients(std::mt19937& random) {
 
 TEST(JpegTransformTest, InverseDctFromTransposedCoefficientsMatchesTheDefinition) {
   // The shortcuts' index limits: the next index leaves the square.
-  for (const auto [limit, side] : {std::pair{kLastLowQuarterIndex, 4}, std::pair{kLastSixBySixIndex, 6}}) {
+  for (const auto& [limit, side] : {std::pair{kLastLowQuarterIndex, 4}, std::pair{kLastSixBySixIndex, 6}}) {
     for (int k = 0; k <= limit; ++k) {
       ASSERT_LT(kZigZagToNatural[k] % 8, side) << k;
       ASSERT_LT(kZigZagToNatural[k] / 8, side) << k;

@@ -127,8 +127,8 @@ void CanvasView::ShowPicture(const IndexedImage& picture) {
 
 const IndexedImage& CanvasView::View() const {
   static const IndexedImage kNone;
-  if (own_.HasPixels() || !picture_) return own_.HasPixels() ? own_ : kNone;
-  return *picture_;
+  if (own_.HasPixels()) return own_;
+  return picture_ ? *picture_ : kNone;
 }
 
 IndexedImage* CanvasView::DrawView() {

@@ -101,21 +101,16 @@ struct GridLines {
     if (rs > 0) rowPhase = ((yOffset % rs) + rs) % rs;
   }
   // A line column in [a, b]: vertical lines stop short of the last column.
-  bool ColumnIn(std::int64_t a, std::int64_t b) const {
-    if (cs <= 0) return false;
-    a = std::max<std::int64_t>(a, 0);
-    b = std::min<std::int64_t>(b, width - 2);
-    if (a > b) return false;
-    const std::int64_t first = a + ((columnPhase - a % cs) % cs + cs) % cs;
-    return first <= b;
-  }
+  bool ColumnIn(std::int64_t a, std::int64_t b) const { return LineIn(a, b, 0, width - 2, cs, columnPhase); }
   // A line row in [a, b]: never the first or the last row.
-  bool RowIn(std::int64_t a, std::int64_t b) const {
-    if (rs <= 0) return false;
-    a = std::max<std::int64_t>(a, 1);
-    b = std::min<std::int64_t>(b, height - 2);
+  bool RowIn(std::int64_t a, std::int64_t b) const { return LineIn(a, b, 1, height - 2, rs, rowPhase); }
+  // Some position p in [a, b] ∩ [lo, hi] with p ≡ phase (mod spacing).
+  static bool LineIn(std::int64_t a, std::int64_t b, std::int64_t lo, std::int64_t hi, int spacing, int phase) {
+    if (spacing <= 0) return false;
+    a = std::max(a, lo);
+    b = std::min(b, hi);
     if (a > b) return false;
-    const std::int64_t first = a + ((rowPhase - a % rs) % rs + rs) % rs;
+    const std::int64_t first = a + ((phase - a % spacing) % spacing + spacing) % spacing;
     return first <= b;
   }
 };

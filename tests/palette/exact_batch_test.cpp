@@ -166,7 +166,21 @@ TEST_F(ExactTest, TrueColourPicturesGetColoursOfTheirOwn) {
   EXPECT_EQ(far, 0);
 }
 
-class BatchTest : public testing::ProgramFolderTest {};
+class BatchTest : public testing::ProgramFolderTest {
+ protected:
+  // `count` many-coloured 128 x 128 BMPs in in/, planned for exact PNGs in out/.
+  void PlanPictures(int count, int workers, BatchOptions& options, BatchPlan& plan) {
+    fs::create_directories(folder_.Path() / "in");
+    const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
+    for (int i = 0; i < count; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
+    options.extension = ".PNG";
+    options.exact = true;
+    options.outFolder = folder_.File("out");
+    options.workers = workers;
+    std::string error;
+    ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error)) << error;
+  }
+};
 
 TEST_F(BatchTest, PlansKeepTheLayoutAndNeverCollide) {
   const std::vector<std::uint8_t> bmp = ManyColourBmp(8, 2);
@@ -313,17 +327,9 @@ std::set<std::string> WholeOutputs(const fs::path& folder, int side) {
 }
 
 TEST_F(BatchTest, StoppedPartWayTheFilesInFlightAreFinishedAndNoneAreStarted) {
-  fs::create_directories(folder_.Path() / "in");
-  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
-  for (int i = 0; i < 60; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
   BatchOptions options;
-  options.extension = ".PNG";
-  options.exact = true;
-  options.outFolder = folder_.File("out");
-  options.workers = 2;
   BatchPlan plan;
-  std::string error;
-  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  ASSERT_NO_FATAL_FAILURE(PlanPictures(60, 2, options, plan));
   // Ctrl+C as the third file is reported.
   ProgressHook hook;
   hook.onLine = [](int line) {
@@ -353,17 +359,10 @@ TEST_F(BatchTest, StoppedPartWayTheFilesInFlightAreFinishedAndNoneAreStarted) {
 }
 
 TEST_F(BatchTest, AWorkerThatIsKilledCostsOnlyItsFileAndAnotherTakesItsPlace) {
-  fs::create_directories(folder_.Path() / "in");
-  const std::vector<std::uint8_t> bmp = ManyColourBmp(128, 128);
-  for (int i = 0; i < 12; ++i) Write("in/p" + std::to_string(100 + i) + ".bmp", bmp);
   BatchOptions options;
-  options.extension = ".PNG";
-  options.exact = true;
-  options.outFolder = folder_.File("out");
-  options.workers = 1;  // so that without a new worker nothing more would convert
   BatchPlan plan;
-  std::string error;
-  ASSERT_TRUE(PlanBatch({folder_.File("in")}, options, plan, error));
+  // One worker, so that without a new worker nothing more would convert.
+  ASSERT_NO_FATAL_FAILURE(PlanPictures(12, 1, options, plan));
   ProgressHook hook;
   int killed = 0;
   hook.onLine = [&](int line) {

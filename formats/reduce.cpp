@@ -15,7 +15,8 @@ namespace {
 constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
 constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
 constexpr std::size_t kBlocks = std::size_t{1} << 18;  // of 4 x 4 x 4 colours
-constexpr std::size_t kAnswerCount = (kBlocks + 1) * 64;  // line 0 is never used
+constexpr std::uint32_t kFirstMixedLine = 1 + 256;  // after the unused line and one per answer
+constexpr std::size_t kAnswerCount = (kBlocks + kFirstMixedLine) * 64;
 
 // Larger than any real per-axis distance; three of them still fit 16 bits.
 constexpr std::uint16_t kNever = 0x3FFF;
@@ -228,7 +229,8 @@ NearestColourMap::NearestColourMap(const PaletteTable& table)
 void NearestColourMap::Rebuild(const PaletteTable& table) {
   table_ = table;
   std::memset(lines_, 0, kBlocks * sizeof(std::uint32_t));
-  usedLines_ = 1;
+  for (int i = 0; i < 256; ++i) std::memset(answers_ + (static_cast<std::size_t>(1 + i) << 6), i, 64);
+  usedLines_ = kFirstMixedLine;
 
   // A later entry of a colour already in the table can never win a tie, so
   // only the first of each colour is a candidate.
@@ -313,9 +315,9 @@ std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
   const int cell = ((r0 >> 4) << 8) | ((g0 >> 4) << 4) | (b0 >> 4);
   const std::uint32_t first = cellStart_[cell];
   const int count = static_cast<int>(cellStart_[cell + 1] - first);
-  const std::uint32_t line = usedLines_++;
-  lines_[block] = line;
-  std::uint8_t* out = answers_ + (static_cast<std::size_t>(line) << 6);
+  // Worked out into the next free line, which the block keeps only when its
+  // answers differ.
+  std::uint8_t* out = answers_ + (static_cast<std::size_t>(usedLines_) << 6);
 
   // Narrow the cell's candidates to those that can win inside this block.
   std::uint8_t kept[256];
@@ -326,14 +328,12 @@ std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
   if (HasAvx2()) {
     n = NarrowAvx2(candidates_.data() + first, candidateRed_.data() + first, candidateGreen_.data() + first,
                    candidateBlue_.data() + first, count, r0, g0, b0, kept, bound);
-    if (n == 1) {
-      std::memset(out, kept[0], 64);
-    } else if (bound <= 254) {
+    if (n == 1) return Keep(block, nullptr, kept[0]);
+    if (bound <= 254)
       FillBlockAvx2(table_.data(), kept, n, r0, g0, b0, out);
-    } else {
+    else
       FillAnswers(table_.data(), kept, n, r0, g0, b0, out);
-    }
-    return line;
+    return Keep(block, out, 0);
   }
 #endif
   int least[256];
@@ -344,10 +344,20 @@ std::uint32_t NearestColourMap::FillBlock(std::uint32_t block) const {
   }
   for (int i = 0; i < count; ++i)
     if (least[i] <= bound) kept[n++] = candidates_[first + i];
-  if (n == 1)
-    std::memset(out, kept[0], 64);
+  if (n == 1) return Keep(block, nullptr, kept[0]);
+  FillAnswers(table_.data(), kept, n, r0, g0, b0, out);
+  return Keep(block, out, 0);
+}
+
+std::uint32_t NearestColourMap::Keep(std::uint32_t block, const std::uint8_t* answers, std::uint8_t only) const {
+  std::uint32_t line;
+  if (answers == nullptr)
+    line = 1 + only;
+  else if (std::memcmp(answers, answers + 1, 63) == 0)
+    line = 1 + answers[0];
   else
-    FillAnswers(table_.data(), kept, n, r0, g0, b0, out);
+    line = usedLines_++;
+  lines_[block] = line;
   return line;
 }
 

@@ -19,7 +19,12 @@ namespace {
 
 class PictureSink final : public jpeg::PixelSink {
  public:
-  explicit PictureSink(IndexedImage& image) : image_(image) {}
+  // `previewSeen`: whether anyone can look at the picture before the decode
+  // ends. A new picture handed over only when whole never shows its preview
+  // colours (the full pass writes every pixel the preview wrote), so its
+  // preview blocks are not filled: the preview pass itself still runs, with
+  // its progress and records.
+  PictureSink(IndexedImage& image, bool previewSeen) : image_(image), previewSeen_(previewSeen) {}
 
   bool StartImage(int width, int height) override {
     if (CreateImage(width, height, image_) != 1) return false;
@@ -30,10 +35,12 @@ class PictureSink final : public jpeg::PixelSink {
   }
 
   void PreviewBlock(int x, int y, int width, int height, jpeg::Rgb colour) override {
+    if (!previewSeen_) return;
     Fill(x, y, width, height, static_cast<std::uint8_t>(map_->Nearest(colour.red, colour.green, colour.blue)));
   }
 
   void PreviewBlocks(std::span<const jpeg::PreviewArea> areas, std::span<const jpeg::Rgb> colours) override {
+    if (!previewSeen_) return;
     // All look-ups first, in a loop of their own, so that their cache
     // misses overlap; then the fills.
     indices_.resize(areas.size());
@@ -65,6 +72,7 @@ class PictureSink final : public jpeg::PixelSink {
 
  private:
   IndexedImage& image_;
+  bool previewSeen_;
   void Fill(int x, int y, int width, int height, std::uint8_t index) {
     std::uint8_t* to = image_.Row(y) + x;
     if (width == 8) {
@@ -92,7 +100,7 @@ namespace jpeg {
 void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                    const DecodeOptions& options) {
   FreeImage(image);
-  PictureSink sink(image);
+  PictureSink sink(image, true);
   if (padded)
     DecodePadded(bytes, sink, progress, options);
   else
@@ -102,7 +110,7 @@ void DecodePicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImag
 bool DecodeRoutedPicture(std::span<const std::uint8_t> bytes, bool padded, IndexedImage& image, ProgressSink* progress,
                          std::string& reason, const DecodeOptions& options, int* notes) {
   IndexedImage fresh;
-  PictureSink sink(fresh);
+  PictureSink sink(fresh, false);
   if (!DecodeRouted(bytes, padded, sink, progress, reason, options)) return false;
   if (notes) *notes = sink.notes;
   image = std::move(fresh);

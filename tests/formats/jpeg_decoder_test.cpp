@@ -100,6 +100,53 @@ TEST_F(JpegDecoderTest, EveryPixelIsTheNearestSharedColourOfItsDecodedColour) {
   }
 }
 
+// A picture decoded in place shows the preview colours while the full pass
+// has not begun; a new picture, handed over only when whole, skips those
+// fills. Both end the same, also for data that is cut or damaged.
+TEST_F(JpegDecoderTest, ThePreviewFillIsSeenInPlaceAndTheFinalPictureNeverDependsOnIt) {
+  for (int i = 10; i < 246; ++i)
+    SetCurrentEntry(i, {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29),
+                        static_cast<std::uint8_t>(i * 7), 0});
+  struct Snapshot : ProgressSink {
+    IndexedImage* image = nullptr;
+    IndexedImage atFullPass;
+    void FileProgress(int percent, int phase) override {
+      // The preview pass's last row: the full pass has not begun.
+      if (phase == 0 && percent == 100 && !atFullPass.HasPixels()) {
+        CreateImage(image->ImageWidth(), image->ImageHeight(), atFullPass);
+        CopyImage(atFullPass, *image, 256);
+      }
+    }
+  };
+  std::mt19937 random(77);
+  for (int round = 0; round < 12; ++round) {
+    auto bytes = EncodedTestPicture(8 + 8 * static_cast<int>(random() % 6), 8 + 8 * static_cast<int>(random() % 6));
+    const auto scan = testing::HeaderSegments(bytes).back();
+    ASSERT_EQ(scan.code, 0xDA);
+    const std::size_t data = scan.at + scan.size, dataBytes = bytes.size() - data;
+    if (round % 3 == 1) bytes.resize(data + dataBytes * 2 / 3);
+    if (round % 3 == 2)
+      for (int k = 0; k < 4; ++k) bytes[data + random() % (dataBytes - 2)] ^= 0x5A;
+    Decoded d;
+    DecodeBytes(bytes, d);
+    IndexedImage inPlace;
+    Snapshot snapshot;
+    snapshot.image = &inPlace;
+    jpeg::DecodePicture(bytes, false, inPlace, &snapshot);
+    IndexedImage fresh;
+    DecodeJpegImage(bytes, fresh);
+    ASSERT_TRUE(inPlace.HasPixels()) << round;
+    ASSERT_TRUE(snapshot.atFullPass.HasPixels()) << round;
+    EXPECT_EQ(inPlace.pixels, fresh.pixels) << round;
+    for (int y = 0; y < d.sink.preview.height; ++y)
+      for (int x = 0; x < d.sink.preview.width; ++x) {
+        const std::uint8_t* c = d.sink.preview.At(x, y);
+        ASSERT_EQ(snapshot.atFullPass.At(x, y), NearestColourByScan(SharedPalette.current, c[0], c[1], c[2]))
+            << round << ": " << x << "," << y;
+      }
+  }
+}
+
 TEST_F(JpegDecoderTest, GreyscalePixelsHaveEqualComponents) {
   ZUDIZAR_REQUIRE_CORPUS("jpeg");
   for (const char* name : {"ljt_testimggray.jpg", "cjpeg_gray_restart2rows.jpg", "jd_grayscale_square.jpg"}) {

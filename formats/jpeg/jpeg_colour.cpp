@@ -105,7 +105,11 @@ AVX2 void ConvertBlockAvx2(const std::int16_t* luminance, const ChromaTerms& ter
 }  // namespace
 
 void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms) {
-  for (int i = 0; i < 64; ++i) {
+  PrepareChromaReference(cb, cr, terms, 64);
+}
+
+void PrepareChromaReference(const std::int16_t* cb, const std::int16_t* cr, ChromaTerms& terms, int count) {
+  for (int i = 0; i < count; ++i) {
     const auto blue = static_cast<std::int16_t>(K(cb[i], 29032));
     const auto red = static_cast<std::int16_t>(K(cr[i], 22970));
     terms.blue[i] = blue;
@@ -113,6 +117,14 @@ void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64]
     const auto green = static_cast<std::int16_t>(N(blue, 6364));
     terms.green[i] = static_cast<std::int16_t>(green + N(red, 16691));
   }
+}
+
+void PrepareFlatChroma(std::int16_t cb, std::int16_t cr, ChromaTerms& terms) {
+  ChromaTerms one;
+  PrepareChromaReference(&cb, &cr, one, 1);
+  std::fill_n(terms.blue, 64, one.blue[0]);
+  std::fill_n(terms.red, 64, one.red[0]);
+  std::fill_n(terms.green, 64, one.green[0]);
 }
 
 void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms) {

@@ -25,7 +25,12 @@ struct ChromaTerms {
 };
 
 void PrepareChromaReference(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms);
+// The first `count` terms only.
+void PrepareChromaReference(const std::int16_t* cb, const std::int16_t* cr, ChromaTerms& terms, int count);
 void PrepareChroma(const std::int16_t cb[64], const std::int16_t cr[64], ChromaTerms& terms);
+// The same for chroma blocks whose 64 samples are all `cb` and all `cr`
+// (blocks with a DC coefficient alone, common in smooth colour).
+void PrepareFlatChroma(std::int16_t cb, std::int16_t cr, ChromaTerms& terms);
 
 // Converts the luminance block whose top-left lies at (ox, oy) in the MCU.
 // Its pixel (x, y) takes chroma sample ((ox + x) >> hShift, (oy + y) >> vShift).

@@ -250,9 +250,14 @@ class ScanDecoder {
 
   void OutputFull(int x0, int y0) {
     if (!layout_.grey) {
-      Transform(layout_.cb);
-      Transform(layout_.cr);
-      PrepareChroma(coefficients_[layout_.cb], coefficients_[layout_.cr], chroma_);
+      if (lastIndex_[layout_.cb] == 0 && lastIndex_[layout_.cr] == 0) {
+        PrepareFlatChroma(InverseDctOfDc(coefficients_[layout_.cb][0]), InverseDctOfDc(coefficients_[layout_.cr][0]),
+                          chroma_);
+      } else {
+        Transform(layout_.cb);
+        Transform(layout_.cr);
+        PrepareChroma(coefficients_[layout_.cb], coefficients_[layout_.cr], chroma_);
+      }
     }
     for (int j = 0; j < layout_.luminanceCount; ++j) {
       const int x = x0 + layout_.ox[j];

@@ -214,6 +214,14 @@ TEST(JpegTransformTest, VectorColourConversionMatchesTheDefinitionInEveryLayout)
     PrepareChromaReference(cb, cr, plainTerms);
     PrepareChroma(cb, cr, terms);
     ASSERT_EQ(0, std::memcmp(&plainTerms, &terms, sizeof terms)) << i;
+    // Flat chroma blocks, as blocks with a DC coefficient alone give them.
+    std::int16_t flatCb[64], flatCr[64];
+    std::fill_n(flatCb, 64, cb[0]);
+    std::fill_n(flatCr, 64, cr[0]);
+    ChromaTerms flatTerms, flatPlain;
+    PrepareChromaReference(flatCb, flatCr, flatPlain);
+    PrepareFlatChroma(cb[0], cr[0], flatTerms);
+    ASSERT_EQ(0, std::memcmp(&flatPlain, &flatTerms, sizeof flatTerms)) << i;
     for (const auto& l : layouts) {
       BlockPixels expected, actual;
       ConvertBlockReference(y, terms, l.ox, l.oy, l.h, l.v, expected);

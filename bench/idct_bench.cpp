@@ -29,14 +29,17 @@ struct Blocks {
 };
 
 // Dequantised coefficients (quantisation values carry a factor 16) that
-// shrink with frequency, cut after a zig-zag index drawn with a photo's mix.
-const Blocks& TheBlocks() {
-  static const Blocks blocks = [] {
+// shrink with frequency, cut after a zig-zag index drawn with a photo's mix
+// (kMix) or from one case alone.
+enum Mix { kMix, kLowQuarter, kSixBySix, kWhole };
+int gMix = kMix;
+Blocks MakeBlocks(int mixKind) {
     Blocks b;
     std::mt19937 random(1);
     b.coefficients.assign(static_cast<std::size_t>(kBlocks) * 64, 0);
     for (int i = 0; i < kBlocks; ++i) {
-      const int mix = static_cast<int>(random() % 100);
+      const int draw = static_cast<int>(random() % 100);
+      const int mix = mixKind == kMix ? draw : mixKind == kLowQuarter ? 0 : mixKind == kSixBySix ? 80 : 99;
       const int last = mix < 70 ? 1 + static_cast<int>(random() % kLastLowQuarterIndex)
                        : mix < 92 ? kLastLowQuarterIndex + 1 + static_cast<int>(random() % 11)
                                   : kLastSixBySixIndex + 1 + static_cast<int>(random() % 43);
@@ -52,8 +55,11 @@ const Blocks& TheBlocks() {
       }
     }
     return b;
-  }();
-  return blocks;
+}
+const Blocks& TheBlocks() {
+  static const Blocks blocks[] = {MakeBlocks(kMix), MakeBlocks(kLowQuarter), MakeBlocks(kSixBySix),
+                                  MakeBlocks(kWhole)};
+  return blocks[gMix];
 }
 
 std::int16_t* Copy(std::int16_t* to, int i) {
@@ -113,7 +119,8 @@ double CpuNow() {
 void BM_InterleavedRatios(benchmark::State& state) {
   constexpr int kRounds = 21, kPasses = 50;
   void (*const runs[])() = {RunWide, RunSingle, RunPairs};
-  for (auto _ : state) {
+  static const char* const names[] = {"a photo's mix", "4 x 4 only", "6 x 6 only", "whole blocks only"};
+  for (auto _ : state) for (gMix = kMix; gMix <= kWhole; ++gMix) {
     std::vector<double> seconds[3], single, pairs;
     for (auto run : runs) run();  // warm
     for (int round = 0; round < kRounds; ++round) {
@@ -130,13 +137,14 @@ void BM_InterleavedRatios(benchmark::State& state) {
       return v[v.size() / 2];
     };
     const double perBlock = 1e9 / (static_cast<double>(kBlocks) * kPasses);
-    std::printf("\nInverse DCT, ns per block (median of %d interleaved rounds):\n", kRounds);
+    std::printf("\nInverse DCT of %s, ns per block (median of %d interleaved rounds):\n", names[gMix], kRounds);
     std::printf("32-bit lanes                %6.2f\n", median(seconds[0]) * perBlock);
     std::printf("16-bit lanes, one block     %6.2f = %.2f x the 32-bit lanes\n", median(seconds[1]) * perBlock,
                 median(single));
     std::printf("16-bit lanes, pairs         %6.2f = %.2f x the 32-bit lanes\n", median(seconds[2]) * perBlock,
                 median(pairs));
   }
+  gMix = kMix;
 }
 BENCHMARK(BM_InterleavedRatios)->Iterations(1);
 

@@ -164,7 +164,6 @@ LANES16U(MulHighU16, mulhi)
 LANES16U(AverageU16, avg)
 LANES16U(SubSatU16, subs)
 LANES16U(MaxU16, max)
-LANES16U(AddSatU16, adds)
 #undef LANES16U
 AVX2_INLINE __m128i Abs16(__m128i a) { return _mm_abs_epi16(a); }
 AVX2_INLINE __m256i Abs16(__m256i a) { return _mm256_abs_epi16(a); }
@@ -281,6 +280,14 @@ AVX2_INLINE void Transpose16(V v[8]) {
   v[7] = High64(u3, u7);
 }
 
+// 32767 and 32768 are the only magnitudes that gain bit 15 from + 1.
+AVX2_INLINE bool Exact(__m128i worst) {
+  return _mm_testz_si128(_mm_adds_epu16(worst, _mm_set1_epi16(1)), _mm_set1_epi16(-32768));
+}
+AVX2_INLINE bool Exact(__m256i worst) {
+  return _mm256_testz_si256(_mm256_adds_epu16(worst, _mm256_set1_epi16(1)), _mm256_set1_epi16(-32768));
+}
+
 // Both passes in registers; false (and nothing stored) if an argument of N
 // may have left 16 bits.
 template <int kLive, typename V>
@@ -289,12 +296,89 @@ AVX2_INLINE bool Transform16(V v[8]) {
   Pass16<kLive>(v, worst);
   Transpose16(v);
   Pass16<kLive>(v, worst);
-  // 32767 and 32768 are the only magnitudes that gain bit 15 from + 1.
-  const V flagged = AddSatU16(worst, Splat16<V>(1));
+  return Exact(worst);
+}
+
+// Halves of a vector: 64 bits of __m128i, 128 bits of __m256i.
+AVX2_INLINE __m128i SwapHalves(__m128i a) { return _mm_shuffle_epi32(a, 0x4E); }
+AVX2_INLINE __m256i SwapHalves(__m256i a) { return _mm256_permute4x64_epi64(a, 0x4E); }
+AVX2_INLINE __m128i LowHalfTwice(__m128i a) { return _mm_shuffle_epi32(a, 0x44); }
+AVX2_INLINE __m256i LowHalfTwice(__m256i a) { return _mm256_permute4x64_epi64(a, 0x44); }
+AVX2_INLINE __m128i HighHalfTwice(__m128i a) { return _mm_shuffle_epi32(a, 0xEE); }
+AVX2_INLINE __m256i HighHalfTwice(__m256i a) { return _mm256_permute4x64_epi64(a, 0xEE); }
+AVX2_INLINE __m128i LowHalves(__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); }
+AVX2_INLINE __m256i LowHalves(__m256i a, __m256i b) { return _mm256_permute2x128_si256(a, b, 0x20); }
+AVX2_INLINE __m128i HighHalves(__m128i a, __m128i b) { return _mm_unpackhi_epi64(a, b); }
+AVX2_INLINE __m256i HighHalves(__m256i a, __m256i b) { return _mm256_permute2x128_si256(a, b, 0x31); }
+// The low half of a, the high half of b.
+AVX2_INLINE __m128i LowOfHighOf(__m128i a, __m128i b) { return _mm_blend_epi32(a, b, 0xC); }
+AVX2_INLINE __m256i LowOfHighOf(__m256i a, __m256i b) { return _mm256_blend_epi32(a, b, 0xF0); }
+template <typename V>
+AVX2_INLINE V Halves16(int low, int high) {
   if constexpr (sizeof(V) == 16)
-    return _mm_testz_si128(flagged, Splat16<V>(0x8000));
+    return _mm_set_epi16(high, high, high, high, low, low, low, low);
   else
-    return _mm256_testz_si256(flagged, Splat16<V>(0x8000));
+    return _mm256_set_epi16(high, high, high, high, high, high, high, high, low, low, low, low, low, low, low, low);
+}
+// M16 with the constant c given as 2c per lane.
+template <typename V>
+AVX2_INLINE V M16(const Signed16<V>& x, V twiceC) {
+  const V rounded = AverageU16(MulHighU16(x.magnitude, twiceC), Splat16<V>(0));
+  return SignOf16(SubSatU16(rounded, x.negative), x.value);
+}
+
+// A pass over inputs 0..3 alone (4 lines at a time in __m128i, 8 in
+// __m256i) with each input in both halves, so that one multiply gives both
+// of its products: then h = e, s1 = g, l = a and s2 = -d, and the outputs
+// come in pairs (0, 1), (2, 3), (4, 5), (6, 7), one per half.
+template <typename V>
+AVX2_INLINE void PassOfFour16(const V x[4], V out[4], V& worst) {
+  const V eg = M16(Split16(x[1]), Halves16<V>(2 * 32138, 2 * 6393));
+  const V ad = M16(Split16(x[3]), Halves16<V>(2 * 27246, 2 * 18205));
+  const V ru = M16(Split16(x[2]), Halves16<V>(2 * 30274, 2 * 12540));
+  const V ww = M16(Split16(x[0]), Splat16<V>(2 * 23170));
+  const V lS2 = SignOf16(ad, Halves16<V>(1, -1));  // [l | s2]
+  // [h - l | s1 - s2], then the arguments of N as in Pass16.
+  const V differences = SubSat16(eg, lS2);
+  const V first = LowHalfTwice(differences), second = HighHalfTwice(differences);
+  const Signed16<V> y = Split16(LowOfHighOf(AddSat16(first, second), SubSat16(first, second)));
+  worst = MaxU16(worst, y.magnitude);
+  const V mo = N16<23170>(y);
+  const V sums = Add16(eg, lS2);  // [h + l | s1 + s2]
+  const V bc = Add16(ru, ww);     // [B1 | C1]
+  const V ed = Sub16(ww, ru);     // [E1 | D1]
+  const V sumM = LowHalves(sums, mo), oddO = HighHalves(sums, mo);
+  out[0] = Add16(bc, sumM);
+  out[1] = SwapHalves(Add16(ed, oddO));
+  out[2] = Sub16(ed, oddO);
+  out[3] = SwapHalves(Sub16(bc, sumM));
+}
+
+// Only the top-left 4 x 4 coefficients may be non-zero: the row pass works
+// on rows 0..3 only, two outputs to a vector, and the column pass on all
+// eight columns twice over in the halves of __m256i, whose output pairs are
+// rows of samples in order.
+AVX2 void InverseDctTransposedLowQuarter16(std::int16_t* block) {
+  __m128i rows[4], v[4];
+  for (int k = 0; k < 4; ++k)
+    rows[k] = _mm_castpd_si128(_mm_loaddup_pd(reinterpret_cast<const double*>(block + 8 * k)));
+  __m128i worstRows = _mm_setzero_si128();
+  PassOfFour16(rows, v, worstRows);
+  // v[k]: outputs 2k and 2k + 1 of rows 0..3. Rows 0..3 of the result,
+  // lanes in column order:
+  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
+  const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+  const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+  const __m256i columns[4] = {_mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b0, b2)),
+                              _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b0, b2)),
+                              _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b1, b3)),
+                              _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b1, b3))};
+  __m256i out[4];
+  __m256i worst = _mm256_setzero_si256();
+  PassOfFour16(columns, out, worst);
+  if (!Exact(worstRows) || !Exact(worst)) return InverseDctTransposedAvx2<4>(block);
+  for (int i = 0; i < 4; ++i) _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 16 * i), out[i]);
 }
 
 template <int kLive>
@@ -341,7 +425,7 @@ void InverseDctTransposed(std::int16_t block[64], int lastIndex) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
     if (lastIndex <= kLastLowQuarterIndex)
-      InverseDctTransposed16<4>(block);
+      InverseDctTransposedLowQuarter16(block);
     else if (lastIndex <= kLastSixBySixIndex)
       InverseDctTransposed16<6>(block);
     else

@@ -327,26 +327,35 @@ AVX2_INLINE V M16(const Signed16<V>& x, V twiceC) {
   return SignOf16(SubSatU16(rounded, x.negative), x.value);
 }
 
-// A pass over inputs 0..3 alone (4 lines at a time in __m128i, 8 in
-// __m256i) with each input in both halves, so that one multiply gives both
-// of its products: then h = e, s1 = g, l = a and s2 = -d, and the outputs
-// come in pairs (0, 1), (2, 3), (4, 5), (6, 7), one per half.
-template <typename V>
-AVX2_INLINE void PassOfFour16(const V x[4], V out[4], V& worst) {
+// A pass with each input in both halves of its vector (4 lines at a time
+// in the 64-bit halves of __m128i, 8 in the 128-bit halves of __m256i), so
+// that one multiply gives two products, the halves taking the two sides of
+// each butterfly. The outputs come in pairs (0, 1), (2, 3), (4, 5), (6, 7),
+// one per half. Inputs kLive..7 are known to be 0.
+template <int kLive, typename V>
+AVX2_INLINE void PassOfHalves16(const V x[8], V out[4], V& worst) {
+  constexpr bool k45 = kLive > 4, k67 = kLive > 6;
+  const V plusMinus = Halves16<V>(1, -1);
+  // [h | s1] and [l | s2] from [e | g] + [f | -M(x7, 32138)] and
+  // [a | -d] + [b | c].
   const V eg = M16(Split16(x[1]), Halves16<V>(2 * 32138, 2 * 6393));
-  const V ad = M16(Split16(x[3]), Halves16<V>(2 * 27246, 2 * 18205));
-  const V ru = M16(Split16(x[2]), Halves16<V>(2 * 30274, 2 * 12540));
-  const V ww = M16(Split16(x[0]), Splat16<V>(2 * 23170));
-  const V lS2 = SignOf16(ad, Halves16<V>(1, -1));  // [l | s2]
+  const V hS1 = k67 ? Add16(eg, SignOf16(M16(Split16(x[7]), Halves16<V>(2 * 6393, 2 * 32138)), plusMinus)) : eg;
+  const V aD = SignOf16(M16(Split16(x[3]), Halves16<V>(2 * 27246, 2 * 18205)), plusMinus);
+  const V lS2 = k45 ? Add16(aD, M16(Split16(x[5]), Halves16<V>(2 * 18205, 2 * 27246))) : aD;
   // [h - l | s1 - s2], then the arguments of N as in Pass16.
-  const V differences = SubSat16(eg, lS2);
+  const V differences = SubSat16(hS1, lS2);
   const V first = LowHalfTwice(differences), second = HighHalfTwice(differences);
   const Signed16<V> y = Split16(LowOfHighOf(AddSat16(first, second), SubSat16(first, second)));
   worst = MaxU16(worst, y.magnitude);
   const V mo = N16<23170>(y);
-  const V sums = Add16(eg, lS2);  // [h + l | s1 + s2]
-  const V bc = Add16(ru, ww);     // [B1 | C1]
-  const V ed = Sub16(ww, ru);     // [E1 | D1]
+  const V sums = Add16(hS1, lS2);  // [h + l | s1 + s2]
+  // [r + t | u - v] and [w + A | w - A].
+  const V ru = M16(Split16(x[2]), Halves16<V>(2 * 30274, 2 * 12540));
+  const V rtUv = k67 ? Add16(ru, SignOf16(M16(Split16(x[6]), Halves16<V>(2 * 12540, 2 * 30274)), plusMinus)) : ru;
+  const V ww = M16(Split16(x[0]), Splat16<V>(2 * 23170));
+  const V wA = k45 ? Add16(ww, SignOf16(M16(Split16(x[4]), Splat16<V>(2 * 23170)), plusMinus)) : ww;
+  const V bc = Add16(wA, rtUv);  // [B1 | C1]
+  const V ed = Sub16(wA, rtUv);  // [E1 | D1]
   const V sumM = LowHalves(sums, mo), oddO = HighHalves(sums, mo);
   out[0] = Add16(bc, sumM);
   out[1] = SwapHalves(Add16(ed, oddO));
@@ -359,34 +368,53 @@ AVX2_INLINE void PassOfFour16(const V x[4], V out[4], V& worst) {
 // eight columns twice over in the halves of __m256i, whose output pairs are
 // rows of samples in order.
 AVX2 void InverseDctTransposedLowQuarter16(std::int16_t* block) {
-  __m128i rows[4], v[4];
+  __m128i rows[8] = {}, v[4];
   for (int k = 0; k < 4; ++k)
     rows[k] = _mm_castpd_si128(_mm_loaddup_pd(reinterpret_cast<const double*>(block + 8 * k)));
   __m128i worstRows = _mm_setzero_si128();
-  PassOfFour16(rows, v, worstRows);
+  PassOfHalves16<4>(rows, v, worstRows);
   // v[k]: outputs 2k and 2k + 1 of rows 0..3. Rows 0..3 of the result,
   // lanes in column order:
   const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]), a1 = _mm_unpackhi_epi16(v[0], v[1]);
   const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
   const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
   const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
-  const __m256i columns[4] = {_mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b0, b2)),
+  const __m256i columns[8] = {_mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b0, b2)),
                               _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b0, b2)),
                               _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b1, b3)),
                               _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b1, b3))};
   __m256i out[4];
   __m256i worst = _mm256_setzero_si256();
-  PassOfFour16(columns, out, worst);
+  PassOfHalves16<4>(columns, out, worst);
   if (!Exact(worstRows) || !Exact(worst)) return InverseDctTransposedAvx2<4>(block);
   for (int i = 0; i < 4; ++i) _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 16 * i), out[i]);
 }
 
+// Blocks with more than the 4 x 4 coefficients: both passes on all eight
+// lines, each input in both halves of __m256i.
 template <int kLive>
-AVX2 void InverseDctTransposed16(std::int16_t* block) {
-  __m128i v[8];
-  for (int i = 0; i < 8; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-  if (!Transform16<kLive>(v)) return InverseDctTransposedAvx2<kLive>(block);
-  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), v[i]);
+AVX2 void InverseDctTransposedHalves16(std::int16_t* block) {
+  __m256i x[8] = {}, v[4];
+  for (int k = 0; k < kLive; ++k)
+    x[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * k)));
+  __m256i worst = _mm256_setzero_si256();
+  PassOfHalves16<kLive>(x, v, worst);
+  // v[k]: outputs 2k (low half) and 2k + 1 (high half) of every row. First
+  // each half's four outputs of a row side by side, two rows to a half ...
+  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
+  const __m256i b[4] = {_mm256_unpacklo_epi32(a0, a2), _mm256_unpackhi_epi32(a0, a2), _mm256_unpacklo_epi32(a1, a3),
+                        _mm256_unpackhi_epi32(a1, a3)};
+  // ... then the even outputs (low half) interleaved with the odd ones (high
+  // half), a row in column order in the low half, copied to both.
+  for (int i = 0; i < kLive / 2; ++i) {
+    const __m256i swapped = _mm256_permute4x64_epi64(b[i], 0x4E);
+    x[2 * i] = _mm256_permute4x64_epi64(_mm256_unpacklo_epi16(b[i], swapped), 0x44);
+    x[2 * i + 1] = _mm256_permute4x64_epi64(_mm256_unpackhi_epi16(b[i], swapped), 0x44);
+  }
+  PassOfHalves16<kLive>(x, v, worst);
+  if (!Exact(worst)) return InverseDctTransposedAvx2<kLive>(block);
+  for (int i = 0; i < 4; ++i) _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + 16 * i), v[i]);
 }
 
 template <int kLive>
@@ -427,9 +455,9 @@ void InverseDctTransposed(std::int16_t block[64], int lastIndex) {
     if (lastIndex <= kLastLowQuarterIndex)
       InverseDctTransposedLowQuarter16(block);
     else if (lastIndex <= kLastSixBySixIndex)
-      InverseDctTransposed16<6>(block);
+      InverseDctTransposedHalves16<6>(block);
     else
-      InverseDctTransposed16<8>(block);
+      InverseDctTransposedHalves16<8>(block);
     return;
   }
 #endif

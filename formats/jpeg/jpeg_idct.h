@@ -15,6 +15,15 @@ void InverseDctReference(std::int16_t block[64]);
 // all coefficients are 0: up to the indices below only the top-left 4 x 4
 // or 6 x 6 coefficients may be non-zero, which saves work.
 void InverseDctTransposed(std::int16_t block[64], int lastIndex = 63);
+// Two blocks at once, each with its own `lastIndex` (the vector path works
+// to the larger one): with AVX2 one block fills half the lanes, so pairs
+// are cheaper per block than single calls.
+void InverseDctTransposedPair(std::int16_t first[64], int firstLastIndex, std::int16_t second[64],
+                              int secondLastIndex);
+// The same results computed in 32-bit lanes, as the 16-bit lanes do for the
+// rare blocks whose intermediate sums leave 16 bits; callable on its own so
+// that the benchmark can compare the two.
+void InverseDctTransposedWide(std::int16_t block[64], int lastIndex = 63);
 // Zig-zag indices up to these all lie in the top-left 4 x 4 and 6 x 6
 // coefficients.
 inline constexpr int kLastLowQuarterIndex = 9;

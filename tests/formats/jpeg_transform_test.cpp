@@ -79,6 +79,82 @@ TEST(JpegTransformTest, InverseDctFromTransposedCoefficientsMatchesTheDefinition
   VectorPathsAllowed() = true;
 }
 
+// The largest magnitude among the arguments of N(., 23170) in the row pass,
+// worked out plainly in int.
+int LargestRowRotationArgument(const Block& b) {
+  const auto m = [](int x, int c) { return (x * c + 32768) / 65536; };
+  int largest = 0;
+  for (int row = 0; row < 8; ++row) {
+    const std::int16_t* x = b.data() + 8 * row;
+    const int h = m(x[1], 32138) + m(x[7], 6393), s1 = m(x[1], 6393) - m(x[7], 32138);
+    const int l = m(x[3], 27246) + m(x[5], 18205), s2 = m(x[5], 27246) - m(x[3], 18205);
+    largest = std::max({largest, std::abs(h + s1 - l - s2), std::abs(h + s2 - s1 - l)});
+  }
+  return largest;
+}
+
+// Coefficients up to a zig-zag index: extreme values, whose sums leave 16
+// bits; values whose products land exactly on a rounding boundary; photo-like
+// small ones; anything.
+Block RandomCutBlock(std::mt19937& random, int last) {
+  static constexpr std::int16_t kSpecial[] = {-32768, -32767, 32767, 32766, -24576, 24576, -16384,
+                                              16384,  -8192,  8192,  -1,     1,     0};
+  const int kind = random() % 4;
+  Block b{};
+  for (int k = 0; k <= last; ++k) {
+    int value;
+    switch (kind) {
+      case 0: value = random() % 2 ? 32767 : -32768; break;
+      case 1: value = kSpecial[random() % std::size(kSpecial)]; break;
+      case 2: value = random() % 3 ? 0 : static_cast<int>(random() % 4001) - 2000; break;
+      default: value = static_cast<int>(random() % 65536) - 32768; break;
+    }
+    b[kZigZagToNatural[k]] = static_cast<std::int16_t>(value);
+  }
+  return b;
+}
+
+TEST(JpegTransformTest, EveryInverseDctEntryMatchesTheDefinitionInEachShortcutAndAtTheExtremes) {
+  // Index ranges of the 4 x 4, 6 x 6 and whole-block cases.
+  const std::pair<int, int> ranges[] = {{1, kLastLowQuarterIndex},
+                                        {kLastLowQuarterIndex + 1, kLastSixBySixIndex},
+                                        {kLastSixBySixIndex + 1, 63}};
+  std::mt19937 random(23);
+  for (bool vector : {true, false}) {
+    VectorPathsAllowed() = vector;
+    for (const auto& [low, high] : ranges) {
+      int wide = 0;
+      for (int i = 0; i < 6000; ++i) {
+        const int last = low + static_cast<int>(random() % (high - low + 1));
+        const Block first = RandomCutBlock(random, last);
+        if (LargestRowRotationArgument(first) > 32767) ++wide;
+        // The pair's partner from any case, so that the pair works to the
+        // larger of the two indices.
+        const int otherLast = 1 + static_cast<int>(random() % 63);
+        const Block second = RandomCutBlock(random, otherLast);
+        Block expectedFirst = first, expectedSecond = second;
+        InverseDctReference(expectedFirst.data());
+        InverseDctReference(expectedSecond.data());
+
+        Block single = Transposed(first), wideLanes = Transposed(first);
+        InverseDctTransposed(single.data(), last);
+        InverseDctTransposedWide(wideLanes.data(), last);
+        Block pairFirst = Transposed(first), pairSecond = Transposed(second);
+        InverseDctTransposedPair(pairFirst.data(), last, pairSecond.data(), otherLast);
+        const auto where = [&] { return testing::Message() << "block " << i << " last " << last << " / " << otherLast << (vector ? " (vector)" : ""); };
+        ASSERT_EQ(single, expectedFirst) << where();
+        ASSERT_EQ(wideLanes, expectedFirst) << where();
+        ASSERT_EQ(pairFirst, expectedFirst) << where();
+        ASSERT_EQ(pairSecond, expectedSecond) << where();
+      }
+      // The extreme blocks must have driven the rotations' arguments past
+      // 16 bits often, or the test would miss the fallback.
+      EXPECT_GT(wide, 300) << "indices " << low << ".." << high;
+    }
+  }
+  VectorPathsAllowed() = true;
+}
+
 TEST(JpegTransformTest, InverseDctOfADcOnlyBlockIsItsConstant) {
   for (int dc = -32768; dc <= 32767; dc += 7) {
     Block b{};

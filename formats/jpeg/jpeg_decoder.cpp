@@ -248,22 +248,37 @@ class ScanDecoder {
     }
   }
 
+  // Two blocks: together when both need the whole transform, which costs
+  // less than two apart.
+  void TransformTwo(int a, int b) {
+    if (lastIndex_[a] != 0 && lastIndex_[b] != 0)
+      InverseDctTransposedPair(coefficients_[a], lastIndex_[a], coefficients_[b], lastIndex_[b]);
+    else
+      Transform(a), Transform(b);
+  }
+
   void OutputFull(int x0, int y0) {
     if (!layout_.grey) {
       if (lastIndex_[layout_.cb] == 0 && lastIndex_[layout_.cr] == 0) {
         PrepareFlatChroma(InverseDctOfDc(coefficients_[layout_.cb][0]), InverseDctOfDc(coefficients_[layout_.cr][0]),
                           chroma_);
       } else {
-        Transform(layout_.cb);
-        Transform(layout_.cr);
+        TransformTwo(layout_.cb, layout_.cr);
         PrepareChroma(coefficients_[layout_.cb], coefficients_[layout_.cr], chroma_);
       }
+    }
+    // Luminance blocks past the picture's edge are transformed too (only at
+    // the right and bottom edges), so that pairs stay pairs; their pixels are
+    // not handed on.
+    if (layout_.luminanceCount == 1) {
+      Transform(0);
+    } else {
+      for (int j = 0; j < layout_.luminanceCount; j += 2) TransformTwo(j, j + 1);
     }
     for (int j = 0; j < layout_.luminanceCount; ++j) {
       const int x = x0 + layout_.ox[j];
       const int y = y0 + layout_.oy[j];
       if (x >= state_.frameWidth || y >= state_.frameHeight) continue;
-      Transform(j);
       if (layout_.grey)
         ConvertGreyBlock(coefficients_[j], pixels_);
       else

@@ -87,6 +87,42 @@ AVX2_INLINE void Transpose(__m256i v[8]) {
   v[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
+// The products of the even inputs (r, t, u, v, w, A) and the terms of the
+// odd ones (h, l, s1, s2, m, o) that a pass's outputs are made of.
+template <typename V>
+struct EvenTerms {
+  V r, t, u, v, w, A;
+};
+template <typename V>
+struct OddTerms {
+  V h, l, s1, s2, m, o;
+};
+
+// The sums of lanes of either width, for the outputs below.
+struct Lanes32 {
+  AVX2_INLINE static __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+  AVX2_INLINE static __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+};
+
+// The outputs of a pass from its terms.
+template <typename L, typename V>
+AVX2_INLINE void Outputs(V v[8], const EvenTerms<V>& e, const OddTerms<V>& d) {
+  const V B1 = L::Add(L::Add(e.r, e.t), L::Add(e.w, e.A));
+  const V C1 = L::Sub(L::Sub(L::Add(e.u, e.w), e.v), e.A);
+  const V D1 = L::Sub(L::Sub(L::Add(e.w, e.v), e.A), e.u);
+  const V E1 = L::Sub(L::Sub(L::Add(e.w, e.A), e.r), e.t);
+  const V hl = L::Add(d.h, d.l);
+  const V ss = L::Add(d.s1, d.s2);
+  v[0] = L::Add(B1, hl);
+  v[1] = L::Add(C1, d.m);
+  v[2] = L::Add(D1, d.o);
+  v[3] = L::Add(E1, ss);
+  v[4] = L::Sub(E1, ss);
+  v[5] = L::Sub(D1, d.o);
+  v[6] = L::Sub(C1, d.m);
+  v[7] = L::Sub(B1, hl);
+}
+
 // One 1-D pass over eight lanes: v[k] holds input k of every lane, of
 // which only the low 16 bits count (the 16-bit store between passes); the
 // outputs are left unwrapped. Inputs kLive..7 are known to be 0, and so are
@@ -107,20 +143,7 @@ AVX2_INLINE void PassV(__m256i v[8]) {
   const __m256i t = k67 ? Mv(x6, 12540) : zero;
   const __m256i w6 = k67 ? Mv(x6, 30274) : zero;
   const __m256i A = k45 ? Mv(x4, 23170) : zero;
-  const __m256i B1 = Add(Add(r, t), Add(w, A));
-  const __m256i C1 = Sub(Sub(Add(u, w), w6), A);
-  const __m256i D1 = Sub(Sub(Add(w, w6), A), u);
-  const __m256i E1 = Sub(Sub(Add(w, A), r), t);
-  const __m256i hl = Add(h, l);
-  const __m256i ss = Add(s1, s2);
-  v[0] = Add(B1, hl);
-  v[1] = Add(C1, m);
-  v[2] = Add(D1, o);
-  v[3] = Add(E1, ss);
-  v[4] = Sub(E1, ss);
-  v[5] = Sub(D1, o);
-  v[6] = Sub(C1, m);
-  v[7] = Sub(B1, hl);
+  Outputs<Lanes32>(v, {r, t, u, w6, w, A}, {h, l, s1, s2, m, o});
 }
 
 // Only the top-left kLive x kLive coefficients may be non-zero; then the
@@ -187,6 +210,13 @@ LANES(Low64, unpacklo_epi64)
 LANES(High64, unpackhi_epi64)
 #undef LANES
 
+struct Lanes16 {
+  template <typename V>
+  AVX2_INLINE static V Add(V a, V b) { return Add16(a, b); }
+  template <typename V>
+  AVX2_INLINE static V Sub(V a, V b) { return Sub16(a, b); }
+};
+
 // A value with its magnitude (as unsigned: -32768 gives 32768) and 1 where
 // it is negative; shared by the products of the same input.
 template <typename V>
@@ -245,20 +275,7 @@ AVX2_INLINE void Pass16(V v[8], V& worst) {
   const V t = k67 ? M16<12540>(x6) : zero;
   const V w6 = k67 ? M16<30274>(x6) : zero;
   const V A = k45 ? M16<23170>(x4) : zero;
-  const V B1 = Add16(Add16(r, t), Add16(w, A));
-  const V C1 = Sub16(Sub16(Add16(u, w), w6), A);
-  const V D1 = Sub16(Sub16(Add16(w, w6), A), u);
-  const V E1 = Sub16(Sub16(Add16(w, A), r), t);
-  const V sum = Add16(h, l);
-  const V odd = Add16(s1, s2);
-  v[0] = Add16(B1, sum);
-  v[1] = Add16(C1, m);
-  v[2] = Add16(D1, o);
-  v[3] = Add16(E1, odd);
-  v[4] = Sub16(E1, odd);
-  v[5] = Sub16(D1, o);
-  v[6] = Sub16(C1, m);
-  v[7] = Sub16(B1, sum);
+  Outputs<Lanes16>(v, EvenTerms<V>{r, t, u, w6, w, A}, OddTerms<V>{h, l, s1, s2, m, o});
 }
 
 // 8 x 8 transpose of 16-bit values within each 128-bit half.

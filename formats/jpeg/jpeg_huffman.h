@@ -107,7 +107,8 @@ class BitReader {
   std::size_t Size() const { return size_; }
 
   // Tops `s` up to 56..63 bits from the next eight bytes when none of them
-  // is 0xFF and all lie inside the buffer; false otherwise. Below the
+  // is 0xFF and all lie inside the buffer; false otherwise. Any number of
+  // bits may be left: with 56 or more it takes no byte. Below the
   // counted bits the accumulator may hold the leading bits of the next byte:
   // the next top-up writes the same bits there again.
   static bool FillFast(State& s, const std::uint8_t* data, std::size_t size) {
@@ -206,6 +207,17 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
       acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
     }
   };
+  // Tops up whatever is left, branching only on a 0xFF byte or the end of
+  // the buffer close by (rare); the slow way only when below 32 bits.
+  const auto topUp = [&]() __attribute__((always_inline)) {
+    BitReader::State s{acc, pos, loaded, bits};
+    if (BitReader::FillFast(s, data, size)) [[likely]] {
+      acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
+    } else if (bits < 32) {
+      s = reader.FillSlow(s);
+      acc = s.acc, pos = s.pos, loaded = s.loaded, bits = s.bits;
+    }
+  };
   const auto skip = [&](int n) __attribute__((always_inline)) {
     acc <<= n;
     bits -= n;
@@ -245,8 +257,8 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
       w += 3;
     }
     const HuffmanTable& ac = *t.ac;
-    for (int k = 1; k < 64;) {
-      fill();
+    // One AC symbol at index k; false when the block ends.
+    const auto acSymbol = [&](int& k) __attribute__((always_inline)) {
       if (kPreview) {
         // Several symbols at once when none of them can reach index 64,
         // where one at a time the block could end early.
@@ -254,8 +266,7 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
         if (skipped.bits != 0 && k + skipped.advance <= 63) {
           skip(skipped.bits);
           k += skipped.advance;
-          if (skipped.endOfBlock) break;
-          continue;
+          return !skipped.endOfBlock;
         }
       }
       const HuffmanTable::Fast fast = ac.fast[acc >> (64 - kLookBits)];
@@ -268,14 +279,14 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
         const int rs = decode(ac);
         const int magnitude = rs & 15;
         if (magnitude == 0) {
-          if (rs != 0xF0) break;  // end of block
+          if (rs != 0xF0) return false;  // end of block
           k += 16;
-          continue;
+          return true;
         }
         k += rs >> 4;
         value = Extend(receive(magnitude), magnitude);
       }
-      if (k > 63) break;
+      if (k > 63) return false;
       if (kStore) {
         if (value >= -128 && value <= 127) [[likely]] {
           w[0] = static_cast<std::uint8_t>(k);
@@ -292,6 +303,18 @@ inline void DecodeBlocks(BitReader& reader, const BlockTables* tables, int count
         stored = k;
       }
       ++k;
+      return true;
+    };
+    // Two symbols per top-up. Whether fewer than 32 bits are left before a
+    // symbol depends on the data, so testing it before each symbol is a
+    // branch the processor often mispredicts; after an unconditional top-up
+    // (56 bits or more) the test before the second symbol almost never
+    // fires, unless the first was a long one or a 0xFF byte is close.
+    for (int k = 1; k < 64;) {
+      topUp();
+      if (!acSymbol(k) || k > 63) break;
+      fill();
+      if (!acSymbol(k)) break;
     }
     if (kStore)
       header[2] = static_cast<std::uint8_t>(w - header - 3);

@@ -257,6 +257,39 @@ TEST(JpegHuffmanTest, PreviewPassUsesTheSameBitsAndKeepsOnlyTheDcCoefficient) {
   }
 }
 
+// The block walk tops the reader up at any fill level, and the slow way only
+// below 32 bits: reads of random widths with top-ups at random places give
+// the bits, the cursor and the markers of the one-byte-at-a-time reader.
+TEST(JpegHuffmanTest, TopUpsAtAnyFillLevelReadAsTheByteReader) {
+  std::mt19937 random(77);
+  for (int round = 0; round < 200; ++round) {
+    const auto stream = RandomStream(random, 1 + random() % 300);
+    BitReader reader(stream.data(), stream.size());
+    reader.Start(0);
+    PlainReader plain{stream, 0, 0, 0, {}};
+    std::vector<int> reported;
+    const TraceSink trace = [&](int, const std::string& text) {
+      reported.push_back(std::stoi(text.substr(std::string("MarkerError").size())));
+    };
+    BitReader::State s = reader.Current();
+    for (int read = 0; read < 400; ++read) {
+      const int n = 1 + static_cast<int>(random() % 32);
+      const bool eager = random() % 2 != 0;
+      if (eager) BitReader::FillFast(s, stream.data(), stream.size());
+      if (s.bits < n && !BitReader::FillFast(s, stream.data(), stream.size())) s = reader.FillSlow(s);
+      ASSERT_GE(s.bits, n);
+      const auto value = static_cast<int>(s.acc >> (64 - n));
+      s.acc <<= n;
+      s.bits -= n;
+      ASSERT_EQ(value, plain.Receive(n)) << "round " << round << " read " << read;
+      reader.Update(s);
+      ASSERT_EQ(reader.Cursor(), plain.cursor) << "round " << round << " read " << read;
+      reader.ReportTakenMarkers(trace);
+      ASSERT_EQ(reported, plain.markers) << "round " << round << " read " << read;
+    }
+  }
+}
+
 TEST(JpegHuffmanTest, ReadingPastTheEndGivesZerosAndStaysAtTheEnd) {
   const std::vector<std::uint8_t> stream = {0xAB, 0xFF, 0x00, 0xFF};
   BitReader reader(stream.data(), stream.size());

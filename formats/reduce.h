@@ -55,8 +55,8 @@ class NearestColourMap {
  private:
   // Works out the block's answers; returns its line. A block whose 64
   // colours all have one answer gets the shared line of that answer: most
-  // blocks of a photo are such, and those 256 lines stay in the nearest
-  // cache while the answers of mixed blocks spread over megabytes.
+  // blocks a photo uses are such, and those 256 lines (16 KB) stay in the
+  // nearest cache, while each mixed block takes a line of its own.
   std::uint32_t FillBlock(std::uint32_t block) const;
   // Records and returns the block's line: the shared one of `only` when
   // `answers` is null, or of the one answer all 64 `answers` have, else

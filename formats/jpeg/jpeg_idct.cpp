@@ -1,6 +1,7 @@
 #include "formats/jpeg/jpeg_idct.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 #include "formats/jpeg/jpeg_simd.h"
@@ -466,16 +467,32 @@ void InverseDctTransposedPlain(std::int16_t* block) {
 
 }  // namespace
 
+namespace {
+
+// Runs `transform` with the side of the top-left square (4, 6 or 8, as a
+// std::integral_constant) outside which a block with that last index has
+// only zeros.
+template <typename Transform>
+void ByLiveSquare(int lastIndex, Transform transform) {
+  if (lastIndex <= kLastLowQuarterIndex)
+    transform(std::integral_constant<int, 4>{});
+  else if (lastIndex <= kLastSixBySixIndex)
+    transform(std::integral_constant<int, 6>{});
+  else
+    transform(std::integral_constant<int, 8>{});
+}
+
+}  // namespace
+
 void InverseDctTransposed(std::int16_t block[64], int lastIndex) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    if (lastIndex <= kLastLowQuarterIndex)
-      InverseDctTransposedLowQuarter16(block);
-    else if (lastIndex <= kLastSixBySixIndex)
-      InverseDctTransposedHalves16<6>(block);
-    else
-      InverseDctTransposedHalves16<8>(block);
-    return;
+    return ByLiveSquare(lastIndex, [block](auto live) {
+      if constexpr (live() == 4)
+        InverseDctTransposedLowQuarter16(block);
+      else
+        InverseDctTransposedHalves16<live()>(block);
+    });
   }
 #endif
   InverseDctTransposedPlain(block);
@@ -485,14 +502,8 @@ void InverseDctTransposedPair(std::int16_t first[64], int firstLastIndex, std::i
                               int secondLastIndex) {
 #ifdef ZUDIZAR_JPEG_X86
   if (HasAvx2()) {
-    const int lastIndex = std::max(firstLastIndex, secondLastIndex);
-    if (lastIndex <= kLastLowQuarterIndex)
-      InverseDctTransposedPair16<4>(first, second);
-    else if (lastIndex <= kLastSixBySixIndex)
-      InverseDctTransposedPair16<6>(first, second);
-    else
-      InverseDctTransposedPair16<8>(first, second);
-    return;
+    return ByLiveSquare(std::max(firstLastIndex, secondLastIndex),
+                        [first, second](auto live) { InverseDctTransposedPair16<live()>(first, second); });
   }
 #endif
   InverseDctTransposedPlain(first);
@@ -501,15 +512,7 @@ void InverseDctTransposedPair(std::int16_t first[64], int firstLastIndex, std::i
 
 void InverseDctTransposedWide(std::int16_t block[64], int lastIndex) {
 #ifdef ZUDIZAR_JPEG_X86
-  if (HasAvx2()) {
-    if (lastIndex <= kLastLowQuarterIndex)
-      InverseDctTransposedAvx2<4>(block);
-    else if (lastIndex <= kLastSixBySixIndex)
-      InverseDctTransposedAvx2<6>(block);
-    else
-      InverseDctTransposedAvx2<8>(block);
-    return;
-  }
+  if (HasAvx2()) return ByLiveSquare(lastIndex, [block](auto live) { InverseDctTransposedAvx2<live()>(block); });
 #endif
   InverseDctTransposedPlain(block);
 }

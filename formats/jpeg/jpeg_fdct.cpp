@@ -67,26 +67,6 @@ AVX2 inline __m256i Rv(__m256i x) {
 AVX2 inline __m256i Add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
 AVX2 inline __m256i Sub(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
 
-// Transposes the 8 x 8 block held in each 128-bit half.
-AVX2 void Transpose(__m256i v[8]) {
-  const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
-  const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
-  const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]), a5 = _mm256_unpackhi_epi16(v[4], v[5]);
-  const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]), a7 = _mm256_unpackhi_epi16(v[6], v[7]);
-  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
-  v[0] = _mm256_unpacklo_epi64(b0, b4);
-  v[1] = _mm256_unpackhi_epi64(b0, b4);
-  v[2] = _mm256_unpacklo_epi64(b1, b5);
-  v[3] = _mm256_unpackhi_epi64(b1, b5);
-  v[4] = _mm256_unpacklo_epi64(b2, b6);
-  v[5] = _mm256_unpackhi_epi64(b2, b6);
-  v[6] = _mm256_unpacklo_epi64(b3, b7);
-  v[7] = _mm256_unpackhi_epi64(b3, b7);
-}
-
 AVX2 void PassV(__m256i v[8]) {
   const __m256i s07 = Sub(v[0], v[7]), s34 = Sub(v[3], v[4]);
   const __m256i s25 = Sub(v[2], v[5]), s16 = Sub(v[1], v[6]);
@@ -116,9 +96,9 @@ AVX2 void ForwardDct2Avx2(std::int16_t* first, std::int16_t* second) {
     v[i] = _mm256_inserti128_si256(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 8 * i))),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 8 * i)), 1);
-  Transpose(v);
+  TransposeHalves16(v);
   PassV(v);
-  Transpose(v);
+  TransposeHalves16(v);
   PassV(v);
   for (int i = 0; i < 8; ++i) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(first + 8 * i), _mm256_castsi256_si128(v[i]));

@@ -200,16 +200,6 @@ AVX2_INLINE V Splat16(int c) {
   else
     return _mm256_set1_epi16(static_cast<short>(c));
 }
-#define LANES(name, op)                                                     \
-  AVX2_INLINE __m128i name(__m128i a, __m128i b) { return _mm_##op(a, b); } \
-  AVX2_INLINE __m256i name(__m256i a, __m256i b) { return _mm256_##op(a, b); }
-LANES(Low16, unpacklo_epi16)
-LANES(High16, unpackhi_epi16)
-LANES(Low32, unpacklo_epi32)
-LANES(High32, unpackhi_epi32)
-LANES(Low64, unpacklo_epi64)
-LANES(High64, unpackhi_epi64)
-#undef LANES
 
 struct Lanes16 {
   template <typename V>
@@ -279,25 +269,6 @@ AVX2_INLINE void Pass16(V v[8], V& worst) {
   Outputs<Lanes16>(v, EvenTerms<V>{r, t, u, w6, w, A}, OddTerms<V>{h, l, s1, s2, m, o});
 }
 
-// 8 x 8 transpose of 16-bit values within each 128-bit half.
-template <typename V>
-AVX2_INLINE void Transpose16(V v[8]) {
-  const V t0 = Low16(v[0], v[1]), t1 = High16(v[0], v[1]);
-  const V t2 = Low16(v[2], v[3]), t3 = High16(v[2], v[3]);
-  const V t4 = Low16(v[4], v[5]), t5 = High16(v[4], v[5]);
-  const V t6 = Low16(v[6], v[7]), t7 = High16(v[6], v[7]);
-  const V u0 = Low32(t0, t2), u1 = High32(t0, t2), u2 = Low32(t1, t3), u3 = High32(t1, t3);
-  const V u4 = Low32(t4, t6), u5 = High32(t4, t6), u6 = Low32(t5, t7), u7 = High32(t5, t7);
-  v[0] = Low64(u0, u4);
-  v[1] = High64(u0, u4);
-  v[2] = Low64(u1, u5);
-  v[3] = High64(u1, u5);
-  v[4] = Low64(u2, u6);
-  v[5] = High64(u2, u6);
-  v[6] = Low64(u3, u7);
-  v[7] = High64(u3, u7);
-}
-
 // 32767 and 32768 are the only magnitudes that gain bit 15 from + 1.
 AVX2_INLINE bool Exact(__m128i worst) {
   return _mm_testz_si128(_mm_adds_epu16(worst, _mm_set1_epi16(1)), _mm_set1_epi16(-32768));
@@ -312,7 +283,7 @@ template <int kLive, typename V>
 AVX2_INLINE bool Transform16(V v[8]) {
   V worst = Splat16<V>(0);
   Pass16<kLive>(v, worst);
-  Transpose16(v);
+  TransposeHalves16(v);
   Pass16<kLive>(v, worst);
   return Exact(worst);
 }

@@ -34,31 +34,30 @@ struct Blocks {
 enum Mix { kMix, kLowQuarter, kSixBySix, kWhole };
 int gMix = kMix;
 Blocks MakeBlocks(int mixKind) {
-    Blocks b;
-    std::mt19937 random(1);
-    b.coefficients.assign(static_cast<std::size_t>(kBlocks) * 64, 0);
-    for (int i = 0; i < kBlocks; ++i) {
-      const int draw = static_cast<int>(random() % 100);
-      const int mix = mixKind == kMix ? draw : mixKind == kLowQuarter ? 0 : mixKind == kSixBySix ? 80 : 99;
-      const int last = mix < 70 ? 1 + static_cast<int>(random() % kLastLowQuarterIndex)
-                       : mix < 92 ? kLastLowQuarterIndex + 1 + static_cast<int>(random() % 11)
-                                  : kLastSixBySixIndex + 1 + static_cast<int>(random() % 43);
-      b.lastIndex.push_back(last);
-      std::int16_t* block = b.coefficients.data() + 64 * i;
-      for (int k = 0; k <= last; ++k) {
-        const int natural = kZigZagToNatural[k];
-        const int spread = k == 0 ? 1000 : 60 / (1 + k / 4);
-        const int quant = 16 * (4 + k);
-        const int level = static_cast<int>(random() % (2 * spread + 1)) - spread;
-        // Stored column by column.
-        block[8 * (natural % 8) + natural / 8] = static_cast<std::int16_t>(std::clamp(level * quant, -32768, 32767));
-      }
+  Blocks b;
+  std::mt19937 random(1);
+  b.coefficients.assign(static_cast<std::size_t>(kBlocks) * 64, 0);
+  for (int i = 0; i < kBlocks; ++i) {
+    const int draw = static_cast<int>(random() % 100);
+    const int mix = mixKind == kMix ? draw : mixKind == kLowQuarter ? 0 : mixKind == kSixBySix ? 80 : 99;
+    const int last = mix < 70   ? 1 + static_cast<int>(random() % kLastLowQuarterIndex)
+                     : mix < 92 ? kLastLowQuarterIndex + 1 + static_cast<int>(random() % 11)
+                                : kLastSixBySixIndex + 1 + static_cast<int>(random() % 43);
+    b.lastIndex.push_back(last);
+    std::int16_t* block = b.coefficients.data() + 64 * i;
+    for (int k = 0; k <= last; ++k) {
+      const int natural = kZigZagToNatural[k];
+      const int spread = k == 0 ? 1000 : 60 / (1 + k / 4);
+      const int quant = 16 * (4 + k);
+      const int level = static_cast<int>(random() % (2 * spread + 1)) - spread;
+      // Stored column by column.
+      block[8 * (natural % 8) + natural / 8] = static_cast<std::int16_t>(std::clamp(level * quant, -32768, 32767));
     }
-    return b;
+  }
+  return b;
 }
 const Blocks& TheBlocks() {
-  static const Blocks blocks[] = {MakeBlocks(kMix), MakeBlocks(kLowQuarter), MakeBlocks(kSixBySix),
-                                  MakeBlocks(kWhole)};
+  static const Blocks blocks[] = {MakeBlocks(kMix), MakeBlocks(kLowQuarter), MakeBlocks(kSixBySix), MakeBlocks(kWhole)};
   return blocks[gMix];
 }
 
@@ -120,30 +119,31 @@ void BM_InterleavedRatios(benchmark::State& state) {
   constexpr int kRounds = 21, kPasses = 50;
   void (*const runs[])() = {RunWide, RunSingle, RunPairs};
   static const char* const names[] = {"a photo's mix", "4 x 4 only", "6 x 6 only", "whole blocks only"};
-  for (auto _ : state) for (gMix = kMix; gMix <= kWhole; ++gMix) {
-    std::vector<double> seconds[3], single, pairs;
-    for (auto run : runs) run();  // warm
-    for (int round = 0; round < kRounds; ++round) {
-      for (int v = 0; v < 3; ++v) {
-        const double start = CpuNow();
-        for (int p = 0; p < kPasses; ++p) runs[v]();
-        seconds[v].push_back(CpuNow() - start);
+  for (auto _ : state)
+    for (gMix = kMix; gMix <= kWhole; ++gMix) {
+      std::vector<double> seconds[3], single, pairs;
+      for (auto run : runs) run();  // warm
+      for (int round = 0; round < kRounds; ++round) {
+        for (int v = 0; v < 3; ++v) {
+          const double start = CpuNow();
+          for (int p = 0; p < kPasses; ++p) runs[v]();
+          seconds[v].push_back(CpuNow() - start);
+        }
+        single.push_back(seconds[1].back() / seconds[0].back());
+        pairs.push_back(seconds[2].back() / seconds[0].back());
       }
-      single.push_back(seconds[1].back() / seconds[0].back());
-      pairs.push_back(seconds[2].back() / seconds[0].back());
+      const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+      };
+      const double perBlock = 1e9 / (static_cast<double>(kBlocks) * kPasses);
+      std::printf("\nInverse DCT of %s, ns per block (median of %d interleaved rounds):\n", names[gMix], kRounds);
+      std::printf("32-bit lanes                %6.2f\n", median(seconds[0]) * perBlock);
+      std::printf("16-bit lanes, one block     %6.2f = %.2f x the 32-bit lanes\n", median(seconds[1]) * perBlock,
+                  median(single));
+      std::printf("16-bit lanes, pairs         %6.2f = %.2f x the 32-bit lanes\n", median(seconds[2]) * perBlock,
+                  median(pairs));
     }
-    const auto median = [](std::vector<double> v) {
-      std::sort(v.begin(), v.end());
-      return v[v.size() / 2];
-    };
-    const double perBlock = 1e9 / (static_cast<double>(kBlocks) * kPasses);
-    std::printf("\nInverse DCT of %s, ns per block (median of %d interleaved rounds):\n", names[gMix], kRounds);
-    std::printf("32-bit lanes                %6.2f\n", median(seconds[0]) * perBlock);
-    std::printf("16-bit lanes, one block     %6.2f = %.2f x the 32-bit lanes\n", median(seconds[1]) * perBlock,
-                median(single));
-    std::printf("16-bit lanes, pairs         %6.2f = %.2f x the 32-bit lanes\n", median(seconds[2]) * perBlock,
-                median(pairs));
-  }
   gMix = kMix;
 }
 BENCHMARK(BM_InterleavedRatios)->Iterations(1);

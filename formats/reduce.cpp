@@ -15,7 +15,7 @@ namespace {
 constexpr int kCellsPerAxis = 16;  // cells of 16 levels per channel
 constexpr int kCellCount = kCellsPerAxis * kCellsPerAxis * kCellsPerAxis;
 constexpr std::size_t kBlocks = std::size_t{1} << 18;  // of 4 x 4 x 4 colours
-constexpr std::uint32_t kFirstMixedLine = 1 + 256;  // after the unused line and one per answer
+constexpr std::uint32_t kFirstMixedLine = 1 + 256;     // after the unused line and one per answer
 constexpr std::size_t kAnswerCount = (kBlocks + kFirstMixedLine) * 64;
 
 // Larger than any real per-axis distance; three of them still fit 16 bits.

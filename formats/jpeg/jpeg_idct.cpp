@@ -203,9 +203,13 @@ AVX2_INLINE V Splat16(int c) {
 
 struct Lanes16 {
   template <typename V>
-  AVX2_INLINE static V Add(V a, V b) { return Add16(a, b); }
+  AVX2_INLINE static V Add(V a, V b) {
+    return Add16(a, b);
+  }
   template <typename V>
-  AVX2_INLINE static V Sub(V a, V b) { return Sub16(a, b); }
+  AVX2_INLINE static V Sub(V a, V b) {
+    return Sub16(a, b);
+  }
 };
 
 // A value with its magnitude (as unsigned: -32768 gives 32768) and 1 where
@@ -368,10 +372,9 @@ AVX2 void InverseDctTransposedLowQuarter16(std::int16_t* block) {
   const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]), a3 = _mm_unpackhi_epi16(v[2], v[3]);
   const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
   const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
-  const __m256i columns[8] = {_mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b0, b2)),
-                              _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b0, b2)),
-                              _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b1, b3)),
-                              _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b1, b3))};
+  const __m256i columns[8] = {
+      _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b0, b2)), _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b0, b2)),
+      _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(b1, b3)), _mm256_broadcastsi128_si256(_mm_unpackhi_epi64(b1, b3))};
   __m256i out[4];
   __m256i worst = _mm256_setzero_si256();
   PassOfHalves16<4>(columns, out, worst);

@@ -18,8 +18,7 @@ void InverseDctTransposed(std::int16_t block[64], int lastIndex = 63);
 // Two blocks at once, each with its own `lastIndex` (the vector path works
 // to the larger one): with AVX2 one block fills half the lanes, so pairs
 // are cheaper per block than single calls.
-void InverseDctTransposedPair(std::int16_t first[64], int firstLastIndex, std::int16_t second[64],
-                              int secondLastIndex);
+void InverseDctTransposedPair(std::int16_t first[64], int firstLastIndex, std::int16_t second[64], int secondLastIndex);
 // The same results computed in 32-bit lanes, as the 16-bit lanes do for the
 // rare blocks whose intermediate sums leave 16 bits; callable on its own so
 // that the benchmark can compare the two.

@@ -105,8 +105,8 @@ TEST_F(JpegDecoderTest, EveryPixelIsTheNearestSharedColourOfItsDecodedColour) {
 // fills. Both end the same, also for data that is cut or damaged.
 TEST_F(JpegDecoderTest, ThePreviewFillIsSeenInPlaceAndTheFinalPictureNeverDependsOnIt) {
   for (int i = 10; i < 246; ++i)
-    SetCurrentEntry(i, {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29),
-                        static_cast<std::uint8_t>(i * 7), 0});
+    SetCurrentEntry(
+        i, {static_cast<std::uint8_t>(i * 53), static_cast<std::uint8_t>(i * 29), static_cast<std::uint8_t>(i * 7), 0});
   struct Snapshot : ProgressSink {
     IndexedImage* image = nullptr;
     IndexedImage atFullPass;

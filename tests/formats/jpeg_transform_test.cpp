@@ -98,7 +98,7 @@ int LargestRowRotationArgument(const Block& b) {
 // small ones; anything.
 Block RandomCutBlock(std::mt19937& random, int last) {
   static constexpr std::int16_t kSpecial[] = {-32768, -32767, 32767, 32766, -24576, 24576, -16384,
-                                              16384,  -8192,  8192,  -1,     1,     0};
+                                              16384,  -8192,  8192,  -1,    1,      0};
   const int kind = random() % 4;
   Block b{};
   for (int k = 0; k <= last; ++k) {
@@ -116,9 +116,8 @@ Block RandomCutBlock(std::mt19937& random, int last) {
 
 TEST(JpegTransformTest, EveryInverseDctEntryMatchesTheDefinitionInEachShortcutAndAtTheExtremes) {
   // Index ranges of the 4 x 4, 6 x 6 and whole-block cases.
-  const std::pair<int, int> ranges[] = {{1, kLastLowQuarterIndex},
-                                        {kLastLowQuarterIndex + 1, kLastSixBySixIndex},
-                                        {kLastSixBySixIndex + 1, 63}};
+  const std::pair<int, int> ranges[] = {
+      {1, kLastLowQuarterIndex}, {kLastLowQuarterIndex + 1, kLastSixBySixIndex}, {kLastSixBySixIndex + 1, 63}};
   std::mt19937 random(23);
   for (bool vector : {true, false}) {
     VectorPathsAllowed() = vector;
@@ -141,7 +140,10 @@ TEST(JpegTransformTest, EveryInverseDctEntryMatchesTheDefinitionInEachShortcutAn
         InverseDctTransposedWide(wideLanes.data(), last);
         Block pairFirst = Transposed(first), pairSecond = Transposed(second);
         InverseDctTransposedPair(pairFirst.data(), last, pairSecond.data(), otherLast);
-        const auto where = [&] { return testing::Message() << "block " << i << " last " << last << " / " << otherLast << (vector ? " (vector)" : ""); };
+        const auto where = [&] {
+          return testing::Message() << "block " << i << " last " << last << " / " << otherLast
+                                    << (vector ? " (vector)" : "");
+        };
         ASSERT_EQ(single, expectedFirst) << where();
         ASSERT_EQ(wideLanes, expectedFirst) << where();
         ASSERT_EQ(pairFirst, expectedFirst) << where();

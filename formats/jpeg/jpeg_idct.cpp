@@ -171,24 +171,20 @@ AVX2 void InverseDctTransposedAvx2(std::int16_t* block) {
 // sixteen for two blocks side by side (__m256i, one per 128-bit half). Only
 // instructions that work within 128-bit halves are used, so one template
 // serves both widths.
-#define LANES16(name, op)                                                           \
-  AVX2_INLINE __m128i name(__m128i a, __m128i b) { return _mm_##op##_epi16(a, b); } \
-  AVX2_INLINE __m256i name(__m256i a, __m256i b) { return _mm256_##op##_epi16(a, b); }
-LANES16(Add16, add)
-LANES16(Sub16, sub)
-LANES16(AddSat16, adds)
-LANES16(SubSat16, subs)
-LANES16(SignOf16, sign)
-LANES16(MulRound16, mulhrs)
+#define LANES16(name, op, kind)                                                      \
+  AVX2_INLINE __m128i name(__m128i a, __m128i b) { return _mm_##op##_##kind(a, b); } \
+  AVX2_INLINE __m256i name(__m256i a, __m256i b) { return _mm256_##op##_##kind(a, b); }
+LANES16(Add16, add, epi16)
+LANES16(Sub16, sub, epi16)
+LANES16(AddSat16, adds, epi16)
+LANES16(SubSat16, subs, epi16)
+LANES16(SignOf16, sign, epi16)
+LANES16(MulRound16, mulhrs, epi16)
+LANES16(MulHighU16, mulhi, epu16)
+LANES16(AverageU16, avg, epu16)
+LANES16(SubSatU16, subs, epu16)
+LANES16(MaxU16, max, epu16)
 #undef LANES16
-#define LANES16U(name, op)                                                          \
-  AVX2_INLINE __m128i name(__m128i a, __m128i b) { return _mm_##op##_epu16(a, b); } \
-  AVX2_INLINE __m256i name(__m256i a, __m256i b) { return _mm256_##op##_epu16(a, b); }
-LANES16U(MulHighU16, mulhi)
-LANES16U(AverageU16, avg)
-LANES16U(SubSatU16, subs)
-LANES16U(MaxU16, max)
-#undef LANES16U
 AVX2_INLINE __m128i Abs16(__m128i a) { return _mm_abs_epi16(a); }
 AVX2_INLINE __m256i Abs16(__m256i a) { return _mm256_abs_epi16(a); }
 AVX2_INLINE __m128i NegativeBit16(__m128i a) { return _mm_srli_epi16(a, 15); }
